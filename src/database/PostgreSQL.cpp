@@ -1,0 +1,24 @@
+#include "database/PostgreSQL.h"
+
+#include "database/Connection.h"
+#include "database/TableList.h"
+
+bool CanConnect(const ConnectionSettings& settings)
+{
+    try {
+        Connection::open(ConnectionString(settings));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void ListDatabaseTables(const ConnectionSettings& settings, TableList& list)
+{
+    Connection connection = Connection::open(ConnectionString(settings));
+    const Result tables = connection.query(QStringLiteral("select tablename from pg_tables;"));
+    const int rows = tables.rowCount();
+    for (int row = 0; row < rows; ++row)
+        list.append(tables.value(row, 0));
+    connection.close();
+}

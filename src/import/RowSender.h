@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class Connection;
+
+// Sends the data lines of one file into one table over an open connection.
+//
+// Lines arrive in file order, already split into fields (raw, as read: at least two fields,
+// quotes not yet removed). Each line goes in on its own: a line the server rejects is
+// reported through the callback with the server's own message, in line order, and the lines
+// around it are still sent. A sender may hold lines back and send them in groups; finish()
+// sends the rest and returns once every answer is in.
+class RowSender {
+public:
+    // A rejected line: its index in the file (line 0 is the first line) and the description
+    // to report.
+    using Rejected = std::function<void(qint64 lineIndex, const QString& description)>;
+
+    virtual ~RowSender() = default;
+    virtual void send(qint64 lineIndex, const QStringList& fields) = 0;
+    virtual void finish() = 0;
+    // Rows the server has accepted so far.
+    virtual qint64 rowsAccepted() const = 0;
+};

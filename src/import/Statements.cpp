@@ -1,0 +1,81 @@
+#include "import/Statements.h"
+
+QStringList SplitFields(const QString& line, const QString& separator)
+{
+    if (line.isEmpty())
+        return {};
+    if (separator.isEmpty())
+        return {line};
+    return line.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
+QString quoteIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString BuildInsertStatement(const QString& table, const QStringList& fields)
+{
+    QString statement = QStringLiteral("INSERT INTO ") + quoteIdentifier(table) +
+                        QStringLiteral(" VALUES(");
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        QString value = fields[i];
+        value.remove(QLatin1Char('"'));
+        value.replace(QLatin1Char('\''), QLatin1String("''"));
+        if (i > 0)
+            statement += QLatin1Char(',');
+        if (value.isEmpty() && i > 0)
+            statement += QLatin1String("NULL");
+        else
+            statement += QLatin1Char('\'') + value + QLatin1Char('\'');
+    }
+    statement += QLatin1String(");");
+    return statement;
+}
+
+QString ExpandTableName(const QString& nameTemplate, int position)
+{
+    QString name = nameTemplate;
+    name.replace(QLatin1String("[counter]"), QString::number(position), Qt::CaseSensitive);
+    return name;
+}
+
+bool IsInListBox(const QStringList& list, const QString& text)
+{
+    const QString wanted = text.toLower();
+    for (const QString& entry : list) {
+        if (entry.toLower() == wanted)
+            return true;
+    }
+    return false;
+}
+
+QString FilterCharacters(const QString& text, const QString& set, bool keep)
+{
+    QString result;
+    for (const QChar c : text) {
+        if (set.contains(c, Qt::CaseSensitive) == keep)
+            result += c;
+    }
+    return result;
+}
+
+QString LettersAndDigitsOnly(const QString& text)
+{
+    static const QString allowed = QStringLiteral(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+    return FilterCharacters(text, allowed, true);
+}
+
+QString BuildCreateTableStatement(const QString& table, const QStringList& columns)
+{
+    QString statement = QStringLiteral("CREATE TABLE ") + quoteIdentifier(table) +
+                        QLatin1Char('(');
+    for (const QString& column : columns)
+        statement += quoteIdentifier(column) + QStringLiteral(" TEXT, ");
+    statement.chop(2);
+    statement += QLatin1String(");");
+    return statement;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Text rules of the import: fields of a line, table and column names, and the statements
+// built from them. Pure functions; nothing here touches a file or the server.
+
+// Cuts a line at every occurrence of the separator (matched in full, case-sensitive). The
+// empty line has no fields; an empty separator gives one field holding the whole line.
+QStringList SplitFields(const QString& line, const QString& separator);
+
+// A table or column name between double quotes, with every double quote inside it doubled so
+// that the name can't end the quoted name early.
+QString quoteIdentifier(const QString& name);
+
+// INSERT INTO "T" VALUES(...); for one data line: double quotes removed from each field and
+// apostrophes doubled; an empty field other than the first is NULL; everything else is quoted
+// text.
+QString BuildInsertStatement(const QString& table, const QStringList& fields);
+
+// The template with every "[counter]" (exactly so written) replaced by the position.
+QString ExpandTableName(const QString& nameTemplate, int position);
+
+// Whether the text equals an entry of the list when both are lower-cased.
+bool IsInListBox(const QStringList& list, const QString& text);
+
+// The characters of the text that are in the set (keep) or not in it (!keep), in order.
+QString FilterCharacters(const QString& text, const QString& set, bool keep);
+
+// Only the ASCII letters and digits of the text.
+QString LettersAndDigitsOnly(const QString& text);
+
+// CREATE TABLE "T"("a" TEXT, "b" TEXT); with no column the statement is malformed on purpose
+// (the server rejects it), as the two-character removal takes the opening parenthesis.
+QString BuildCreateTableStatement(const QString& table, const QStringList& columns);

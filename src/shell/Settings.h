@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+// The per-user settings store: text values under the application "Vantrell", section
+// "Quenmarl". On Linux an INI file in the user's configuration folder, kept readable and
+// writable by its owner only because it holds the database password; on Windows the user's
+// registry branch. Every write reaches the store at once.
+
+// A key the program keeps, with the value a reader gets while the key was never written.
+struct SettingKey {
+    const char* name;
+    const char* defaultValue;
+};
+
+namespace SettingKeys {
+inline constexpr SettingKey PostgreSQLServer{"PostgreSQLServer", "localhost"};
+inline constexpr SettingKey PostgreSQLPort{"PostgreSQLPort", "5432"};
+inline constexpr SettingKey PostgreSQLUser{"PostgreSQLUser", ""};
+inline constexpr SettingKey PostgreSQLPassword{"PostgreSQLPassword", ""};
+inline constexpr SettingKey PostgreSQLDatabase{"PostgreSQLDatabase", ""};
+inline constexpr SettingKey Extension{"Extension", "txt"};
+inline constexpr SettingKey LastFolder{"LastFolder", ""};
+inline constexpr SettingKey ShowAgain{"ShowAgain", "0"};
+} // namespace SettingKeys
+
+// The stored value of the key, or the given default when the key was never written.
+QString ReadSetting(const QString& key, const QString& defaultValue = QString());
+QString ReadSetting(const SettingKey& key);
+
+// Stores the value under the key at once. Throws Failure when the store can't be written.
+void WriteSetting(const QString& key, const QString& value);
+void WriteSetting(const SettingKey& key, const QString& value);
+
+namespace settings {
+
+// Keeps the store in the given folder from now on instead of the user's configuration folder
+// (tests, and the demo run, which must never touch the user's own settings).
+void useFolder(const QString& folder);
+
+// The file that holds the store (Linux).
+QString storeFile();
+
+} // namespace settings

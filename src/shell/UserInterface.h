@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// What the program asks of whoever is in front of it: the GUI shows modal boxes, the command
+// line prints, tests record and answer. Every call returns only when the user has answered.
+// Implementations are called on the thread that owns them; the GUI forwards calls from worker
+// threads to its own thread.
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    // A plain message: one OK button, no icon, the application title as caption.
+    virtual void message(const QString& text) = 0;
+
+    // The "Application Error" message: its complete text, built by applicationErrorText().
+    virtual void applicationError(const QString& text) = 0;
+
+    // An input box with the application title. Cancel gives the empty text.
+    virtual QString inputText(const QString& prompt, const QString& defaultAnswer) = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Designs are measured in twips; the screen has 15 twips per pixel.
+inline constexpr int TwipsPerPixel = 15;
+constexpr int twips(int value)
+{
+    return (value + TwipsPerPixel / 2) / TwipsPerPixel;
+}
+
+// Gives the window and its option buttons, check boxes, frames and labels the button-face
+// colour of the current style, so they follow the user's colour scheme. Other controls keep
+// their colours.
+void ApplyButtonFaceColors(QWidget* window);
+
+// Applies the optional skin to the connection window: when the file x/o.cjs stands beside
+// the program, the window takes the button-face colouring. There is no skin component here,
+// so nothing else of the skin is loaded.
+void LoadApplicationSkin(QWidget* connectionWindow);

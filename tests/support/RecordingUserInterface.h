@@ -1,0 +1,25 @@
+#pragma once
+
+#include "shell/UserInterface.h"
+
+#include <QStringList>
+
+// Records every message and answers input boxes from a queue (the empty text, as Cancel,
+// once the queue is empty).
+class RecordingUserInterface : public UserInterface {
+public:
+    void message(const QString& text) override { messages.append(text); }
+    void applicationError(const QString& text) override { errors.append(text); }
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override
+    {
+        prompts.append(prompt);
+        defaults.append(defaultAnswer);
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+
+    QStringList messages;
+    QStringList errors;
+    QStringList prompts;
+    QStringList defaults;
+    QStringList answers;
+};

@@ -1,0 +1,115 @@
+#include "support/TestEnvironment.h"
+
+#include "database/Connection.h"
+#include "shell/Settings.h"
+
+#include <QUuid>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+QString required(const char* name)
+{
+    const QString value = qEnvironmentVariable(name);
+    if (value.isEmpty()) {
+        ADD_FAILURE() << name
+                      << " is not set: the database tests need the private server that "
+                         "scripts/test starts. Run the tests through scripts/test.";
+    }
+    return value;
+}
+
+Connection connectTo(const ConnectionSettings& settings)
+{
+    return Connection::open(ConnectionString(settings));
+}
+
+QStringList collect(const ConnectionSettings& settings, const QString& query, bool wholeRows)
+{
+    Connection connection = connectTo(settings);
+    const Result result = connection.query(query);
+    QStringList out;
+    for (int row = 0; row < result.rowCount(); ++row) {
+        QStringList values;
+        const int columns = wholeRows ? result.fieldCount() : 1;
+        for (int column = 0; column < columns; ++column)
+            values.append(result.isNull(row, column) ? QStringLiteral("<NULL>")
+                                                     : result.value(row, column));
+        out.append(values.join(QLatin1Char('|')));
+    }
+    return out;
+}
+
+} // namespace
+
+const TestServer& TestServer::get()
+{
+    static const TestServer server{required("QUENMARL_TEST_HOST"),
+                                   required("QUENMARL_TEST_PORT"),
+                                   required("QUENMARL_TEST_USER"),
+                                   required("QUENMARL_TEST_PASSWORD"),
+                                   required("QUENMARL_TEST_ROLE"),
+                                   required("QUENMARL_TEST_ROLE_PASSWORD")};
+    if (server.host.isEmpty())
+        std::abort(); // the failure above names the missing variable
+    return server;
+}
+
+ConnectionSettings TestServer::settings(const QString& database) const
+{
+    return {host, port, user, password, database};
+}
+
+TestDatabase::TestDatabase()
+    : m_name(QStringLiteral("t_") +
+             QUuid::createUuid().toString(QUuid::Id128).left(16))
+{
+    connectTo(TestServer::get().settings(QStringLiteral("postgres")))
+        .execute(QStringLiteral("CREATE DATABASE \"%1\"").arg(m_name));
+}
+
+TestDatabase::~TestDatabase()
+{
+    try {
+        connectTo(TestServer::get().settings(QStringLiteral("postgres")))
+            .execute(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << "could not drop " << m_name.toStdString() << ": " << error.what();
+    }
+}
+
+ConnectionSettings TestDatabase::settings() const
+{
+    return TestServer::get().settings(m_name);
+}
+
+void TestDatabase::execute(const QString& statement) const
+{
+    try {
+        connectTo(settings()).execute(statement);
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << statement.toStdString() << ": " << error.what();
+    }
+}
+
+QStringList TestDatabase::column(const QString& query) const
+{
+    return collect(settings(), query, false);
+}
+
+QStringList TestDatabase::rows(const QString& query) const
+{
+    return collect(settings(), query, true);
+}
+
+TemporarySettings::TemporarySettings()
+{
+    settings::useFolder(m_dir.path());
+}
+
+TemporarySettings::~TemporarySettings()
+{
+    settings::useFolder(QString());
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "database/ConnectionSettings.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+// The private PostgreSQL server that scripts/test starts, described by the QUENMARL_TEST_*
+// variables it exports. A test that needs the server and finds them missing fails; it never
+// skips.
+struct TestServer {
+    QString host;
+    QString port;
+    QString user;      // a superuser
+    QString password;
+    QString role;      // an ordinary role whose password really is checked
+    QString rolePassword;
+
+    // The server's description, or a failed assertion when the variables are missing.
+    static const TestServer& get();
+
+    // Connection settings for a database of this server, as the superuser.
+    ConnectionSettings settings(const QString& database) const;
+};
+
+// A fresh database on the test server, dropped again when the object goes away.
+class TestDatabase {
+public:
+    TestDatabase();
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    const QString& name() const { return m_name; }
+    ConnectionSettings settings() const;
+
+    // Runs a statement in this database and fails the test when the server rejects it.
+    void execute(const QString& statement) const;
+    // The first column of every row of a query, NULL as "<NULL>".
+    QStringList column(const QString& query) const;
+    // Every row of a query, its values joined by "|", NULL as "<NULL>".
+    QStringList rows(const QString& query) const;
+
+private:
+    QString m_name;
+};
+
+// Points the settings store at a temporary folder for the life of the object.
+class TemporarySettings {
+public:
+    TemporarySettings();
+    ~TemporarySettings();
+    QString folder() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
