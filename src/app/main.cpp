@@ -3,8 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     SetApplicationTitle();
     QLabel window(QString::fromLatin1(ProductName));

@@ -6,8 +6,7 @@ class QWidget;
 
 // Designs are measured in twips; the screen has 15 twips per pixel.
 inline constexpr int TwipsPerPixel = 15;
-constexpr int twips(int value)
-{
+constexpr int twips(int value) {
     return (value + TwipsPerPixel / 2) / TwipsPerPixel;
 }
 
