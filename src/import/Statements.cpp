@@ -1,7 +1,6 @@
 #include "import/Statements.h"
 
-QStringList SplitFields(const QString& line, const QString& separator)
-{
+QStringList SplitFields(const QString& line, const QString& separator) {
     if (line.isEmpty())
         return {};
     if (separator.isEmpty())
@@ -9,17 +8,15 @@ QStringList SplitFields(const QString& line, const QString& separator)
     return line.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
 
-QString quoteIdentifier(const QString& name)
-{
+QString quoteIdentifier(const QString& name) {
     QString quoted = name;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString BuildInsertStatement(const QString& table, const QStringList& fields)
-{
-    QString statement = QStringLiteral("INSERT INTO ") + quoteIdentifier(table) +
-                        QStringLiteral(" VALUES(");
+QString BuildInsertStatement(const QString& table, const QStringList& fields) {
+    QString statement =
+        QStringLiteral("INSERT INTO ") + quoteIdentifier(table) + QStringLiteral(" VALUES(");
     for (qsizetype i = 0; i < fields.size(); ++i) {
         QString value = fields[i];
         value.remove(QLatin1Char('"'));
@@ -35,15 +32,13 @@ QString BuildInsertStatement(const QString& table, const QStringList& fields)
     return statement;
 }
 
-QString ExpandTableName(const QString& nameTemplate, int position)
-{
+QString ExpandTableName(const QString& nameTemplate, int position) {
     QString name = nameTemplate;
     name.replace(QLatin1String("[counter]"), QString::number(position), Qt::CaseSensitive);
     return name;
 }
 
-bool IsInListBox(const QStringList& list, const QString& text)
-{
+bool IsInListBox(const QStringList& list, const QString& text) {
     const QString wanted = text.toLower();
     for (const QString& entry : list) {
         if (entry.toLower() == wanted)
@@ -52,8 +47,7 @@ bool IsInListBox(const QStringList& list, const QString& text)
     return false;
 }
 
-QString FilterCharacters(const QString& text, const QString& set, bool keep)
-{
+QString FilterCharacters(const QString& text, const QString& set, bool keep) {
     QString result;
     for (const QChar c : text) {
         if (set.contains(c, Qt::CaseSensitive) == keep)
@@ -62,20 +56,44 @@ QString FilterCharacters(const QString& text, const QString& set, bool keep)
     return result;
 }
 
-QString LettersAndDigitsOnly(const QString& text)
-{
-    static const QString allowed = QStringLiteral(
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+QString LettersAndDigitsOnly(const QString& text) {
+    static const QString allowed =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
     return FilterCharacters(text, allowed, true);
 }
 
-QString BuildCreateTableStatement(const QString& table, const QStringList& columns)
-{
-    QString statement = QStringLiteral("CREATE TABLE ") + quoteIdentifier(table) +
-                        QLatin1Char('(');
+QString BuildCreateTableStatement(const QString& table, const QStringList& columns) {
+    QString statement = QStringLiteral("CREATE TABLE ") + quoteIdentifier(table) + QLatin1Char('(');
     for (const QString& column : columns)
         statement += quoteIdentifier(column) + QStringLiteral(" TEXT, ");
     statement.chop(2);
     statement += QLatin1String(");");
     return statement;
+}
+
+qsizetype FieldCount(const QString& line, const QString& separator) {
+    if (line.isEmpty())
+        return 0;
+    if (separator.isEmpty())
+        return 1;
+    qsizetype count = 1;
+    for (qsizetype at = line.indexOf(separator); at >= 0;
+         at = line.indexOf(separator, at + separator.size()))
+        ++count;
+    return count;
+}
+
+bool HoldsNulCharacter(const QStringList& fields) {
+    for (const QString& field : fields) {
+        if (field.contains(QChar(0)))
+            return true;
+    }
+    return false;
+}
+
+QString NulCharacterRejection(qint64 lineIndex, const QString& path) {
+    return QStringLiteral("Line no %1 of %2 was not imported: it holds a NUL character "
+                          "(code 0), which a PostgreSQL text value cannot hold.")
+        .arg(lineIndex)
+        .arg(path);
 }
