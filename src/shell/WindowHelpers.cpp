@@ -38,3 +38,14 @@ void LoadApplicationSkin(QWidget* connectionWindow) {
         return;
     ApplyButtonFaceColors(connectionWindow);
 }
+
+QFont designFont(qreal pointSize) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Bold);
+    return font;
+}
+
+QIcon applicationIcon() {
+    return QIcon(QStringLiteral(":/quenmarl/quenmarl.png"));
+}
