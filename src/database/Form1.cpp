@@ -147,11 +147,18 @@ void Form1::showMainWindow() {
 
 void Form1::start() {
     Form_Load();
-    if (m_handedOver)
-        return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    show();
+    if (!m_handedOver)
+        show();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    // Centred on the screen the first time it appears, at start-up or from the main window.
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    QWidget::showEvent(event);
 }
 
 void Form1::Form_Load() {

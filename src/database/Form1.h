@@ -56,6 +56,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // A field receiving the focus selects its whole text.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QLineEdit* addField(const char* name, const SettingKey& key, int left, int top, int width);
@@ -69,6 +70,7 @@ private:
     std::unique_ptr<Form2> m_form2;
     bool m_handedOver = false; // start-up hid this window in favour of the main window
     bool m_storeFailing = false;
+    bool m_placed = false;
 };
 
 // The text of "Help".
