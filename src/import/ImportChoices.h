@@ -8,16 +8,16 @@
 // Everything an import run needs from its front end, copied once when the run starts. The
 // front end keeps the controls these come from locked for the length of the run.
 struct ImportChoices {
-    enum class TableMode { None, Create, Append };     // Option1 / Option2
+    enum class TableMode { None, Create, Append };   // Option1 / Option2
     enum class ColumnNames { None, FirstLine, Typed }; // Option3 / Option4
 
-    QStringList files; // paths in list order; position k (from 1) is "[counter]"
+    QStringList files;           // paths in list order; position k (from 1) is "[counter]"
     TableMode mode = TableMode::Create;
     ColumnNames names = ColumnNames::FirstLine;
-    QString tableTemplate;      // e.g. "NewTable[counter]"
-    QString separator;          // e.g. ","
-    QStringList existingTables; // the list of existing tables, top first
-    int selectedTable = -1;     // index into existingTables; -1 when none is selected
+    QString tableTemplate;       // e.g. "NewTable[counter]"
+    QString separator;           // e.g. ","
+    QStringList existingTables;  // the list of existing tables, top first
+    int selectedTable = -1;      // index into existingTables; -1 when none is selected
     ConnectionSettings connection;
-    bool rowByRow = false; // one INSERT statement per line even where a faster path exists
+    bool rowByRow = false;       // one INSERT statement per line even where a faster path exists
 };

@@ -7,10 +7,10 @@
 
 // Where a run stands, for a progress display.
 struct ImportProgress {
-    int file = 0;        // position of the file being imported, from 1
-    int files = 0;       // files in the run
-    QString path;        // the file being imported
-    qint64 rowsSent = 0; // rows of this run the server has accepted so far
+    int file = 0;         // position of the file being imported, from 1
+    int files = 0;        // files in the run
+    QString path;         // the file being imported
+    qint64 rowsSent = 0;  // rows of this run the server has accepted so far
 };
 
 // The front end of an import run: the GUI, the command line or a test. Calls come from the

@@ -8,18 +8,18 @@ class ImportFrontEnd;
 
 // How a run ended.
 enum class ImportOutcome {
-    StartCheckFailed, // "No files added.", "Please select a table." or "Table name already exists."
-    Done,             // closing message "Done."
-    TablesExisted,    // closing message "Table(s) already exist."
-    StoppedByFieldCount, // the field-count report ended the run; no closing message
-    Cancelled,           // the user stopped the run
+    StartCheckFailed,     // "No files added.", "Please select a table." or "Table name already exists."
+    Done,                 // closing message "Done."
+    TablesExisted,        // closing message "Table(s) already exist."
+    StoppedByFieldCount,  // the field-count report ended the run; no closing message
+    Cancelled,            // the user stopped the run
 };
 
 struct ImportResult {
     ImportOutcome outcome = ImportOutcome::StartCheckFailed;
-    int errorsReported = 0; // "Application Error" messages shown during the run
-    int filesImported = 0;  // files whose turn ran to its end
-    qint64 rowsSent = 0;    // rows the server accepted
+    int errorsReported = 0;  // "Application Error" messages shown during the run
+    int filesImported = 0;   // files whose turn ran to its end
+    qint64 rowsSent = 0;     // rows the server accepted
 };
 
 // The import run: the start checks, then every file of the list in order, then the closing
