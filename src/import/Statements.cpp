@@ -70,3 +70,30 @@ QString BuildCreateTableStatement(const QString& table, const QStringList& colum
     statement += QLatin1String(");");
     return statement;
 }
+
+qsizetype FieldCount(const QString& line, const QString& separator) {
+    if (line.isEmpty())
+        return 0;
+    if (separator.isEmpty())
+        return 1;
+    qsizetype count = 1;
+    for (qsizetype at = line.indexOf(separator); at >= 0;
+         at = line.indexOf(separator, at + separator.size()))
+        ++count;
+    return count;
+}
+
+bool HoldsNulCharacter(const QStringList& fields) {
+    for (const QString& field : fields) {
+        if (field.contains(QChar(0)))
+            return true;
+    }
+    return false;
+}
+
+QString NulCharacterRejection(qint64 lineIndex, const QString& path) {
+    return QStringLiteral("Line no %1 of %2 was not imported: it holds a NUL character "
+                          "(code 0), which a PostgreSQL text value cannot hold.")
+        .arg(lineIndex)
+        .arg(path);
+}

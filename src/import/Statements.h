@@ -34,3 +34,15 @@ QString LettersAndDigitsOnly(const QString& text);
 // CREATE TABLE "T"("a" TEXT, "b" TEXT); with no column the statement is malformed on purpose
 // (the server rejects it), as the two-character removal takes the opening parenthesis.
 QString BuildCreateTableStatement(const QString& table, const QStringList& columns);
+
+// The number of fields SplitFields gives for the line, without building them: occurrences of
+// the separator counted from left to right without overlap, plus one; 0 for the empty line.
+qsizetype FieldCount(const QString& line, const QString& separator);
+
+// Whether a field holds the NUL character, which a PostgreSQL text value cannot hold and which
+// would cut a statement short on its way to the server.
+bool HoldsNulCharacter(const QStringList& fields);
+
+// The description reported for a data line that holds the NUL character and so is not sent.
+// The line index counts the file's first line as 0, as the field-count report does.
+QString NulCharacterRejection(qint64 lineIndex, const QString& path);

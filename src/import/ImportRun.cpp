@@ -1,0 +1,419 @@
+#include "import/ImportRun.h"
+
+#include "database/Connection.h"
+#include "import/FieldCountCheck.h"
+#include "import/ImportFrontEnd.h"
+#include "import/RowSenderFactory.h"
+#include "import/Statements.h"
+#include "import/TextEncoding.h"
+#include "import/TextFileReader.h"
+#include "shell/StepRunner.h"
+
+#include <QElapsedTimer>
+
+#include <limits>
+#include <memory>
+#include <optional>
+
+namespace {
+
+const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
+const QString NotOpen = QStringLiteral("The connection is not open.");
+constexpr qint64 ProgressIntervalMs = 200;
+
+// Passes every call on to the front end and counts the "Application Error" messages.
+class CountingInterface : public UserInterface {
+public:
+    explicit CountingInterface(UserInterface& target)
+        : m_target(target) {}
+    void message(const QString& text) override { m_target.message(text); }
+    void applicationError(const QString& text) override {
+        ++errors;
+        m_target.applicationError(text);
+    }
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override {
+        return m_target.inputText(prompt, defaultAnswer);
+    }
+    int errors = 0;
+
+private:
+    UserInterface& m_target;
+};
+
+// The numbered steps of one data-line loop; the numbers differ between the three flows.
+struct LoopSteps {
+    int open;      // the file is opened again and its first line passed over
+    int next;      // the next line is read
+    int empty;     // an empty line is passed over
+    int split;     // the line is cut into fields
+    int fewFields; // a line of fewer than two fields is passed over
+    int build;     // the row statement is built
+    int execute;   // the row is sent; rejections are reported here
+};
+
+constexpr LoopSteps FirstLineLoop{196, 198, 202, 204, 206, 208, 228};
+constexpr LoopSteps TypedLoop{262, 264, 268, 270, 272, 274, 292};
+constexpr LoopSteps AppendLoop{308, 310, 318, 320, 322, 324, 342};
+
+// Stands in for a sender when the file's connection could not be opened: every line fails in
+// turn, as every statement over a closed connection does.
+class ClosedConnectionSender : public RowSender {
+public:
+    explicit ClosedConnectionSender(Rejected rejected)
+        : m_rejected(std::move(rejected)) {}
+    void send(qint64 lineIndex, const QStringList&) override { m_rejected(lineIndex, NotOpen); }
+    void finish() override {}
+    qint64 rowsAccepted() const override { return 0; }
+
+private:
+    Rejected m_rejected;
+};
+
+class Run {
+public:
+    Run(const ImportChoices& choices, ImportFrontEnd& frontEnd)
+        : m_choices(choices)
+        , m_frontEnd(frontEnd)
+        , m_ui(frontEnd)
+        , m_run(m_ui, Context)
+        , m_tables(choices.existingTables) {}
+
+    ImportResult execute() {
+        ImportResult result = steps();
+        result.errorsReported = m_ui.errors;
+        return result;
+    }
+
+private:
+    enum class Turn { Next, EndRun };
+
+    ImportResult steps();
+    Turn importFile(int position);
+    void readFirstLine();
+    void createFlow(int position);
+    void firstLineFlow(const QString& name);
+    void typedFlow(const QString& name);
+    void appendFlow();
+    void sendDataLines(const QString& table, const LoopSteps& steps);
+    void listTable(const QString& name);
+    void showProgress(qint64 rowsOfFile, bool now);
+    Connection& connection();
+
+    const ImportChoices& m_choices;
+    ImportFrontEnd& m_frontEnd;
+    CountingInterface m_ui;
+    StepRunner m_run;
+    ImportResult m_result;
+    QStringList m_tables; // the list of existing tables as it stands during the run
+    bool m_complete = false;
+    bool m_cancelled = false;
+
+    // The file whose turn it is.
+    int m_position = 0;
+    QString m_path;
+    TextEncoding m_encoding = TextEncoding::Utf8;
+    QString m_line0;
+    QStringList m_header;
+    std::optional<Connection> m_connection;
+    QElapsedTimer m_sinceProgress;
+};
+
+ImportResult Run::steps() {
+    m_run.begin(100); // the connection and the query result are created per file
+    m_run.begin(102);
+    m_run.step(104, [&] { m_complete = false; });
+
+    if (m_run.test(106, [&] { return m_choices.files.isEmpty(); })) {
+        m_ui.message(QStringLiteral("No files added."));
+        return m_result;
+    }
+    if (m_run.test(108, [&] {
+            return m_choices.mode == ImportChoices::TableMode::Append &&
+                   (m_choices.selectedTable < 0 ||
+                    m_choices.selectedTable >= m_choices.existingTables.size());
+        })) {
+        m_ui.message(QStringLiteral("Please select a table."));
+        return m_result;
+    }
+    if (m_run.test(110, [&] {
+            return m_choices.mode == ImportChoices::TableMode::Create &&
+                   IsInListBox(m_tables, m_choices.tableTemplate);
+        })) {
+        m_ui.message(QStringLiteral("Table name already exists."));
+        return m_result;
+    }
+
+    m_run.begin(112);
+    const int count = static_cast<int>(m_choices.files.size());
+    for (int position = 1; position <= count; ++position) {
+        if (m_frontEnd.cancelRequested()) {
+            m_cancelled = true;
+            break;
+        }
+        if (importFile(position) == Turn::EndRun) {
+            m_result.outcome = ImportOutcome::StoppedByFieldCount;
+            return m_result;
+        }
+        if (m_cancelled)
+            break;
+        m_run.begin(352);
+    }
+    if (m_cancelled) {
+        m_result.outcome = ImportOutcome::Cancelled;
+        return m_result;
+    }
+
+    if (m_run.test(354, [&] { return m_complete; })) {
+        m_run.step(356, [&] { m_ui.message(QStringLiteral("Done.")); });
+        m_result.outcome = ImportOutcome::Done;
+    } else {
+        m_run.step(358, [&] { m_ui.message(QStringLiteral("Table(s) already exist.")); });
+        m_result.outcome = ImportOutcome::TablesExisted;
+    }
+    return m_result;
+}
+
+Run::Turn Run::importFile(int position) {
+    m_position = position;
+    m_run.step(114, [&] { m_complete = true; });
+    m_run.step(116, [&] { m_frontEnd.setBusy(true); });
+    m_run.begin(118);
+    m_connection.reset();
+    m_run.step(120, [&] {
+        m_connection.emplace(Connection::open(ConnectionString(m_choices.connection)));
+    });
+    m_path.clear();
+    m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
+    showProgress(0, true);
+
+    readFirstLine();
+
+    const bool stop = m_run.test(138, [&] {
+        const qsizetype lastIndex = m_header.size() - 1;
+        if (lastIndex > std::numeric_limits<qint16>::max())
+            throw Failure(QStringLiteral("Overflow: the first line of %1 has %2 fields; the "
+                                         "field-count check takes at most 32768.")
+                              .arg(m_path)
+                              .arg(m_header.size()));
+        const auto report = CheckFieldCounts(m_path, static_cast<qint16>(lastIndex),
+                                             m_choices.separator, m_encoding);
+        if (!report)
+            return false;
+        m_frontEnd.fieldCountReport(*report);
+        return true;
+    });
+    if (stop) {
+        m_run.step(140, [&] { m_frontEnd.setBusy(false); });
+        m_connection.reset();
+        return Turn::EndRun;
+    }
+
+    m_run.begin(142); // the data lines are read as they are sent
+    if (m_run.test(162, [&] { return m_choices.mode == ImportChoices::TableMode::Create; }))
+        createFlow(position);
+    else if (m_run.test(300, [&] { return m_choices.mode == ImportChoices::TableMode::Append; }))
+        appendFlow();
+
+    m_run.step(348, [&] { m_connection.reset(); });
+    m_run.step(350, [&] { m_frontEnd.setBusy(false); });
+    if (!m_cancelled)
+        ++m_result.filesImported;
+    showProgress(0, true);
+    return Turn::Next;
+}
+
+// Decides the file's encoding and reads its first line (the empty text for an empty file).
+// A file that can't be read is reported here, and again by the field-count check, which then
+// ends the run.
+void Run::readFirstLine() {
+    m_encoding = TextEncoding::Utf8;
+    m_line0.clear();
+    m_header.clear();
+    m_run.step(124, [&] {
+        m_encoding = DetectFileEncoding(m_path);
+        TextFileReader reader(m_path, m_encoding);
+        if (!reader.readLine(m_line0))
+            m_line0.clear();
+    });
+    m_run.step(136, [&] { m_header = SplitFields(m_line0, m_choices.separator); });
+}
+
+void Run::createFlow(int position) {
+    QString name;
+    if (m_run.test(164, [&] {
+            name = ExpandTableName(m_choices.tableTemplate, position);
+            return IsInListBox(m_tables, name);
+        })) {
+        m_run.step(298, [&] { m_complete = false; });
+        return;
+    }
+    if (m_run.test(166, [&] { return m_choices.tableTemplate.isEmpty(); }))
+        return;
+    if (m_run.test(168, [&] { return m_choices.names == ImportChoices::ColumnNames::FirstLine; }))
+        firstLineFlow(name);
+    else if (m_run.test(234, [&] { return m_choices.names == ImportChoices::ColumnNames::Typed; }))
+        typedFlow(name);
+}
+
+void Run::firstLineFlow(const QString& name) {
+    QStringList header;
+    m_run.step(170, [&] { header = SplitFields(m_line0, m_choices.separator); });
+    QStringList columns;
+    m_run.begin(172);
+    for (const QString& field : header) {
+        m_run.step(174, [&] {
+            if (!field.isEmpty())
+                columns.append(LettersAndDigitsOnly(field));
+        });
+    }
+    QString statement;
+    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, columns); });
+    m_run.step(190, [&] { connection().execute(statement); });
+    sendDataLines(name, FirstLineLoop);
+    m_run.step(232, [&] { listTable(name); });
+}
+
+void Run::typedFlow(const QString& name) {
+    const qsizetype count = m_run.value(
+        236, [&] { return SplitFields(m_line0, m_choices.separator).size(); }, qsizetype(0));
+    QStringList columns;
+    bool endedOnEmpty = false;
+    m_run.begin(240);
+    for (qsizetype k = 1; k <= count; ++k) {
+        const QString answer = m_run.value(
+            242,
+            [&] {
+                return m_frontEnd.inputText(QStringLiteral("Enter name for column #") +
+                                                QString::number(k) + QLatin1Char(':'),
+                                            QString());
+            },
+            QString());
+        QString column;
+        m_run.step(244, [&] { column = LettersAndDigitsOnly(answer); });
+        if (m_run.test(246, [&] { return answer.isEmpty(); })) {
+            m_run.begin(248);
+            endedOnEmpty = true;
+            break;
+        }
+        columns.append(column);
+    }
+    // Without a full set of names there is no table: the file is passed over, its rows unsent
+    // and its name not listed, rather than sending rows that could only be rejected.
+    if (m_run.test(238, [&] { return endedOnEmpty; }))
+        return;
+    QString statement;
+    m_run.step(252, [&] { statement = BuildCreateTableStatement(name, columns); });
+    m_run.step(256, [&] { connection().execute(statement); });
+    sendDataLines(name, TypedLoop);
+    m_run.step(296, [&] { listTable(name); });
+}
+
+void Run::appendFlow() {
+    const QString table = m_choices.existingTables.value(m_choices.selectedTable);
+    // LIMIT 0: the same columns and the same errors as the whole table, without its rows.
+    const int tableFields = m_run.value(
+        302,
+        [&] {
+            return connection()
+                .query(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
+                       QStringLiteral(" LIMIT 0"))
+                .fieldCount();
+        },
+        0);
+    QStringList header;
+    m_run.step(304, [&] { header = SplitFields(m_line0, m_choices.separator); });
+    if (m_run.test(306, [&] { return tableFields == header.size(); })) {
+        sendDataLines(table, AppendLoop);
+        return;
+    }
+    m_run.step(346, [&] {
+        m_ui.message(QStringLiteral("The columns in the text file and the columns in the table "
+                                    "must be identical.\r\n\r\n") +
+                     m_path + QStringLiteral(" was split by ") + m_choices.separator +
+                     QStringLiteral(" and has ") + QString::number(header.size()) +
+                     QStringLiteral(" columns. The table ") + table + QStringLiteral(" has ") +
+                     QString::number(tableFields) + QStringLiteral(" columns."));
+    });
+}
+
+void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
+    std::unique_ptr<TextFileReader> reader;
+    std::unique_ptr<RowSender> sender;
+    const RowSender::Rejected rejected = [&](qint64, const QString& description) {
+        m_run.begin(steps.execute);
+        m_run.report(description);
+    };
+    const bool opened = m_run.step(steps.open, [&] {
+        reader = std::make_unique<TextFileReader>(m_path, m_encoding);
+        QString first;
+        reader->readLine(first);
+        if (m_connection && m_connection->isOpen())
+            sender = makeRowSender(*m_connection, table, m_path, m_choices, rejected);
+        else
+            sender = std::make_unique<ClosedConnectionSender>(rejected);
+    });
+    if (!opened || !reader || !sender)
+        return;
+
+    QString line;
+    QStringList fields;
+    for (qint64 index = 1;; ++index) {
+        if (m_frontEnd.cancelRequested()) {
+            m_cancelled = true;
+            break;
+        }
+        bool more = false;
+        if (!m_run.step(steps.next, [&] { more = reader->readLine(line); }) || !more)
+            break;
+        m_run.begin(steps.empty);
+        if (line.isEmpty())
+            continue;
+        fields.clear();
+        m_run.step(steps.split, [&] { fields = SplitFields(line, m_choices.separator); });
+        m_run.begin(steps.fewFields);
+        if (fields.size() < 2)
+            continue;
+        m_run.begin(steps.build);
+        m_run.step(steps.execute, [&] { sender->send(index, fields); });
+        showProgress(sender->rowsAccepted(), false);
+    }
+    m_run.step(steps.execute, [&] { sender->finish(); });
+    m_result.rowsSent += sender->rowsAccepted();
+}
+
+void Run::listTable(const QString& name) {
+    m_tables.prepend(name);
+    m_frontEnd.tableListed(name);
+}
+
+void Run::showProgress(qint64 rowsOfFile, bool now) {
+    if (!now && m_sinceProgress.isValid() && m_sinceProgress.elapsed() < ProgressIntervalMs)
+        return;
+    m_sinceProgress.start();
+    ImportProgress progress;
+    progress.file = m_position;
+    progress.files = static_cast<int>(m_choices.files.size());
+    progress.path = m_path;
+    progress.rowsSent = m_result.rowsSent + rowsOfFile;
+    m_frontEnd.progress(progress);
+}
+
+Connection& Run::connection() {
+    if (!m_connection || !m_connection->isOpen())
+        throw Failure(NotOpen);
+    return *m_connection;
+}
+
+} // namespace
+
+ImportResult runImport(const ImportChoices& choices, ImportFrontEnd& frontEnd) {
+    Run run(choices, frontEnd);
+    try {
+        return run.execute();
+    } catch (...) {
+        // Every step catches its own failures; this only guards the promise never to throw.
+        ImportResult result;
+        result.errorsReported = 1;
+        return result;
+    }
+}

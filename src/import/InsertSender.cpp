@@ -1,0 +1,179 @@
+#include "import/InsertSender.h"
+
+#include "database/Connection.h"
+#include "import/Statements.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// Bounds on what is sent but not yet answered: enough to keep the server busy, small enough
+// that memory stays bounded by the longest line.
+constexpr std::size_t MaxPendingStatements = 1000;
+constexpr qsizetype MaxPendingBytes = 8 << 20;
+
+} // namespace
+
+InsertSender::InsertSender(Connection& connection, QString table, QString path, Rejected rejected)
+    : m_connection(connection)
+    , m_table(std::move(table))
+    , m_path(std::move(path))
+    , m_rejected(std::move(rejected)) {
+    PGconn* conn = m_connection.handle();
+    if (!conn || PQstatus(conn) != CONNECTION_OK) {
+        m_broken = conn ? m_connection.lastError() : QStringLiteral("The connection is not open.");
+        return;
+    }
+    if (PQsetnonblocking(conn, 1) != 0 || PQenterPipelineMode(conn) != 1) {
+        m_broken = m_connection.lastError();
+        PQsetnonblocking(conn, 0);
+        return;
+    }
+    m_pipeline = true;
+}
+
+InsertSender::~InsertSender() {
+    try {
+        finish();
+    } catch (...) {
+        // finish() reports through the callback; nothing may leave a destructor.
+    }
+}
+
+void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
+    Pending entry;
+    entry.lineIndex = lineIndex;
+    if (HoldsNulCharacter(fields)) {
+        entry.local = true;
+        entry.error = NulCharacterRejection(lineIndex, m_path);
+    } else if (!m_broken.isEmpty()) {
+        entry.local = true;
+        entry.error = m_broken;
+    } else {
+        const QByteArray statement = BuildInsertStatement(m_table, fields).toUtf8();
+        PGconn* conn = m_connection.handle();
+        if (PQsendQueryParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr,
+                              0) != 1 ||
+            PQpipelineSync(conn) != 1) {
+            // The statement may or may not have left; either way it can't be answered now.
+            breakConnection(m_connection.lastError());
+            entry.local = true;
+            entry.error = m_broken;
+        } else {
+            entry.bytes = statement.size();
+            m_pendingBytes += entry.bytes;
+        }
+    }
+    m_pending.push_back(std::move(entry));
+    drain(MaxPendingStatements, MaxPendingBytes);
+}
+
+void InsertSender::finish() {
+    if (m_finished)
+        return;
+    m_finished = true;
+    drain(0, 0);
+    PGconn* conn = m_connection.handle();
+    if (m_pipeline && conn) {
+        PQexitPipelineMode(conn);
+        PQsetnonblocking(conn, 0);
+    }
+    m_pipeline = false;
+}
+
+// Reports entries at the head of the queue that were rejected without being sent.
+void InsertSender::settleLocalHead() {
+    while (!m_pending.empty() && m_pending.front().local) {
+        const Pending entry = std::move(m_pending.front());
+        m_pending.pop_front();
+        m_rejected(entry.lineIndex, entry.error);
+    }
+}
+
+void InsertSender::breakConnection(const QString& description) {
+    m_broken = description.isEmpty() ? QStringLiteral("The connection to the server was lost.")
+                                     : description;
+    // Whatever is unanswered will never be: reject it in order.
+    for (Pending& entry : m_pending) {
+        if (!entry.local) {
+            entry.local = true;
+            entry.error = m_broken;
+            entry.bytes = 0;
+        }
+    }
+    m_pendingBytes = 0;
+}
+
+// Takes every answer libpq already holds. Returns whether any entry was settled.
+bool InsertSender::readAnswers() {
+    PGconn* conn = m_connection.handle();
+    bool settled = false;
+    for (;;) {
+        settleLocalHead();
+        if (m_pending.empty() || PQisBusy(conn))
+            break;
+        PGresult* result = PQgetResult(conn);
+        Pending& head = m_pending.front();
+        if (!result) {
+            // The end of one statement's results; the sync's answer follows. Without an
+            // answered head there is nothing more to take now.
+            if (!head.answered)
+                break;
+            continue;
+        }
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_PIPELINE_SYNC) {
+            PQclear(result);
+            const Pending entry = std::move(head);
+            m_pending.pop_front();
+            m_pendingBytes -= entry.bytes;
+            settled = true;
+            if (entry.error.isEmpty())
+                ++m_accepted;
+            else
+                m_rejected(entry.lineIndex, entry.error);
+            continue;
+        }
+        if (status == PGRES_FATAL_ERROR || status == PGRES_PIPELINE_ABORTED ||
+            status == PGRES_NONFATAL_ERROR || status == PGRES_BAD_RESPONSE) {
+            if (head.error.isEmpty())
+                head.error = resultError(conn, result);
+        }
+        head.answered = true;
+        PQclear(result);
+    }
+    return settled;
+}
+
+void InsertSender::drain(std::size_t maxPending, qsizetype maxBytes) {
+    for (;;) {
+        settleLocalHead();
+        if (m_pending.size() <= maxPending && m_pendingBytes <= maxBytes)
+            return;
+        PGconn* conn = m_connection.handle();
+        if (!m_broken.isEmpty() || !conn) {
+            breakConnection(m_broken);
+            continue; // everything left is local now
+        }
+        const int flushed = PQflush(conn);
+        if (flushed < 0 || PQconsumeInput(conn) != 1) {
+            breakConnection(m_connection.lastError());
+            continue;
+        }
+        if (readAnswers())
+            continue;
+        if (m_pending.size() <= maxPending && m_pendingBytes <= maxBytes)
+            return;
+        pollfd socket{PQsocket(conn), static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
+        if (socket.fd < 0) {
+            breakConnection(m_connection.lastError());
+            continue;
+        }
+        if (::poll(&socket, 1, -1) < 0 && errno != EINTR)
+            breakConnection(QString::fromLocal8Bit(strerror(errno)));
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "import/RowSender.h"
+
+#include <QByteArray>
+#include <deque>
+
+// Sends every data line as its own INSERT INTO statement (BuildInsertStatement) through
+// libpq's pipeline mode: statements go out without waiting for the previous answer, each is
+// followed by a sync point and so commits or fails on its own, and the answers are read back
+// in order, so rejections reach the callback in line order with the server's own text. A
+// line holding the NUL character is not sent; it is rejected in its place in the order.
+//
+// Holds at most a bounded number of unanswered statements. Takes the connection into pipeline
+// mode for its lifetime and gives it back in its usual state by finish(). Never throws from
+// send() or finish() for a failure of the server or the connection: a broken connection
+// rejects every line still unanswered and every later line with libpq's text.
+class InsertSender : public RowSender {
+public:
+    InsertSender(Connection& connection, QString table, QString path, Rejected rejected);
+    ~InsertSender() override;
+
+    void send(qint64 lineIndex, const QStringList& fields) override;
+    void finish() override;
+    qint64 rowsAccepted() const override { return m_accepted; }
+
+private:
+    struct Pending {
+        qint64 lineIndex = 0;
+        qsizetype bytes = 0;   // statement size while unanswered
+        bool local = false;    // rejected here; nothing was sent for it
+        bool answered = false; // the statement's own result is in; the sync's is next
+        QString error;
+    };
+
+    void drain(std::size_t maxPending, qsizetype maxBytes);
+    bool readAnswers();
+    void settleLocalHead();
+    void breakConnection(const QString& description);
+
+    Connection& m_connection;
+    QString m_table;
+    QString m_path;
+    Rejected m_rejected;
+    std::deque<Pending> m_pending;
+    qsizetype m_pendingBytes = 0;
+    qint64 m_accepted = 0;
+    bool m_pipeline = false;
+    bool m_finished = false;
+    QString m_broken; // libpq's text once the connection failed
+};
