@@ -1,11 +1,23 @@
 #include "shell/Platform.h"
 
+#include "shell/FileSystemError.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QSet>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -32,6 +44,125 @@ static QByteArray nativePath(const QString& path) {
     return QFile::encodeName(path);
 }
 
+namespace {
+
+// What the test seam has arranged, keyed by cleaned path.
+struct Simulations {
+    QMutex mutex;
+    QHash<QString, int> listingRefusals;
+    QHash<QString, int> examiningRefusals;
+    QSet<QString> readOnly;
+    bool any = false;
+};
+
+Simulations& simulations() {
+    static Simulations instance;
+    return instance;
+}
+
+std::optional<int> simulatedRefusal(const QString& path, simulation::Operation operation) {
+    Simulations& all = simulations();
+    QMutexLocker lock(&all.mutex);
+    if (!all.any)
+        return std::nullopt;
+    const QHash<QString, int>& refusals =
+        operation == simulation::Operation::Listing ? all.listingRefusals : all.examiningRefusals;
+    const auto found = refusals.constFind(QDir::cleanPath(path));
+    if (found == refusals.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+bool simulatedReadOnly(const QString& path) {
+    Simulations& all = simulations();
+    QMutexLocker lock(&all.mutex);
+    return all.any && all.readOnly.contains(QDir::cleanPath(path));
+}
+
+QString descriptionOf(int code) {
+    switch (code) {
+    case FileSystemError::PermissionDenied:
+        return QStringLiteral("Permission denied");
+    case FileSystemError::PathNotFound:
+        return QStringLiteral("Path not found");
+    default:
+        return QStringLiteral("Path/File access error");
+    }
+}
+
+[[noreturn]] void throwCode(int code) {
+    throw FileSystemError(code, descriptionOf(code));
+}
+
+// Turns the error number of a failed call into the program's error codes.
+[[noreturn]] void throwErrno(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        throwCode(FileSystemError::PermissionDenied);
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        throwCode(FileSystemError::PathNotFound);
+    default:
+        throw FileSystemError(FileSystemError::PathFileAccessError,
+                              descriptionOf(FileSystemError::PathFileAccessError) +
+                                  QStringLiteral(" (") + QString::fromLocal8Bit(strerror(error)) +
+                                  QLatin1Char(')'));
+    }
+}
+
+struct DirectoryCloser {
+    void operator()(DIR* directory) const { ::closedir(directory); }
+};
+
+// Compares two names as NTFS does: each UTF-16 unit upper-cased on its own (no expansions such
+// as German sharp s to "SS"), then by unit value.
+int compareIgnoringCase(const QString& a, const QString& b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const char32_t x = QChar::toUpper(char32_t(a[i].unicode()));
+        const char32_t y = QChar::toUpper(char32_t(b[i].unicode()));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool sameIgnoringCase(QChar a, QChar b) {
+    return QChar::toUpper(char32_t(a.unicode())) == QChar::toUpper(char32_t(b.unicode()));
+}
+
+// Wildcard matching that remembers the last "*" seen and lets it take one more character
+// whenever the rest fails to match.
+bool wildcardMatches(const QString& name, const QString& pattern) {
+    qsizetype n = 0;
+    qsizetype p = 0;
+    qsizetype starPattern = -1;
+    qsizetype starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
+            starPattern = p++;
+            starName = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == QLatin1Char('?') || sameIgnoringCase(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (starPattern >= 0) {
+            p = starPattern + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
+        ++p;
+    return p == pattern.size();
+}
+
+} // namespace
+
 std::optional<int> fileAttributes(const QString& path) {
     if (path.isEmpty())
         return std::nullopt;
@@ -51,7 +182,7 @@ std::optional<int> fileAttributes(const QString& path) {
         attributes |= AttributeDirectory;
     else if (S_ISREG(target.st_mode))
         attributes |= AttributeArchive;
-    if (::access(native.constData(), W_OK) != 0)
+    if (::access(native.constData(), W_OK) != 0 || simulatedReadOnly(path))
         attributes |= AttributeReadOnly;
 
     QString name = path;
@@ -68,5 +199,137 @@ bool pathExists(const QString& path) {
     struct stat info {};
     return !path.isEmpty() && ::lstat(nativePath(path).constData(), &info) == 0;
 }
+
+bool isRootFolder(const QString& path) {
+    return !path.isEmpty() && QDir::cleanPath(path) == QLatin1String("/");
+}
+
+int requireAttributes(const QString& path) {
+    if (const auto refused = simulatedRefusal(path, simulation::Operation::Examining))
+        throwCode(*refused);
+    struct stat info {};
+    if (path.isEmpty())
+        throwCode(FileSystemError::PathNotFound);
+    if (::lstat(nativePath(path).constData(), &info) != 0)
+        throwErrno(errno);
+    if (const auto attributes = fileAttributes(path))
+        return *attributes;
+    throwCode(FileSystemError::PathNotFound);
+}
+
+bool listsBefore(const QString& a, const QString& b) {
+    const int ignoringCase = compareIgnoringCase(a, b);
+    if (ignoringCase != 0)
+        return ignoringCase < 0;
+    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+QList<FolderEntry> listFolder(const QString& folder) {
+    if (const auto refused = simulatedRefusal(folder, simulation::Operation::Listing))
+        throwCode(*refused);
+    if (folder.isEmpty())
+        throwCode(FileSystemError::PathNotFound);
+    std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(nativePath(folder).constData()));
+    if (!directory)
+        throwErrno(errno);
+    const int descriptor = ::dirfd(directory.get());
+
+    struct Listed {
+        FolderEntry entry;
+        QByteArray raw;
+    };
+    std::vector<Listed> listed;
+    for (;;) {
+        errno = 0;
+        const dirent* item = ::readdir(directory.get());
+        if (!item) {
+            if (errno != 0)
+                throwErrno(errno);
+            break;
+        }
+        const QByteArray raw(item->d_name);
+        if (raw == "." || raw == "..")
+            continue;
+        Listed one;
+        one.raw = raw;
+        one.entry.name = QFile::decodeName(raw);
+        one.entry.nameIsExact = QFile::encodeName(one.entry.name) == raw;
+
+        unsigned char type = item->d_type;
+        struct stat info {};
+        if (type == DT_UNKNOWN &&
+            ::fstatat(descriptor, item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+            type = S_ISLNK(info.st_mode) ? DT_LNK : (S_ISDIR(info.st_mode) ? DT_DIR : DT_REG);
+        if (type == DT_LNK) {
+            one.entry.isSymbolicLink = true;
+            one.entry.isFolder =
+                ::fstatat(descriptor, item->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+        } else {
+            one.entry.isFolder = type == DT_DIR;
+        }
+        listed.push_back(std::move(one));
+    }
+
+    std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+        if (a.entry.name != b.entry.name)
+            return listsBefore(a.entry.name, b.entry.name);
+        return a.raw < b.raw; // names that decode alike, through replacement characters
+    });
+    QList<FolderEntry> entries;
+    entries.reserve(qsizetype(listed.size()));
+    for (Listed& one : listed)
+        entries.append(std::move(one.entry));
+    return entries;
+}
+
+bool nameMatches(const QString& name, const QString& pattern) {
+    if (pattern == QLatin1String("*.*"))
+        return true;
+    return wildcardMatches(name, pattern);
+}
+
+bool isExistingFile(const QString& path) {
+    struct stat info {};
+    return !path.isEmpty() && ::stat(nativePath(path).constData(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+bool hasUnusualCharacters(const QString& name) {
+    for (const QChar c : name) {
+        const char16_t code = c.unicode();
+        if (code < 32 || (code >= 127 && code <= 159) || code == u'?' ||
+            c == QChar::ReplacementCharacter)
+            return true;
+    }
+    return false;
+}
+
+namespace simulation {
+
+void refuse(const QString& path, Operation operation, int code) {
+    Simulations& all = simulations();
+    QMutexLocker lock(&all.mutex);
+    (operation == Operation::Listing ? all.listingRefusals : all.examiningRefusals)
+        .insert(QDir::cleanPath(path), code);
+    all.any = true;
+}
+
+void markReadOnly(const QString& path) {
+    Simulations& all = simulations();
+    QMutexLocker lock(&all.mutex);
+    all.readOnly.insert(QDir::cleanPath(path));
+    all.any = true;
+}
+
+void clear() {
+    Simulations& all = simulations();
+    QMutexLocker lock(&all.mutex);
+    all.listingRefusals.clear();
+    all.examiningRefusals.clear();
+    all.readOnly.clear();
+    all.any = false;
+}
+
+} // namespace simulation
 
 } // namespace platform

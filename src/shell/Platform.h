@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -36,5 +37,63 @@ std::optional<int> fileAttributes(const QString& path);
 
 // Whether the path can be examined at all (it exists, even as a dangling link). Never throws.
 bool pathExists(const QString& path);
+
+// Whether the path names the root of a file system (a drive root on Windows, "/" here).
+bool isRootFolder(const QString& path);
+
+// The attribute bits of a path, as fileAttributes, but a path that can't be examined throws
+// FileSystemError (76 when it is missing, 70 when access is refused on the way to it).
+int requireAttributes(const QString& path);
+
+// One entry of a folder as the file system lists it.
+struct FolderEntry {
+    QString name;
+    // False when the name's bytes are not valid in the file system's encoding (UTF-8 here):
+    // the text then holds replacement characters and no longer names the entry, so callers
+    // leave such entries out.
+    bool nameIsExact = true;
+    bool isFolder = false; // a folder, or a symbolic link to one
+    bool isSymbolicLink = false;
+};
+
+// The entries of a folder, without "." and "..", ordered as Windows lists an NTFS folder:
+// by name compared character by character after simple upper-casing, so case is ignored;
+// names that differ only in case (possible here, never on NTFS) are ordered by their exact
+// characters, capitals first, so the order is the same on every run. The folder may end with
+// separators. Throws FileSystemError when the folder can't be listed (70 permission denied,
+// 76 missing or not a folder, 75 anything else).
+QList<FolderEntry> listFolder(const QString& folder);
+
+// The order listFolder gives: whether name a comes before name b.
+bool listsBefore(const QString& a, const QString& b);
+
+// Whether a name matches a pattern with the wildcards "*" (any run of characters, also none)
+// and "?" (exactly one character), ignoring case as Windows does. "*.*" matches every name,
+// also one without a dot.
+bool nameMatches(const QString& name, const QString& pattern);
+
+// An existing regular file, or a symbolic link to one. The path is examined, never opened, so
+// a named pipe, socket or device answers no instead of blocking. Never throws.
+bool isExistingFile(const QString& path);
+
+// Whether a name holds a character the program does not carry through its file calls: a
+// control character (below 32 or 127 to 159), a "?", or the replacement character that stands
+// for bytes that are not valid UTF-8.
+bool hasUnusualCharacters(const QString& name);
+
+// Test seam. The tests run as root, who may read and write everything; these calls let them
+// see the file system as a less privileged user would. Paths are compared after QDir's
+// clean-up, so trailing and doubled separators don't matter. Not for use outside tests.
+namespace simulation {
+enum class Operation {
+    Listing,  // listFolder throws
+    Examining // requireAttributes throws
+};
+// Makes the operation on the path fail with the code (70, 75 or 76) until clear().
+void refuse(const QString& path, Operation operation, int code);
+// Makes fileAttributes report the path as read-only until clear().
+void markReadOnly(const QString& path);
+void clear();
+} // namespace simulation
 
 } // namespace platform
