@@ -1,0 +1,132 @@
+#include "cli/CommandLine.h"
+
+namespace {
+
+CommandLine bad(const QString& problem) {
+    CommandLine line;
+    line.action = CommandLine::Action::BadUsage;
+    line.problem = problem;
+    return line;
+}
+
+} // namespace
+
+ConnectionSettings CommandLine::connection(const ConnectionSettings& stored) const {
+    ConnectionSettings settings = stored;
+    settings.server = server.value_or(stored.server);
+    settings.port = port.value_or(stored.port);
+    settings.user = user.value_or(stored.user);
+    settings.password = password.value_or(stored.password);
+    settings.database = database.value_or(stored.database);
+    return settings;
+}
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    CommandLine line;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(QLatin1String("--"))) {
+            line.files.append(argument);
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        QString name = argument.mid(2);
+        std::optional<QString> inlineValue;
+        if (const qsizetype equals = name.indexOf(QLatin1Char('=')); equals >= 0) {
+            inlineValue = name.mid(equals + 1);
+            name = name.left(equals);
+        }
+        if (name == QLatin1String("help") || name == QLatin1String("row-by-row")) {
+            if (inlineValue)
+                return bad(QStringLiteral("--%1 takes no value").arg(name));
+            if (name == QLatin1String("help")) {
+                line.action = CommandLine::Action::Help;
+                return line;
+            }
+            line.rowByRow = true;
+            continue;
+        }
+
+        std::optional<QString>* target = nullptr;
+        if (name == QLatin1String("server"))
+            target = &line.server;
+        else if (name == QLatin1String("port"))
+            target = &line.port;
+        else if (name == QLatin1String("user"))
+            target = &line.user;
+        else if (name == QLatin1String("password"))
+            target = &line.password;
+        else if (name == QLatin1String("database"))
+            target = &line.database;
+        else if (name == QLatin1String("create"))
+            target = &line.createTemplate;
+        else if (name == QLatin1String("append"))
+            target = &line.appendTable;
+        else if (name != QLatin1String("separator") && name != QLatin1String("column-names"))
+            return bad(QStringLiteral("unknown option %1").arg(argument));
+
+        QString value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else {
+            if (i + 1 >= arguments.size())
+                return bad(QStringLiteral("--%1 needs a value").arg(name));
+            value = arguments[++i];
+        }
+        if (target)
+            *target = value;
+        else if (name == QLatin1String("separator"))
+            line.separator = value;
+        else
+            line.columnNames = value.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    }
+
+    if (line.createTemplate && line.appendTable)
+        return bad(QStringLiteral("--create and --append exclude each other"));
+    if (!line.createTemplate && !line.appendTable)
+        return bad(QStringLiteral("either --create TEMPLATE or --append TABLE is needed"));
+    if (line.columnNames && !line.createTemplate)
+        return bad(QStringLiteral("--column-names goes with --create"));
+    line.action = CommandLine::Action::Import;
+    return line;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]\n"
+        "                    [--separator TEXT] [--row-by-row]\n"
+        "                    (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)\n"
+        "                    FILE...\n"
+        "\n"
+        "Loads delimited text files into PostgreSQL, in the order given.\n"
+        "\n"
+        "  --create TEMPLATE   one new table per file, all columns TEXT; \"[counter]\" in the\n"
+        "                      template becomes the file's position (1, 2, ...). Column names\n"
+        "                      come from each file's first line.\n"
+        "  --column-names N1,N2,...\n"
+        "                      with --create: the column names to use instead of the first\n"
+        "                      line, the same for every file; an empty name ends the list,\n"
+        "                      and a file with more fields than names is skipped.\n"
+        "  --append TABLE      every file into this existing table; each file's first line\n"
+        "                      is a header and must have as many fields as the table has\n"
+        "                      columns.\n"
+        "  --separator TEXT    the field separator, matched exactly (default \",\").\n"
+        "  --row-by-row        one INSERT statement per line even where a faster path exists.\n"
+        "  --server, --port, --user, --password, --database\n"
+        "                      connection values for this run only; those not given come\n"
+        "                      from the program's settings. Nothing is written back.\n"
+        "  --help              this text.\n"
+        "\n"
+        "The first line of every file is never imported as a row. Messages go to standard\n"
+        "output; errors and the field-count report go to standard error.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  the run finished and no error was reported\n"
+        "  1  an error was reported (for instance a rejected row); the run went on\n"
+        "  2  bad usage, or a failed start check (no files, no table, table name exists)\n"
+        "  3  a line with another number of fields than the first line ended the run\n");
+}

@@ -1,0 +1,207 @@
+#include "shell/Settings.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs quenmarl-cli with a settings store of its own in configFolder.
+Outcome runCli(const QStringList& arguments, const QString& configFolder) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(QUENMARL_CLI_PATH), arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "quenmarl-cli did not finish: " << process.errorString().toStdString();
+        process.kill();
+        process.waitForFinished();
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        return path;
+    }
+
+    QStringList connection() const {
+        const ConnectionSettings s = m_db.settings();
+        return {"--server", s.server,     "--port",   s.port,       "--user",
+                s.user,     "--password", s.password, "--database", s.database};
+    }
+
+    Outcome run(const QStringList& arguments) {
+        return runCli(connection() + arguments, m_config.path());
+    }
+
+    QTemporaryDir m_dir;
+    QTemporaryDir m_config;
+    TestDatabase m_db;
+};
+
+} // namespace
+
+TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
+    m_db.execute("CREATE TABLE people(name TEXT, n INTEGER)");
+    const QString good = file("good.csv", "name,n\nAnn,1\n");
+    const QString bad = file("bad.csv", "name,n\nBob,x\nCid,2\n");
+    const QString cut = file("cut.csv", "name,n\n\"Smith, John\",3\n");
+    const struct {
+        const char* name;
+        QStringList arguments;
+        bool withConnection;
+        int exitCode;
+        QString out; // what standard output holds
+        QString err; // what standard error holds; empty: nothing at all
+    } cases[] = {
+        {"help", {"--help"}, false, 0, "Exit status:", ""},
+        {"no table option", {good}, false, 2, "", "either --create TEMPLATE or --append TABLE"},
+        {"both table options",
+         {"--create", "t", "--append", "people", good},
+         false,
+         2,
+         "",
+         "exclude each other"},
+        {"unknown option", {"--create", "t", "--fast", good}, false, 2, "", "--fast"},
+        {"missing value", {good, "--create"}, false, 2, "", "--create needs a value"},
+        {"names without create",
+         {"--append", "people", "--column-names", "a", good},
+         false,
+         2,
+         "",
+         "--column-names goes with --create"},
+        {"no files", {"--create", "t"}, true, 2, "No files added.\n", ""},
+        {"unknown table",
+         {"--append", "nosuch", good},
+         true,
+         2,
+         "Please select a table.\n",
+         "no table named nosuch"},
+        {"template listed",
+         {"--create", "PEOPLE", good},
+         true,
+         2,
+         "Table name already exists.\n",
+         ""},
+        {"field count",
+         {"--append=people", good, cut, good},
+         true,
+         3,
+         "",
+         "Line no 1: \"Smith, John\",3\n"},
+        {"rejected row",
+         {"--append", "people", bad},
+         true,
+         1,
+         "Done.\n",
+         "invalid input syntax for type integer: \"x\""},
+        {"all good", {"--append", "people", good}, true, 0, "Done.\n", ""},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome =
+            c.withConnection ? run(c.arguments) : runCli(c.arguments, m_config.path());
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.name << "\n" << outcome.err.toStdString();
+        if (c.out.isEmpty())
+            EXPECT_TRUE(outcome.out.isEmpty()) << c.name << ": " << outcome.out.toStdString();
+        else
+            EXPECT_TRUE(outcome.out.contains(c.out)) << c.name << ": " << outcome.out.toStdString();
+        if (c.err.isEmpty())
+            EXPECT_TRUE(outcome.err.isEmpty()) << c.name << ": " << outcome.err.toStdString();
+        else
+            EXPECT_TRUE(outcome.err.contains(c.err)) << c.name << ": " << outcome.err.toStdString();
+    }
+    // The rejected row's error is the whole "Application Error" text with its step, on
+    // standard error only; the good rows stayed.
+    const Outcome rejected = run({"--append", "people", bad});
+    EXPECT_TRUE(rejected.err.contains(
+        "in Quenmarl2021/08/31.Form2.PushButton1_Click at line 342\n\nPlease email screenshot"));
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM people WHERE name = 'Cid'"), QStringList{"2"});
+}
+
+TEST_F(CommandLineTest, ImportsAFolderIntoNewTablesAndIntoAnExistingOne) {
+    const QString a = file("a.csv", "Name,City\r\nAnn,Rome\r\n");
+    const QString b = file("b.csv", "Name,City\nBob,Oslo\nCid,Lima\n");
+    const QString c = file("c.csv", "Name,City,Zip\nDan,Bonn,53\n");
+    const QString d = file("d.csv", "x,y\nEve,Kiel\n");
+
+    Outcome outcome = run({"--create", "load[counter]", a, b, c});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(m_db.rows("SELECT * FROM load1"), QStringList{"Ann|Rome"});
+    EXPECT_EQ(m_db.rows("SELECT * FROM load2"), (QStringList{"Bob|Oslo", "Cid|Lima"}));
+    EXPECT_EQ(m_db.rows("SELECT * FROM load3"), QStringList{"Dan|Bonn|53"});
+
+    outcome = run({"--append", "load1", b, c, d});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "The columns in the text file and the columns in the table must be "
+                           "identical.\n\n" +
+                               c +
+                               " was split by , and has 3 columns. The table load1 has 2 "
+                               "columns.\nDone.\n");
+    EXPECT_EQ(m_db.rows("SELECT * FROM load1"),
+              (QStringList{"Ann|Rome", "Bob|Oslo", "Cid|Lima", "Eve|Kiel"}));
+
+    // A template without "[counter]": the second file is skipped.
+    outcome = run({"--create", "once", a, b});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.out, "Table(s) already exist.\n");
+}
+
+TEST_F(CommandLineTest, TypedNamesAndSeparator) {
+    const QString a = file("a.txt", "ignored||header\n1||2\n");
+    const QString b = file("b.txt", "one||two||three\n1||2||3\n");
+    const Outcome outcome = run({"--separator", "||", "--column-names", "First Col,Second",
+                                 "--create", "typed[counter]", a, b});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(m_db.column("SELECT column_name FROM information_schema.columns WHERE "
+                          "table_name = 'typed1' ORDER BY ordinal_position"),
+              (QStringList{"FirstCol", "Second"}));
+    EXPECT_EQ(m_db.rows("SELECT * FROM typed1"), QStringList{"1|2"});
+    EXPECT_TRUE(m_db.column("SELECT tablename FROM pg_tables WHERE tablename = 'typed2'").isEmpty())
+        << "the three-field file runs out of names and is skipped";
+}
+
+TEST_F(CommandLineTest, MissingConnectionValuesComeFromTheStoreWhichIsNeverWritten) {
+    TemporarySettings store;
+    const ConnectionSettings s = m_db.settings();
+    WriteSetting(SettingKeys::PostgreSQLServer, s.server);
+    WriteSetting(SettingKeys::PostgreSQLPort, s.port);
+    WriteSetting(SettingKeys::PostgreSQLUser, s.user);
+    WriteSetting(SettingKeys::PostgreSQLPassword, QStringLiteral("stale password"));
+    WriteSetting(SettingKeys::PostgreSQLDatabase, QStringLiteral("postgres"));
+    QFile stored(settings::storeFile());
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+
+    const QString a = file("a.csv", "h1,h2\n1,2\n");
+    const Outcome outcome =
+        runCli({"--password", s.password, "--database", s.database, "--create", "fromstore", a},
+               store.folder());
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(m_db.rows("SELECT * FROM fromstore"), QStringList{"1|2"});
+
+    const Outcome stale =
+        runCli({"--database", s.database, "--create", "other", a}, store.folder());
+    EXPECT_EQ(stale.exitCode, 1);
+    EXPECT_TRUE(stale.err.contains("password authentication failed")) << stale.err.toStdString();
+
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), before) << "options are for one run only";
+}

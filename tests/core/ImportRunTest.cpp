@@ -1,0 +1,366 @@
+#include "import/ImportRun.h"
+#include "import/Statements.h"
+#include "shell/ApplicationError.h"
+#include "support/RecordingFrontEnd.h"
+#include "support/TestEnvironment.h"
+
+#include "database/PostgreSQL.h"
+#include "database/TableList.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
+
+// An import against a fresh database, with files written into a temporary folder.
+class ImportRunTest : public ::testing::Test {
+protected:
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        return path;
+    }
+
+    ImportChoices create(const QStringList& files,
+                         const QString& nameTemplate = QStringLiteral("NewTable[counter]")) {
+        ImportChoices choices;
+        choices.files = files;
+        choices.mode = ImportChoices::TableMode::Create;
+        choices.names = ImportChoices::ColumnNames::FirstLine;
+        choices.tableTemplate = nameTemplate;
+        choices.separator = QStringLiteral(",");
+        choices.existingTables = tables();
+        choices.connection = m_db.settings();
+        return choices;
+    }
+
+    ImportChoices append(const QStringList& files, const QString& table) {
+        ImportChoices choices = create(files);
+        choices.mode = ImportChoices::TableMode::Append;
+        choices.selectedTable = static_cast<int>(choices.existingTables.indexOf(table));
+        return choices;
+    }
+
+    QStringList tables() const {
+        StringTableList list;
+        ListDatabaseTables(m_db.settings(), list);
+        return list.names;
+    }
+
+    QStringList rows(const QString& table) const {
+        return m_db.rows(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table));
+    }
+
+    QStringList columns(const QString& table) const {
+        return m_db.column(QStringLiteral("SELECT column_name || ' ' || data_type FROM "
+                                          "information_schema.columns WHERE table_name = '%1' "
+                                          "ORDER BY ordinal_position")
+                               .arg(table));
+    }
+
+    static QString error(int step, const QString& description) {
+        return applicationErrorText(Context, step, description);
+    }
+
+    QTemporaryDir m_dir;
+    TestDatabase m_db;
+    RecordingFrontEnd m_ui;
+};
+
+} // namespace
+
+TEST_F(ImportRunTest, StartChecksComeInOrderAndOpenNothing) {
+    const struct {
+        const char* name;
+        QStringList files;
+        ImportChoices::TableMode mode;
+        int selected;
+        QString nameTemplate;
+        QString message;
+    } cases[] = {
+        {"no files before no table",
+         {},
+         ImportChoices::TableMode::Append,
+         -1,
+         "x",
+         "No files added."},
+        {"no table selected",
+         {"a"},
+         ImportChoices::TableMode::Append,
+         -1,
+         "x",
+         "Please select a table."},
+        {"template listed, compared lower-cased",
+         {"a"},
+         ImportChoices::TableMode::Create,
+         -1,
+         "PEOPLE",
+         "Table name already exists."},
+    };
+    for (const auto& c : cases) {
+        RecordingFrontEnd ui;
+        ImportChoices choices = create(c.files, c.nameTemplate);
+        choices.existingTables = {"people"};
+        choices.mode = c.mode;
+        choices.selectedTable = c.selected;
+        choices.connection.password = QStringLiteral("wrong"); // a connection would fail
+        const ImportResult result = runImport(choices, ui);
+        EXPECT_EQ(result.outcome, ImportOutcome::StartCheckFailed) << c.name;
+        EXPECT_EQ(ui.log, QStringList{QStringLiteral("message: ") + c.message}) << c.name;
+        EXPECT_TRUE(ui.busyChanges.isEmpty()) << c.name;
+    }
+}
+
+TEST_F(ImportRunTest, CreatesOneTablePerFileFromTheFirstLine) {
+    const QString a = file("a.csv", "First Name,Last,Mid,State\r\nPeter,O'Neil,,\"NH\"\r\n"
+                                    "Ann,Lee,X,CA\r\n");
+    const QString b = file("b.csv", "First Name,E-mail,Zip\n,x@y,\n\nAnn,a@b,123\n");
+    const QString c = file("c.txt", "k||v\na|b||c\n");
+    ImportChoices choices = create({a, b, c});
+    choices.separator = QStringLiteral(",");
+    ImportChoices third = choices;
+
+    const ImportResult result = runImport(choices, m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    EXPECT_EQ(m_ui.log, QStringList{"message: Done."});
+    EXPECT_EQ(result.rowsSent, 4);
+    EXPECT_EQ(m_ui.listed, (QStringList{"NewTable1", "NewTable2", "NewTable3"}));
+    EXPECT_EQ(m_ui.busyChanges, (QList<bool>{true, false, true, false, true, false}));
+
+    EXPECT_EQ(columns("NewTable1"),
+              (QStringList{"FirstName text", "Last text", "Mid text", "State text"}));
+    EXPECT_EQ(rows("NewTable1"), (QStringList{"Peter|O'Neil|<NULL>|NH", "Ann|Lee|X|CA"}));
+    EXPECT_EQ(columns("NewTable2"), (QStringList{"FirstName text", "Email text", "Zip text"}));
+    EXPECT_EQ(rows("NewTable2"), (QStringList{"|x@y|<NULL>", "Ann|a@b|123"}))
+        << "empty first value is the empty text, a single-field line is passed over";
+    // The third file with "," as separator: one column "kv", and no data line has two fields.
+    EXPECT_EQ(columns("NewTable3"), QStringList{"kv text"});
+    EXPECT_TRUE(rows("NewTable3").isEmpty());
+}
+
+TEST_F(ImportRunTest, SeparatorIsMatchedWhole) {
+    const QString c = file("c.txt", "key||value\na|b||c|d\n");
+    ImportChoices choices = create({c}, QStringLiteral("Bars"));
+    choices.separator = QStringLiteral("||");
+    EXPECT_EQ(runImport(choices, m_ui).outcome, ImportOutcome::Done);
+    EXPECT_EQ(rows("Bars"), QStringList{"a|b|c|d"}); // values "a|b" and "c|d"
+    EXPECT_EQ(m_db.column("SELECT key FROM \"Bars\""), QStringList{"a|b"});
+}
+
+TEST_F(ImportRunTest, TypedNamesAskForEachFieldAndAnEmptyAnswerSkipsTheFile) {
+    const QString a = file("a.csv", "x,y,z\n1,2,3\n");
+    const QString b = file("b.csv", "x,y,z\n4,5,6\n");
+    ImportChoices choices = create({a, b});
+    choices.names = ImportChoices::ColumnNames::Typed;
+    m_ui.answers = {"Col One", "two", "3rd!", "only", ""};
+
+    const ImportResult result = runImport(choices, m_ui);
+    EXPECT_EQ(m_ui.prompts, (QStringList{"Enter name for column #1:", "Enter name for column #2:",
+                                         "Enter name for column #3:", "Enter name for column #1:",
+                                         "Enter name for column #2:"}));
+    EXPECT_EQ(m_ui.defaults, QStringList(5, QString()));
+    EXPECT_EQ(columns("NewTable1"), (QStringList{"ColOne text", "two text", "3rd text"}));
+    EXPECT_EQ(rows("NewTable1"), QStringList{"1|2|3"});
+    EXPECT_FALSE(tables().contains("NewTable2")) << "no table after an empty answer";
+    EXPECT_EQ(m_ui.listed, QStringList{"NewTable1"}) << "the skipped file's name is not listed";
+    EXPECT_EQ(m_ui.log, QStringList{"message: Done."}) << "no row was sent for the skipped file";
+    EXPECT_EQ(result.errorsReported, 0);
+}
+
+TEST_F(ImportRunTest, ExistingTableNamesSkipFilesAndDecideTheClosingMessage) {
+    const QString a = file("a.csv", "h1,h2\n1,2\n");
+    const QString b = file("b.csv", "h1,h2\n3,4\n");
+    // A template without "[counter]": the second file finds the first file's table listed.
+    EXPECT_EQ(runImport(create({a, b}, QStringLiteral("Same")), m_ui).outcome,
+              ImportOutcome::TablesExisted);
+    EXPECT_EQ(m_ui.log, QStringList{"message: Table(s) already exist."});
+    EXPECT_EQ(rows("Same"), QStringList{"1|2"});
+
+    // Only the first file's name exists: skipped, the others imported, and "Done.".
+    m_db.execute("CREATE TABLE \"T1\"(a TEXT)");
+    RecordingFrontEnd ui;
+    EXPECT_EQ(runImport(create({a, b, a}, QStringLiteral("T[counter]")), ui).outcome,
+              ImportOutcome::Done);
+    EXPECT_EQ(ui.listed, (QStringList{"T2", "T3"}));
+    EXPECT_TRUE(rows("T1").isEmpty());
+
+    // An empty template skips every file without a message.
+    RecordingFrontEnd empty;
+    EXPECT_EQ(runImport(create({a}, QString()), empty).outcome, ImportOutcome::Done);
+    EXPECT_TRUE(empty.listed.isEmpty());
+}
+
+TEST_F(ImportRunTest, FieldCountMismatchEndsTheRunAfterEarlierFilesAreIn) {
+    const QString good = file("good.csv", "Name,City\nAnn,Rome\n");
+    const QString quoted = file("quoted.csv", "Name,City\nBob,Oslo\n\"Smith, John\",Paris\n");
+    const QString never = file("never.csv", "Name,City\nEve,Lima\n");
+    const ImportResult result = runImport(create({good, quoted, never}), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount);
+    EXPECT_EQ(m_ui.log, QStringList{"report: Line no 2: \"Smith, John\",Paris"});
+    EXPECT_EQ(rows("NewTable1"), QStringList{"Ann|Rome"});
+    EXPECT_FALSE(tables().contains("NewTable2")) << "nothing of the failing file is sent";
+    EXPECT_FALSE(tables().contains("NewTable3"));
+    EXPECT_EQ(m_ui.busyChanges.last(), false);
+}
+
+TEST_F(ImportRunTest, EncodingIsDecidedPerFile) {
+    const QString utf8 = file("u.csv", "\xEF\xBB\xBFName,Word\nJ\xC3\xBCrgen,Gr\xC3\xB6\xC3\x9F"
+                                       "e \xE2\x82\xAC\xC3\xA4\n");
+    const QString ansi = file("w.csv", "Name,Word\nJ\xFCrgen,Gr\xF6\xDF"
+                                       "e \x80\xE4\n");
+    ASSERT_EQ(runImport(create({utf8, ansi}), m_ui).outcome, ImportOutcome::Done);
+    const QString expected = QString::fromUtf16(u"J\u00FCrgen|Gr\u00F6\u00DFe \u20AC\u00E4");
+    EXPECT_EQ(rows("NewTable1"), QStringList{expected});
+    EXPECT_EQ(rows("NewTable2"), QStringList{expected});
+    EXPECT_EQ(columns("NewTable1"), (QStringList{"Name text", "Word text"}))
+        << "the byte-order mark is not part of the first column's name";
+}
+
+TEST_F(ImportRunTest, TableNamesWithDoubleQuotesStayNames) {
+    m_db.execute("CREATE TABLE victim(a TEXT)");
+    const QString a = file("a.csv", "h1,h2\n1,2\n");
+    ImportChoices choices = create({a}, QStringLiteral("x\"; DROP TABLE victim; --"));
+    ASSERT_EQ(runImport(choices, m_ui).outcome, ImportOutcome::Done);
+    EXPECT_EQ(m_ui.errors, QStringList());
+    EXPECT_TRUE(tables().contains("victim"));
+    EXPECT_EQ(rows("x\"; DROP TABLE victim; --"), QStringList{"1|2"});
+
+    RecordingFrontEnd ui;
+    ASSERT_EQ(runImport(append({a}, QStringLiteral("x\"; DROP TABLE victim; --")), ui).outcome,
+              ImportOutcome::Done);
+    EXPECT_EQ(ui.errors, QStringList());
+    EXPECT_EQ(rows("x\"; DROP TABLE victim; --").size(), 2);
+}
+
+TEST_F(ImportRunTest, AppendChecksEachFilesColumnCount) {
+    m_db.execute("CREATE TABLE \"People\"(name TEXT, age INTEGER)");
+    const QString one = file("1.csv", "name,age\nAnn,30\n");
+    const QString wrong = file("2.csv", "name,age,city\nBob,40,Rome\n");
+    const QString three = file("3.csv", "n,a\r\nEve,\r\nAl,7\r\n");
+    const ImportResult result = runImport(append({one, wrong, three}, "People"), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    EXPECT_EQ(m_ui.log,
+              (QStringList{
+                  "message: The columns in the text file and the columns in the table must be "
+                  "identical.\r\n\r\n" +
+                      wrong + " was split by , and has 3 columns. The table People has 2 columns.",
+                  "message: Done."}));
+    EXPECT_EQ(rows("People"), (QStringList{"Ann|30", "Eve|<NULL>", "Al|7"}));
+    EXPECT_EQ(result.rowsSent, 3);
+}
+
+TEST_F(ImportRunTest, AppendToAVanishedTableReportsAndSkips) {
+    const QString one = file("1.csv", "a,b\n1,2\n");
+    ImportChoices choices = append({one}, "gone");
+    choices.existingTables = {"gone"};
+    choices.selectedTable = 0;
+    EXPECT_EQ(runImport(choices, m_ui).outcome, ImportOutcome::Done);
+    ASSERT_EQ(m_ui.errors.size(), 1);
+    EXPECT_EQ(m_ui.errors[0], error(302, "ERROR:  relation \"gone\" does not exist\n"
+                                         "LINE 1: SELECT * FROM \"gone\" LIMIT 0\n"
+                                         "                      ^"));
+    EXPECT_TRUE(m_ui.messages[0].endsWith("The table gone has 0 columns."));
+}
+
+TEST_F(ImportRunTest, RejectedRowsAreReportedInLineOrderAndTheRestStays) {
+    m_db.execute("CREATE TABLE nums(label TEXT, n INTEGER CHECK (n <> 13))");
+    QByteArray bytes = "label,n\n";
+    QStringList expected; // a text each error holds, in order
+    for (int i = 1; i <= 3000; ++i) {
+        QByteArray n = QByteArray::number(i * 2);
+        if (i % 250 == 0) {
+            n = "x" + QByteArray::number(i);
+            expected.append(
+                QStringLiteral("invalid input syntax for type integer: \"x%1\"").arg(i));
+        } else if (i % 401 == 0) {
+            n = "13";
+            expected.append(QStringLiteral("Failing row contains (r%1, 13).").arg(i));
+        }
+        bytes += "r" + QByteArray::number(i) + "," + n + "\n";
+    }
+    // A NUL character can't be stored; its line is rejected in its place in the order.
+    bytes += "nul,1" + QByteArray(1, '\0') + "2\nlast,3001\n";
+    const QString path = file("nums.csv", bytes);
+    expected.append(NulCharacterRejection(3001, path));
+
+    const ImportResult result = runImport(append({path}, "nums"), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    ASSERT_EQ(m_ui.errors.size(), expected.size()) << m_ui.errors.join("\n").toStdString();
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(m_ui.errors[i].contains(expected[i])) << m_ui.errors[i].toStdString();
+        EXPECT_TRUE(m_ui.errors[i].contains(Context + "at line 342"));
+    }
+    EXPECT_EQ(m_ui.errors.last(), error(342, expected.last()));
+    EXPECT_EQ(result.errorsReported, expected.size());
+    const qint64 good = 3000 - 12 - 7 + 1;
+    EXPECT_EQ(result.rowsSent, good);
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM nums"), QStringList{QString::number(good)});
+    EXPECT_EQ(m_db.column("SELECT n FROM nums WHERE label = 'last'"), QStringList{"3001"});
+    EXPECT_EQ(m_ui.log.last(), "message: Done.");
+}
+
+TEST_F(ImportRunTest, UnreadableFilesAndFailedConnectionsAreReportedByStep) {
+    // A file that can't be read: reported when read and again by the check, which ends the run.
+    const QString missing = m_dir.filePath("missing.csv");
+    ImportResult result = runImport(create({missing}), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount);
+    ASSERT_EQ(m_ui.errors.size(), 2);
+    EXPECT_TRUE(m_ui.errors[0].contains(Context + "at line 124")) << m_ui.errors[0].toStdString();
+    EXPECT_TRUE(m_ui.errors[1].contains(Context + "at line 138"));
+    EXPECT_TRUE(m_ui.messages.isEmpty());
+
+    // A connection that can't be opened: the table statement and every row fail in turn.
+    const QString a = file("a.csv", "h1,h2\n1,2\n3,4\n");
+    ImportChoices choices = create({a});
+    choices.connection.password = QStringLiteral("wrong password");
+    RecordingFrontEnd ui;
+    result = runImport(choices, ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    ASSERT_EQ(ui.errors.size(), 4);
+    EXPECT_TRUE(ui.errors[0].contains("password authentication failed"));
+    EXPECT_TRUE(ui.errors[0].contains(Context + "at line 120"));
+    EXPECT_EQ(ui.errors[1], error(190, "The connection is not open."));
+    EXPECT_EQ(ui.errors[2], error(228, "The connection is not open."));
+    EXPECT_EQ(ui.errors[3], error(228, "The connection is not open."));
+    EXPECT_EQ(result.errorsReported, 4);
+}
+
+TEST_F(ImportRunTest, FirstLinesBeyondTheCheckLimitOverflow) {
+    QByteArray wide;
+    for (int i = 0; i < 32769; ++i)
+        wide += (i ? ",c" : "c") + QByteArray::number(i);
+    const QString path = file("wide.csv", wide + "\n");
+    const ImportResult result = runImport(create({path}), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount);
+    ASSERT_EQ(m_ui.errors.size(), 1);
+    EXPECT_TRUE(m_ui.errors[0].startsWith("Overflow"));
+    EXPECT_TRUE(m_ui.errors[0].contains(Context + "at line 138"));
+    EXPECT_TRUE(m_ui.messages.isEmpty());
+}
+
+TEST_F(ImportRunTest, OneLineFilesCreateEmptyTablesAndCancellingStopsBetweenRows) {
+    const QString header = file("h.csv", "only,header");
+    EXPECT_EQ(runImport(create({header}), m_ui).outcome, ImportOutcome::Done);
+    EXPECT_TRUE(tables().contains("NewTable1"));
+    EXPECT_TRUE(rows("NewTable1").isEmpty());
+
+    QByteArray many = "a,b\n";
+    for (int i = 0; i < 20000; ++i)
+        many += "x,y\n";
+    const QString big = file("big.csv", many);
+    RecordingFrontEnd ui;
+    ui.stopAfterRows = 1;
+    const ImportResult result = runImport(create({big, big}, "C[counter]"), ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::Cancelled);
+    EXPECT_TRUE(ui.messages.isEmpty()) << "no closing message after a stop";
+    EXPECT_LT(result.rowsSent, 20000);
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM \"C1\""),
+              QStringList{QString::number(result.rowsSent)})
+        << "every row reported as sent is in the table";
+    EXPECT_FALSE(tables().contains("C2"));
+    EXPECT_EQ(ui.busyChanges.last(), false);
+}

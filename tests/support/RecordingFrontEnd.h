@@ -1,0 +1,52 @@
+#pragma once
+
+#include "import/ImportFrontEnd.h"
+
+#include <QStringList>
+
+// Records everything an import run shows, in one ordered log and per kind, and answers input
+// boxes from a queue (the empty text, as Cancel, once the queue is empty). Can ask the run to
+// stop once a number of rows were reported as sent.
+class RecordingFrontEnd : public ImportFrontEnd {
+public:
+    void message(const QString& text) override {
+        messages.append(text);
+        log.append(QStringLiteral("message: ") + text);
+    }
+    void applicationError(const QString& text) override {
+        errors.append(text);
+        log.append(QStringLiteral("error: ") + text);
+    }
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override {
+        prompts.append(prompt);
+        defaults.append(defaultAnswer);
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    void fieldCountReport(const QString& report) override {
+        reports.append(report);
+        log.append(QStringLiteral("report: ") + report);
+    }
+    void setBusy(bool busy) override { busyChanges.append(busy); }
+    void tableListed(const QString& name) override { listed.append(name); }
+    void progress(const ImportProgress& progress) override {
+        lastProgress = progress;
+        ++progressCalls;
+        if (stopAfterRows >= 0 && progress.rowsSent >= stopAfterRows)
+            stopRequested = true;
+    }
+    bool cancelRequested() override { return stopRequested; }
+
+    QStringList log;
+    QStringList messages;
+    QStringList errors;
+    QStringList prompts;
+    QStringList defaults;
+    QStringList answers;
+    QStringList reports;
+    QStringList listed;
+    QList<bool> busyChanges;
+    ImportProgress lastProgress;
+    int progressCalls = 0;
+    qint64 stopAfterRows = -1;
+    bool stopRequested = false;
+};
