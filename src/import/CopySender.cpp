@@ -78,8 +78,10 @@ void CopySender::send(qint64 lineIndex, const QStringList& fields) {
     const bool alone = fields.size() != m_valueCount;
     if (alone)
         endPiece();
-    if (m_lines.empty())
+    if (m_lines.empty()) {
         m_data.reserve(m_options.chunkBytes + StreamBytes); // pages are touched only as used
+        m_chunkAge.start();
+    }
     m_lines.push_back({lineIndex, m_data.size(), alone});
     appendCopyLine(m_data, fields);
 
@@ -101,8 +103,9 @@ void CopySender::send(qint64 lineIndex, const QStringList& fields) {
             pieceEnded = true;
         }
     }
-    if (static_cast<qsizetype>(m_lines.size()) >= m_options.chunkLines ||
-        m_data.size() >= m_options.chunkBytes) {
+    const qsizetype lines = static_cast<qsizetype>(m_lines.size());
+    if (lines >= m_options.chunkLines || m_data.size() >= m_options.chunkBytes ||
+        (lines % 256 == 0 && m_chunkAge.elapsed() >= m_options.chunkMilliseconds)) {
         endChunk();
         pieceEnded = true;
     }

@@ -3,6 +3,7 @@
 #include "import/RowSender.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -36,8 +37,11 @@ public:
     struct Options {
         qsizetype chunkLines = 65536;    // lines per transaction, at most
         qsizetype chunkBytes = 16 << 20; // COPY data per transaction, at most (one line more)
-        qsizetype minPieceLines = 8;     // the shortest COPY statement while lines are rejected
-        double pieceSwitchCost = 256;    // ending one COPY and opening the next, in lines' time
+        // A transaction's age, at most, so that rows are committed and counted at least this
+        // often (checked every 256 lines).
+        qint64 chunkMilliseconds = 1000;
+        qsizetype minPieceLines = 8;  // the shortest COPY statement while lines are rejected
+        double pieceSwitchCost = 256; // ending one COPY and opening the next, in lines' time
         // Asked after each COPY statement; when it answers true the chunk is committed and
         // every later line is left unsent (stopped()).
         std::function<bool()> stopRequested;
@@ -105,6 +109,7 @@ private:
     QByteArray m_data;
     std::vector<Rejection> m_rejections;
     qint64 m_acceptedInChunk = 0;
+    QElapsedTimer m_chunkAge;
     bool m_inTransaction = false;
     bool m_dirty = false;  // work done since the savepoint was set
     bool m_broken = false; // the transaction can't be trusted; salvage() redoes the chunk

@@ -2,10 +2,10 @@
 #include "database/Connection.h"
 #include "import/CopyTarget.h"
 #include "import/CopyText.h"
-#include "import/ImportFrontEnd.h"
 #include "import/ImportRun.h"
 #include "import/InsertSender.h"
 #include "import/Statements.h"
+#include "support/RecordingFrontEnd.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -423,20 +423,6 @@ TEST(CopySender, StopsAfterTheStatementInFlightWithEverythingBeforeCommitted) {
 
 // ---------------------------------------------------------------------------------------------
 // Whole runs from files: the same import once with rowByRow and once without.
-
-class RecordingFrontEnd : public ImportFrontEnd {
-public:
-    void message(const QString& text) override { messages.append(text); }
-    void applicationError(const QString& text) override { errors.append(text); }
-    QString inputText(const QString&, const QString&) override { return {}; }
-    void fieldCountReport(const QString& report) override { messages.append(report); }
-    void setBusy(bool) override {}
-    void tableListed(const QString&) override {}
-    void progress(const ImportProgress&) override {}
-
-    QStringList messages;
-    QStringList errors;
-};
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
