@@ -32,10 +32,18 @@ inline char* putEscaped(char* out, char c) {
 } // namespace
 
 void appendCopyLine(QByteArray& out, const QStringList& fields) {
+    // Room for the worst case (every UTF-16 unit as three bytes, escapes as two), taken once
+    // for the line and given back at its end.
+    qsizetype room = fields.size();
+    for (const QString& field : fields)
+        room += 3 * field.size() + 2;
+    const qsizetype start = out.size();
+    out.resize(start + room);
+    char* end = out.data() + start;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const QString& field = fields[i];
         if (i > 0)
-            out.append('\t');
+            *end++ = '\t';
         bool empty = true;
         bool ascii = true;
         for (const QChar c : field) {
@@ -46,33 +54,32 @@ void appendCopyLine(QByteArray& out, const QStringList& fields) {
                 ascii = false;
         }
         if (empty) {
-            if (i > 0)
-                out.append("\\N", 2);
+            if (i > 0) {
+                *end++ = '\\';
+                *end++ = 'N';
+            }
             continue;
         }
-        // Every byte becomes at most two.
         if (ascii) {
-            const qsizetype start = out.size();
-            out.resize(start + 2 * field.size());
-            char* end = out.data() + start;
             for (const QChar c : field)
                 end = putEscaped(end, static_cast<char>(c.unicode()));
-            out.truncate(end - out.constData());
         } else {
             // Quotes go before the conversion, as in the row statement, so that the bytes are
             // those of the statement's text.
             QString value = field;
             value.remove(QLatin1Char('"'));
             const QByteArray utf8 = value.toUtf8();
-            const qsizetype start = out.size();
-            out.resize(start + 2 * utf8.size());
-            char* end = out.data() + start;
+            const qsizetype used = end - out.constData();
+            if (used + 2 * utf8.size() + 1 > out.size()) {
+                out.resize(used + 2 * utf8.size() + room);
+                end = out.data() + used;
+            }
             for (const char c : utf8)
                 end = putEscaped(end, c);
-            out.truncate(end - out.constData());
         }
     }
-    out.append('\n');
+    *end++ = '\n';
+    out.truncate(end - out.constData());
 }
 
 QStringList copyLineFields(QByteArrayView line) {
