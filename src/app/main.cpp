@@ -1,15 +1,21 @@
-#include "shell/AppTitle.h"
+#include "database/Form1.h"
+#include "import/Form3.h"
+#include "shell/GuiUserInterface.h"
+#include "shell/WindowContext.h"
+#include "shell/WindowHelpers.h"
 
 #include <QApplication>
-#include <QLabel>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    SetApplicationTitle();
-    QLabel window(QString::fromLatin1(ProductName));
-    window.setWindowTitle(QString::fromLatin1(ProductName));
-    window.resize(320, 120);
-    window.show();
+    app.setWindowIcon(applicationIcon());
+    GuiUserInterface ui;
+    WindowContext context{
+        ui,
+        [&ui](const QString& report, QWidget* parent) { showLinesReport(ui, report, parent); },
+        [] { QCoreApplication::exit(0); },
+    };
+    Form1 connectionWindow(context);
+    connectionWindow.start();
     return app.exec();
 }

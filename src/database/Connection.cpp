@@ -5,8 +5,7 @@
 #include <utility>
 #include <vector>
 
-std::map<QString, QString> parseConnectionString(const QString& text)
-{
+std::map<QString, QString> parseConnectionString(const QString& text) {
     std::map<QString, QString> pairs;
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -58,39 +57,31 @@ std::map<QString, QString> parseConnectionString(const QString& text)
     return pairs;
 }
 
-void Result::Clear::operator()(PGresult* result) const
-{
+void Result::Clear::operator()(PGresult* result) const {
     PQclear(result);
 }
 
 Result::Result(PGresult* result)
-    : m_result(result)
-{
-}
+    : m_result(result) {}
 
-int Result::rowCount() const
-{
+int Result::rowCount() const {
     return m_result ? PQntuples(m_result.get()) : 0;
 }
 
-int Result::fieldCount() const
-{
+int Result::fieldCount() const {
     return m_result ? PQnfields(m_result.get()) : 0;
 }
 
-QString Result::value(int row, int column) const
-{
+QString Result::value(int row, int column) const {
     return QString::fromUtf8(PQgetvalue(m_result.get(), row, column),
                              PQgetlength(m_result.get(), row, column));
 }
 
-bool Result::isNull(int row, int column) const
-{
+bool Result::isNull(int row, int column) const {
     return PQgetisnull(m_result.get(), row, column) != 0;
 }
 
-QString resultError(PGconn* conn, const PGresult* result)
-{
+QString resultError(PGconn* conn, const PGresult* result) {
     QString text;
     if (result)
         text = QString::fromUtf8(PQresultErrorMessage(result));
@@ -103,14 +94,12 @@ QString resultError(PGconn* conn, const PGresult* result)
     return text;
 }
 
-Connection Connection::open(const QString& connectionString)
-{
+Connection Connection::open(const QString& connectionString) {
     const auto pairs = parseConnectionString(connectionString);
     const auto driver = pairs.find(QStringLiteral("driver"));
     if (driver == pairs.end())
-        throw DatabaseError(
-            QStringLiteral("The connection string names no driver; it must name "
-                           "\"PostgreSQL Unicode\"."));
+        throw DatabaseError(QStringLiteral("The connection string names no driver; it must name "
+                                           "\"PostgreSQL Unicode\"."));
     if (driver->second.compare(QStringLiteral("PostgreSQL Unicode"), Qt::CaseInsensitive) != 0)
         throw DatabaseError(QStringLiteral("The driver \"%1\" is not supported; the connection "
                                            "string must name \"PostgreSQL Unicode\".")
@@ -118,7 +107,7 @@ Connection Connection::open(const QString& connectionString)
 
     // libpq parameter names beside the driver-connect keys they come from.
     static const std::pair<const char*, const char*> mapping[] = {
-        {"server", "host"}, {"port", "port"}, {"uid", "user"},
+        {"server", "host"},  {"port", "port"},       {"uid", "user"},
         {"pwd", "password"}, {"database", "dbname"},
     };
     std::vector<QByteArray> storage;
@@ -154,17 +143,12 @@ Connection Connection::open(const QString& connectionString)
 }
 
 Connection::Connection(PGconn* conn)
-    : m_conn(conn)
-{
-}
+    : m_conn(conn) {}
 
 Connection::Connection(Connection&& other) noexcept
-    : m_conn(std::exchange(other.m_conn, nullptr))
-{
-}
+    : m_conn(std::exchange(other.m_conn, nullptr)) {}
 
-Connection& Connection::operator=(Connection&& other) noexcept
-{
+Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         m_conn = std::exchange(other.m_conn, nullptr);
@@ -172,24 +156,20 @@ Connection& Connection::operator=(Connection&& other) noexcept
     return *this;
 }
 
-Connection::~Connection()
-{
+Connection::~Connection() {
     close();
 }
 
-void Connection::close()
-{
+void Connection::close() {
     if (m_conn)
         PQfinish(std::exchange(m_conn, nullptr));
 }
 
-QString Connection::lastError() const
-{
+QString Connection::lastError() const {
     return resultError(m_conn, nullptr);
 }
 
-Result Connection::checked(PGresult* raw)
-{
+Result Connection::checked(PGresult* raw) {
     Result result(raw);
     const auto status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY)
@@ -197,13 +177,11 @@ Result Connection::checked(PGresult* raw)
     return result;
 }
 
-void Connection::execute(const QString& statement)
-{
+void Connection::execute(const QString& statement) {
     query(statement);
 }
 
-Result Connection::query(const QString& statement)
-{
+Result Connection::query(const QString& statement) {
     if (!m_conn)
         throw DatabaseError(QStringLiteral("The connection is not open."));
     return checked(PQexec(m_conn, statement.toUtf8().constData()));

@@ -3,8 +3,7 @@
 #include "database/Connection.h"
 #include "database/TableList.h"
 
-bool CanConnect(const ConnectionSettings& settings)
-{
+bool CanConnect(const ConnectionSettings& settings) {
     try {
         Connection::open(ConnectionString(settings));
         return true;
@@ -13,8 +12,7 @@ bool CanConnect(const ConnectionSettings& settings)
     }
 }
 
-void ListDatabaseTables(const ConnectionSettings& settings, TableList& list)
-{
+void ListDatabaseTables(const ConnectionSettings& settings, TableList& list) {
     Connection connection = Connection::open(ConnectionString(settings));
     const Result tables = connection.query(QStringLiteral("select tablename from pg_tables;"));
     const int rows = tables.rowCount();

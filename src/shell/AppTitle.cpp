@@ -2,8 +2,7 @@
 
 #include <QCoreApplication>
 
-QString shortenedTitle(const QString& fullName)
-{
+QString shortenedTitle(const QString& fullName) {
     QString title = fullName;
     do {
         const qsizetype space = title.lastIndexOf(QLatin1Char(' '));
@@ -14,19 +13,16 @@ QString shortenedTitle(const QString& fullName)
     return title;
 }
 
-QString applicationTitle()
-{
+QString applicationTitle() {
     const QString name = QCoreApplication::applicationName();
     return name.isEmpty() ? QString::fromLatin1(ProductName) : name;
 }
 
-void SetApplicationTitle()
-{
+void SetApplicationTitle() {
     QCoreApplication::setApplicationName(shortenedTitle(QString::fromLatin1(ProductName)));
 }
 
-bool IsDevelopmentRun()
-{
+bool IsDevelopmentRun() {
 #ifdef NDEBUG
     return false;
 #else

@@ -2,8 +2,7 @@
 
 #include "shell/UserInterface.h"
 
-QString applicationErrorText(const QString& context, int step, const QString& description)
-{
+QString applicationErrorText(const QString& context, int step, const QString& description) {
     return description + QStringLiteral("\r\n") + context + QStringLiteral("at line ") +
            QString::number(step) + QStringLiteral("\r\r") +
            QStringLiteral("Please email screenshot of this message to ") +
@@ -11,7 +10,6 @@ QString applicationErrorText(const QString& context, int step, const QString& de
 }
 
 void ReportApplicationError(UserInterface& ui, const QString& context, int step,
-                            const QString& description)
-{
+                            const QString& description) {
     ui.applicationError(applicationErrorText(context, step, description));
 }

@@ -2,19 +2,16 @@
 
 #include "shell/Platform.h"
 
-bool PathExists(const QString& path)
-{
+bool PathExists(const QString& path) {
     return platform::pathExists(path);
 }
 
-bool IsFolder(const QString& path)
-{
+bool IsFolder(const QString& path) {
     const auto attributes = platform::fileAttributes(path);
     return attributes && (*attributes & platform::AttributeDirectory) != 0;
 }
 
-static QString collapsePairs(const QString& text, QChar separator)
-{
+static QString collapsePairs(const QString& text, QChar separator) {
     QString result;
     result.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -25,8 +22,7 @@ static QString collapsePairs(const QString& text, QChar separator)
     return result;
 }
 
-QString normalizePathWith(const QString& path, QChar separator, bool doubleLeadingSeparator)
-{
+QString normalizePathWith(const QString& path, QChar separator, bool doubleLeadingSeparator) {
     if (!path.startsWith(separator))
         return collapsePairs(path, separator);
     qsizetype rest = 1;
@@ -36,8 +32,7 @@ QString normalizePathWith(const QString& path, QChar separator, bool doubleLeadi
     return prefix + collapsePairs(path.mid(rest), separator);
 }
 
-QString NormalizePath(const QString& path)
-{
+QString NormalizePath(const QString& path) {
     return normalizePathWith(path, platform::pathSeparator(),
                              platform::keepsDoubleLeadingSeparator());
 }

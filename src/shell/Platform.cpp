@@ -9,36 +9,30 @@
 
 namespace platform {
 
-QChar pathSeparator()
-{
+QChar pathSeparator() {
     return QLatin1Char('/');
 }
 
-bool keepsDoubleLeadingSeparator()
-{
+bool keepsDoubleLeadingSeparator() {
     return false;
 }
 
-QString programFolder()
-{
+QString programFolder() {
     QString folder = QCoreApplication::applicationDirPath();
     while (folder.size() > 1 && folder.endsWith(pathSeparator()))
         folder.chop(1);
     return folder;
 }
 
-QString fileBesideProgram(const QString& name)
-{
+QString fileBesideProgram(const QString& name) {
     return programFolder() + pathSeparator() + name;
 }
 
-static QByteArray nativePath(const QString& path)
-{
+static QByteArray nativePath(const QString& path) {
     return QFile::encodeName(path);
 }
 
-std::optional<int> fileAttributes(const QString& path)
-{
+std::optional<int> fileAttributes(const QString& path) {
     if (path.isEmpty())
         return std::nullopt;
     const QByteArray native = nativePath(path);
@@ -70,8 +64,7 @@ std::optional<int> fileAttributes(const QString& path)
     return attributes;
 }
 
-bool pathExists(const QString& path)
-{
+bool pathExists(const QString& path) {
     struct stat info {};
     return !path.isEmpty() && ::lstat(nativePath(path).constData(), &info) == 0;
 }

@@ -16,28 +16,24 @@ namespace {
 const QString ApplicationName = QStringLiteral("Vantrell");
 const QString SectionName = QStringLiteral("Quenmarl");
 
-QString& overrideFolder()
-{
+QString& overrideFolder() {
     static QString folder;
     return folder;
 }
 
-QString configFolder()
-{
+QString configFolder() {
     if (!overrideFolder().isEmpty())
         return overrideFolder();
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
 
-QString keyPath(const QString& key)
-{
+QString keyPath(const QString& key) {
     return SectionName + QLatin1Char('/') + key;
 }
 
 // Creates the store file with owner-only access before anything is written to it, and puts
 // an existing file back to owner-only access, so the password is never readable by others.
-void protectStoreFile(const QString& file)
-{
+void protectStoreFile(const QString& file) {
     QDir().mkpath(QFileInfo(file).absolutePath());
     const QByteArray native = QFile::encodeName(file);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
@@ -50,32 +46,27 @@ void protectStoreFile(const QString& file)
 
 namespace settings {
 
-void useFolder(const QString& folder)
-{
+void useFolder(const QString& folder) {
     overrideFolder() = folder;
 }
 
-QString storeFile()
-{
+QString storeFile() {
     return configFolder() + QLatin1Char('/') + ApplicationName + QLatin1Char('/') +
            ApplicationName + QStringLiteral(".ini");
 }
 
 } // namespace settings
 
-QString ReadSetting(const QString& key, const QString& defaultValue)
-{
+QString ReadSetting(const QString& key, const QString& defaultValue) {
     QSettings store(settings::storeFile(), QSettings::IniFormat);
     return store.value(keyPath(key), defaultValue).toString();
 }
 
-QString ReadSetting(const SettingKey& key)
-{
+QString ReadSetting(const SettingKey& key) {
     return ReadSetting(QString::fromLatin1(key.name), QString::fromLatin1(key.defaultValue));
 }
 
-void WriteSetting(const QString& key, const QString& value)
-{
+void WriteSetting(const QString& key, const QString& value) {
     const QString file = settings::storeFile();
     protectStoreFile(file);
     QSettings store(file, QSettings::IniFormat);
@@ -86,7 +77,6 @@ void WriteSetting(const QString& key, const QString& value)
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-void WriteSetting(const SettingKey& key, const QString& value)
-{
+void WriteSetting(const SettingKey& key, const QString& value) {
     WriteSetting(QString::fromLatin1(key.name), value);
 }

@@ -6,17 +6,13 @@
 
 StepRunner::StepRunner(UserInterface& ui, QString context)
     : m_ui(ui)
-    , m_context(std::move(context))
-{
-}
+    , m_context(std::move(context)) {}
 
-void StepRunner::report(const QString& description)
-{
+void StepRunner::report(const QString& description) {
     ReportApplicationError(m_ui, m_context, m_step, description);
 }
 
-QString StepRunner::describe(std::exception_ptr error)
-{
+QString StepRunner::describe(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const Failure& failure) {
@@ -30,7 +26,6 @@ QString StepRunner::describe(std::exception_ptr error)
     }
 }
 
-void StepRunner::reportCurrent(std::exception_ptr error)
-{
+void StepRunner::reportCurrent(std::exception_ptr error) {
     report(describe(error));
 }

@@ -21,8 +21,7 @@ class StepRunner {
 public:
     StepRunner(UserInterface& ui, QString context);
 
-    template <class Work> bool step(int number, Work&& work)
-    {
+    template <class Work> bool step(int number, Work&& work) {
         begin(number);
         try {
             std::forward<Work>(work)();
@@ -33,8 +32,7 @@ public:
         }
     }
 
-    template <class Condition> bool test(int number, Condition&& condition)
-    {
+    template <class Condition> bool test(int number, Condition&& condition) {
         begin(number);
         try {
             return static_cast<bool>(std::forward<Condition>(condition)());
@@ -44,8 +42,7 @@ public:
         }
     }
 
-    template <class T, class Work> T value(int number, Work&& work, T fallback)
-    {
+    template <class T, class Work> T value(int number, Work&& work, T fallback) {
         begin(number);
         try {
             return std::forward<Work>(work)();

@@ -12,8 +12,7 @@
 #include <QRadioButton>
 #include <QWidget>
 
-static void paintButtonFace(QWidget* widget)
-{
+static void paintButtonFace(QWidget* widget) {
     QPalette palette = widget->palette();
     const QColor face = QApplication::palette().color(QPalette::Button);
     palette.setColor(QPalette::Window, face);
@@ -21,8 +20,7 @@ static void paintButtonFace(QWidget* widget)
     widget->setAutoFillBackground(true);
 }
 
-void ApplyButtonFaceColors(QWidget* window)
-{
+void ApplyButtonFaceColors(QWidget* window) {
     paintButtonFace(window);
     const auto children = window->findChildren<QWidget*>();
     for (QWidget* child : children) {
@@ -32,13 +30,22 @@ void ApplyButtonFaceColors(QWidget* window)
     }
 }
 
-void LoadApplicationSkin(QWidget* connectionWindow)
-{
+void LoadApplicationSkin(QWidget* connectionWindow) {
     const QString skin = platform::programFolder() + platform::pathSeparator() +
-                         QStringLiteral("x") + platform::pathSeparator() +
-                         QStringLiteral("o.cjs");
+                         QStringLiteral("x") + platform::pathSeparator() + QStringLiteral("o.cjs");
     const QFileInfo info(skin);
     if (!info.exists() || info.isHidden())
         return;
     ApplyButtonFaceColors(connectionWindow);
+}
+
+QFont designFont(qreal pointSize) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Bold);
+    return font;
+}
+
+QIcon applicationIcon() {
+    return QIcon(QStringLiteral(":/quenmarl/quenmarl.png"));
 }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QFont>
+#include <QIcon>
 #include <QString>
 
 class QWidget;
 
 // Designs are measured in twips; the screen has 15 twips per pixel.
 inline constexpr int TwipsPerPixel = 15;
-constexpr int twips(int value)
-{
+constexpr int twips(int value) {
     return (value + TwipsPerPixel / 2) / TwipsPerPixel;
 }
 
@@ -20,3 +21,10 @@ void ApplyButtonFaceColors(QWidget* window);
 // the program, the window takes the button-face colouring. There is no skin component here,
 // so nothing else of the skin is loaded.
 void LoadApplicationSkin(QWidget* connectionWindow);
+
+// The windows' typeface: Arial, bold (weight 700), at the given point size. On Linux
+// fontconfig maps Arial to the metric-compatible Liberation Sans.
+QFont designFont(qreal pointSize);
+
+// The program's icon, built into the program.
+QIcon applicationIcon();

@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(ConnectionString, IsBuiltVerbatimFromTheFiveValues)
-{
+TEST(ConnectionString, IsBuiltVerbatimFromTheFiveValues) {
     TemporarySettings store;
     EXPECT_EQ(ConnectionString(ConnectionSettings::fromStore()),
               QStringLiteral("Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Uid=;Pwd=;"
@@ -20,8 +19,7 @@ TEST(ConnectionString, IsBuiltVerbatimFromTheFiveValues)
                              "Database=db"));
 }
 
-TEST(ConnectionString, IsReadWithOdbcRules)
-{
+TEST(ConnectionString, IsReadWithOdbcRules) {
     const auto pairs = parseConnectionString(
         QStringLiteral("DRIVER={PostgreSQL Unicode};server=db1;Pwd={a;b}}c};Uid=ann;Database="));
     EXPECT_EQ(pairs.at("driver"), QStringLiteral("PostgreSQL Unicode"));
@@ -33,8 +31,7 @@ TEST(ConnectionString, IsReadWithOdbcRules)
                  DatabaseError);
 }
 
-TEST(Connection, RefusesAnotherDriverWithAClearMessage)
-{
+TEST(Connection, RefusesAnotherDriverWithAClearMessage) {
     try {
         Connection::open(QStringLiteral("Driver={SQL Server};Server=localhost"));
         FAIL() << "opened a connection for another driver";
@@ -44,8 +41,7 @@ TEST(Connection, RefusesAnotherDriverWithAClearMessage)
     }
 }
 
-TEST(Connection, ValuesCannotSmuggleInOtherParameters)
-{
+TEST(Connection, ValuesCannotSmuggleInOtherParameters) {
     const TestServer& server = TestServer::get();
     ConnectionSettings settings = server.settings(QStringLiteral("postgres"));
     settings.database = QStringLiteral("nosuchdb host=elsewhere");
@@ -58,8 +54,7 @@ TEST(Connection, ValuesCannotSmuggleInOtherParameters)
     }
 }
 
-TEST(CanConnect, AnswersWithoutMessages)
-{
+TEST(CanConnect, AnswersWithoutMessages) {
     const TestServer& server = TestServer::get();
     EXPECT_TRUE(CanConnect(server.settings(QStringLiteral("postgres"))));
     ConnectionSettings role{server.host, server.port, server.role, server.rolePassword,
@@ -71,8 +66,7 @@ TEST(CanConnect, AnswersWithoutMessages)
     EXPECT_FALSE(CanConnect(role));
 }
 
-TEST(ListDatabaseTables, ListsCatalogueTablesAndAppendsWithoutClearing)
-{
+TEST(ListDatabaseTables, ListsCatalogueTablesAndAppendsWithoutClearing) {
     TestDatabase db;
     StringTableList list;
     ListDatabaseTables(db.settings(), list);
@@ -88,8 +82,7 @@ TEST(ListDatabaseTables, ListsCatalogueTablesAndAppendsWithoutClearing)
     EXPECT_EQ(list.names.count(QStringLiteral("Sales")), 1);
 }
 
-TEST(ListDatabaseTables, RefusedLoginFailsBeforeTheListChanges)
-{
+TEST(ListDatabaseTables, RefusedLoginFailsBeforeTheListChanges) {
     const TestServer& server = TestServer::get();
     StringTableList list;
     list.append(QStringLiteral("kept"));
@@ -99,16 +92,15 @@ TEST(ListDatabaseTables, RefusedLoginFailsBeforeTheListChanges)
     EXPECT_EQ(list.names, QStringList{QStringLiteral("kept")});
 }
 
-TEST(Connection, RejectionCarriesTheServersTextAndValuesArriveUnchanged)
-{
+TEST(Connection, RejectionCarriesTheServersTextAndValuesArriveUnchanged) {
     TestDatabase db;
     Connection connection = Connection::open(ConnectionString(db.settings()));
     try {
         connection.execute(QStringLiteral("INSERT INTO \"missing\" VALUES('a');"));
         FAIL() << "the server accepted an insert into a missing table";
     } catch (const DatabaseError& error) {
-        EXPECT_TRUE(error.description().contains(
-            QStringLiteral("relation \"missing\" does not exist")))
+        EXPECT_TRUE(
+            error.description().contains(QStringLiteral("relation \"missing\" does not exist")))
             << error.description().toStdString();
     }
     connection.execute(QStringLiteral("CREATE TABLE t(v TEXT)"));
@@ -120,8 +112,7 @@ TEST(Connection, RejectionCarriesTheServersTextAndValuesArriveUnchanged)
               (QStringList{QStringLiteral("C:\\dir\\"), QStringLiteral("O'Neil \\' Größe €")}));
 }
 
-TEST(Connection, StandardConformingStringsIsForcedOn)
-{
+TEST(Connection, StandardConformingStringsIsForcedOn) {
     TestDatabase db;
     db.execute(QStringLiteral("ALTER DATABASE \"%1\" SET standard_conforming_strings = off")
                    .arg(db.name()));

@@ -9,8 +9,7 @@
 
 namespace {
 
-int mode(const QString& file)
-{
+int mode(const QString& file) {
     struct stat info {};
     EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &info), 0) << file.toStdString();
     return info.st_mode & 07777;
@@ -18,14 +17,17 @@ int mode(const QString& file)
 
 } // namespace
 
-TEST(Settings, FreshStoreGivesEveryKeysDefault)
-{
+TEST(Settings, FreshStoreGivesEveryKeysDefault) {
     TemporarySettings store;
     const std::pair<SettingKey, const char*> cases[] = {
-        {SettingKeys::PostgreSQLServer, "localhost"}, {SettingKeys::PostgreSQLPort, "5432"},
-        {SettingKeys::PostgreSQLUser, ""},            {SettingKeys::PostgreSQLPassword, ""},
-        {SettingKeys::PostgreSQLDatabase, ""},        {SettingKeys::Extension, "txt"},
-        {SettingKeys::LastFolder, ""},                {SettingKeys::ShowAgain, "0"},
+        {SettingKeys::PostgreSQLServer, "localhost"},
+        {SettingKeys::PostgreSQLPort, "5432"},
+        {SettingKeys::PostgreSQLUser, ""},
+        {SettingKeys::PostgreSQLPassword, ""},
+        {SettingKeys::PostgreSQLDatabase, ""},
+        {SettingKeys::Extension, "txt"},
+        {SettingKeys::LastFolder, ""},
+        {SettingKeys::ShowAgain, "0"},
     };
     for (const auto& [key, expected] : cases)
         EXPECT_EQ(ReadSetting(key), QString::fromLatin1(expected)) << key.name;
@@ -33,8 +35,7 @@ TEST(Settings, FreshStoreGivesEveryKeysDefault)
     EXPECT_FALSE(QFile::exists(settings::storeFile())) << "reading must not create the store";
 }
 
-TEST(Settings, ValuesSurviveExactlyUnderTheApplicationAndSection)
-{
+TEST(Settings, ValuesSurviveExactlyUnderTheApplicationAndSection) {
     TemporarySettings store;
     const QString awkward = QStringLiteral("  pa;ss=wörd \"x\" [y] \\z  ");
     WriteSetting(SettingKeys::PostgreSQLPassword, awkward);
@@ -51,8 +52,7 @@ TEST(Settings, ValuesSurviveExactlyUnderTheApplicationAndSection)
     EXPECT_TRUE(text.contains("PostgreSQLPassword=")) << text.toStdString();
 }
 
-TEST(Settings, StoreIsReadableByItsOwnerOnly)
-{
+TEST(Settings, StoreIsReadableByItsOwnerOnly) {
     TemporarySettings store;
     WriteSetting(SettingKeys::PostgreSQLPassword, QStringLiteral("secret"));
     EXPECT_EQ(mode(settings::storeFile()), 0600);

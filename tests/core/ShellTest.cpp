@@ -7,8 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-TEST(NormalizePath, CollapsesPairsAndKeepsTheLeadingForm)
-{
+TEST(NormalizePath, CollapsesPairsAndKeepsTheLeadingForm) {
     struct Case {
         const char* in;
         const char* windows;
@@ -17,7 +16,7 @@ TEST(NormalizePath, CollapsesPairsAndKeepsTheLeadingForm)
     const Case cases[] = {
         {"", "", ""},
         {"C:\\\\a.txt", "C:\\a.txt", nullptr},
-        {"C:\\data\\\\\\x", "C:\\data\\\\x", nullptr}, // three become two
+        {"C:\\data\\\\\\x", "C:\\data\\\\x", nullptr},   // three become two
         {"C:\\data\\\\\\\\x", "C:\\data\\\\x", nullptr}, // four become two
         {"\\server\\share", "\\\\server\\share", nullptr},
         {"\\\\\\\\server\\\\share\\\\a.csv", "\\\\server\\share\\a.csv", nullptr},
@@ -28,7 +27,8 @@ TEST(NormalizePath, CollapsesPairsAndKeepsTheLeadingForm)
     for (const Case& c : cases) {
         const QString in = QString::fromLatin1(c.in);
         if (c.windows) {
-            EXPECT_EQ(normalizePathWith(in, QLatin1Char('\\'), true), QString::fromLatin1(c.windows))
+            EXPECT_EQ(normalizePathWith(in, QLatin1Char('\\'), true),
+                      QString::fromLatin1(c.windows))
                 << c.in;
         }
         if (c.linux) {
@@ -39,8 +39,7 @@ TEST(NormalizePath, CollapsesPairsAndKeepsTheLeadingForm)
     }
 }
 
-TEST(PathTests, AnswerNoInsteadOfFailing)
-{
+TEST(PathTests, AnswerNoInsteadOfFailing) {
     QTemporaryDir dir;
     const QString folder = dir.path();
     const QString file = folder + QStringLiteral("/a.csv");
@@ -57,8 +56,7 @@ TEST(PathTests, AnswerNoInsteadOfFailing)
     EXPECT_FALSE(PathExists(QString()));
 }
 
-TEST(FileAttributes, DescribeFilesFoldersHiddenNamesAndLinks)
-{
+TEST(FileAttributes, DescribeFilesFoldersHiddenNamesAndLinks) {
     using namespace platform;
     QTemporaryDir dir;
     const QString folder = dir.path();
@@ -81,11 +79,11 @@ TEST(FileAttributes, DescribeFilesFoldersHiddenNamesAndLinks)
     EXPECT_TRUE(*dangling & AttributeAlias);
 }
 
-TEST(ApplicationTitle, CutsWordsFromTheEnd)
-{
+TEST(ApplicationTitle, CutsWordsFromTheEnd) {
     // More than 40 characters: words go from the end until at most 40 remain.
-    EXPECT_EQ(shortenedTitle(QStringLiteral("Delimited Text Files To PostgreSQL Database Loader Pro")),
-              QStringLiteral("Delimited Text Files To PostgreSQL"));
+    EXPECT_EQ(
+        shortenedTitle(QStringLiteral("Delimited Text Files To PostgreSQL Database Loader Pro")),
+        QStringLiteral("Delimited Text Files To PostgreSQL"));
     // 40 characters or fewer: one word still goes.
     EXPECT_EQ(shortenedTitle(QStringLiteral("Quick Loader Utility For Files")),
               QStringLiteral("Quick Loader Utility For"));

@@ -1,5 +1,5 @@
-#include "shell/ApplicationError.h"
 #include "shell/StepRunner.h"
+#include "shell/ApplicationError.h"
 #include "support/RecordingUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -10,15 +10,13 @@ namespace {
 
 const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
 
-[[noreturn]] void fail(const char* why)
-{
+[[noreturn]] void fail(const char* why) {
     throw Failure(QString::fromLatin1(why));
 }
 
 } // namespace
 
-TEST(ApplicationError, TextIsExactToTheByte)
-{
+TEST(ApplicationError, TextIsExactToTheByte) {
     const QString text =
         applicationErrorText(Context, 132, QStringLiteral("relation \"x\" does not exist"));
     EXPECT_EQ(text.toStdString(),
@@ -30,17 +28,20 @@ TEST(ApplicationError, TextIsExactToTheByte)
 
 // A small procedure written the way every reporting procedure is: numbered steps, a guarded
 // block, a loop whose advance can fail. Each flag records which steps ran.
-TEST(StepRunner, ContinuesAfterEachFailureByTheRules)
-{
+TEST(StepRunner, ContinuesAfterEachFailureByTheRules) {
     RecordingUserInterface ui;
     StepRunner run(ui, Context);
     QStringList ran;
 
-    run.step(100, [&] { fail("first"); ran << "100"; });
+    run.step(100, [&] {
+        fail("first");
+        ran << "100";
+    });
     run.step(102, [&] { ran << "102"; });
     if (run.test(104, [&]() -> bool { fail("condition"); }))
         run.step(106, [&] { ran << "106 guarded"; });
-    const int count = run.value(108, [&]() -> int { fail("loop start"); }, 1);
+    const int count = run.value(
+        108, [&]() -> int { fail("loop start"); }, 1);
     for (int i = 0; i < count; ++i) {
         run.step(110, [&] { ran << "110 body"; });
         if (!run.step(112, [&] { fail("advance"); }))
@@ -57,8 +58,7 @@ TEST(StepRunner, ContinuesAfterEachFailureByTheRules)
     EXPECT_TRUE(ui.messages.isEmpty());
 }
 
-TEST(StepRunner, ReportsTheLastNumberedStepAndAnyExceptionKind)
-{
+TEST(StepRunner, ReportsTheLastNumberedStepAndAnyExceptionKind) {
     RecordingUserInterface ui;
     StepRunner run(ui, Context);
     run.begin(130);

@@ -10,8 +10,7 @@ class RecordingUserInterface : public UserInterface {
 public:
     void message(const QString& text) override { messages.append(text); }
     void applicationError(const QString& text) override { errors.append(text); }
-    QString inputText(const QString& prompt, const QString& defaultAnswer) override
-    {
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override {
         prompts.append(prompt);
         defaults.append(defaultAnswer);
         return answers.isEmpty() ? QString() : answers.takeFirst();

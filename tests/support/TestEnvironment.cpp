@@ -10,8 +10,7 @@
 
 namespace {
 
-QString required(const char* name)
-{
+QString required(const char* name) {
     const QString value = qEnvironmentVariable(name);
     if (value.isEmpty()) {
         ADD_FAILURE() << name
@@ -21,13 +20,11 @@ QString required(const char* name)
     return value;
 }
 
-Connection connectTo(const ConnectionSettings& settings)
-{
+Connection connectTo(const ConnectionSettings& settings) {
     return Connection::open(ConnectionString(settings));
 }
 
-QStringList collect(const ConnectionSettings& settings, const QString& query, bool wholeRows)
-{
+QStringList collect(const ConnectionSettings& settings, const QString& query, bool wholeRows) {
     Connection connection = connectTo(settings);
     const Result result = connection.query(query);
     QStringList out;
@@ -44,34 +41,27 @@ QStringList collect(const ConnectionSettings& settings, const QString& query, bo
 
 } // namespace
 
-const TestServer& TestServer::get()
-{
-    static const TestServer server{required("QUENMARL_TEST_HOST"),
-                                   required("QUENMARL_TEST_PORT"),
-                                   required("QUENMARL_TEST_USER"),
-                                   required("QUENMARL_TEST_PASSWORD"),
-                                   required("QUENMARL_TEST_ROLE"),
-                                   required("QUENMARL_TEST_ROLE_PASSWORD")};
+const TestServer& TestServer::get() {
+    static const TestServer server{
+        required("QUENMARL_TEST_HOST"), required("QUENMARL_TEST_PORT"),
+        required("QUENMARL_TEST_USER"), required("QUENMARL_TEST_PASSWORD"),
+        required("QUENMARL_TEST_ROLE"), required("QUENMARL_TEST_ROLE_PASSWORD")};
     if (server.host.isEmpty())
         std::abort(); // the failure above names the missing variable
     return server;
 }
 
-ConnectionSettings TestServer::settings(const QString& database) const
-{
+ConnectionSettings TestServer::settings(const QString& database) const {
     return {host, port, user, password, database};
 }
 
 TestDatabase::TestDatabase()
-    : m_name(QStringLiteral("t_") +
-             QUuid::createUuid().toString(QUuid::Id128).left(16))
-{
+    : m_name(QStringLiteral("t_") + QUuid::createUuid().toString(QUuid::Id128).left(16)) {
     connectTo(TestServer::get().settings(QStringLiteral("postgres")))
         .execute(QStringLiteral("CREATE DATABASE \"%1\"").arg(m_name));
 }
 
-TestDatabase::~TestDatabase()
-{
+TestDatabase::~TestDatabase() {
     try {
         connectTo(TestServer::get().settings(QStringLiteral("postgres")))
             .execute(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
@@ -80,13 +70,11 @@ TestDatabase::~TestDatabase()
     }
 }
 
-ConnectionSettings TestDatabase::settings() const
-{
+ConnectionSettings TestDatabase::settings() const {
     return TestServer::get().settings(m_name);
 }
 
-void TestDatabase::execute(const QString& statement) const
-{
+void TestDatabase::execute(const QString& statement) const {
     try {
         connectTo(settings()).execute(statement);
     } catch (const std::exception& error) {
@@ -94,22 +82,18 @@ void TestDatabase::execute(const QString& statement) const
     }
 }
 
-QStringList TestDatabase::column(const QString& query) const
-{
+QStringList TestDatabase::column(const QString& query) const {
     return collect(settings(), query, false);
 }
 
-QStringList TestDatabase::rows(const QString& query) const
-{
+QStringList TestDatabase::rows(const QString& query) const {
     return collect(settings(), query, true);
 }
 
-TemporarySettings::TemporarySettings()
-{
+TemporarySettings::TemporarySettings() {
     settings::useFolder(m_dir.path());
 }
 
-TemporarySettings::~TemporarySettings()
-{
+TemporarySettings::~TemporarySettings() {
     settings::useFolder(QString());
 }

@@ -12,9 +12,9 @@
 struct TestServer {
     QString host;
     QString port;
-    QString user;      // a superuser
+    QString user; // a superuser
     QString password;
-    QString role;      // an ordinary role whose password really is checked
+    QString role; // an ordinary role whose password really is checked
     QString rolePassword;
 
     // The server's description, or a failed assertion when the variables are missing.

@@ -1,0 +1,303 @@
+#include "mainwindow/Form2.h"
+
+#include "database/Form1.h"
+#include "database/PostgreSQL.h"
+#include "mainwindow/ListBoxTableList.h"
+#include "mainwindow/WindowImportFrontEnd.h"
+#include "shell/AppTitle.h"
+#include "shell/ApplicationError.h"
+#include "shell/Paths.h"
+#include "shell/Platform.h"
+#include "shell/StepRunner.h"
+#include "shell/UserInterface.h"
+#include "shell/WindowContext.h"
+#include "shell/WindowHelpers.h"
+#include "shell/WindowPointer.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QThread>
+#include <QTreeWidget>
+
+namespace {
+
+const QString ImportContext = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
+
+template <class Control>
+Control* place(Control* control, const char* name, int left, int top, int width, int height) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    return control;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                    int width, int height) {
+    auto* control = place(new QPushButton(caption, parent), name, left, top, width, height);
+    control->setFont(designFont(11.25));
+    control->setAutoDefault(false);
+    return control;
+}
+
+} // namespace
+
+QString fileFormatHelpText() {
+    return QStringList{
+        QStringLiteral("Text files should look like this:"),
+        QString(),
+        QStringLiteral("Name,State"),
+        QStringLiteral("Peter,NH"),
+        QStringLiteral("Jane,MA"),
+        QString(),
+        QStringLiteral("Also, if appending, make sure the number of columns in the text file "
+                       "match the number of columns in the table."),
+        QString(),
+        QStringLiteral("When appending, number of columns and data types (number, decimal, "
+                       "text, etc.) must be identical."),
+    }
+        .join(QStringLiteral("\r\n"));
+}
+
+Form2::Form2(WindowContext& context, Form1& connectionWindow)
+    : QWidget(nullptr)
+    , m_context(context)
+    , m_form1(connectionWindow)
+    , m_pointer(new WindowPointer(this))
+    , m_engine(runImport) {
+    setObjectName(QStringLiteral("Form2"));
+    setFixedSize(twips(6360), twips(8175));
+    setFont(designFont(9));
+
+    Frame1 = place(new QGroupBox(this), "Frame1", 120, 0, 6120, 2480);
+    ListView1 = place(new QTreeWidget(Frame1), "ListView1", 120, 240, 5880, 1215);
+    ListView1->setColumnCount(0);
+    ListView1->setRootIsDecorated(false);
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setToolTip(QStringLiteral(
+        "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
+        "of window to reveal full names."));
+    PushButton3 =
+        button(Frame1, "PushButton3", QStringLiteral("Add Text File(s)"), 120, 1540, 2895, 400);
+    PushButton4 = button(Frame1, "PushButton4", QStringLiteral("Add All File(s) In Folder"), 3120,
+                         1540, 2870, 400);
+    Label1 = place(new QLabel(QStringLiteral("Fields Separated By:"), Frame1), "Label1", 240, 2090,
+                   2055, 255);
+    Text3 = place(new QLineEdit(Frame1), "Text3", 2280, 2050, 1695, 330);
+    PushButton6 = button(Frame1, "PushButton6", QStringLiteral("?"), 4080, 2033, 495, 345);
+
+    Frame2 = place(new QGroupBox(QStringLiteral("Table Options"), this), "Frame2", 120, 2520, 6120,
+                   5055);
+    Option1 = place(new QRadioButton(QStringLiteral("Create New Table From Text File"), Frame2),
+                    "Option1", 180, 360, 3495, 255);
+    Frame3 = place(new QGroupBox(QStringLiteral("Create New Table Options"), Frame2), "Frame3", 180,
+                   720, 5775, 1455);
+    Option3 = place(
+        new QRadioButton(QStringLiteral("First line in file will be used to create table columns"),
+                         Frame3),
+        "Option3", 120, 300, 4695, 255);
+    Option4 = place(
+        new QRadioButton(QStringLiteral("Ignore first line, user-specified columns names"), Frame3),
+        "Option4", 120, 600, 4455, 255);
+    Label5 =
+        place(new QLabel(QStringLiteral("Table Name:"), Frame3), "Label5", 240, 960, 1215, 255);
+    Text2 = place(new QLineEdit(Frame3), "Text2", 1680, 960, 3735, 330);
+    Option2 =
+        place(new QRadioButton(QStringLiteral("Append to Existing Table From Text File"), Frame2),
+              "Option2", 180, 2280, 4095, 255);
+    Frame4 = place(new QGroupBox(QStringLiteral("Append to Existing Table Options"), Frame2),
+                   "Frame4", 180, 2640, 5775, 2175);
+    Check2 = place(new QCheckBox(QStringLiteral("Ignore first line in file because it is a "
+                                                "header row with no data"),
+                                 Frame4),
+                   "Check2", 120, 360, 5535, 255);
+    Label2 =
+        place(new QLabel(QStringLiteral("Table Name:"), Frame4), "Label2", 240, 720, 1215, 255);
+    List1 = place(new QListWidget(Frame4), "List1", 1680, 720, 3735, 1185);
+
+    PushButton1 =
+        button(this, "PushButton1", QStringLiteral("Import to PostgreSQL"), 120, 7680, 3015, 400);
+    PushButton5 =
+        button(this, "PushButton5", QStringLiteral("Setup Connection"), 3240, 7680, 3000, 400);
+
+    Option1->setChecked(true);
+    Option3->setChecked(true);
+    Frame4->setEnabled(false);
+    Check2->setEnabled(false);
+    Label2->setEnabled(false);
+    List1->setEnabled(false);
+
+    connect(Option1, &QRadioButton::toggled, this, &Form2::Option1_Click);
+    connect(Option2, &QRadioButton::toggled, this, &Form2::Option2_Click);
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form2::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
+
+    m_pointer->watchButtons({PushButton1, PushButton3, PushButton4, PushButton5, PushButton6});
+    m_pointer->watchSurfaces(
+        {this, Frame1, Frame2, Frame3, Frame4, Label1, List1, Text3, ListView1});
+}
+
+Form2::~Form2() {
+    if (!m_worker)
+        return;
+    // The program is ending during a run: the run is asked to stop, its questions are answered
+    // at once, and the window waits for its thread before anything the run uses goes away.
+    m_frontEnd->stop();
+    disconnect(m_worker, nullptr, this, nullptr);
+    while (!m_worker->wait(10))
+        QCoreApplication::sendPostedEvents(m_frontEnd->receiver());
+    delete m_worker;
+}
+
+void Form2::Form_Load() {
+    StepRunner run(m_context.ui, QStringLiteral("in Quenmarl2021/08/31.Form2.Form_Load "));
+    run.step(100, [&] { ApplyButtonFaceColors(this); });
+    run.step(102, [&] { setWindowIcon(applicationIcon()); });
+    run.step(104, [&] { Text2->setText(QStringLiteral("NewTable[counter]")); });
+    run.step(106, [&] { Text3->setText(QStringLiteral(",")); });
+    const QString cursor = platform::fileBesideProgram(QStringLiteral("HAND-M.CUR"));
+    if (run.test(108, [&] { return PathExists(cursor); }))
+        run.step(110, [&] { m_pointer->loadHandCursor(cursor); });
+    run.step(112, [&] { setWindowTitle(QString::fromLatin1(ProductName)); });
+    run.step(114, [&] { List1->clear(); });
+    run.step(116, [&] {
+        ListBoxTableList tables(*List1);
+        ListDatabaseTables(m_form1.connectionSettings(), tables);
+    });
+    if (run.test(118, [&] { return ListView1->columnCount() == 0; }))
+        run.step(120, [&] { ListView1->setHeaderLabels({QStringLiteral("Text Files")}); });
+    run.step(122, [&] { ListView1->setColumnWidth(0, twips(5000)); });
+}
+
+void Form2::Option1_Click() {
+    if (!Option1->isChecked())
+        return;
+    for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
+                             static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
+        control->setEnabled(true);
+    for (QWidget* control : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Check2),
+                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(List1)})
+        control->setEnabled(false);
+}
+
+void Form2::Option2_Click() {
+    if (!Option2->isChecked())
+        return;
+    for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
+                             static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
+        control->setEnabled(false);
+    for (QWidget* control : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Check2),
+                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(List1)})
+        control->setEnabled(true);
+}
+
+void Form2::PushButton3_Click() {}
+
+void Form2::PushButton4_Click() {}
+
+void Form2::PushButton5_Click() {
+    StepRunner run(m_context.ui, QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton5_Click "));
+    run.step(100, [&] { m_form1.show(); });
+    run.step(102, [&] { hide(); });
+}
+
+void Form2::PushButton6_Click() {
+    StepRunner run(m_context.ui, QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton6_Click "));
+    run.step(100, [&] { m_context.ui.message(fileFormatHelpText()); });
+    run.begin(114);
+}
+
+void Form2::addFileEntry(const QString& path) {
+    ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
+}
+
+QStringList Form2::fileEntries() const {
+    QStringList entries;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        entries.append(ListView1->topLevelItem(i)->text(0));
+    return entries;
+}
+
+ImportChoices Form2::importChoices() const {
+    ImportChoices choices;
+    choices.files = fileEntries();
+    choices.mode = Option1->isChecked()   ? ImportChoices::TableMode::Create
+                   : Option2->isChecked() ? ImportChoices::TableMode::Append
+                                          : ImportChoices::TableMode::None;
+    choices.names = Option3->isChecked()   ? ImportChoices::ColumnNames::FirstLine
+                    : Option4->isChecked() ? ImportChoices::ColumnNames::Typed
+                                           : ImportChoices::ColumnNames::None;
+    choices.tableTemplate = Text2->text();
+    choices.separator = Text3->text();
+    for (int i = 0; i < List1->count(); ++i)
+        choices.existingTables.append(List1->item(i)->text());
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    choices.selectedTable = selected.isEmpty() ? -1 : List1->row(selected.first());
+    choices.connection = m_form1.connectionSettings();
+    return choices;
+}
+
+QList<QWidget*> Form2::lockedDuringImport() const {
+    return {ListView1, PushButton3, PushButton4, Option1, Option2,     Option3,
+            Option4,   Text2,       Text3,       List1,   PushButton1, PushButton5};
+}
+
+void Form2::PushButton1_Click() {
+    if (m_worker)
+        return;
+    // The run works on a copy of the choices on its own thread, so the window stays live even
+    // inside a long statement. The controls it was given stay locked until it ends, so what
+    // the window shows is what is being imported.
+    const ImportChoices choices = importChoices();
+    m_lockedStates.clear();
+    for (QWidget* control : lockedDuringImport()) {
+        m_lockedStates.append({control, !control->testAttribute(Qt::WA_Disabled)});
+        control->setEnabled(false);
+    }
+    m_pointer->setMode(WindowPointer::Mode::Busy);
+
+    m_frontEnd = std::make_unique<WindowImportFrontEnd>(
+        m_context, this, [this](const QString& name) { List1->insertItem(0, name); });
+    m_result = ImportResult{};
+    WindowImportFrontEnd* frontEnd = m_frontEnd.get();
+    m_worker = QThread::create([this, choices, frontEnd, engine = m_engine] {
+        try {
+            m_result = engine(choices, *frontEnd);
+        } catch (...) {
+            // The engine reports its own failures; this only keeps an exception from leaving
+            // the thread.
+            ReportApplicationError(*frontEnd, ImportContext, 100,
+                                   StepRunner::describe(std::current_exception()));
+        }
+    });
+    connect(m_worker, &QThread::finished, this, &Form2::endImport);
+    m_worker->start();
+}
+
+void Form2::endImport() {
+    m_worker->wait();
+    delete m_worker;
+    m_worker = nullptr;
+    m_frontEnd.reset();
+    m_lastResult = m_result;
+    for (const auto& [control, enabled] : std::as_const(m_lockedStates))
+        control->setEnabled(enabled);
+    m_lockedStates.clear();
+    m_pointer->setMode(WindowPointer::Mode::Default);
+    emit importFinished();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    event->accept();
+    m_context.endProgram();
+}

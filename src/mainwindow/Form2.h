@@ -1,0 +1,109 @@
+#pragma once
+
+#include "import/ImportChoices.h"
+#include "import/ImportRun.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class Form1;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QThread;
+class QTreeWidget;
+class WindowImportFrontEnd;
+class WindowPointer;
+struct WindowContext;
+
+// The main window: the file list, the separator, the table options, the list of existing
+// tables and the import. Loaded by the connection window, which it reads the connection
+// settings from and hands back to with "Setup Connection". Closing it ends the program.
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    // The import engine the button runs; tests may put another in its place.
+    using ImportEngine = std::function<ImportResult(const ImportChoices&, ImportFrontEnd&)>;
+
+    Form2(WindowContext& context, Form1& connectionWindow);
+    ~Form2() override;
+
+    // The start-up steps. Safe to run again: the file list and the options stay, the separator
+    // and the table-name template are reset and the table list is filled afresh.
+    void Form_Load();
+    void Option1_Click();
+    void Option2_Click();
+    void PushButton1_Click(); // "Import to PostgreSQL"
+    void PushButton3_Click(); // "Add Text File(s)"
+    void PushButton4_Click(); // "Add All File(s) In Folder"
+    void PushButton5_Click(); // "Setup Connection"
+    void PushButton6_Click(); // "?"
+
+    // Appends an entry to the end of the file list.
+    void addFileEntry(const QString& path);
+    QStringList fileEntries() const;
+
+    // The window's choices as an import run takes them.
+    ImportChoices importChoices() const;
+
+    bool importRunning() const { return m_worker != nullptr; }
+    // How the last finished run ended.
+    const ImportResult& lastImportResult() const { return m_lastResult; }
+    void setImportEngine(ImportEngine engine) { m_engine = std::move(engine); }
+
+    WindowPointer* pointer() const { return m_pointer; }
+
+    QGroupBox* Frame1;
+    QTreeWidget* ListView1;
+    QPushButton* PushButton3;
+    QPushButton* PushButton4;
+    QLabel* Label1;
+    QLineEdit* Text3;
+    QPushButton* PushButton6;
+    QGroupBox* Frame2;
+    QRadioButton* Option1;
+    QGroupBox* Frame3;
+    QRadioButton* Option3;
+    QRadioButton* Option4;
+    QLabel* Label5;
+    QLineEdit* Text2;
+    QRadioButton* Option2;
+    QGroupBox* Frame4;
+    QCheckBox* Check2;
+    QLabel* Label2;
+    QListWidget* List1;
+    QPushButton* PushButton1;
+    QPushButton* PushButton5;
+
+signals:
+    // The import started by the button has ended and the window is unlocked again.
+    void importFinished();
+
+protected:
+    // Form_Unload: closing the window ends the program.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // UI thread, when the run's thread has ended: unlocks the window.
+    void endImport();
+    // The controls the run reads, disabled for its length.
+    QList<QWidget*> lockedDuringImport() const;
+
+    WindowContext& m_context;
+    Form1& m_form1;
+    WindowPointer* m_pointer;
+    ImportEngine m_engine;
+    QThread* m_worker = nullptr;
+    std::unique_ptr<WindowImportFrontEnd> m_frontEnd;
+    ImportResult m_result;     // written by the run's thread, read after it ended
+    ImportResult m_lastResult; // of the last finished run
+    QList<std::pair<QWidget*, bool>> m_lockedStates;
+};
+
+// The text of "?".
+QString fileFormatHelpText();

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "import/ImportFrontEnd.h"
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+
+class QWidget;
+struct WindowContext;
+
+// The main window as the front end of an import run that works on another thread. Calls come
+// from the run's thread; whatever needs the user (message boxes, input boxes, the results
+// window, "Application Error") is carried out on the UI thread, in order, while the run waits
+// for the answer. A new table name is handed to the UI thread without waiting. The run never
+// touches a widget.
+//
+// Created and destroyed on the UI thread; destroy it only after the run's thread has ended.
+class WindowImportFrontEnd : public ImportFrontEnd {
+public:
+    WindowImportFrontEnd(WindowContext& context, QWidget* window,
+                         std::function<void(const QString&)> listTable);
+
+    void message(const QString& text) override;
+    void applicationError(const QString& text) override;
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override;
+    void fieldCountReport(const QString& report) override;
+    // The window shows the busy pointer for the whole run, so the run's own switching is not
+    // needed.
+    void setBusy(bool) override {}
+    void tableListed(const QString& name) override;
+    void progress(const ImportProgress&) override {}
+    bool cancelRequested() override { return m_stopping; }
+
+    // UI thread: the window is going away. The run is asked to stop, and from now on every
+    // question is answered at once (OK, Cancel) without showing anything.
+    void stop() { m_stopping = true; }
+
+    // The object on the UI thread that receives the forwarded calls; the UI thread delivers
+    // them with QCoreApplication::sendPostedEvents() while it waits for the run to end.
+    QObject* receiver() { return &m_receiver; }
+
+private:
+    // Runs the work on the UI thread and returns when it is done.
+    void onUiThread(const std::function<void()>& work);
+
+    WindowContext& m_context;
+    QWidget* m_window;
+    std::function<void(const QString&)> m_listTable;
+    QObject m_receiver;
+    std::atomic<bool> m_stopping{false};
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "shell/UserInterface.h"
+
+class QWidget;
+
+// The desktop's boxes: plain messages in a message box with the application title, one OK
+// button and no icon; the "Application Error" message with its own title and the warning
+// icon; input boxes with OK and Cancel. Each box is modal over the active window. UI thread
+// only.
+class GuiUserInterface : public UserInterface {
+public:
+    void message(const QString& text) override;
+    void applicationError(const QString& text) override;
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override;
+};
