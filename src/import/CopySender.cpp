@@ -1,0 +1,588 @@
+#include "import/CopySender.h"
+
+#include "database/Connection.h"
+#include "import/CopyTarget.h"
+#include "import/CopyText.h"
+#include "import/InsertSender.h"
+#include "import/Statements.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// COPY data is handed to libpq in pieces of about this size while lines arrive, so that the
+// server works on them while the next lines are read.
+constexpr qsizetype StreamBytes = 64 << 10;
+
+} // namespace
+
+CopySender::CopySender(Connection& connection, QString table, QString path, Rejected rejected)
+    : CopySender(connection, std::move(table), std::move(path), std::move(rejected), Options()) {}
+
+CopySender::CopySender(Connection& connection, QString table, QString path, Rejected rejected,
+                       Options options)
+    : m_connection(connection)
+    , m_table(std::move(table))
+    , m_path(std::move(path))
+    , m_rejected(std::move(rejected))
+    , m_options(std::move(options)) {
+    m_options.chunkLines = std::max<qsizetype>(m_options.chunkLines, 1);
+    m_options.maxPieceLines =
+        std::clamp<qsizetype>(m_options.maxPieceLines, 1, m_options.chunkLines);
+    m_options.minPieceLines =
+        std::clamp<qsizetype>(m_options.minPieceLines, 1, m_options.maxPieceLines);
+    m_options.chunkBytes = std::max<qsizetype>(m_options.chunkBytes, 2);
+    m_pieceLimit = m_options.maxPieceLines;
+}
+
+CopySender::~CopySender() {
+    try {
+        finish();
+    } catch (...) {
+        // finish() reports through the callback; nothing may leave a destructor.
+    }
+}
+
+qint64 CopySender::rowsAccepted() const {
+    return m_rowByRow ? m_rowByRow->rowsAccepted() : m_accepted;
+}
+
+void CopySender::decide(qsizetype valueCount) {
+    const std::optional<QString> columns = copyColumnList(m_connection, m_table, valueCount);
+    if (columns) {
+        m_mode = Mode::Copy;
+        m_valueCount = valueCount;
+        m_copyStatement = (QStringLiteral("COPY ") + quoteIdentifier(m_table) + QLatin1Char(' ') +
+                           *columns + QStringLiteral(" FROM STDIN"))
+                              .toUtf8();
+    } else {
+        m_mode = Mode::RowByRow;
+        m_rowByRow = std::make_unique<InsertSender>(m_connection, m_table, m_path, m_rejected);
+    }
+}
+
+void CopySender::send(qint64 lineIndex, const QStringList& fields) {
+    if (m_finished || m_stopped)
+        return;
+    if (m_mode == Mode::Undecided)
+        decide(fields.size());
+    if (m_mode == Mode::RowByRow) {
+        m_rowByRow->send(lineIndex, fields);
+        return;
+    }
+    if (HoldsNulCharacter(fields)) {
+        m_rejections.push_back({lineIndex, NulCharacterRejection(lineIndex, m_path), true});
+        return;
+    }
+
+    if (m_data.capacity() < waitingLimit() + m_options.chunkBytes + StreamBytes)
+        m_data.reserve(waitingLimit() + m_options.chunkBytes + StreamBytes); // touched as used
+    const bool alone = fields.size() != m_valueCount;
+    m_lines.push_back({lineIndex, m_data.size(), alone});
+    appendCopyLine(m_data, fields);
+
+    const qint64 settledBefore = m_settledPieces;
+    if (alone) {
+        sendWaitingAlone();
+    } else if (m_phase == Phase::Streaming) {
+        m_sentEnd = lineCount();
+        stream(false);
+        const bool checkAge = (m_sentEnd - m_pieceBegin) % 256 == 0;
+        if (m_sentEnd - m_pieceBegin >= m_pieceLimit || chunkComplete(checkAge))
+            endStreaming();
+    } else if (m_data.size() - m_lines[m_sentEnd].offset >= waitingLimit()) {
+        advance(true); // too much waits: hold the reading back until it is sent
+    } else if (m_phase == Phase::Idle || lineCount() % 64 == 0) {
+        advance(false);
+    }
+    if (m_settledPieces != settledBefore && m_options.stopRequested && m_options.stopRequested()) {
+        settleEverything();
+        m_stopped = true;
+    }
+}
+
+void CopySender::finish() {
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_rowByRow)
+        m_rowByRow->finish();
+    else
+        settleEverything();
+}
+
+qsizetype CopySender::lineEnd(qsizetype line) const {
+    return line + 1 < lineCount() ? m_lines[line + 1].offset : m_data.size();
+}
+
+QByteArray CopySender::insertStatement(qsizetype line) const {
+    const qsizetype begin = m_lines[line].offset;
+    const qsizetype end = lineEnd(line) - 1; // without the line feed
+    const QStringList fields = copyLineFields(QByteArrayView(m_data).sliced(begin, end - begin));
+    return BuildInsertStatement(m_table, fields).toUtf8();
+}
+
+qsizetype CopySender::serverRejections() const {
+    return std::count_if(m_rejections.begin(), m_rejections.end(),
+                         [](const Rejection& rejection) { return !rejection.local; });
+}
+
+// Whether the open transaction holds enough to be committed: as many lines or bytes as a chunk
+// may hold, or (when asked to look) lines for as long as a chunk may last.
+bool CopySender::chunkComplete(bool checkAge) const {
+    if (!m_inTransaction)
+        return false;
+    const qsizetype bytes = m_sentEnd < lineCount() ? m_lines[m_sentEnd].offset : m_data.size();
+    return m_sentEnd >= m_options.chunkLines || bytes >= m_options.chunkBytes ||
+           (checkAge && m_chunkAge.elapsed() >= m_options.chunkMilliseconds);
+}
+
+// Moves the work on without blocking (wait false: only answers already in are taken) or until
+// it is done (wait true). Returns while a COPY is streaming, or when nothing is in flight and
+// nothing waits but a line to be sent alone.
+void CopySender::advance(bool wait) {
+    for (;;) {
+        switch (m_phase) {
+        case Phase::Streaming:
+            return;
+        case Phase::Ending:
+            if (!wait && !answerReady())
+                return;
+            settlePiece();
+            break;
+        case Phase::Committing:
+            if (!wait && !answerReady())
+                return;
+            settleCommit();
+            break;
+        case Phase::Idle: {
+            if (chunkComplete(true)) {
+                sendCommit();
+                break;
+            }
+            const qsizetype waitingEnd =
+                lineCount() - (!m_lines.empty() && m_lines.back().alone ? 1 : 0);
+            if (m_sentEnd >= waitingEnd)
+                return;
+            openPiece();
+            break;
+        }
+        }
+    }
+}
+
+// Whether the answer awaited is in, so that reading it won't block.
+bool CopySender::answerReady() {
+    PGconn* conn = m_connection.handle();
+    if (PQconsumeInput(conn) != 1)
+        return true; // the failure is read as the answer
+    return PQisBusy(conn) == 0;
+}
+
+// The statements that must come before the next attempt: the transaction and its savepoint
+// when none is open, a fresh savepoint when work was done since the last one (so that a failed
+// attempt takes back only itself).
+QByteArray CopySender::transactionPrefix() {
+    if (m_rollBackFirst) {
+        m_rollBackFirst = false;
+        m_dirty = false;
+        return QByteArrayLiteral("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
+    }
+    if (!m_inTransaction) {
+        m_inTransaction = true;
+        m_dirty = false;
+        m_chunkAge.start();
+        return QByteArrayLiteral("BEGIN; SAVEPOINT quenmarl_copy; ");
+    }
+    if (m_dirty) {
+        m_dirty = false;
+        return QByteArrayLiteral("RELEASE SAVEPOINT quenmarl_copy; SAVEPOINT quenmarl_copy; ");
+    }
+    return {};
+}
+
+bool CopySender::control(const char* statement) {
+    const Result result(PQexec(m_connection.handle(), statement));
+    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+        m_broken = true;
+        return false;
+    }
+    return true;
+}
+
+// Takes back a failed attempt, together with the next statement sent (transactionPrefix()).
+void CopySender::rollBackAttempt() {
+    m_dirty = false;
+    m_rollBackFirst = true;
+}
+
+// Opens a COPY (behind the savepoint) and waits until the server takes data.
+bool CopySender::beginCopy() {
+    PGconn* conn = m_connection.handle();
+    const QByteArray statement = transactionPrefix() + m_copyStatement;
+    if (!conn || PQsendQuery(conn, statement.constData()) != 1)
+        return false;
+    bool failed = false;
+    for (;;) {
+        const Result result(PQgetResult(conn));
+        if (!result.get())
+            return false;
+        const ExecStatusType status = PQresultStatus(result.get());
+        if (status == PGRES_COPY_IN && !failed)
+            return true;
+        if (status != PGRES_COMMAND_OK)
+            failed = true;
+    }
+}
+
+// Reads the answer to a COPY whose end was sent; true when the server took every line of it.
+bool CopySender::collectCopyEnd() {
+    PGconn* conn = m_connection.handle();
+    bool ok = true;
+    m_failedLine = 0;
+    for (;;) {
+        const Result result(PQgetResult(conn));
+        if (!result.get())
+            return ok;
+        const ExecStatusType status = PQresultStatus(result.get());
+        if (status == PGRES_COPY_IN) {
+            // The end did not get through; give up the COPY so that the results can end.
+            PQputCopyEnd(conn, "the COPY data could not be sent");
+            ok = false;
+        } else if (status != PGRES_COMMAND_OK) {
+            ok = false;
+            if (m_failedLine == 0)
+                m_failedLine = failedCopyLine(result.get());
+        }
+    }
+}
+
+// The line of the COPY data (counted from 1) that the server's error names in its context
+// ("COPY table, line 12, ..." in the server's language), or 0.
+qsizetype CopySender::failedCopyLine(const PGresult* result) const {
+    const char* context = PQresultErrorField(result, PG_DIAG_CONTEXT);
+    if (!context)
+        return 0;
+    const QByteArray prefix = "COPY " + m_table.toUtf8() + ", ";
+    for (const QByteArray& line : QByteArray(context).split('\n')) {
+        if (!line.startsWith(prefix))
+            continue;
+        qsizetype at = prefix.size();
+        while (at < line.size() && !std::isdigit(static_cast<unsigned char>(line[at])) &&
+               line[at] != ',' && line[at] != ':')
+            ++at;
+        qsizetype number = 0;
+        for (; at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])); ++at)
+            number = std::min<qsizetype>(number * 10 + (line[at] - '0'), 1 << 30);
+        return number;
+    }
+    return 0;
+}
+
+// Opens a COPY for the lines waiting to be sent: all of them join it, and the lines that
+// arrive next too, up to the length of a piece.
+void CopySender::openPiece() {
+    m_pieceBegin = m_sentEnd;
+    m_pieceFailed = false;
+    const qsizetype waitingEnd = lineCount() - (m_lines.back().alone ? 1 : 0);
+    const qsizetype room = std::max<qsizetype>(1, m_options.chunkLines - m_pieceBegin);
+    const qsizetype limit = std::min(m_pieceLimit, room);
+    m_sentEnd = std::min(waitingEnd, m_pieceBegin + limit);
+    m_streamed = m_lines[m_pieceBegin].offset;
+    if (!beginCopy()) {
+        // Nothing of it went out: split it at once.
+        m_pieceFailed = true;
+        m_phase = Phase::Ending;
+        settlePiece();
+        return;
+    }
+    m_phase = Phase::Streaming;
+    if (m_sentEnd - m_pieceBegin >= limit || m_sentEnd < lineCount() || chunkComplete(true))
+        endStreaming();
+    else
+        stream(false);
+}
+
+void CopySender::stream(bool all) {
+    const qsizetype end = m_sentEnd < lineCount() ? m_lines[m_sentEnd].offset : m_data.size();
+    const qsizetype waiting = end - m_streamed;
+    if (waiting == 0 || (!all && waiting < StreamBytes))
+        return;
+    if (PQputCopyData(m_connection.handle(), m_data.constData() + m_streamed,
+                      static_cast<int>(waiting)) != 1)
+        m_pieceFailed = true; // the answer carries the error
+    m_streamed = end;
+}
+
+void CopySender::endStreaming() {
+    stream(true);
+    if (PQputCopyEnd(m_connection.handle(), nullptr) != 1)
+        m_pieceFailed = true;
+    m_phase = Phase::Ending;
+}
+
+// Reads the answer to the COPY that ended and settles its lines: all in, or split until every
+// line is either in or rejected.
+void CopySender::settlePiece() {
+    const bool accepted = !m_pieceFailed ? collectCopyEnd() : (collectCopyEnd(), false);
+    m_phase = Phase::Idle;
+    ++m_settledPieces;
+    const qsizetype begin = m_pieceBegin;
+    const qsizetype end = m_sentEnd;
+    m_pieceBegin = end;
+    if (accepted) {
+        m_dirty = true;
+        m_acceptedInChunk += end - begin;
+        adjustPieceLimit(end - begin, 0);
+        return;
+    }
+    if (!m_broken) {
+        rollBackAttempt();
+        const qsizetype rejectedBefore = serverRejections();
+        const qsizetype named = m_failedLine > 0 ? begin + m_failedLine - 1 : -1;
+        if (named >= begin && named < end) {
+            // The lines before the one named went in when it was tried: send them again, then
+            // that line alone; the lines after it go with the next COPY.
+            if (named > begin)
+                sendRange(begin, named, false);
+            if (!m_broken)
+                sendAlone(named);
+            m_sentEnd = m_pieceBegin = named + 1;
+        } else {
+            sendRange(begin, end, true);
+        }
+        adjustPieceLimit(m_sentEnd - begin, serverRejections() - rejectedBefore);
+    }
+    if (m_broken)
+        salvage(m_sentEnd);
+}
+
+void CopySender::sendCommit() {
+    QByteArray statement = "COMMIT";
+    if (m_rollBackFirst)
+        statement.prepend("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
+    m_rollBackFirst = false;
+    if (PQsendQuery(m_connection.handle(), statement.constData()) == 1)
+        m_phase = Phase::Committing;
+    else
+        salvage(m_sentEnd);
+}
+
+// Reads the answer to COMMIT: the chunk's lines are reported, or sent again row by row.
+void CopySender::settleCommit() {
+    PGconn* conn = m_connection.handle();
+    bool committed = true;
+    bool last = false;
+    while (PGresult* raw = PQgetResult(conn)) {
+        const Result result(raw);
+        committed = committed && PQresultStatus(raw) == PGRES_COMMAND_OK;
+        // A transaction that had failed answers COMMIT with ROLLBACK.
+        last = qstrcmp(PQcmdStatus(raw), "COMMIT") == 0;
+    }
+    committed = committed && last;
+    m_phase = Phase::Idle;
+    if (!committed) {
+        salvage(m_sentEnd);
+        return;
+    }
+    m_inTransaction = false;
+    m_dirty = false;
+    m_accepted += m_acceptedInChunk;
+    m_acceptedInChunk = 0;
+    release(m_sentEnd);
+}
+
+// Sends the line just added, of another number of values, as its own row statement once
+// every line before it is settled.
+void CopySender::sendWaitingAlone() {
+    for (;;) {
+        if (m_phase == Phase::Streaming)
+            endStreaming();
+        advance(true);
+        if (m_phase != Phase::Streaming)
+            break;
+    }
+    const qsizetype line = lineCount() - 1;
+    if (!m_broken)
+        sendAlone(line);
+    m_sentEnd = m_pieceBegin = lineCount();
+    if (m_broken)
+        salvage(m_sentEnd);
+}
+
+// Sends everything, commits and reports.
+void CopySender::settleEverything() {
+    for (;;) {
+        if (m_phase == Phase::Streaming)
+            endStreaming();
+        advance(true);
+        if (m_phase != Phase::Streaming)
+            break;
+    }
+    if (m_inTransaction) {
+        sendCommit();
+        advance(true);
+    }
+    release(m_sentEnd); // rejections of lines never sent (NUL) after the last chunk
+}
+
+// Sends lines [begin, end) in order; true when the server took all of them. knownToFail: the
+// range as a whole was just rejected in this very state, so only its halves are tried.
+bool CopySender::sendRange(qsizetype begin, qsizetype end, bool knownToFail) {
+    if (m_broken)
+        return false;
+    if (end - begin == 1)
+        return sendAlone(begin);
+    if (!knownToFail) {
+        if (copyRange(begin, end))
+            return true;
+        const qsizetype named = m_failedLine > 0 ? begin + m_failedLine - 1 : -1;
+        if (named >= begin && named < end) {
+            if (named > begin)
+                sendRange(begin, named, false);
+            if (!m_broken)
+                sendAlone(named);
+            if (named + 1 < end)
+                sendRange(named + 1, end, false);
+            return false;
+        }
+    }
+    const qsizetype middle = begin + (end - begin) / 2;
+    const bool leftIn = sendRange(begin, middle, false);
+    // With the left half in, the right half meets the state in which the whole failed, so
+    // it fails again by itself: go straight to its halves.
+    sendRange(middle, end, leftIn);
+    return false;
+}
+
+bool CopySender::copyRange(qsizetype begin, qsizetype end) {
+    m_failedLine = 0;
+    if (!beginCopy()) {
+        rollBackAttempt();
+        return false;
+    }
+    PGconn* conn = m_connection.handle();
+    const qsizetype from = m_lines[begin].offset;
+    const qsizetype to = lineEnd(end - 1);
+    bool ok = PQputCopyData(conn, m_data.constData() + from, static_cast<int>(to - from)) == 1;
+    ok = PQputCopyEnd(conn, nullptr) == 1 && ok;
+    ok = collectCopyEnd() && ok;
+    if (!ok) {
+        rollBackAttempt();
+        return false;
+    }
+    m_dirty = true;
+    m_acceptedInChunk += end - begin;
+    return true;
+}
+
+// One line as its own row statement, behind the savepoint.
+bool CopySender::sendAlone(qsizetype line) {
+    const QByteArray prefix = transactionPrefix();
+    if (!prefix.isEmpty() && !control(prefix.constData()))
+        return false;
+    PGconn* conn = m_connection.handle();
+    const QByteArray statement = insertStatement(line);
+    // Sent as the row-by-row path sends it, so that the server's message (and libpq's
+    // pointer into the statement) reads the same.
+    const Result result(
+        PQexecParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK) {
+        m_dirty = true;
+        ++m_acceptedInChunk;
+        return true;
+    }
+    m_rejections.push_back({m_lines[line].index, resultError(conn, result.get()), false});
+    rollBackAttempt();
+    return false;
+}
+
+// Nothing of lines [0, end) is committed: roll the transaction back and send every one of
+// them again, one INSERT each, each its own transaction, as the row-by-row path would.
+void CopySender::salvage(qsizetype end) {
+    PGconn* conn = m_connection.handle();
+    if (m_phase == Phase::Streaming)
+        PQputCopyEnd(conn, "the chunk is sent again row by row");
+    while (PGresult* result = PQgetResult(conn))
+        PQclear(result);
+    m_phase = Phase::Idle;
+    if (m_inTransaction && PQtransactionStatus(conn) != PQTRANS_IDLE)
+        PQclear(PQexec(conn, "ROLLBACK"));
+    m_inTransaction = false;
+    m_dirty = false;
+    m_rollBackFirst = false;
+    m_broken = false;
+    m_acceptedInChunk = 0;
+    const qint64 boundary =
+        end < lineCount() ? m_lines[end].index : std::numeric_limits<qint64>::max();
+    std::erase_if(m_rejections, [boundary](const Rejection& rejection) {
+        return !rejection.local && rejection.index < boundary;
+    });
+    for (qsizetype line = 0; line < end; ++line) {
+        const QByteArray statement = insertStatement(line);
+        const Result result(
+            PQexecParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+        if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
+            ++m_accepted;
+        else
+            m_rejections.push_back({m_lines[line].index, resultError(conn, result.get()), false});
+    }
+    m_sentEnd = end;
+    release(end);
+}
+
+// Lines [0, end) are settled: reports their rejections in line order and forgets them.
+void CopySender::release(qsizetype end) {
+    const qint64 boundary =
+        end < lineCount() ? m_lines[end].index : std::numeric_limits<qint64>::max();
+    std::stable_sort(m_rejections.begin(), m_rejections.end(),
+                     [](const Rejection& a, const Rejection& b) { return a.index < b.index; });
+    const auto settled =
+        std::partition_point(m_rejections.begin(), m_rejections.end(),
+                             [boundary](const Rejection& r) { return r.index < boundary; });
+    std::vector<Rejection> report(std::make_move_iterator(m_rejections.begin()),
+                                  std::make_move_iterator(settled));
+    m_rejections.erase(m_rejections.begin(), settled);
+
+    if (end > 0) {
+        const qsizetype bytes = end < lineCount() ? m_lines[end].offset : m_data.size();
+        // Moved rather than removed, so that the room stays where appending needs it.
+        std::memmove(m_data.data(), m_data.constData() + bytes, m_data.size() - bytes);
+        m_data.truncate(m_data.size() - bytes);
+        m_lines.erase(m_lines.begin(), m_lines.begin() + end);
+        for (Line& line : m_lines)
+            line.offset -= bytes;
+        m_sentEnd -= end;
+        m_pieceBegin = std::max<qsizetype>(0, m_pieceBegin - end);
+        m_streamed = std::max<qsizetype>(0, m_streamed - bytes);
+    }
+    for (const Rejection& rejection : report)
+        m_rejected(rejection.index, rejection.description);
+}
+
+// The next COPY statement's length: the longest while no line is rejected; otherwise the
+// length that balances the cost of one more statement against the lines sent again when one
+// fails (half a statement's worth per rejected line), from the recent share of rejections.
+void CopySender::adjustPieceLimit(qsizetype lines, qsizetype rejected) {
+    m_recentLines += static_cast<double>(lines);
+    m_recentRejected += static_cast<double>(rejected);
+    const double window = 4.0 * static_cast<double>(m_options.chunkLines);
+    while (m_recentLines > window) {
+        m_recentLines /= 2;
+        m_recentRejected /= 2;
+    }
+    if (m_recentRejected <= 0 || m_recentLines <= 0) {
+        m_pieceLimit = m_options.maxPieceLines;
+        return;
+    }
+    const double share = m_recentRejected / m_recentLines;
+    const double best = std::sqrt(2 * m_options.pieceSwitchCost / share);
+    m_pieceLimit =
+        std::clamp(static_cast<qsizetype>(best), m_options.minPieceLines, m_options.maxPieceLines);
+}

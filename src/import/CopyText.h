@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringList>
+
+// One data line in COPY's text format (tab between values, \N for NULL, a final line feed),
+// holding the values the row statement would hold: double quotes removed from each field, an
+// empty field other than the first NULL, the empty first field the empty text. Backslash, tab,
+// line feed and carriage return are escaped. The bytes are UTF-8, exactly as the row statement
+// goes to the server. The fields must not hold the NUL character.
+void appendCopyLine(QByteArray& out, const QStringList& fields);
+
+// The values of one line written by appendCopyLine (without its line feed), as fields that
+// BuildInsertStatement turns into the same statement as the original fields: NULL becomes the
+// empty field.
+QStringList copyLineFields(QByteArrayView line);
