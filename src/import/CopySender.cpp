@@ -102,6 +102,7 @@ void CopySender::send(qint64 lineIndex, const QStringList& fields) {
         advance(false);
     }
     if (m_settledPieces != settledBefore && m_options.stopRequested && m_options.stopRequested()) {
+        dropWaiting();
         settleEverything();
         m_stopped = true;
     }
@@ -111,10 +112,29 @@ void CopySender::finish() {
     if (m_finished)
         return;
     m_finished = true;
-    if (m_rowByRow)
+    if (m_rowByRow) {
         m_rowByRow->finish();
-    else
-        settleEverything();
+        return;
+    }
+    if (!m_stopped && m_options.stopRequested && m_options.stopRequested()) {
+        dropWaiting();
+        m_stopped = true;
+    }
+    settleEverything();
+}
+
+// A stop: the lines waiting behind the chunk in flight are forgotten unsent, so that the stop
+// costs at most that chunk. The chunk's own lines stay, also those a failed COPY hands on.
+void CopySender::dropWaiting() {
+    const qsizetype keep = m_sentEnd;
+    if (keep >= lineCount())
+        return;
+    const qint64 boundary = m_lines[keep].index;
+    std::erase_if(m_rejections, [boundary](const Rejection& rejection) {
+        return rejection.local && rejection.index >= boundary;
+    });
+    m_data.truncate(m_lines[keep].offset);
+    m_lines.resize(keep);
 }
 
 qsizetype CopySender::lineEnd(qsizetype line) const {

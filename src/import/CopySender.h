@@ -50,8 +50,9 @@ public:
         qsizetype maxPieceLines = 65536; // the longest COPY statement
         qsizetype minPieceLines = 8;     // the shortest COPY statement while lines are rejected
         double pieceSwitchCost = 2048;   // one more COPY statement, in lines' time
-        // Asked after each COPY statement; when it answers true the chunk is committed and
-        // every later line is left unsent (stopped()).
+        // Asked after each COPY statement and by finish(); when it answers true the chunk in
+        // flight is committed and every line waiting behind it, and every later line, is left
+        // unsent (stopped()).
         std::function<bool()> stopRequested;
     };
 
@@ -102,6 +103,7 @@ private:
     bool chunkComplete(bool checkAge) const;
     void sendWaitingAlone();
     void settleEverything();
+    void dropWaiting();
     bool sendRange(qsizetype begin, qsizetype end, bool knownToFail);
     bool copyRange(qsizetype begin, qsizetype end);
     bool sendAlone(qsizetype line);

@@ -160,6 +160,9 @@ ImportResult Run::steps() {
     }
     if (m_cancelled) {
         m_result.outcome = ImportOutcome::Cancelled;
+        m_ui.message(QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
+                         .arg(m_result.filesImported)
+                         .arg(m_result.rowsSent));
         return m_result;
     }
 
@@ -216,8 +219,6 @@ Run::Turn Run::importFile(int position) {
 
     m_run.step(348, [&] { m_connection.reset(); });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
-    if (!m_cancelled)
-        ++m_result.filesImported;
     showProgress(0, true);
     return Turn::Next;
 }
@@ -348,7 +349,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
         QString first;
         reader->readLine(first);
         if (m_connection && m_connection->isOpen())
-            sender = makeRowSender(*m_connection, table, m_path, m_choices, rejected);
+            sender = makeRowSender(*m_connection, table, m_path, m_choices, rejected,
+                                   [this] { return m_frontEnd.cancelRequested(); });
         else
             sender = std::make_unique<ClosedConnectionSender>(rejected);
     });
@@ -358,13 +360,15 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     QString line;
     QStringList fields;
     for (qint64 index = 1;; ++index) {
+        bool more = false;
+        if (!m_run.step(steps.next, [&] { more = reader->readLine(line); }) || !more)
+            break;
+        // Asked once a line is in hand, so that a stop after the last line leaves the file
+        // counted as imported: nothing of it was left unsent.
         if (m_frontEnd.cancelRequested()) {
             m_cancelled = true;
             break;
         }
-        bool more = false;
-        if (!m_run.step(steps.next, [&] { more = reader->readLine(line); }) || !more)
-            break;
         m_run.begin(steps.empty);
         if (line.isEmpty())
             continue;
@@ -379,6 +383,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     }
     m_run.step(steps.execute, [&] { sender->finish(); });
     m_result.rowsSent += sender->rowsAccepted();
+    if (!m_cancelled)
+        ++m_result.filesImported;
 }
 
 void Run::listTable(const QString& name) {

@@ -12,13 +12,14 @@ enum class ImportOutcome {
     Done,             // closing message "Done."
     TablesExisted,    // closing message "Table(s) already exist."
     StoppedByFieldCount, // the field-count report ended the run; no closing message
-    Cancelled,           // the user stopped the run
+    Cancelled,           // the user stopped the run; closing message "Import stopped. ..." with the
+                         // files and rows imported until then
 };
 
 struct ImportResult {
     ImportOutcome outcome = ImportOutcome::StartCheckFailed;
     int errorsReported = 0; // "Application Error" messages shown during the run
-    int filesImported = 0;  // files whose turn ran to its end
+    int filesImported = 0;  // files whose data lines were all sent (not those passed over)
     qint64 rowsSent = 0;    // rows the server accepted
 };
 

@@ -81,6 +81,15 @@ bool isExistingFile(const QString& path);
 // for bytes that are not valid UTF-8.
 bool hasUnusualCharacters(const QString& name);
 
+// Whether standard error goes to a terminal rather than a file or a pipe.
+bool standardErrorIsTerminal();
+
+// Ctrl+C (SIGINT here). From this call on, the first Ctrl+C only sets the flag that
+// interruptRequested() reads, from any thread; a second one ends the program at once, as
+// Ctrl+C ordinarily does.
+void catchInterrupt();
+bool interruptRequested();
+
 // Test seam. The tests run as root, who may read and write everything; these calls let them
 // see the file system as a less privileged user would. Paths are compared after QDir's
 // clean-up, so trailing and doubled separators don't matter. Not for use outside tests.

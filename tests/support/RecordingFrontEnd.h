@@ -30,6 +30,7 @@ public:
     void tableListed(const QString& name) override { listed.append(name); }
     void progress(const ImportProgress& progress) override {
         lastProgress = progress;
+        progressLog.append(progress);
         ++progressCalls;
         if (stopAfterRows >= 0 && progress.rowsSent >= stopAfterRows)
             stopRequested = true;
@@ -46,6 +47,7 @@ public:
     QStringList listed;
     QList<bool> busyChanges;
     ImportProgress lastProgress;
+    QList<ImportProgress> progressLog;
     int progressCalls = 0;
     qint64 stopAfterRows = -1;
     bool stopRequested = false;
