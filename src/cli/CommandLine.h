@@ -39,4 +39,5 @@ inline constexpr int Success = 0;    // the closing message came and no error wa
 inline constexpr int Errors = 1;     // an error was reported
 inline constexpr int Usage = 2;      // bad usage or a failed start check
 inline constexpr int FieldCount = 3; // the field-count check ended the run
+inline constexpr int Stopped = 130;  // Ctrl+C stopped the run (128 + SIGINT, as shells report)
 } // namespace ExitStatus

@@ -1,8 +1,15 @@
 #include "cli/CommandLineFrontEnd.h"
 
+#include "shell/Platform.h"
+
+#include <algorithm>
+
 #include <cstdio>
 
 namespace {
+
+// The width the progress line keeps within, so that it never wraps on a usual terminal.
+constexpr qsizetype TerminalColumns = 79;
 
 // Message texts use CR LF and lone CR as line breaks; a terminal wants LF.
 QString terminalText(QString text) {
@@ -13,17 +20,22 @@ QString terminalText(QString text) {
 
 } // namespace
 
-CommandLineFrontEnd::CommandLineFrontEnd(QStringList columnNames)
+CommandLineFrontEnd::CommandLineFrontEnd(QStringList columnNames, bool showProgress)
     : m_columnNames(std::move(columnNames))
+    , m_showProgress(showProgress)
     , m_out(stdout)
-    , m_err(stderr) {}
+    , m_err(stderr) {
+    m_clock.start();
+}
 
 void CommandLineFrontEnd::message(const QString& text) {
+    wipeProgress();
     m_out << terminalText(text) << '\n';
     m_out.flush();
 }
 
 void CommandLineFrontEnd::applicationError(const QString& text) {
+    wipeProgress();
     m_err << terminalText(text) << "\n\n";
     m_err.flush();
 }
@@ -33,6 +45,7 @@ QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
 }
 
 void CommandLineFrontEnd::fieldCountReport(const QString& report) {
+    wipeProgress();
     m_err << terminalText(report) << '\n';
     m_err.flush();
 }
@@ -43,4 +56,31 @@ void CommandLineFrontEnd::progress(const ImportProgress& progress) {
         m_file = progress.file;
         m_nextAnswer = 0;
     }
+    if (!m_showProgress)
+        return;
+    m_meter.update(progress, m_clock.elapsed());
+    const QString rows = m_meter.rowsText();
+    QString file = m_meter.fileText();
+    // One line of a narrow terminal: a long file name loses its middle.
+    const qsizetype room = std::max<qsizetype>(TerminalColumns - rows.size() - 2, 12);
+    if (file.size() > room)
+        file = file.left(room / 2 - 1) + QStringLiteral("...") + file.right(room - room / 2 - 2);
+    const QString line = file + QStringLiteral("  ") + rows;
+    m_err << '\r' << line;
+    if (line.size() < m_progressWidth)
+        m_err << QString(m_progressWidth - line.size(), QLatin1Char(' '));
+    m_err.flush();
+    m_progressWidth = line.size();
+}
+
+bool CommandLineFrontEnd::cancelRequested() {
+    return platform::interruptRequested();
+}
+
+void CommandLineFrontEnd::wipeProgress() {
+    if (m_progressWidth == 0)
+        return;
+    m_err << '\r' << QString(m_progressWidth, QLatin1Char(' ')) << '\r';
+    m_err.flush();
+    m_progressWidth = 0;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "import/ImportFrontEnd.h"
+#include "import/ProgressMeter.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTextStream>
 
@@ -9,9 +11,13 @@
 // Error" texts and the field-count report to standard error (line breaks as "\n"). Input
 // boxes for column names are answered from a fixed list, from its start again for every file;
 // past its end the answer is empty.
+//
+// With showProgress (for a terminal), the progress is one line on standard error, rewritten
+// in place and wiped before any other text. A stop is asked for by Ctrl+C, once
+// platform::catchInterrupt() has been called.
 class CommandLineFrontEnd : public ImportFrontEnd {
 public:
-    explicit CommandLineFrontEnd(QStringList columnNames);
+    explicit CommandLineFrontEnd(QStringList columnNames, bool showProgress = false);
 
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
@@ -20,9 +26,16 @@ public:
     void setBusy(bool) override {}
     void tableListed(const QString&) override {}
     void progress(const ImportProgress& progress) override;
+    bool cancelRequested() override;
 
 private:
+    void wipeProgress();
+
     QStringList m_columnNames;
+    bool m_showProgress;
+    ProgressMeter m_meter;
+    QElapsedTimer m_clock;
+    qsizetype m_progressWidth = 0; // characters of the progress line on the terminal
     qsizetype m_nextAnswer = 0;
     int m_file = 0;
     QTextStream m_out;

@@ -5,6 +5,7 @@
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 #include "import/ImportRun.h"
+#include "shell/Platform.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -55,7 +56,9 @@ int main(int argc, char** argv) {
             err << "quenmarl-cli: the database has no table named " << *line.appendTable << '\n';
     }
 
-    CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()));
+    CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
+                                 platform::standardErrorIsTerminal());
+    platform::catchInterrupt();
     const ImportResult result = runImport(choices, frontEnd);
     switch (result.outcome) {
     case ImportOutcome::StartCheckFailed:
@@ -63,7 +66,7 @@ int main(int argc, char** argv) {
     case ImportOutcome::StoppedByFieldCount:
         return ExitStatus::FieldCount;
     case ImportOutcome::Cancelled:
-        return ExitStatus::Errors;
+        return ExitStatus::Stopped;
     case ImportOutcome::Done:
     case ImportOutcome::TablesExisted:
         break;
