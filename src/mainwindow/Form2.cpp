@@ -145,6 +145,7 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     m_pointer->watchButtons({PushButton1, PushButton3, PushButton4, PushButton5, PushButton6});
     m_pointer->watchSurfaces(
         {this, Frame1, Frame2, Frame3, Frame4, Label1, List1, Text3, ListView1});
+    createProgressRow();
 }
 
 Form2::~Form2() {
@@ -268,6 +269,11 @@ void Form2::PushButton1_Click() {
 
     m_frontEnd = std::make_unique<WindowImportFrontEnd>(
         m_context, this, [this](const QString& name) { List1->insertItem(0, name); });
+    m_frontEnd->setProgressReceiver(
+        [this](const ImportProgress& progress) { showProgress(progress); });
+    m_meter = ProgressMeter();
+    m_cancelling = false;
+    m_runClock.start();
     m_result = ImportResult{};
     WindowImportFrontEnd* frontEnd = m_frontEnd.get();
     m_worker = QThread::create([this, choices, frontEnd, engine = m_engine] {
@@ -293,6 +299,7 @@ void Form2::endImport() {
     for (const auto& [control, enabled] : std::as_const(m_lockedStates))
         control->setEnabled(enabled);
     m_lockedStates.clear();
+    showProgressRow(false);
     m_pointer->setMode(WindowPointer::Mode::Default);
     emit importFinished();
 }
@@ -300,4 +307,55 @@ void Form2::endImport() {
 void Form2::closeEvent(QCloseEvent* event) {
     event->accept();
     m_context.endProgram();
+}
+
+void Form2::createProgressRow() {
+    m_designedHeight = height();
+    const int top = 8175; // the designed height: the row lies wholly below the window's design
+    LabelProgress = place(new QLabel(this), "LabelProgress", 120, top, 4920, 570);
+    LabelProgress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabelProgress->setTextFormat(Qt::PlainText);
+    PushButtonCancel =
+        button(this, "PushButtonCancel", QStringLiteral("Cancel"), 5145, top + 85, 1095, 400);
+    connect(PushButtonCancel, &QPushButton::clicked, this, &Form2::PushButtonCancel_Click);
+    LabelProgress->hide();
+    PushButtonCancel->hide();
+}
+
+void Form2::showProgressRow(bool shown) {
+    if (shown == PushButtonCancel->isVisible())
+        return;
+    const int rowHeight = twips(8175 + 660) - m_designedHeight;
+    setFixedSize(width(), m_designedHeight + (shown ? rowHeight : 0));
+    LabelProgress->setVisible(shown);
+    PushButtonCancel->setVisible(shown);
+    if (shown) {
+        PushButtonCancel->setEnabled(true);
+        // The one live control during a run shows that it can be clicked.
+        PushButtonCancel->setCursor(Qt::ArrowCursor);
+    } else {
+        LabelProgress->clear();
+    }
+}
+
+void Form2::showProgress(const ImportProgress& progress) {
+    if (!m_worker)
+        return;
+    m_meter.update(progress, m_runClock.elapsed());
+    showProgressRow(true);
+    const QString file = LabelProgress->fontMetrics().elidedText(
+        m_meter.fileText(), Qt::ElideMiddle, LabelProgress->width());
+    QString rows = m_meter.rowsText();
+    if (m_cancelling)
+        rows += QStringLiteral(" (stopping)");
+    LabelProgress->setText(file + QLatin1Char('\n') + rows);
+}
+
+void Form2::PushButtonCancel_Click() {
+    if (!m_worker || m_cancelling)
+        return;
+    m_cancelling = true;
+    m_frontEnd->cancel();
+    PushButtonCancel->setEnabled(false);
+    LabelProgress->setText(LabelProgress->text() + QStringLiteral(" (stopping)"));
 }

@@ -2,7 +2,9 @@
 
 #include "import/ImportChoices.h"
 #include "import/ImportRun.h"
+#include "import/ProgressMeter.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -43,6 +45,8 @@ public:
     void PushButton4_Click(); // "Add All File(s) In Folder"
     void PushButton5_Click(); // "Setup Connection"
     void PushButton6_Click(); // "?"
+    // "Cancel", shown with the progress during a run: the run stops after the rows in flight.
+    void PushButtonCancel_Click();
 
     // Appends an entry to the end of the file list.
     void addFileEntry(const QString& path);
@@ -79,6 +83,11 @@ public:
     QListWidget* List1;
     QPushButton* PushButton1;
     QPushButton* PushButton5;
+    // The progress row below the buttons: shown, and the window made taller, from the run's
+    // first progress report to its end; hidden otherwise, so the window keeps its designed
+    // size and layout.
+    QLabel* LabelProgress;
+    QPushButton* PushButtonCancel;
 
 signals:
     // The import started by the button has ended and the window is unlocked again.
@@ -93,6 +102,10 @@ private:
     void endImport();
     // The controls the run reads, disabled for its length.
     QList<QWidget*> lockedDuringImport() const;
+    void createProgressRow();
+    void showProgressRow(bool shown);
+    // UI thread: a progress report of the run.
+    void showProgress(const ImportProgress& progress);
 
     WindowContext& m_context;
     Form1& m_form1;
@@ -103,6 +116,10 @@ private:
     ImportResult m_result;     // written by the run's thread, read after it ended
     ImportResult m_lastResult; // of the last finished run
     QList<std::pair<QWidget*, bool>> m_lockedStates;
+    int m_designedHeight = 0;
+    ProgressMeter m_meter;
+    QElapsedTimer m_runClock;
+    bool m_cancelling = false;
 };
 
 // The text of "?".

@@ -49,3 +49,26 @@ void WindowImportFrontEnd::tableListed(const QString& name) {
         },
         Qt::QueuedConnection);
 }
+
+void WindowImportFrontEnd::progress(const ImportProgress& progress) {
+    {
+        QMutexLocker lock(&m_progressMutex);
+        m_latestProgress = progress;
+        if (m_progressPosted)
+            return;
+        m_progressPosted = true;
+    }
+    QMetaObject::invokeMethod(
+        &m_receiver,
+        [this] {
+            ImportProgress latest;
+            {
+                QMutexLocker lock(&m_progressMutex);
+                latest = m_latestProgress;
+                m_progressPosted = false;
+            }
+            if (!m_stopping && m_showProgress)
+                m_showProgress(latest);
+        },
+        Qt::QueuedConnection);
+}

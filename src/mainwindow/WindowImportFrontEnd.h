@@ -2,6 +2,7 @@
 
 #include "import/ImportFrontEnd.h"
 
+#include <QMutex>
 #include <QObject>
 #include <atomic>
 #include <functional>
@@ -29,8 +30,20 @@ public:
     // needed.
     void setBusy(bool) override {}
     void tableListed(const QString& name) override;
-    void progress(const ImportProgress&) override {}
-    bool cancelRequested() override { return m_stopping; }
+    // Hands the report to the UI thread without waiting. Reports that arrive while one is
+    // still on its way replace it, so a slow UI thread sees the latest and the run never
+    // queues up behind it.
+    void progress(const ImportProgress& progress) override;
+    bool cancelRequested() override { return m_stopping || m_cancelled; }
+
+    // UI thread, before the run starts: receives the progress reports on the UI thread.
+    void setProgressReceiver(std::function<void(const ImportProgress&)> receive) {
+        m_showProgress = std::move(receive);
+    }
+
+    // UI thread: the user asked the run to stop. The run ends after the rows in flight and
+    // its messages are still shown.
+    void cancel() { m_cancelled = true; }
 
     // UI thread: the window is going away. The run is asked to stop, and from now on every
     // question is answered at once (OK, Cancel) without showing anything.
@@ -49,4 +62,10 @@ private:
     std::function<void(const QString&)> m_listTable;
     QObject m_receiver;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_cancelled{false};
+
+    std::function<void(const ImportProgress&)> m_showProgress;
+    QMutex m_progressMutex;
+    ImportProgress m_latestProgress; // guarded by m_progressMutex
+    bool m_progressPosted = false;   // guarded by m_progressMutex: a delivery is on its way
 };

@@ -1,0 +1,196 @@
+#include "WindowTestKit.h"
+
+#include "mainwindow/Form2.h"
+#include "mainwindow/WindowImportFrontEnd.h"
+#include "shell/WindowPointer.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+// Data lines "n,text" numbered from 1, after a header.
+QByteArray numberedLines(int count) {
+    QByteArray bytes = "n,t\n";
+    bytes.reserve(count * 24);
+    for (int n = 1; n <= count; ++n)
+        bytes += QByteArray::number(n) + ",some row text\n";
+    return bytes;
+}
+
+struct ImportCancel : ::testing::Test {
+    TestDatabase database;
+    TestWindows windows;
+    QTemporaryDir folder;
+    Form2* main = nullptr;
+
+    void start() {
+        storeConnection(database.settings());
+        windows.form1.start();
+        main = &windows.form1.mainWindow();
+    }
+
+    QString write(const QString& name, const QByteArray& content) {
+        QFile file(folder.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        return file.fileName();
+    }
+
+    qint64 count(const QString& table) const {
+        if (database.column(QStringLiteral("SELECT to_regclass('%1') IS NULL").arg(table)) ==
+            QStringList{"t"})
+            return 0;
+        return database.column(QStringLiteral("SELECT count(*) FROM %1").arg(table))
+            .value(0)
+            .toLongLong();
+    }
+};
+
+} // namespace
+
+// Cancel during a run, on the COPY path (a new table) and row by row (a table with a trigger
+// of its own): the run stops after the rows in flight, the table holds exactly the first lines
+// the closing message counts, and the window is as before the run.
+TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
+    database.execute("CREATE TABLE audited(n INTEGER, t TEXT)");
+    database.execute("CREATE FUNCTION keep() RETURNS trigger LANGUAGE plpgsql AS "
+                     "'BEGIN RETURN NEW; END'");
+    database.execute("CREATE TRIGGER keep BEFORE INSERT ON audited FOR EACH ROW EXECUTE "
+                     "FUNCTION keep()");
+    start();
+    const int lines = 600000;
+    const QString big = write("big.csv", numberedLines(lines));
+    const QString next = write("next.csv", numberedLines(3));
+    main->addFileEntry(big);
+    main->addFileEntry(next);
+    const QSize designed = main->size();
+    const QString stopping = QStringLiteral(" (stopping)");
+
+    const struct {
+        const char* name;
+        bool append;
+        QString table;
+    } cases[] = {
+        {"copy into a new table", false, "\"NewTable1\""},
+        {"row by row into a table with a trigger", true, "audited"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        windows.ui.messages.clear();
+        if (c.append) {
+            QTest::mouseClick(main->Option2, Qt::LeftButton);
+            main->List1->setCurrentItem(
+                main->List1->findItems(QStringLiteral("audited"), Qt::MatchExactly).value(0));
+        }
+        EXPECT_FALSE(main->PushButtonCancel->isVisible());
+        QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] {
+            return !main->importRunning() ||
+                   (count(c.table) > 0 && main->PushButtonCancel->isVisible());
+        }));
+        ASSERT_TRUE(main->importRunning()) << "the run ended before rows were in";
+
+        // During the run: the progress row below the designed window, Cancel the one live
+        // control among those the run locks, the hourglass over the rest.
+        EXPECT_EQ(main->width(), designed.width());
+        EXPECT_GT(main->height(), designed.height());
+        EXPECT_GE(main->LabelProgress->y(), main->PushButton1->geometry().bottom());
+        EXPECT_TRUE(main->PushButtonCancel->isEnabled());
+        EXPECT_FALSE(main->PushButton1->isEnabled());
+        EXPECT_FALSE(main->List1->isEnabled());
+        EXPECT_EQ(main->pointer()->mode(), WindowPointer::Mode::Busy);
+        EXPECT_TRUE(
+            main->LabelProgress->text().startsWith(QStringLiteral("File 1 of 2: big.csv\n")))
+            << main->LabelProgress->text().toStdString();
+        EXPECT_TRUE(main->LabelProgress->text().contains(QStringLiteral(" rows sent")));
+
+        QTest::mouseClick(main->PushButtonCancel, Qt::LeftButton);
+        EXPECT_FALSE(main->PushButtonCancel->isEnabled()) << "one click is enough";
+        EXPECT_TRUE(main->LabelProgress->text().endsWith(stopping));
+        ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
+
+        const ImportResult& result = main->lastImportResult();
+        EXPECT_EQ(result.outcome, ImportOutcome::Cancelled);
+        EXPECT_EQ(result.filesImported, 0);
+        EXPECT_GT(result.rowsSent, 0);
+        EXPECT_LT(result.rowsSent, lines);
+        EXPECT_EQ(windows.ui.messages,
+                  QStringList{QStringLiteral("Import stopped. 0 file(s) and %1 row(s) were "
+                                             "imported.")
+                                  .arg(result.rowsSent)});
+        EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
+        EXPECT_EQ(database.rows(QStringLiteral("SELECT count(*), min(n::int), max(n::int) "
+                                               "FROM %1")
+                                    .arg(c.table)),
+                  QStringList{QStringLiteral("%1|1|%1").arg(result.rowsSent)})
+            << "exactly the first lines, as many as the message says";
+        EXPECT_EQ(count(QStringLiteral("\"NewTable2\"")), 0) << "the next file was not begun";
+
+        // After the run: the designed window again, its controls unlocked.
+        EXPECT_FALSE(main->PushButtonCancel->isVisible());
+        EXPECT_FALSE(main->LabelProgress->isVisible());
+        EXPECT_EQ(main->size(), designed);
+        EXPECT_TRUE(main->PushButton1->isEnabled());
+        EXPECT_TRUE(main->PushButton5->isEnabled());
+        EXPECT_EQ(main->pointer()->mode(), WindowPointer::Mode::Default);
+    }
+}
+
+// A run that ends before any progress report (a start check) never shows the progress row.
+TEST_F(ImportCancel, StartChecksLeaveTheWindowAtItsDesignedSize) {
+    start();
+    const QSize designed = main->size();
+    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
+    EXPECT_EQ(windows.ui.messages, QStringList{QStringLiteral("No files added.")});
+    EXPECT_EQ(main->size(), designed);
+    EXPECT_FALSE(main->PushButtonCancel->isVisible());
+}
+
+// Progress reports reach the window's thread without ever holding the run: reports sent while
+// the window is busy are merged into the latest one.
+TEST_F(ImportCancel, ProgressIsHandedOverWithoutWaitingAndMerged) {
+    start();
+    QList<ImportProgress> seen;
+    WindowImportFrontEnd frontEnd(windows.context, main, [](const QString&) {});
+    frontEnd.setProgressReceiver([&](const ImportProgress& progress) { seen << progress; });
+
+    // The window's thread handles no events while the run reports: a report that waited for
+    // it would never return.
+    std::thread run([&] {
+        for (int i = 1; i <= 100000; ++i) {
+            ImportProgress progress;
+            progress.file = 1 + i / 50000;
+            progress.files = 2;
+            progress.rowsSent = i;
+            frontEnd.progress(progress);
+        }
+    });
+    run.join();
+    EXPECT_TRUE(seen.isEmpty()) << "delivered on the window's thread only";
+    QCoreApplication::sendPostedEvents(frontEnd.receiver());
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen[0].rowsSent, 100000);
+    EXPECT_EQ(seen[0].file, 3);
+
+    // Once delivered, the next report goes out again; after stop() none reaches the window.
+    ImportProgress later;
+    later.rowsSent = 100001;
+    frontEnd.progress(later);
+    QCoreApplication::sendPostedEvents(frontEnd.receiver());
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[1].rowsSent, 100001);
+    frontEnd.stop();
+    frontEnd.progress(later);
+    QCoreApplication::sendPostedEvents(frontEnd.receiver());
+    EXPECT_EQ(seen.size(), 2);
+    EXPECT_TRUE(frontEnd.cancelRequested());
+}
