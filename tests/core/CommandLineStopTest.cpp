@@ -38,10 +38,7 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
 class CommandLineStopTest : public ::testing::Test {
 protected:
     QString file(const QString& name, const QByteArray& bytes) {
-        const QString path = m_dir.filePath(name);
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-        return path;
+        return writeTestFile(m_dir, name, bytes);
     }
 
     QStringList arguments(const QStringList& rest) const {

@@ -33,10 +33,7 @@ Outcome runCli(const QStringList& arguments, const QString& configFolder) {
 class CommandLineTest : public ::testing::Test {
 protected:
     QString file(const QString& name, const QByteArray& bytes) {
-        const QString path = m_dir.filePath(name);
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-        return path;
+        return writeTestFile(m_dir, name, bytes);
     }
 
     QStringList connection() const {

@@ -40,10 +40,7 @@ QByteArray numberedLines(int count, int badEvery = 0) {
 class ImportProgressTest : public ::testing::Test {
 protected:
     QString file(const QString& name, const QByteArray& bytes) {
-        const QString path = m_dir.filePath(name);
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-        return path;
+        return writeTestFile(m_dir, name, bytes);
     }
 
     ImportChoices append(const QStringList& files, const QString& table, bool rowByRow) {

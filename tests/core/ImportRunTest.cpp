@@ -19,10 +19,7 @@ const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_
 class ImportRunTest : public ::testing::Test {
 protected:
     QString file(const QString& name, const QByteArray& bytes) {
-        const QString path = m_dir.filePath(name);
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-        return path;
+        return writeTestFile(m_dir, name, bytes);
     }
 
     ImportChoices create(const QStringList& files,

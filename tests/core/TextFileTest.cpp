@@ -3,20 +3,13 @@
 #include "import/TextEncoding.h"
 #include "import/TextFileReader.h"
 #include "shell/Failure.h"
+#include "support/TestEnvironment.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        ADD_FAILURE() << "could not write " << path.toStdString();
-    return path;
-}
 
 QStringList readAll(const QString& path, TextEncoding encoding, qint64 chunkSize) {
     TextFileReader reader(path, encoding, chunkSize);
@@ -51,7 +44,7 @@ TEST(TextFileReader, GivesTheSameLinesWhateverThePieceSize) {
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
-        const QString path = writeFile(dir, QStringLiteral("f.txt"), c.bytes);
+        const QString path = writeTestFile(dir, QStringLiteral("f.txt"), c.bytes);
         ASSERT_EQ(DetectFileEncoding(path), TextEncoding::Utf8) << c.name;
         for (const qint64 chunk : {1, 2, 3, 4096})
             EXPECT_EQ(readAll(path, TextEncoding::Utf8, chunk), c.lines)
@@ -89,13 +82,14 @@ TEST(TextEncoding, ValidUtf8IsUtf8AndAnythingElseWindows1252) {
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
-        EXPECT_EQ(DetectFileEncoding(writeFile(dir, QStringLiteral("e.txt"), c.bytes)), c.encoding)
+        EXPECT_EQ(DetectFileEncoding(writeTestFile(dir, QStringLiteral("e.txt"), c.bytes)),
+                  c.encoding)
             << c.name;
     }
     // Invalid UTF-8 far beyond the first piece the scan reads still decides the file.
     QByteArray late(3 << 20, 'a');
     late.append("\xFC");
-    EXPECT_EQ(DetectFileEncoding(writeFile(dir, QStringLiteral("late.txt"), late)),
+    EXPECT_EQ(DetectFileEncoding(writeTestFile(dir, QStringLiteral("late.txt"), late)),
               TextEncoding::Windows1252);
     EXPECT_THROW(DetectFileEncoding(dir.filePath(QStringLiteral("missing.txt"))), Failure);
 }
@@ -117,7 +111,7 @@ TEST(TextEncoding, Windows1252DecodesEveryByte) {
     }
     // A Windows-1252 file is read without dropping what looks like a byte-order mark.
     QTemporaryDir dir;
-    const QString path = writeFile(dir, QStringLiteral("w.txt"), "\xEF\xBB\xBFx\r\n\xE4");
+    const QString path = writeTestFile(dir, QStringLiteral("w.txt"), "\xEF\xBB\xBFx\r\n\xE4");
     EXPECT_EQ(readAll(path, TextEncoding::Windows1252, 2), (QStringList{"ï»¿x", "ä"}));
 }
 
@@ -145,7 +139,7 @@ TEST(CheckFieldCounts, ReportsTheFirstLineThatDiffers) {
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
-        const QString path = writeFile(dir, QStringLiteral("c.txt"), c.bytes);
+        const QString path = writeTestFile(dir, QStringLiteral("c.txt"), c.bytes);
         TextFileReader first(path, TextEncoding::Utf8);
         QString line0;
         first.readLine(line0);

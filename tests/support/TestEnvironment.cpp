@@ -3,6 +3,7 @@
 #include "database/Connection.h"
 #include "shell/Settings.h"
 
+#include <QFile>
 #include <QUuid>
 #include <gtest/gtest.h>
 
@@ -88,6 +89,14 @@ QStringList TestDatabase::column(const QString& query) const {
 
 QStringList TestDatabase::rows(const QString& query) const {
     return collect(settings(), query, true);
+}
+
+QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "could not write " << path.toStdString();
+    return path;
 }
 
 TemporarySettings::TemporarySettings() {

@@ -46,6 +46,10 @@ private:
     QString m_name;
 };
 
+// Writes a file of the given bytes into the folder and returns its path; a file that can't be
+// written fails the test.
+QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
+
 // Points the settings store at a temporary folder for the life of the object.
 class TemporarySettings {
 public:
