@@ -398,9 +398,9 @@ void CopySender::settleCommit() {
     release(m_sentEnd);
 }
 
-// Sends the line just added, of another number of values, as its own row statement once
-// every line before it is settled.
-void CopySender::sendWaitingAlone() {
+// Ends the COPY in flight and waits until every line sent so far is settled (a rejected piece
+// may be split and streamed again, hence the loop).
+void CopySender::settleSentLines() {
     for (;;) {
         if (m_phase == Phase::Streaming)
             endStreaming();
@@ -408,6 +408,12 @@ void CopySender::sendWaitingAlone() {
         if (m_phase != Phase::Streaming)
             break;
     }
+}
+
+// Sends the line just added, of another number of values, as its own row statement once
+// every line before it is settled.
+void CopySender::sendWaitingAlone() {
+    settleSentLines();
     const qsizetype line = lineCount() - 1;
     if (!m_broken)
         sendAlone(line);
@@ -418,13 +424,7 @@ void CopySender::sendWaitingAlone() {
 
 // Sends everything, commits and reports.
 void CopySender::settleEverything() {
-    for (;;) {
-        if (m_phase == Phase::Streaming)
-            endStreaming();
-        advance(true);
-        if (m_phase != Phase::Streaming)
-            break;
-    }
+    settleSentLines();
     if (m_inTransaction) {
         sendCommit();
         advance(true);

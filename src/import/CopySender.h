@@ -100,6 +100,7 @@ private:
     void settleCommit();
     qsizetype waitingLimit() const { return m_options.chunkBytes / 2; }
     bool chunkComplete(bool checkAge) const;
+    void settleSentLines();
     void sendWaitingAlone();
     void settleEverything();
     bool sendRange(qsizetype begin, qsizetype end, bool knownToFail);
