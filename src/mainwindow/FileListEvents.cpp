@@ -8,8 +8,7 @@
 #include <QTreeWidget>
 
 FileListEvents::FileListEvents(Form2& window)
-    : QObject(&window)
-    , m_window(window) {
+    : m_window(window) {
     m_window.ListView1->installEventFilter(this);
     m_window.ListView1->viewport()->installEventFilter(this);
 }

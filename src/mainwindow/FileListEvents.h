@@ -8,7 +8,8 @@ class Form2;
 // handlers: presses, moves, releases and double-clicks in the list's viewport, drags and drops
 // from other programs, and keys. Moves that belong to a reordering drag are kept from the list,
 // so it neither selects nor scrolls by itself meanwhile; drops are handled here entirely, so
-// the list's own drag-and-drop never runs. Owned by the window.
+// the list's own drag-and-drop never runs. The window owns it and deletes it before its QWidget
+// part goes away, since the filter calls into the window.
 class FileListEvents : public QObject {
 public:
     explicit FileListEvents(Form2& window);

@@ -135,6 +135,9 @@ private:
     void scrollAfterExchange(int position);
 
     FileListDesktop m_desktop;
+    // The list's event filter. A member, not a child, so that it is gone before the QWidget
+    // part of the window sends its last events to the list.
+    std::unique_ptr<QObject> m_fileListEvents;
     bool DragActive = false;
     QPersistentModelIndex DragItem; // becomes empty when its entry is removed
     QPersistentModelIndex HoverItem;

@@ -63,7 +63,7 @@ void Form2::setUpFileList() {
     ListView1->viewport()->setAcceptDrops(true);
     // Scrolling during a reordering drag follows the pointer's screen row alone.
     ListView1->setAutoScroll(false);
-    new FileListEvents(*this);
+    m_fileListEvents = std::make_unique<FileListEvents>(*this);
 }
 
 void Form2::appendFileEntries(const QStringList& paths) {
