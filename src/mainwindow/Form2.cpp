@@ -146,6 +146,7 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     m_pointer->watchSurfaces(
         {this, Frame1, Frame2, Frame3, Frame4, Label1, List1, Text3, ListView1});
     createProgressRow();
+    setUpFileList();
 }
 
 Form2::~Form2() {
@@ -201,10 +202,6 @@ void Form2::Option2_Click() {
                              static_cast<QWidget*>(Label2), static_cast<QWidget*>(List1)})
         control->setEnabled(true);
 }
-
-void Form2::PushButton3_Click() {}
-
-void Form2::PushButton4_Click() {}
 
 void Form2::PushButton5_Click() {
     StepRunner run(m_context.ui, QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton5_Click "));

@@ -3,14 +3,17 @@
 #include "import/ImportChoices.h"
 #include "import/ImportRun.h"
 #include "import/ProgressMeter.h"
+#include "mainwindow/FileListDesktop.h"
 
 #include <QElapsedTimer>
+#include <QPersistentModelIndex>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
 class Form1;
 class QCheckBox;
+class QMimeData;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -19,6 +22,7 @@ class QPushButton;
 class QRadioButton;
 class QThread;
 class QTreeWidget;
+class QTreeWidgetItem;
 class WindowImportFrontEnd;
 class WindowPointer;
 struct WindowContext;
@@ -61,6 +65,25 @@ public:
     void setImportEngine(ImportEngine engine) { m_engine = std::move(engine); }
 
     WindowPointer* pointer() const { return m_pointer; }
+
+    // The file list's handlers. Positions are the list viewport's, in pixels. A press on an
+    // entry is reported as ListView1_MouseDown and then ListView1_ItemClick.
+    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at);
+    void ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift,
+                             const QPoint& at);
+    void ListView1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at);
+    // Whether the dragged data may be dropped on the list: local files and folders only.
+    bool ListView1_OLEDragOver(const QMimeData* data) const;
+    void ListView1_OLEDragDrop(const QMimeData* data);
+    // Returns whether the key was taken (Delete); the list handles every other key itself.
+    bool ListView1_KeyDown(int key, Qt::KeyboardModifiers shift);
+    void ListView1_DblClick();
+
+    // Whether an entry is being dragged within the list (the list must not act on the moves).
+    bool draggingFileEntry() const { return DragActive; }
+    // The dialogs and the pointer position the file-list commands use.
+    FileListDesktop& fileListDesktop() { return m_desktop; }
 
     QGroupBox* Frame1;
     QTreeWidget* ListView1;
@@ -120,6 +143,21 @@ private:
     ProgressMeter m_meter;
     QElapsedTimer m_runClock;
     bool m_cancelling = false;
+
+    // File list: dialogs, drops and reordering.
+    void setUpFileList();
+    void appendFileEntries(const QStringList& paths);
+    void removeSelectedFileEntry();
+    // The scroll rule after an exchange that moved the dragged text to `position` (0-based).
+    void scrollAfterExchange(int position);
+
+    FileListDesktop m_desktop;
+    // The list's event filter. A member, not a child, so that it is gone before the QWidget
+    // part of the window sends its last events to the list.
+    std::unique_ptr<QObject> m_fileListEvents;
+    bool DragActive = false;
+    QPersistentModelIndex DragItem; // becomes empty when its entry is removed
+    QPersistentModelIndex HoverItem;
 };
 
 // The text of "?".

@@ -25,16 +25,23 @@ WindowPointer::WindowPointer(QWidget* window)
     : QObject(window)
     , m_window(window) {}
 
-bool WindowPointer::loadHandCursor(const QString& path) {
+std::optional<QCursor> cursorFromFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return std::nullopt;
     const QByteArray data = file.readAll();
     const QImage image = QImage::fromData(data);
     if (image.isNull())
-        return false;
+        return std::nullopt;
     const QPoint hotSpot = cursorFileHotSpot(data).value_or(QPoint(-1, -1));
-    m_hand = QCursor(QPixmap::fromImage(image), hotSpot.x(), hotSpot.y());
+    return QCursor(QPixmap::fromImage(image), hotSpot.x(), hotSpot.y());
+}
+
+bool WindowPointer::loadHandCursor(const QString& path) {
+    std::optional<QCursor> hand = cursorFromFile(path);
+    if (!hand)
+        return false;
+    m_hand = std::move(hand);
     if (m_mode == Mode::Custom)
         m_window->setCursor(*m_hand);
     return true;

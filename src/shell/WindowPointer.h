@@ -53,6 +53,10 @@ private:
     QList<std::pair<QPointer<QWidget>, QCursor>> m_covered;
 };
 
+// A mouse pointer from a cursor or icon file (a Windows .cur or .ico, or any picture Qt reads),
+// with the hot spot a cursor file stores; no value when the file can't be read as a picture.
+std::optional<QCursor> cursorFromFile(const QString& path);
+
 // The hot spot that a Windows cursor file stores for its first image, or no value when the data
 // is not a cursor file.
 std::optional<QPoint> cursorFileHotSpot(const QByteArray& data);

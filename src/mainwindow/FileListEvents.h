@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+class Form2;
+
+// Turns what the toolkit reports about the main window's file list into the window's list
+// handlers: presses, moves, releases and double-clicks in the list's viewport, drags and drops
+// from other programs, and keys. Moves that belong to a reordering drag are kept from the list,
+// so it neither selects nor scrolls by itself meanwhile; drops are handled here entirely, so
+// the list's own drag-and-drop never runs. The window owns it and deletes it before its QWidget
+// part goes away, since the filter calls into the window.
+class FileListEvents : public QObject {
+public:
+    explicit FileListEvents(Form2& window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool viewportEvent(QEvent* event);
+
+    Form2& m_window;
+};
