@@ -1,11 +1,36 @@
 #include "import/Statements.h"
 
+#include <QVarLengthArray>
+
 QStringList SplitFields(const QString& line, const QString& separator) {
     if (line.isEmpty())
         return {};
     if (separator.isEmpty())
         return {line};
-    return line.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    // This runs for every data line of every file, so the cut positions are found in one pass
+    // and the list is sized once (QString::split grows its list step by step).
+    QVarLengthArray<qsizetype, 64> cuts;
+    if (separator.size() == 1) {
+        const char16_t wanted = separator.front().unicode();
+        const QChar* data = line.constData();
+        for (qsizetype i = 0, n = line.size(); i < n; ++i) {
+            if (data[i].unicode() == wanted)
+                cuts.append(i);
+        }
+    } else {
+        for (qsizetype at = line.indexOf(separator); at >= 0;
+             at = line.indexOf(separator, at + separator.size()))
+            cuts.append(at);
+    }
+    QStringList fields;
+    fields.reserve(cuts.size() + 1);
+    qsizetype start = 0;
+    for (const qsizetype at : cuts) {
+        fields.append(line.sliced(start, at - start));
+        start = at + separator.size();
+    }
+    fields.append(line.sliced(start));
+    return fields;
 }
 
 QString quoteIdentifier(const QString& name) {
@@ -76,6 +101,13 @@ qsizetype FieldCount(const QString& line, const QString& separator) {
         return 0;
     if (separator.isEmpty())
         return 1;
+    if (separator.size() == 1) {
+        const char16_t wanted = separator.front().unicode();
+        qsizetype count = 1;
+        for (const QChar c : line)
+            count += c.unicode() == wanted;
+        return count;
+    }
     qsizetype count = 1;
     for (qsizetype at = line.indexOf(separator); at >= 0;
          at = line.indexOf(separator, at + separator.size()))
