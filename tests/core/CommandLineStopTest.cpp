@@ -14,15 +14,6 @@
 
 namespace {
 
-// Data lines "n,text" numbered from 1, after a header.
-QByteArray numberedLines(int count) {
-    QByteArray bytes = "n,t\n";
-    bytes.reserve(count * 24);
-    for (int n = 1; n <= count; ++n)
-        bytes += QByteArray::number(n) + ",some row text\n";
-    return bytes;
-}
-
 bool waitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
     QElapsedTimer clock;
     clock.start();

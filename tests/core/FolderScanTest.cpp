@@ -5,6 +5,7 @@
 #include "shell/Platform.h"
 #include "shell/StepRunner.h"
 #include "support/RecordingUserInterface.h"
+#include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,17 +42,7 @@ protected:
     QString at(const QString& relative) const { return m_dir.path() + u'/' + relative; }
     QByteArray nativeAt(const char* relative) const { return QFile::encodeName(at({})) + relative; }
 
-    // Names ending in "/" become folders, others empty files.
-    void make(const QStringList& paths) const {
-        for (const QString& path : paths) {
-            if (path.endsWith(u'/'))
-                ASSERT_TRUE(QDir().mkpath(at(path))) << path.toStdString();
-            else
-                ASSERT_TRUE(QDir().mkpath(QFileInfo(at(path)).path()) &&
-                            QFile(at(path)).open(QIODevice::WriteOnly))
-                    << path.toStdString();
-        }
-    }
+    void make(const QStringList& paths) const { makeTree(m_dir, paths); }
 
     QStringList relative(QStringList paths) const {
         for (QString& path : paths)

@@ -23,20 +23,6 @@ ImportProgress at(int file, qint64 rows, const QString& path = QStringLiteral("/
     return progress;
 }
 
-// Data lines "n,text" numbered from 1, after a header, so that a table's rows show which
-// lines went in.
-QByteArray numberedLines(int count, int badEvery = 0) {
-    QByteArray bytes = "n,t\n";
-    bytes.reserve(count * 40);
-    for (int n = 1; n <= count; ++n) {
-        bytes += QByteArray::number(n);
-        // A value too long for the VARCHAR(8) target of the append cases.
-        bytes +=
-            (badEvery > 0 && n % badEvery == 0) ? ",much too long for the column\n" : ",row text\n";
-    }
-    return bytes;
-}
-
 class ImportProgressTest : public ::testing::Test {
 protected:
     QString file(const QString& name, const QByteArray& bytes) {

@@ -49,17 +49,7 @@ struct FileList : ::testing::Test {
 
     QString at(const QString& relative) const { return dir.path() + u'/' + relative; }
 
-    // Names ending in "/" become folders, others empty files, all inside the temporary folder.
-    void make(const QStringList& paths) const {
-        for (const QString& path : paths) {
-            if (path.endsWith(u'/'))
-                ASSERT_TRUE(QDir().mkpath(at(path))) << path.toStdString();
-            else
-                ASSERT_TRUE(QDir().mkpath(QFileInfo(at(path)).path()) &&
-                            QFile(at(path)).open(QIODevice::WriteOnly))
-                    << path.toStdString();
-        }
-    }
+    void make(const QStringList& paths) const { makeTree(dir, paths); }
 
     // The entries, with the temporary folder cut off where they lie inside it.
     QStringList entries() const {

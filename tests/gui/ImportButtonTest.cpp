@@ -27,11 +27,7 @@ struct ImportButton : ::testing::Test {
     }
 
     void addFile(const QString& name, const QByteArray& content) {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
-        main->addFileEntry(file.fileName());
+        main->addFileEntry(writeTestFile(folder, name, content));
     }
 
     void import() {

@@ -17,15 +17,6 @@
 
 namespace {
 
-// Data lines "n,text" numbered from 1, after a header.
-QByteArray numberedLines(int count) {
-    QByteArray bytes = "n,t\n";
-    bytes.reserve(count * 24);
-    for (int n = 1; n <= count; ++n)
-        bytes += QByteArray::number(n) + ",some row text\n";
-    return bytes;
-}
-
 struct ImportCancel : ::testing::Test {
     TestDatabase database;
     TestWindows windows;
@@ -39,9 +30,7 @@ struct ImportCancel : ::testing::Test {
     }
 
     QString write(const QString& name, const QByteArray& content) {
-        QFile file(folder.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        return file.fileName();
+        return writeTestFile(folder, name, content);
     }
 
     qint64 count(const QString& table) const {

@@ -3,7 +3,9 @@
 #include "database/Connection.h"
 #include "shell/Settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 #include <gtest/gtest.h>
 
@@ -97,6 +99,28 @@ QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByte
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         ADD_FAILURE() << "could not write " << path.toStdString();
     return path;
+}
+
+QByteArray numberedLines(int count, int badEvery) {
+    QByteArray bytes = "n,t\n";
+    bytes.reserve(count * 40);
+    for (int n = 1; n <= count; ++n) {
+        bytes += QByteArray::number(n);
+        bytes +=
+            (badEvery > 0 && n % badEvery == 0) ? ",much too long for the column\n" : ",row text\n";
+    }
+    return bytes;
+}
+
+void makeTree(const QTemporaryDir& dir, const QStringList& paths) {
+    for (const QString& path : paths) {
+        const QString full = dir.path() + u'/' + path;
+        const bool made = path.endsWith(u'/') ? QDir().mkpath(full)
+                                              : QDir().mkpath(QFileInfo(full).path()) &&
+                                                    QFile(full).open(QIODevice::WriteOnly);
+        if (!made)
+            ADD_FAILURE() << "could not make " << full.toStdString();
+    }
 }
 
 TemporarySettings::TemporarySettings() {

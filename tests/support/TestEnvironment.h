@@ -50,6 +50,15 @@ private:
 // written fails the test.
 QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
 
+// Data lines "n,row text" numbered from 1 after the header "n,t", so that a table's rows show
+// which lines went in. With badEvery, every badEvery-th line carries a value too long for a
+// VARCHAR(8) column instead.
+QByteArray numberedLines(int count, int badEvery = 0);
+
+// Makes the given paths inside the folder: names ending in "/" become folders, others empty
+// files (with their folders). A path that can't be made fails the test.
+void makeTree(const QTemporaryDir& dir, const QStringList& paths);
+
 // Points the settings store at a temporary folder for the life of the object.
 class TemporarySettings {
 public:
