@@ -14,18 +14,7 @@
 namespace {
 
 // The main window over a fresh database, with files written into a temporary folder.
-struct ImportButton : ::testing::Test {
-    TestDatabase database;
-    TestWindows windows;
-    QTemporaryDir folder;
-    Form2* main = nullptr;
-
-    void start() {
-        storeConnection(database.settings());
-        windows.form1.start();
-        main = &windows.form1.mainWindow();
-    }
-
+struct ImportButton : MainWindowOverDatabase {
     void addFile(const QString& name, const QByteArray& content) {
         main->addFileEntry(writeTestFile(folder, name, content));
     }

@@ -17,18 +17,7 @@
 
 namespace {
 
-struct ImportCancel : ::testing::Test {
-    TestDatabase database;
-    TestWindows windows;
-    QTemporaryDir folder;
-    Form2* main = nullptr;
-
-    void start() {
-        storeConnection(database.settings());
-        windows.form1.start();
-        main = &windows.form1.mainWindow();
-    }
-
+struct ImportCancel : MainWindowOverDatabase {
     QString write(const QString& name, const QByteArray& content) {
         return writeTestFile(folder, name, content);
     }

@@ -2,6 +2,7 @@
 
 #include "database/ConnectionSettings.h"
 #include "database/Form1.h"
+#include "mainwindow/Form2.h"
 #include "shell/Settings.h"
 #include "shell/WindowContext.h"
 #include "support/RecordingUserInterface.h"
@@ -9,8 +10,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
 #include <functional>
+#include <gtest/gtest.h>
 #include <ostream>
 
 // Readable values in failure messages.
@@ -50,4 +53,19 @@ struct TestWindows {
     WindowContext context{ui, [this](const QString& report, QWidget*) { reports << report; },
                           [this] { ++endRequests; }};
     Form1 form1{context};
+};
+
+// The main window over a fresh database, reached through a start-up with working stored
+// settings, and a temporary folder for the files to import.
+struct MainWindowOverDatabase : ::testing::Test {
+    TestDatabase database;
+    TestWindows windows;
+    QTemporaryDir folder;
+    Form2* main = nullptr;
+
+    void start() {
+        storeConnection(database.settings());
+        windows.form1.start();
+        main = &windows.form1.mainWindow();
+    }
 };
