@@ -20,4 +20,8 @@ struct ImportChoices {
     int selectedTable = -1;     // index into existingTables; -1 when none is selected
     ConnectionSettings connection;
     bool rowByRow = false; // one INSERT statement per line even where a faster path exists
+    // Fields in double quotes are read as CSV reads them (a quoted separator, a doubled quote,
+    // a line break inside quotes belong to the value). Off: every separator cuts and every
+    // double quote is dropped.
+    bool quotedFields = false;
 };

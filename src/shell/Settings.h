@@ -22,6 +22,8 @@ inline constexpr SettingKey PostgreSQLDatabase{"PostgreSQLDatabase", ""};
 inline constexpr SettingKey Extension{"Extension", "txt"};
 inline constexpr SettingKey LastFolder{"LastFolder", ""};
 inline constexpr SettingKey ShowAgain{"ShowAgain", "0"};
+// "1" when the main window reads fields in double quotes as CSV does, "0" otherwise.
+inline constexpr SettingKey QuotedFields{"QuotedFields", "0"};
 } // namespace SettingKeys
 
 // The stored value of the key, or the given default when the key was never written.
