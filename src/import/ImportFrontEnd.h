@@ -29,6 +29,15 @@ public:
 
     virtual void progress(const ImportProgress& progress) = 0;
 
+    // A file, or some of its lines, was passed over although the server rejected nothing (a
+    // table name already listed, a column-count mismatch, no line with two fields, ...). The
+    // reason is one sentence. The run goes on. The windows show nothing for it; the command
+    // line names the file.
+    virtual void passedOver(const QString& path, const QString& reason) {
+        Q_UNUSED(path);
+        Q_UNUSED(reason);
+    }
+
     // Whether the user asked the run to stop. The run stops after the statement or chunk in
     // flight; everything committed stays.
     virtual bool cancelRequested() { return false; }
