@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineFrontEnd.h"
+#include "cli/TerminalText.h"
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 #include "import/ImportRun.h"
@@ -11,6 +12,40 @@
 #include <QTextStream>
 
 #include <cstdio>
+
+namespace {
+
+// Where libpq was asked to connect, for a message; an empty value is libpq's default.
+QString serverText(const ConnectionSettings& settings) {
+    QString text = settings.server.isEmpty() ? QStringLiteral("the default host")
+                                             : QStringLiteral("host ") + settings.server;
+    text += settings.port.isEmpty() ? QStringLiteral(", the default port")
+                                    : QStringLiteral(", port ") + settings.port;
+    if (!settings.user.isEmpty())
+        text += QStringLiteral(" as user ") + settings.user;
+    if (!settings.database.isEmpty())
+        text += QStringLiteral(", database ") + settings.database;
+    return text;
+}
+
+int exitStatus(const ImportResult& result) {
+    switch (result.outcome) {
+    case ImportOutcome::StartCheckFailed:
+        return ExitStatus::Usage;
+    case ImportOutcome::StoppedByFieldCount:
+        return ExitStatus::FieldCount;
+    case ImportOutcome::Cancelled:
+        return ExitStatus::Stopped;
+    case ImportOutcome::Done:
+    case ImportOutcome::TablesExisted:
+        break;
+    }
+    if (result.errorsReported > 0)
+        return ExitStatus::Errors;
+    return result.filesPassedOver > 0 ? ExitStatus::PassedOver : ExitStatus::Success;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -24,7 +59,7 @@ int main(int argc, char** argv) {
         return ExitStatus::Success;
     }
     if (line.action == CommandLine::Action::BadUsage) {
-        err << "quenmarl-cli: " << line.problem << "\n\n" << usageText();
+        err << "quenmarl-cli: " << terminalLine(line.problem) << "\n\n" << usageText();
         return ExitStatus::Usage;
     }
 
@@ -38,8 +73,16 @@ int main(int argc, char** argv) {
     try {
         ListDatabaseTables(choices.connection, tables);
     } catch (const std::exception& error) {
-        err << "quenmarl-cli: could not read the list of tables: "
-            << QString::fromUtf8(error.what()) << '\n';
+        const QString words = terminalText(QString::fromUtf8(error.what()));
+        // The list is read over a connection of its own: when a second attempt can't connect
+        // either, the connection is what failed.
+        if (!CanConnect(choices.connection)) {
+            err << "quenmarl-cli: could not connect to the database server at "
+                << terminalLine(serverText(choices.connection)) << ":\n"
+                << words << '\n';
+            return ExitStatus::Usage;
+        }
+        err << "quenmarl-cli: could not read the list of tables: " << words << '\n';
         return ExitStatus::Errors;
     }
     choices.existingTables = tables.names;
@@ -53,23 +96,13 @@ int main(int argc, char** argv) {
         choices.mode = ImportChoices::TableMode::Append;
         choices.selectedTable = static_cast<int>(tables.names.indexOf(*line.appendTable));
         if (choices.selectedTable < 0 && !line.files.isEmpty())
-            err << "quenmarl-cli: the database has no table named " << *line.appendTable << '\n';
+            err << "quenmarl-cli: the database has no table named "
+                << terminalLine(*line.appendTable) << '\n';
     }
+    err.flush();
 
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
                                  platform::standardErrorIsTerminal());
     platform::catchInterrupt();
-    const ImportResult result = runImport(choices, frontEnd);
-    switch (result.outcome) {
-    case ImportOutcome::StartCheckFailed:
-        return ExitStatus::Usage;
-    case ImportOutcome::StoppedByFieldCount:
-        return ExitStatus::FieldCount;
-    case ImportOutcome::Cancelled:
-        return ExitStatus::Stopped;
-    case ImportOutcome::Done:
-    case ImportOutcome::TablesExisted:
-        break;
-    }
-    return result.errorsReported > 0 ? ExitStatus::Errors : ExitStatus::Success;
+    return exitStatus(runImport(choices, frontEnd));
 }
