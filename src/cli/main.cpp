@@ -2,11 +2,13 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineFrontEnd.h"
+#include "cli/PasswordChoice.h"
 #include "cli/TerminalText.h"
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 #include "import/ImportRun.h"
 #include "shell/Platform.h"
+#include "shell/Settings.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -14,6 +16,23 @@
 #include <cstdio>
 
 namespace {
+
+// The connection values of the run, with the password chosen by the rules of choosePassword().
+ConnectionSettings runConnection(const CommandLine& line, QTextStream& err) {
+    PasswordSources sources;
+    sources.given = line.password;
+    sources.environment = qEnvironmentVariable("PGPASSWORD");
+    sources.stored = ConnectionSettings::fromStore();
+    sources.target = line.connection(sources.stored);
+    sources.storeFile = settings::storeFile();
+    sources.storeOpenToOthers = platform::openToOthers(sources.storeFile);
+    const PasswordChoice choice = choosePassword(sources);
+    if (!choice.warning.isEmpty())
+        err << terminalLine(choice.warning) << '\n';
+    ConnectionSettings settings = sources.target;
+    settings.password = choice.password;
+    return settings;
+}
 
 // Where libpq was asked to connect, for a message; an empty value is libpq's default.
 QString serverText(const ConnectionSettings& settings) {
@@ -64,7 +83,7 @@ int main(int argc, char** argv) {
     }
 
     ImportChoices choices;
-    choices.connection = line.connection(ConnectionSettings::fromStore());
+    choices.connection = runConnection(line, err);
     choices.files = line.files;
     choices.separator = line.separator;
     choices.rowByRow = line.rowByRow;

@@ -248,6 +248,95 @@ TEST_F(CommandLineTest, MissingConnectionValuesComeFromTheStoreWhichIsNeverWritt
     EXPECT_EQ(stored.readAll(), before) << "options are for one run only";
 }
 
+TEST_F(CommandLineTest, PasswordComesFromTheOptionPgpasswordTheStoreOrThePasswordFile) {
+    m_db.execute("CREATE TABLE pw(a TEXT, b TEXT)");
+    const QString a = file("a.csv", "h1,h2\n1,2\n");
+    const ConnectionSettings s = m_db.settings();
+    const QString right = s.password;
+    const QString passFile = m_dir.filePath("pgpass");
+    const QString passLine = QStringList{s.server, s.port, s.database, s.user, right}.join(':');
+    const struct {
+        const char* name;
+        QString storedServer;
+        QString storedPassword;
+        bool storeOpen;      // the settings file readable by others
+        QStringList options; // before --append
+        QString pgpassword;  // PGPASSWORD, unset when empty
+        bool passwordFile;   // a password file with the right password
+        int exitCode;
+        const char* err; // what standard error holds
+    } cases[] = {
+        {"the private store", s.server, right, false, {}, "", false, 0, ""},
+        {"PGPASSWORD, nothing stored", s.server, "", false, {}, right, false, 0, ""},
+        {"PGPASSWORD over a stale stored one", s.server, "stale", false, {}, right, false, 0, ""},
+        {"--password over PGPASSWORD",
+         s.server,
+         "",
+         false,
+         {"--password", right},
+         "wrong",
+         false,
+         0,
+         ""},
+        {"the password file, nothing stored", s.server, "", false, {}, "", true, 0, ""},
+        {"the store's password stays with the store's server",
+         "localhost",
+         "stale",
+         false,
+         {"--server", s.server},
+         "",
+         true,
+         0,
+         ""},
+        {"a store open to others",
+         s.server,
+         right,
+         true,
+         {},
+         "",
+         false,
+         2,
+         "can be read or written by other users, so its password is not used"},
+        {"a store open to others, the password file",
+         s.server,
+         right,
+         true,
+         {},
+         "",
+         true,
+         0,
+         "can be read or written by other users"},
+    };
+    for (const auto& c : cases) {
+        TemporarySettings store;
+        WriteSetting(SettingKeys::PostgreSQLServer, c.storedServer);
+        WriteSetting(SettingKeys::PostgreSQLPort, s.port);
+        WriteSetting(SettingKeys::PostgreSQLUser, s.user);
+        WriteSetting(SettingKeys::PostgreSQLPassword, c.storedPassword);
+        WriteSetting(SettingKeys::PostgreSQLDatabase, s.database);
+        if (c.storeOpen)
+            QFile::setPermissions(settings::storeFile(), QFileDevice::ReadOwner |
+                                                             QFileDevice::WriteOwner |
+                                                             QFileDevice::ReadOther);
+        QMap<QString, QString> environment;
+        if (!c.pgpassword.isEmpty())
+            environment.insert("PGPASSWORD", c.pgpassword);
+        if (c.passwordFile) {
+            writeTestFile(m_dir, "pgpass", passLine.toUtf8() + "\n");
+            QFile::setPermissions(passFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            environment.insert("PGPASSFILE", passFile);
+        }
+        const Outcome outcome =
+            runCli(c.options + QStringList{"--append", "pw", a}, store.folder(), environment);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.name << "\n" << outcome.err.toStdString();
+        if (*c.err)
+            EXPECT_TRUE(outcome.err.contains(c.err)) << c.name << ": " << outcome.err.toStdString();
+        else
+            EXPECT_TRUE(outcome.err.isEmpty()) << c.name << ": " << outcome.err.toStdString();
+    }
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM pw"), QStringList{"7"});
+}
+
 TEST_F(CommandLineTest, ControlCharactersFromFilesAreShownNotObeyed) {
     m_db.execute("CREATE TABLE people(name TEXT, n INTEGER)");
     const QString red = file("red\x1b[31m.csv", "name,n\nAnn\x1b[2J,\x1b[H1\x08\x7f\xc2\x9b\n");
