@@ -33,11 +33,17 @@ CommandLine parseCommandLine(const QStringList& arguments);
 // The text --help prints.
 QString usageText();
 
-// Exit statuses.
+// Exit statuses. Only Success means that every data line of every file is in the database.
 namespace ExitStatus {
-inline constexpr int Success = 0;    // the closing message came and no error was reported
-inline constexpr int Errors = 1;     // an error was reported
-inline constexpr int Usage = 2;      // bad usage or a failed start check
+inline constexpr int Success = 0; // the run finished; nothing was rejected or passed over
+inline constexpr int Errors = 1;  // an error was reported (a rejected row, ...); the run went on
+// Bad usage, or a failed start: no connection to the server, no files, no table selected,
+// the table name exists.
+inline constexpr int Usage = 2;
 inline constexpr int FieldCount = 3; // the field-count check ended the run
-inline constexpr int Stopped = 130;  // Ctrl+C stopped the run (128 + SIGINT, as shells report)
+// The run finished and nothing was rejected, but files or lines were passed over (a table
+// name already listed, a column-count mismatch, missing column names, an empty template, no
+// line holding the separator); each such file is named on standard error.
+inline constexpr int PassedOver = 4;
+inline constexpr int Stopped = 130; // Ctrl+C stopped the run (128 + SIGINT, as shells report)
 } // namespace ExitStatus

@@ -1,5 +1,6 @@
 #include "cli/CommandLineFrontEnd.h"
 
+#include "cli/TerminalText.h"
 #include "shell/Platform.h"
 
 #include <algorithm>
@@ -10,13 +11,6 @@ namespace {
 
 // The width the progress line keeps within, so that it never wraps on a usual terminal.
 constexpr qsizetype TerminalColumns = 79;
-
-// Message texts use CR LF and lone CR as line breaks; a terminal wants LF.
-QString terminalText(QString text) {
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
 
 } // namespace
 
@@ -40,13 +34,28 @@ void CommandLineFrontEnd::applicationError(const QString& text) {
     m_err.flush();
 }
 
+void CommandLineFrontEnd::applicationErrorAt(const FailurePlace& place, const QString& text) {
+    wipeProgress();
+    m_err << terminalLine(place.path) << ':';
+    if (place.line > 0)
+        m_err << place.line << ':';
+    m_err << '\n';
+    applicationError(text);
+}
+
+void CommandLineFrontEnd::passedOver(const QString& path, const QString& reason) {
+    wipeProgress();
+    m_err << terminalLine(path) << ": passed over: " << terminalLine(reason) << '\n';
+    m_err.flush();
+}
+
 QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
     return m_nextAnswer < m_columnNames.size() ? m_columnNames[m_nextAnswer++] : QString();
 }
 
 void CommandLineFrontEnd::fieldCountReport(const QString& report) {
     wipeProgress();
-    m_err << terminalText(report) << '\n';
+    m_err << terminalLine(m_path) << ":\n" << terminalLine(report) << '\n';
     m_err.flush();
 }
 
@@ -56,11 +65,12 @@ void CommandLineFrontEnd::progress(const ImportProgress& progress) {
         m_file = progress.file;
         m_nextAnswer = 0;
     }
+    m_path = progress.path;
     if (!m_showProgress)
         return;
     m_meter.update(progress, m_clock.elapsed());
     const QString rows = m_meter.rowsText();
-    QString file = m_meter.fileText();
+    QString file = terminalLine(m_meter.fileText());
     // One line of a narrow terminal: a long file name loses its middle.
     const qsizetype room = std::max<qsizetype>(TerminalColumns - rows.size() - 2, 12);
     if (file.size() > room)

@@ -8,9 +8,13 @@
 #include <QTextStream>
 
 // The import's front end on a terminal: plain messages to standard output, "Application
-// Error" texts and the field-count report to standard error (line breaks as "\n"). Input
-// boxes for column names are answered from a fixed list, from its start again for every file;
-// past its end the answer is empty.
+// Error" texts, the field-count report and the files passed over to standard error (line
+// breaks as "\n", control characters made visible). A failure that belongs to a file is
+// preceded by a line "PATH:LINE:" (the line counted from 1), or "PATH:" when it belongs to
+// the file as a whole; so is the field-count report, which names its line itself. A file
+// passed over gives one line "PATH: passed over: REASON". Input boxes for column names are
+// answered from a fixed list, from its start again for every file; past its end the answer is
+// empty.
 //
 // With showProgress (for a terminal), the progress is one line on standard error, rewritten
 // in place and wiped before any other text. A stop is asked for by Ctrl+C, once
@@ -21,6 +25,8 @@ public:
 
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
+    void applicationErrorAt(const FailurePlace& place, const QString& text) override;
+    void passedOver(const QString& path, const QString& reason) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     void fieldCountReport(const QString& report) override;
     void setBusy(bool) override {}
@@ -38,6 +44,7 @@ private:
     qsizetype m_progressWidth = 0; // characters of the progress line on the terminal
     qsizetype m_nextAnswer = 0;
     int m_file = 0;
+    QString m_path; // the file whose turn it is, from the run's progress reports
     QTextStream m_out;
     QTextStream m_err;
 };

@@ -2,15 +2,69 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandLineFrontEnd.h"
+#include "cli/PasswordChoice.h"
+#include "cli/TerminalText.h"
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 #include "import/ImportRun.h"
 #include "shell/Platform.h"
+#include "shell/Settings.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
 #include <cstdio>
+
+namespace {
+
+// The connection values of the run, with the password chosen by the rules of choosePassword().
+ConnectionSettings runConnection(const CommandLine& line, QTextStream& err) {
+    PasswordSources sources;
+    sources.given = line.password;
+    sources.environment = qEnvironmentVariable("PGPASSWORD");
+    sources.stored = ConnectionSettings::fromStore();
+    sources.target = line.connection(sources.stored);
+    sources.storeFile = settings::storeFile();
+    sources.storeOpenToOthers = platform::openToOthers(sources.storeFile);
+    const PasswordChoice choice = choosePassword(sources);
+    if (!choice.warning.isEmpty())
+        err << terminalLine(choice.warning) << '\n';
+    ConnectionSettings settings = sources.target;
+    settings.password = choice.password;
+    return settings;
+}
+
+// Where libpq was asked to connect, for a message; an empty value is libpq's default.
+QString serverText(const ConnectionSettings& settings) {
+    QString text = settings.server.isEmpty() ? QStringLiteral("the default host")
+                                             : QStringLiteral("host ") + settings.server;
+    text += settings.port.isEmpty() ? QStringLiteral(", the default port")
+                                    : QStringLiteral(", port ") + settings.port;
+    if (!settings.user.isEmpty())
+        text += QStringLiteral(" as user ") + settings.user;
+    if (!settings.database.isEmpty())
+        text += QStringLiteral(", database ") + settings.database;
+    return text;
+}
+
+int exitStatus(const ImportResult& result) {
+    switch (result.outcome) {
+    case ImportOutcome::StartCheckFailed:
+        return ExitStatus::Usage;
+    case ImportOutcome::StoppedByFieldCount:
+        return ExitStatus::FieldCount;
+    case ImportOutcome::Cancelled:
+        return ExitStatus::Stopped;
+    case ImportOutcome::Done:
+    case ImportOutcome::TablesExisted:
+        break;
+    }
+    if (result.errorsReported > 0)
+        return ExitStatus::Errors;
+    return result.filesPassedOver > 0 ? ExitStatus::PassedOver : ExitStatus::Success;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -24,12 +78,12 @@ int main(int argc, char** argv) {
         return ExitStatus::Success;
     }
     if (line.action == CommandLine::Action::BadUsage) {
-        err << "quenmarl-cli: " << line.problem << "\n\n" << usageText();
+        err << "quenmarl-cli: " << terminalLine(line.problem) << "\n\n" << usageText();
         return ExitStatus::Usage;
     }
 
     ImportChoices choices;
-    choices.connection = line.connection(ConnectionSettings::fromStore());
+    choices.connection = runConnection(line, err);
     choices.files = line.files;
     choices.separator = line.separator;
     choices.rowByRow = line.rowByRow;
@@ -38,8 +92,16 @@ int main(int argc, char** argv) {
     try {
         ListDatabaseTables(choices.connection, tables);
     } catch (const std::exception& error) {
-        err << "quenmarl-cli: could not read the list of tables: "
-            << QString::fromUtf8(error.what()) << '\n';
+        const QString words = terminalText(QString::fromUtf8(error.what()));
+        // The list is read over a connection of its own: when a second attempt can't connect
+        // either, the connection is what failed.
+        if (!CanConnect(choices.connection)) {
+            err << "quenmarl-cli: could not connect to the database server at "
+                << terminalLine(serverText(choices.connection)) << ":\n"
+                << words << '\n';
+            return ExitStatus::Usage;
+        }
+        err << "quenmarl-cli: could not read the list of tables: " << words << '\n';
         return ExitStatus::Errors;
     }
     choices.existingTables = tables.names;
@@ -53,23 +115,13 @@ int main(int argc, char** argv) {
         choices.mode = ImportChoices::TableMode::Append;
         choices.selectedTable = static_cast<int>(tables.names.indexOf(*line.appendTable));
         if (choices.selectedTable < 0 && !line.files.isEmpty())
-            err << "quenmarl-cli: the database has no table named " << *line.appendTable << '\n';
+            err << "quenmarl-cli: the database has no table named "
+                << terminalLine(*line.appendTable) << '\n';
     }
+    err.flush();
 
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
                                  platform::standardErrorIsTerminal());
     platform::catchInterrupt();
-    const ImportResult result = runImport(choices, frontEnd);
-    switch (result.outcome) {
-    case ImportOutcome::StartCheckFailed:
-        return ExitStatus::Usage;
-    case ImportOutcome::StoppedByFieldCount:
-        return ExitStatus::FieldCount;
-    case ImportOutcome::Cancelled:
-        return ExitStatus::Stopped;
-    case ImportOutcome::Done:
-    case ImportOutcome::TablesExisted:
-        break;
-    }
-    return result.errorsReported > 0 ? ExitStatus::Errors : ExitStatus::Success;
+    return exitStatus(runImport(choices, frontEnd));
 }

@@ -13,6 +13,14 @@ struct ImportProgress {
     qint64 rowsSent = 0; // rows of this run the server has accepted so far
 };
 
+// The file a reported failure belongs to and, when it belongs to one of the file's lines (a
+// rejected row), that line counted from 1 as an editor counts; 0 when it belongs to the file
+// as a whole (its connection, its table).
+struct FailurePlace {
+    QString path;
+    qint64 line = 0;
+};
+
 // The front end of an import run: the GUI, the command line or a test. Calls come from the
 // thread that runs the import and return once the user has answered; a GUI front end shows
 // them on its own thread while the run waits.
@@ -28,6 +36,14 @@ public:
     virtual void tableListed(const QString& name) = 0;
 
     virtual void progress(const ImportProgress& progress) = 0;
+
+    // An "Application Error" (the complete text, as applicationError() takes it) that belongs
+    // to a file of the run. The windows show it as any other; the command line names the
+    // place first.
+    virtual void applicationErrorAt(const FailurePlace& place, const QString& text) {
+        Q_UNUSED(place);
+        applicationError(text);
+    }
 
     // A file, or some of its lines, was passed over although the server rejected nothing (a
     // table name already listed, a column-count mismatch, no line with two fields, ...). The

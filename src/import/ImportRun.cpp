@@ -3,6 +3,7 @@
 #include "database/Connection.h"
 #include "import/FieldCountCheck.h"
 #include "import/ImportFrontEnd.h"
+#include "import/ImportReporter.h"
 #include "import/RowSenderFactory.h"
 #include "import/Statements.h"
 #include "import/TextEncoding.h"
@@ -20,25 +21,6 @@ namespace {
 const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
 const QString NotOpen = QStringLiteral("The connection is not open.");
 constexpr qint64 ProgressIntervalMs = 200;
-
-// Passes every call on to the front end and counts the "Application Error" messages.
-class CountingInterface : public UserInterface {
-public:
-    explicit CountingInterface(UserInterface& target)
-        : m_target(target) {}
-    void message(const QString& text) override { m_target.message(text); }
-    void applicationError(const QString& text) override {
-        ++errors;
-        m_target.applicationError(text);
-    }
-    QString inputText(const QString& prompt, const QString& defaultAnswer) override {
-        return m_target.inputText(prompt, defaultAnswer);
-    }
-    int errors = 0;
-
-private:
-    UserInterface& m_target;
-};
 
 // The numbered steps of one data-line loop; the numbers differ between the three flows.
 struct LoopSteps {
@@ -80,7 +62,8 @@ public:
 
     ImportResult execute() {
         ImportResult result = steps();
-        result.errorsReported = m_ui.errors;
+        result.errorsReported = m_ui.errors();
+        result.filesPassedOver = m_ui.filesPassedOver();
         return result;
     }
 
@@ -101,7 +84,7 @@ private:
 
     const ImportChoices& m_choices;
     ImportFrontEnd& m_frontEnd;
-    CountingInterface m_ui;
+    ImportReporter m_ui;
     StepRunner m_run;
     ImportResult m_result;
     QStringList m_tables; // the list of existing tables as it stands during the run
@@ -178,6 +161,7 @@ ImportResult Run::steps() {
 
 Run::Turn Run::importFile(int position) {
     m_position = position;
+    m_ui.beginFile(position, m_choices.files.value(position - 1));
     m_run.step(114, [&] { m_complete = true; });
     m_run.step(116, [&] { m_frontEnd.setBusy(true); });
     m_run.begin(118);
@@ -208,6 +192,7 @@ Run::Turn Run::importFile(int position) {
     if (stop) {
         m_run.step(140, [&] { m_frontEnd.setBusy(false); });
         m_connection.reset();
+        m_ui.endFile();
         return Turn::EndRun;
     }
 
@@ -220,6 +205,7 @@ Run::Turn Run::importFile(int position) {
     m_run.step(348, [&] { m_connection.reset(); });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
     showProgress(0, true);
+    m_ui.endFile();
     return Turn::Next;
 }
 
@@ -246,10 +232,13 @@ void Run::createFlow(int position) {
             return IsInListBox(m_tables, name);
         })) {
         m_run.step(298, [&] { m_complete = false; });
+        m_ui.tableAlreadyListed(name);
         return;
     }
-    if (m_run.test(166, [&] { return m_choices.tableTemplate.isEmpty(); }))
+    if (m_run.test(166, [&] { return m_choices.tableTemplate.isEmpty(); })) {
+        m_ui.templateEmpty();
         return;
+    }
     if (m_run.test(168, [&] { return m_choices.names == ImportChoices::ColumnNames::FirstLine; }))
         firstLineFlow(name);
     else if (m_run.test(234, [&] { return m_choices.names == ImportChoices::ColumnNames::Typed; }))
@@ -294,6 +283,7 @@ void Run::typedFlow(const QString& name) {
         if (m_run.test(246, [&] { return answer.isEmpty(); })) {
             m_run.begin(248);
             endedOnEmpty = true;
+            m_ui.columnNameMissing(k);
             break;
         }
         columns.append(column);
@@ -328,21 +318,18 @@ void Run::appendFlow() {
         return;
     }
     m_run.step(346, [&] {
-        m_ui.message(QStringLiteral("The columns in the text file and the columns in the table "
-                                    "must be identical.\r\n\r\n") +
-                     m_path + QStringLiteral(" was split by ") + m_choices.separator +
-                     QStringLiteral(" and has ") + QString::number(header.size()) +
-                     QStringLiteral(" columns. The table ") + table + QStringLiteral(" has ") +
-                     QString::number(tableFields) + QStringLiteral(" columns."));
+        m_ui.columnCountsDiffer(m_choices.separator, header.size(), table, tableFields);
     });
 }
 
 void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     std::unique_ptr<TextFileReader> reader;
     std::unique_ptr<RowSender> sender;
-    const RowSender::Rejected rejected = [&](qint64, const QString& description) {
+    const RowSender::Rejected rejected = [&](qint64 lineIndex, const QString& description) {
         m_run.begin(steps.execute);
+        m_ui.atLine(lineIndex + 1);
         m_run.report(description);
+        m_ui.atLine(0);
     };
     const bool opened = m_run.step(steps.open, [&] {
         reader = std::make_unique<TextFileReader>(m_path, m_encoding);
@@ -359,6 +346,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
 
     QString line;
     QStringList fields;
+    qint64 withoutSeparator = 0; // non-empty lines of fewer than two fields
+    qint64 handedOver = 0;       // lines given to the sender
     for (qint64 index = 1;; ++index) {
         bool more = false;
         if (!m_run.step(steps.next, [&] { more = reader->readLine(line); }) || !more)
@@ -375,16 +364,23 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
         fields.clear();
         m_run.step(steps.split, [&] { fields = SplitFields(line, m_choices.separator); });
         m_run.begin(steps.fewFields);
-        if (fields.size() < 2)
+        if (fields.size() < 2) {
+            ++withoutSeparator;
             continue;
+        }
         m_run.begin(steps.build);
+        ++handedOver;
         m_run.step(steps.execute, [&] { sender->send(index, fields); });
         showProgress(sender->rowsAccepted(), false);
     }
     m_run.step(steps.execute, [&] { sender->finish(); });
     m_result.rowsSent += sender->rowsAccepted();
-    if (!m_cancelled)
+    if (m_cancelled)
+        return;
+    if (withoutSeparator == 0)
         ++m_result.filesImported;
+    else
+        m_ui.linesWithoutSeparator(withoutSeparator, handedOver == 0, m_choices.separator);
 }
 
 void Run::listTable(const QString& name) {

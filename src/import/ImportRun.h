@@ -18,9 +18,9 @@ enum class ImportOutcome {
 
 struct ImportResult {
     ImportOutcome outcome = ImportOutcome::StartCheckFailed;
-    int errorsReported = 0; // "Application Error" messages shown during the run
-    int filesImported = 0;  // files whose data lines were all sent (not those passed over)
-    qint64 rowsSent = 0;    // rows the server accepted
+    int errorsReported = 0;  // "Application Error" messages shown during the run
+    int filesImported = 0;   // files whose data lines were all sent (not those passed over)
+    qint64 rowsSent = 0;     // rows the server accepted
     int filesPassedOver = 0; // files of which some or all lines were passed over (passedOver())
 };
 

@@ -318,6 +318,13 @@ extern "C" void onInterrupt(int) {
 
 } // namespace
 
+bool openToOthers(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return false;
+    return (status.st_mode & (S_IRWXG | S_IRWXO)) != 0;
+}
+
 bool standardErrorIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }

@@ -81,6 +81,11 @@ bool isExistingFile(const QString& path);
 // for bytes that are not valid UTF-8.
 bool hasUnusualCharacters(const QString& name);
 
+// Whether users other than the file's owner may read or write it (any group or other
+// permission bit here, as libpq judges its password file). A file that can't be examined
+// answers no. Never throws.
+bool openToOthers(const QString& path);
+
 // Whether standard error goes to a terminal rather than a file or a pipe.
 bool standardErrorIsTerminal();
 

@@ -2,6 +2,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,11 +15,17 @@ struct Outcome {
     QString err;
 };
 
-// Runs quenmarl-cli with a settings store of its own in configFolder.
-Outcome runCli(const QStringList& arguments, const QString& configFolder) {
+// Runs quenmarl-cli with a settings store of its own in configFolder, without PGPASSWORD and
+// with a password file that does not exist unless the extra variables say otherwise.
+Outcome runCli(const QStringList& arguments, const QString& configFolder,
+               const QMap<QString, QString>& extra = {}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder);
+    environment.remove(QStringLiteral("PGPASSWORD"));
+    environment.insert(QStringLiteral("PGPASSFILE"), configFolder + QStringLiteral("/no-pgpass"));
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QUENMARL_CLI_PATH), arguments);
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
@@ -58,6 +65,8 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
     const QString good = file("good.csv", "name,n\nAnn,1\n");
     const QString bad = file("bad.csv", "name,n\nBob,x\nCid,2\n");
     const QString cut = file("cut.csv", "name,n\n\"Smith, John\",3\n");
+    const QString wide = file("wide.csv", "name,n,city\nAnn,1,Rome\n");
+    const QString single = file("single.csv", "name;n\nAnn;1\n");
     const struct {
         const char* name;
         QStringList arguments;
@@ -83,6 +92,14 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
          "",
          "--column-names goes with --create"},
         {"no files", {"--create", "t"}, true, 2, "No files added.\n", ""},
+        {"refused connection",
+         {"--server", "127.0.0.1", "--port", "1", "--user", "u", "--database", "d", "--create", "t",
+          good},
+         false,
+         2,
+         "",
+         "quenmarl-cli: could not connect to the database server at host 127.0.0.1, port 1 as "
+         "user u, database d:\n"},
         {"unknown table",
          {"--append", "nosuch", good},
          true,
@@ -100,13 +117,32 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
          true,
          3,
          "",
-         "Line no 1: \"Smith, John\",3\n"},
+         cut + ":\nLine no 1: \"Smith, John\",3\n"},
         {"rejected row",
          {"--append", "people", bad},
          true,
          1,
          "Done.\n",
-         "invalid input syntax for type integer: \"x\""},
+         bad + ":2:\nERROR:  invalid input syntax for type integer: \"x\""},
+        {"rejected row beats a file passed over",
+         {"--append", "people", wide, bad},
+         true,
+         1,
+         "Done.\n",
+         wide + ": passed over: the file has 3 columns"},
+        {"column counts differ",
+         {"--append", "people", good, wide},
+         true,
+         4,
+         "The table people has 2 columns.\nDone.\n",
+         wide + ": passed over: the file has 3 columns and the table \"people\" has 2; no row "
+                "was sent.\n"},
+        {"no line holds the separator",
+         {"--create", "single", single},
+         true,
+         4,
+         "No rows were sent from " + single + ": no line holds the separator \",\".\nDone.\n",
+         single + ": passed over: no line holds the separator \",\"; no row was sent.\n"},
         {"all good", {"--append", "people", good}, true, 0, "Done.\n", ""},
     };
     for (const auto& c : cases) {
@@ -122,12 +158,16 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
         else
             EXPECT_TRUE(outcome.err.contains(c.err)) << c.name << ": " << outcome.err.toStdString();
     }
+    // The server's own words follow the refused connection's line.
+    const Outcome refused =
+        runCli({"--server", "127.0.0.1", "--port", "1", "--create", "t", good}, m_config.path());
+    EXPECT_TRUE(refused.err.contains("Connection refused")) << refused.err.toStdString();
     // The rejected row's error is the whole "Application Error" text with its step, on
     // standard error only; the good rows stayed.
     const Outcome rejected = run({"--append", "people", bad});
     EXPECT_TRUE(rejected.err.contains(
         "in Quenmarl2021/08/31.Form2.PushButton1_Click at line 342\n\nPlease email screenshot"));
-    EXPECT_EQ(m_db.column("SELECT count(*) FROM people WHERE name = 'Cid'"), QStringList{"2"});
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM people WHERE name = 'Cid'"), QStringList{"3"});
 }
 
 TEST_F(CommandLineTest, ImportsAFolderIntoNewTablesAndIntoAnExistingOne) {
@@ -144,7 +184,7 @@ TEST_F(CommandLineTest, ImportsAFolderIntoNewTablesAndIntoAnExistingOne) {
     EXPECT_EQ(m_db.rows("SELECT * FROM load3"), QStringList{"Dan|Bonn|53"});
 
     outcome = run({"--append", "load1", b, c, d});
-    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
     EXPECT_EQ(outcome.out, "The columns in the text file and the columns in the table must be "
                            "identical.\n\n" +
                                c +
@@ -155,8 +195,10 @@ TEST_F(CommandLineTest, ImportsAFolderIntoNewTablesAndIntoAnExistingOne) {
 
     // A template without "[counter]": the second file is skipped.
     outcome = run({"--create", "once", a, b});
-    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.exitCode, 4);
     EXPECT_EQ(outcome.out, "Table(s) already exist.\n");
+    EXPECT_EQ(outcome.err, b + ": passed over: the table name \"once\" is already in the list of "
+                               "existing tables; no row was sent.\n");
 }
 
 TEST_F(CommandLineTest, TypedNamesAndSeparator) {
@@ -164,8 +206,10 @@ TEST_F(CommandLineTest, TypedNamesAndSeparator) {
     const QString b = file("b.txt", "one||two||three\n1||2||3\n");
     const Outcome outcome = run({"--separator", "||", "--column-names", "First Col,Second",
                                  "--create", "typed[counter]", a, b});
-    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
     EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(outcome.err, b + ": passed over: no name was given for column #3; no table was "
+                               "created and no row was sent.\n");
     EXPECT_EQ(m_db.column("SELECT column_name FROM information_schema.columns WHERE "
                           "table_name = 'typed1' ORDER BY ordinal_position"),
               (QStringList{"FirstCol", "Second"}));
@@ -196,9 +240,122 @@ TEST_F(CommandLineTest, MissingConnectionValuesComeFromTheStoreWhichIsNeverWritt
 
     const Outcome stale =
         runCli({"--database", s.database, "--create", "other", a}, store.folder());
-    EXPECT_EQ(stale.exitCode, 1);
+    EXPECT_EQ(stale.exitCode, 2) << "a failed start";
+    EXPECT_TRUE(stale.err.contains("could not connect")) << stale.err.toStdString();
     EXPECT_TRUE(stale.err.contains("password authentication failed")) << stale.err.toStdString();
 
     ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
     EXPECT_EQ(stored.readAll(), before) << "options are for one run only";
+}
+
+TEST_F(CommandLineTest, PasswordComesFromTheOptionPgpasswordTheStoreOrThePasswordFile) {
+    m_db.execute("CREATE TABLE pw(a TEXT, b TEXT)");
+    const QString a = file("a.csv", "h1,h2\n1,2\n");
+    const ConnectionSettings s = m_db.settings();
+    const QString right = s.password;
+    const QString passFile = m_dir.filePath("pgpass");
+    const QString passLine = QStringList{s.server, s.port, s.database, s.user, right}.join(':');
+    const struct {
+        const char* name;
+        QString storedServer;
+        QString storedPassword;
+        bool storeOpen;      // the settings file readable by others
+        QStringList options; // before --append
+        QString pgpassword;  // PGPASSWORD, unset when empty
+        bool passwordFile;   // a password file with the right password
+        int exitCode;
+        const char* err; // what standard error holds
+    } cases[] = {
+        {"the private store", s.server, right, false, {}, "", false, 0, ""},
+        {"PGPASSWORD, nothing stored", s.server, "", false, {}, right, false, 0, ""},
+        {"PGPASSWORD over a stale stored one", s.server, "stale", false, {}, right, false, 0, ""},
+        {"--password over PGPASSWORD",
+         s.server,
+         "",
+         false,
+         {"--password", right},
+         "wrong",
+         false,
+         0,
+         ""},
+        {"the password file, nothing stored", s.server, "", false, {}, "", true, 0, ""},
+        {"the store's password stays with the store's server",
+         "localhost",
+         "stale",
+         false,
+         {"--server", s.server},
+         "",
+         true,
+         0,
+         ""},
+        {"a store open to others",
+         s.server,
+         right,
+         true,
+         {},
+         "",
+         false,
+         2,
+         "can be read or written by other users, so its password is not used"},
+        {"a store open to others, the password file",
+         s.server,
+         right,
+         true,
+         {},
+         "",
+         true,
+         0,
+         "can be read or written by other users"},
+    };
+    for (const auto& c : cases) {
+        TemporarySettings store;
+        WriteSetting(SettingKeys::PostgreSQLServer, c.storedServer);
+        WriteSetting(SettingKeys::PostgreSQLPort, s.port);
+        WriteSetting(SettingKeys::PostgreSQLUser, s.user);
+        WriteSetting(SettingKeys::PostgreSQLPassword, c.storedPassword);
+        WriteSetting(SettingKeys::PostgreSQLDatabase, s.database);
+        if (c.storeOpen)
+            QFile::setPermissions(settings::storeFile(), QFileDevice::ReadOwner |
+                                                             QFileDevice::WriteOwner |
+                                                             QFileDevice::ReadOther);
+        QMap<QString, QString> environment;
+        if (!c.pgpassword.isEmpty())
+            environment.insert("PGPASSWORD", c.pgpassword);
+        if (c.passwordFile) {
+            writeTestFile(m_dir, "pgpass", passLine.toUtf8() + "\n");
+            QFile::setPermissions(passFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            environment.insert("PGPASSFILE", passFile);
+        }
+        const Outcome outcome =
+            runCli(c.options + QStringList{"--append", "pw", a}, store.folder(), environment);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.name << "\n" << outcome.err.toStdString();
+        if (*c.err)
+            EXPECT_TRUE(outcome.err.contains(c.err)) << c.name << ": " << outcome.err.toStdString();
+        else
+            EXPECT_TRUE(outcome.err.isEmpty()) << c.name << ": " << outcome.err.toStdString();
+    }
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM pw"), QStringList{"7"});
+}
+
+TEST_F(CommandLineTest, ControlCharactersFromFilesAreShownNotObeyed) {
+    m_db.execute("CREATE TABLE people(name TEXT, n INTEGER)");
+    const QString red = file("red\x1b[31m.csv", "name,n\nAnn\x1b[2J,\x1b[H1\x08\x7f\xc2\x9b\n");
+    const QString cut = file("cut.csv", "name,n\nx,1\n\x1b]0;title\x07\n");
+    for (const QStringList& arguments :
+         {QStringList{"--append", "people", red}, QStringList{"--append", "people", cut},
+          QStringList{"--append", "people", "--separator", "\x1b", red}}) {
+        const Outcome outcome = run(arguments);
+        for (const QChar c : outcome.out + outcome.err) {
+            const char16_t u = c.unicode();
+            EXPECT_FALSE((u < 0x20 && u != '\n' && u != '\t') || (u >= 0x7F && u <= 0x9F))
+                << "control character " << int(u) << " in\n"
+                << (outcome.out + outcome.err).toStdString();
+        }
+    }
+    const Outcome rejected = run({"--append", "people", red});
+    EXPECT_TRUE(rejected.err.contains(m_dir.filePath("red^[[31m.csv") + ":2:\n"))
+        << rejected.err.toStdString();
+    EXPECT_TRUE(rejected.err.contains("\"^[[H1^H^?<U+009B>\"")) << rejected.err.toStdString();
+    const Outcome report = run({"--append", "people", cut});
+    EXPECT_TRUE(report.err.contains("Line no 2: ^[]0;title^G\n")) << report.err.toStdString();
 }

@@ -123,8 +123,14 @@ TEST_F(ImportRunTest, CreatesOneTablePerFileFromTheFirstLine) {
 
     const ImportResult result = runImport(choices, m_ui);
     EXPECT_EQ(result.outcome, ImportOutcome::Done);
-    EXPECT_EQ(m_ui.log, QStringList{"message: Done."});
+    EXPECT_EQ(m_ui.log,
+              (QStringList{
+                  "message: No rows were sent from " + c + ": no line holds the separator \",\".",
+                  "passed over: " + c + ": no line holds the separator \",\"; no row was sent.",
+                  "message: Done."}));
     EXPECT_EQ(result.rowsSent, 4);
+    EXPECT_EQ(result.filesPassedOver, 1);
+    EXPECT_EQ(result.filesImported, 2);
     EXPECT_EQ(m_ui.listed, (QStringList{"NewTable1", "NewTable2", "NewTable3"}));
     EXPECT_EQ(m_ui.busyChanges, (QList<bool>{true, false, true, false, true, false}));
 
@@ -164,17 +170,26 @@ TEST_F(ImportRunTest, TypedNamesAskForEachFieldAndAnEmptyAnswerSkipsTheFile) {
     EXPECT_EQ(rows("NewTable1"), QStringList{"1|2|3"});
     EXPECT_FALSE(tables().contains("NewTable2")) << "no table after an empty answer";
     EXPECT_EQ(m_ui.listed, QStringList{"NewTable1"}) << "the skipped file's name is not listed";
-    EXPECT_EQ(m_ui.log, QStringList{"message: Done."}) << "no row was sent for the skipped file";
+    EXPECT_EQ(m_ui.log, (QStringList{"passed over: " + b +
+                                         ": no name was given for column #2; no table was "
+                                         "created and no row was sent.",
+                                     "message: Done."}))
+        << "no row was sent for the skipped file";
     EXPECT_EQ(result.errorsReported, 0);
+    EXPECT_EQ(result.filesPassedOver, 1);
 }
 
 TEST_F(ImportRunTest, ExistingTableNamesSkipFilesAndDecideTheClosingMessage) {
     const QString a = file("a.csv", "h1,h2\n1,2\n");
     const QString b = file("b.csv", "h1,h2\n3,4\n");
     // A template without "[counter]": the second file finds the first file's table listed.
-    EXPECT_EQ(runImport(create({a, b}, QStringLiteral("Same")), m_ui).outcome,
-              ImportOutcome::TablesExisted);
-    EXPECT_EQ(m_ui.log, QStringList{"message: Table(s) already exist."});
+    const ImportResult same = runImport(create({a, b}, QStringLiteral("Same")), m_ui);
+    EXPECT_EQ(same.outcome, ImportOutcome::TablesExisted);
+    EXPECT_EQ(m_ui.log, (QStringList{"passed over: " + b +
+                                         ": the table name \"Same\" is already in the list of "
+                                         "existing tables; no row was sent.",
+                                     "message: Table(s) already exist."}));
+    EXPECT_EQ(same.filesPassedOver, 1);
     EXPECT_EQ(rows("Same"), QStringList{"1|2"});
 
     // Only the first file's name exists: skipped, the others imported, and "Done.".
@@ -185,10 +200,15 @@ TEST_F(ImportRunTest, ExistingTableNamesSkipFilesAndDecideTheClosingMessage) {
     EXPECT_EQ(ui.listed, (QStringList{"T2", "T3"}));
     EXPECT_TRUE(rows("T1").isEmpty());
 
-    // An empty template skips every file without a message.
+    // An empty template skips every file without a message, but names each as passed over.
     RecordingFrontEnd empty;
-    EXPECT_EQ(runImport(create({a}, QString()), empty).outcome, ImportOutcome::Done);
+    const ImportResult none = runImport(create({a, b}, QString()), empty);
+    EXPECT_EQ(none.outcome, ImportOutcome::Done);
     EXPECT_TRUE(empty.listed.isEmpty());
+    EXPECT_EQ(empty.messages, QStringList{"Done."});
+    EXPECT_EQ(none.filesPassedOver, 2);
+    EXPECT_TRUE(empty.log.contains("passed over: " + b +
+                                   ": the table-name template is empty; no row was sent."));
 }
 
 TEST_F(ImportRunTest, FieldCountMismatchEndsTheRunAfterEarlierFilesAreIn) {
@@ -245,9 +265,12 @@ TEST_F(ImportRunTest, AppendChecksEachFilesColumnCount) {
                   "message: The columns in the text file and the columns in the table must be "
                   "identical.\r\n\r\n" +
                       wrong + " was split by , and has 3 columns. The table People has 2 columns.",
+                  "passed over: " + wrong +
+                      ": the file has 3 columns and the table \"People\" has 2; no row was sent.",
                   "message: Done."}));
     EXPECT_EQ(rows("People"), (QStringList{"Ann|30", "Eve|<NULL>", "Al|7"}));
     EXPECT_EQ(result.rowsSent, 3);
+    EXPECT_EQ(result.filesPassedOver, 1);
 }
 
 TEST_F(ImportRunTest, AppendToAVanishedTableReportsAndSkips) {
@@ -267,15 +290,18 @@ TEST_F(ImportRunTest, RejectedRowsAreReportedInLineOrderAndTheRestStays) {
     m_db.execute("CREATE TABLE nums(label TEXT, n INTEGER CHECK (n <> 13))");
     QByteArray bytes = "label,n\n";
     QStringList expected; // a text each error holds, in order
+    QList<int> lines;     // the line of each error, counted from 1 (the header is line 1)
     for (int i = 1; i <= 3000; ++i) {
         QByteArray n = QByteArray::number(i * 2);
         if (i % 250 == 0) {
             n = "x" + QByteArray::number(i);
             expected.append(
                 QStringLiteral("invalid input syntax for type integer: \"x%1\"").arg(i));
+            lines.append(i + 1);
         } else if (i % 401 == 0) {
             n = "13";
             expected.append(QStringLiteral("Failing row contains (r%1, 13).").arg(i));
+            lines.append(i + 1);
         }
         bytes += "r" + QByteArray::number(i) + "," + n + "\n";
     }
@@ -283,6 +309,7 @@ TEST_F(ImportRunTest, RejectedRowsAreReportedInLineOrderAndTheRestStays) {
     bytes += "nul,1" + QByteArray(1, '\0') + "2\nlast,3001\n";
     const QString path = file("nums.csv", bytes);
     expected.append(NulCharacterRejection(3001, path));
+    lines.append(3002);
 
     const ImportResult result = runImport(append({path}, "nums"), m_ui);
     EXPECT_EQ(result.outcome, ImportOutcome::Done);
@@ -290,6 +317,7 @@ TEST_F(ImportRunTest, RejectedRowsAreReportedInLineOrderAndTheRestStays) {
     for (qsizetype i = 0; i < expected.size(); ++i) {
         EXPECT_TRUE(m_ui.errors[i].contains(expected[i])) << m_ui.errors[i].toStdString();
         EXPECT_TRUE(m_ui.errors[i].contains(Context + "at line 342"));
+        EXPECT_EQ(m_ui.errorPlaces[i], path + ":" + QString::number(lines[i]));
     }
     EXPECT_EQ(m_ui.errors.last(), error(342, expected.last()));
     EXPECT_EQ(result.errorsReported, expected.size());
@@ -309,6 +337,7 @@ TEST_F(ImportRunTest, UnreadableFilesAndFailedConnectionsAreReportedByStep) {
     EXPECT_TRUE(m_ui.errors[0].contains(Context + "at line 124")) << m_ui.errors[0].toStdString();
     EXPECT_TRUE(m_ui.errors[1].contains(Context + "at line 138"));
     EXPECT_TRUE(m_ui.messages.isEmpty());
+    EXPECT_EQ(m_ui.errorPlaces, QStringList(2, missing + ":")) << "the file, no line";
 
     // A connection that can't be opened: the table statement and every row fail in turn.
     const QString a = file("a.csv", "h1,h2\n1,2\n3,4\n");
@@ -323,6 +352,7 @@ TEST_F(ImportRunTest, UnreadableFilesAndFailedConnectionsAreReportedByStep) {
     EXPECT_EQ(ui.errors[1], error(190, "The connection is not open."));
     EXPECT_EQ(ui.errors[2], error(228, "The connection is not open."));
     EXPECT_EQ(ui.errors[3], error(228, "The connection is not open."));
+    EXPECT_EQ(ui.errorPlaces, (QStringList{a + ":", a + ":", a + ":2", a + ":3"}));
     EXPECT_EQ(result.errorsReported, 4);
 }
 
@@ -364,4 +394,51 @@ TEST_F(ImportRunTest, OneLineFilesCreateEmptyTablesAndCancellingStopsBetweenRows
         << "every row reported as sent is in the table";
     EXPECT_FALSE(tables().contains("C2"));
     EXPECT_EQ(ui.busyChanges.last(), false);
+}
+
+TEST_F(ImportRunTest, FilesWithoutTheSeparatorAreToldOnceInEveryMode) {
+    m_db.execute("CREATE TABLE single(v TEXT)");
+    const QString pipes = file("pipes.txt", "k|v\na|b\n\nc|d\n");
+    const QString header = file("header.txt", "k|v\n");
+    const struct {
+        const char* name;
+        ImportChoices::TableMode mode;
+        ImportChoices::ColumnNames names;
+        QString separator;
+        QString path;
+        bool told; // the message and the passed-over note come, once
+    } cases[] = {
+        {"create, first line", ImportChoices::TableMode::Create,
+         ImportChoices::ColumnNames::FirstLine, ",", pipes, true},
+        {"create, typed names", ImportChoices::TableMode::Create, ImportChoices::ColumnNames::Typed,
+         ";", pipes, true},
+        {"append", ImportChoices::TableMode::Append, ImportChoices::ColumnNames::FirstLine, ",",
+         pipes, true},
+        {"empty separator", ImportChoices::TableMode::Create, ImportChoices::ColumnNames::FirstLine,
+         "", pipes, true},
+        {"no data lines", ImportChoices::TableMode::Create, ImportChoices::ColumnNames::FirstLine,
+         ",", header, false},
+    };
+    int tableNumber = 0;
+    for (const auto& c : cases) {
+        RecordingFrontEnd ui;
+        ui.answers = {"only"};
+        ImportChoices choices = append({c.path}, "single");
+        choices.mode = c.mode;
+        choices.names = c.names;
+        choices.separator = c.separator;
+        choices.tableTemplate = QStringLiteral("one%1").arg(++tableNumber);
+        const ImportResult result = runImport(choices, ui);
+        EXPECT_EQ(result.outcome, ImportOutcome::Done) << c.name;
+        EXPECT_EQ(result.rowsSent, 0) << c.name;
+        EXPECT_EQ(result.errorsReported, 0) << c.name << ui.errors.join("\n").toStdString();
+        const QString sep = "the separator \"" + c.separator + "\"";
+        const QStringList told{
+            "message: No rows were sent from " + c.path + ": no line holds " + sep + ".",
+            "passed over: " + c.path + ": no line holds " + sep + "; no row was sent."};
+        EXPECT_EQ(ui.log, (c.told ? told : QStringList()) + QStringList{"message: Done."})
+            << c.name;
+        EXPECT_EQ(result.filesPassedOver, c.told ? 1 : 0) << c.name;
+    }
+    EXPECT_TRUE(rows("single").isEmpty());
 }

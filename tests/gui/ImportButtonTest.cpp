@@ -135,3 +135,19 @@ TEST_F(ImportButton, StartChecksAnswerWithoutLockingForLong) {
         EXPECT_TRUE(main->PushButton1->isEnabled());
     }
 }
+
+TEST_F(ImportButton, TellsOnceForEachFileWhoseLinesHoldNoSeparator) {
+    start();
+    addFile(QStringLiteral("semi.csv"), "a;b\n1;2\n3;4\n");
+    addFile(QStringLiteral("good.csv"), "a,b\n1,2\n");
+    addFile(QStringLiteral("tabs.csv"), "a\tb\n1\t2\n");
+    import();
+
+    const QString tail = QStringLiteral(": no line holds the separator \",\".");
+    EXPECT_EQ(
+        windows.ui.messages,
+        (QStringList{"No rows were sent from " + folder.filePath("semi.csv") + tail,
+                     "No rows were sent from " + folder.filePath("tabs.csv") + tail, "Done."}));
+    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM \"NewTable2\"")), QStringList{"1|2"});
+    EXPECT_EQ(main->lastImportResult().filesPassedOver, 2);
+}

@@ -4,9 +4,9 @@
 
 #include <QStringList>
 
-// Records everything an import run shows, in one ordered log and per kind, and answers input
-// boxes from a queue (the empty text, as Cancel, once the queue is empty). Can ask the run to
-// stop once a number of rows were reported as sent.
+// Records everything an import run shows, in one ordered log and per kind (the files passed
+// over in the log only), and answers input boxes from a queue (the empty text, as Cancel, once
+// the queue is empty). Can ask the run to stop once a number of rows were reported as sent.
 class RecordingFrontEnd : public ImportFrontEnd {
 public:
     void message(const QString& text) override {
@@ -15,7 +15,16 @@ public:
     }
     void applicationError(const QString& text) override {
         errors.append(text);
+        errorPlaces.append(QString());
         log.append(QStringLiteral("error: ") + text);
+    }
+    void applicationErrorAt(const FailurePlace& place, const QString& text) override {
+        applicationError(text);
+        errorPlaces.last() = place.path + QLatin1Char(':') +
+                             (place.line > 0 ? QString::number(place.line) : QString());
+    }
+    void passedOver(const QString& path, const QString& reason) override {
+        log.append(QStringLiteral("passed over: ") + path + QStringLiteral(": ") + reason);
     }
     QString inputText(const QString& prompt, const QString& defaultAnswer) override {
         prompts.append(prompt);
@@ -40,6 +49,7 @@ public:
     QStringList log;
     QStringList messages;
     QStringList errors;
+    QStringList errorPlaces; // beside each error: "PATH:LINE", "PATH:" or empty (no file)
     QStringList prompts;
     QStringList defaults;
     QStringList answers;

@@ -1,0 +1,71 @@
+#include "import/ImportReporter.h"
+
+void ImportReporter::applicationError(const QString& text) {
+    ++m_errors;
+    if (m_place.path.isEmpty())
+        m_frontEnd.applicationError(text);
+    else
+        m_frontEnd.applicationErrorAt(m_place, text);
+}
+
+void ImportReporter::beginFile(int position, const QString& path) {
+    m_position = position;
+    m_place = {path, 0};
+}
+
+void ImportReporter::endFile() {
+    m_position = 0;
+    m_place = {};
+}
+
+void ImportReporter::tableAlreadyListed(const QString& table) {
+    passedOver(QStringLiteral("the table name \"%1\" is already in the list of existing tables; "
+                              "no row was sent.")
+                   .arg(table));
+}
+
+void ImportReporter::templateEmpty() {
+    passedOver(QStringLiteral("the table-name template is empty; no row was sent."));
+}
+
+void ImportReporter::columnNameMissing(qsizetype column) {
+    passedOver(QStringLiteral("no name was given for column #%1; no table was created and no "
+                              "row was sent.")
+                   .arg(column));
+}
+
+void ImportReporter::columnCountsDiffer(const QString& separator, qsizetype fileColumns,
+                                        const QString& table, int tableColumns) {
+    m_frontEnd.message(QStringLiteral("The columns in the text file and the columns in the table "
+                                      "must be identical.\r\n\r\n") +
+                       m_place.path + QStringLiteral(" was split by ") + separator +
+                       QStringLiteral(" and has ") + QString::number(fileColumns) +
+                       QStringLiteral(" columns. The table ") + table + QStringLiteral(" has ") +
+                       QString::number(tableColumns) + QStringLiteral(" columns."));
+    passedOver(QStringLiteral("the file has %1 columns and the table \"%2\" has %3; no row was "
+                              "sent.")
+                   .arg(QString::number(fileColumns), table, QString::number(tableColumns)));
+}
+
+void ImportReporter::linesWithoutSeparator(qint64 lines, bool noneSent, const QString& separator) {
+    if (lines <= 0)
+        return;
+    if (noneSent) {
+        m_frontEnd.message(QStringLiteral("No rows were sent from %1: no line holds the "
+                                          "separator \"%2\".")
+                               .arg(m_place.path, separator));
+        passedOver(
+            QStringLiteral("no line holds the separator \"%1\"; no row was sent.").arg(separator));
+        return;
+    }
+    passedOver(QStringLiteral("%1 line(s) without the separator \"%2\" were not sent.")
+                   .arg(QString::number(lines), separator));
+}
+
+void ImportReporter::passedOver(const QString& reason) {
+    if (m_position != m_lastPassedOver) {
+        m_lastPassedOver = m_position;
+        ++m_filesPassedOver;
+    }
+    m_frontEnd.passedOver(m_place.path, reason);
+}

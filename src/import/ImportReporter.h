@@ -1,0 +1,55 @@
+#pragma once
+
+#include "import/ImportFrontEnd.h"
+#include "shell/UserInterface.h"
+
+#include <QString>
+#include <QtGlobal>
+
+// What a run tells its front end about the files it takes. The run's step runner reports
+// through it: every "Application Error" is counted and handed on with the file and line it
+// belongs to (set by the run as it goes). Files passed over without a rejection are handed on
+// with their reason and counted once per file. Messages and input boxes pass straight on.
+// Used on the run's thread only.
+class ImportReporter : public UserInterface {
+public:
+    explicit ImportReporter(ImportFrontEnd& frontEnd)
+        : m_frontEnd(frontEnd) {}
+
+    void message(const QString& text) override { m_frontEnd.message(text); }
+    void applicationError(const QString& text) override;
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override {
+        return m_frontEnd.inputText(prompt, defaultAnswer);
+    }
+
+    // From here on failures belong to the file at this position of the list, as a whole.
+    void beginFile(int position, const QString& path);
+    // Failures belong to this line of the file (from 1), or with 0 to the file as a whole.
+    void atLine(qint64 line) { m_place.line = line; }
+    // Failures belong to no file.
+    void endFile();
+
+    // The reasons for passing over the file whose turn it is.
+    void tableAlreadyListed(const QString& table);
+    void templateEmpty();
+    void columnNameMissing(qsizetype column);
+    // Also shows the message that the columns must be identical.
+    void columnCountsDiffer(const QString& separator, qsizetype fileColumns, const QString& table,
+                            int tableColumns);
+    // Lines of the file that had fewer than two fields and were not sent. When no line of the
+    // file was sent, the user is also told (a message) that no line held the separator.
+    void linesWithoutSeparator(qint64 lines, bool noneSent, const QString& separator);
+
+    int errors() const { return m_errors; }
+    int filesPassedOver() const { return m_filesPassedOver; }
+
+private:
+    void passedOver(const QString& reason);
+
+    ImportFrontEnd& m_frontEnd;
+    FailurePlace m_place; // the path is empty outside a file's turn
+    int m_position = 0;
+    int m_lastPassedOver = 0; // position of the last file counted as passed over
+    int m_errors = 0;
+    int m_filesPassedOver = 0;
+};
