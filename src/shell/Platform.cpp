@@ -39,12 +39,24 @@ QString programFolder() {
     return folder;
 }
 
-QString fileBesideProgram(const QString& name) {
-    return programFolder() + pathSeparator() + name;
-}
-
 static QByteArray nativePath(const QString& path) {
     return QFile::encodeName(path);
+}
+
+QString shippedFileIn(const QString& programFolder, const QString& name) {
+    const QString beside = programFolder + pathSeparator() + name;
+    if (pathExists(beside))
+        return beside;
+    // The build passes the data folder relative to the program's folder, as the install rules
+    // lay them out.
+    const QString installed =
+        QDir::cleanPath(programFolder + pathSeparator() +
+                        QStringLiteral(QUENMARL_DATA_FROM_PROGRAM) + pathSeparator() + name);
+    return pathExists(installed) ? installed : beside;
+}
+
+QString fileBesideProgram(const QString& name) {
+    return shippedFileIn(programFolder(), name);
 }
 
 namespace {

@@ -26,8 +26,17 @@ bool keepsDoubleLeadingSeparator();
 // The folder that holds the running program, without a trailing separator.
 QString programFolder();
 
-// A file that ships beside the program: the program folder, the separator and the name.
+// A file (or folder) that ships with the program, as shippedFileIn finds it for the running
+// program's folder.
 QString fileBesideProgram(const QString& name);
+
+// Where a file that ships with the program is found, for a program in the given folder: beside
+// the program when it is there (a build folder, or a copy set up by hand), otherwise in the
+// data folder of an installed program (<prefix>/share/quenmarl for a program in <prefix>/bin,
+// found relative to the program's folder, so a tree installed under another root works too).
+// When neither holds it, the path beside the program, so callers that check for the file find
+// it missing. Never throws.
+QString shippedFileIn(const QString& programFolder, const QString& name);
 
 // The attribute bits of a path, or no value when the path can't be examined. On Linux:
 // read-only when the user may not write it, hidden when the name starts with ".", directory,
