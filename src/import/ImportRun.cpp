@@ -4,6 +4,7 @@
 #include "import/FieldCountCheck.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
+#include "import/ProgressMeter.h"
 #include "import/RowSenderFactory.h"
 #include "import/Statements.h"
 #include "import/TextEncoding.h"
@@ -143,9 +144,10 @@ ImportResult Run::steps() {
     }
     if (m_cancelled) {
         m_result.outcome = ImportOutcome::Cancelled;
-        m_ui.message(QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
-                         .arg(m_result.filesImported)
-                         .arg(m_result.rowsSent));
+        // Counted as the progress row counts them, so the two never disagree in form.
+        m_ui.message(
+            QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
+                .arg(groupedCount(m_result.filesImported), groupedCount(m_result.rowsSent)));
         return m_result;
     }
 

@@ -12,26 +12,30 @@ namespace {
 constexpr qint64 WindowMilliseconds = 3000;
 constexpr qint64 ShortestSpanMilliseconds = 1000;
 
-// Thousands grouped as the program's English texts expect, whatever the system's locale.
-QString grouped(qint64 number) {
+} // namespace
+
+QString groupedCount(qint64 number) {
     static const QLocale english(QLocale::English, QLocale::UnitedStates);
     return english.toString(number);
 }
 
-} // namespace
-
 void ProgressMeter::update(const ImportProgress& progress, qint64 atMilliseconds) {
-    m_last = progress;
-    m_seen = true;
     if (!m_samples.empty() && atMilliseconds < m_samples.back().at)
         atMilliseconds = m_samples.back().at; // a clock never runs back; guard the division
+    if (m_seen && !m_rowsArriving && progress.rowsSent > m_last.rowsSent) {
+        // The first rows: the rate is taken from here on.
+        m_rowsArriving = true;
+        m_samples.clear();
+    }
+    m_last = progress;
+    m_seen = true;
     m_samples.push_back({atMilliseconds, progress.rowsSent});
     while (m_samples.size() > 2 && atMilliseconds - m_samples[1].at >= WindowMilliseconds)
         m_samples.pop_front();
 }
 
 qint64 ProgressMeter::rowsPerSecond() const {
-    if (m_samples.size() < 2)
+    if (!m_rowsArriving || m_samples.size() < 2)
         return -1;
     const Sample& first = m_samples.front();
     const Sample& last = m_samples.back();
@@ -53,8 +57,8 @@ QString ProgressMeter::fileText() const {
 QString ProgressMeter::rowsText() const {
     if (!m_seen)
         return QString();
-    QString text = grouped(m_last.rowsSent) + QStringLiteral(" rows sent");
+    QString text = groupedCount(m_last.rowsSent) + QStringLiteral(" rows sent");
     if (const qint64 rate = rowsPerSecond(); rate >= 0)
-        text += QStringLiteral(", ") + grouped(rate) + QStringLiteral(" rows/s");
+        text += QStringLiteral(", ") + groupedCount(rate) + QStringLiteral(" rows/s");
     return text;
 }

@@ -16,9 +16,12 @@ public:
 
     // "File 2 of 5: name.csv" (the file's name without its folder); empty before any report.
     QString fileText() const;
-    // "123,456 rows sent, 45,678 rows/s"; the rate is left out until a second has passed.
+    // "123,456 rows sent, 45,678 rows/s"; the rate is left out until rows have been arriving
+    // for a second.
     QString rowsText() const;
-    // Rows per second over the last few seconds, or -1 while that span is too short to tell.
+    // Rows per second over the last few seconds, or -1 while rows have been arriving for too
+    // short a span to tell. The span begins at the first report whose rows went up: the time
+    // before it (connecting, reading ahead, the first chunk in flight) says nothing of the rate.
     qint64 rowsPerSecond() const;
 
     const ImportProgress& last() const { return m_last; }
@@ -31,5 +34,10 @@ private:
 
     ImportProgress m_last;
     bool m_seen = false;
+    bool m_rowsArriving = false;  // some report had more rows than the first one
     std::deque<Sample> m_samples; // the first is the newest one at least a window old
 };
+
+// A count as every text of an import run shows it: thousands grouped with commas, whatever
+// the system's locale ("1,234,567").
+QString groupedCount(qint64 number);

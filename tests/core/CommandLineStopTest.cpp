@@ -1,4 +1,5 @@
 #include "database/Connection.h"
+#include "import/ProgressMeter.h"
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
@@ -91,11 +92,12 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
         const QRegularExpressionMatch match =
             QRegularExpression(
-                QStringLiteral("^Import stopped\\. 0 file\\(s\\) and (\\d+) row\\(s\\) were "
+                QStringLiteral("^Import stopped\\. 0 file\\(s\\) and ([\\d,]+) row\\(s\\) were "
                                "imported\\.\\n$"))
                 .match(out);
         ASSERT_TRUE(match.hasMatch()) << out.toStdString();
-        const qint64 rows = match.captured(1).toLongLong();
+        const qint64 rows = match.captured(1).remove(QLatin1Char(',')).toLongLong();
+        EXPECT_EQ(match.captured(1), groupedCount(rows)) << "grouped as the progress line is";
         EXPECT_GT(rows, 0);
         EXPECT_LT(rows, lines);
         EXPECT_EQ(

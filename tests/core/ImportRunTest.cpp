@@ -1,4 +1,5 @@
 #include "import/ImportRun.h"
+#include "import/ProgressMeter.h"
 #include "import/Statements.h"
 #include "shell/ApplicationError.h"
 #include "support/RecordingFrontEnd.h"
@@ -387,7 +388,7 @@ TEST_F(ImportRunTest, OneLineFilesCreateEmptyTablesAndCancellingStopsBetweenRows
     EXPECT_EQ(result.outcome, ImportOutcome::Cancelled);
     EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Import stopped. 0 file(s) and %1 row(s) "
                                                       "were imported.")
-                                           .arg(result.rowsSent)});
+                                           .arg(groupedCount(result.rowsSent))});
     EXPECT_LT(result.rowsSent, 20000);
     EXPECT_EQ(m_db.column("SELECT count(*) FROM \"C1\""),
               QStringList{QString::number(result.rowsSent)})

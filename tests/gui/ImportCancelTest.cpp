@@ -1,5 +1,6 @@
 #include "WindowTestKit.h"
 
+#include "import/ProgressMeter.h"
 #include "mainwindow/Form2.h"
 #include "mainwindow/WindowImportFrontEnd.h"
 #include "shell/WindowPointer.h"
@@ -103,7 +104,8 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
         EXPECT_EQ(windows.ui.messages,
                   QStringList{QStringLiteral("Import stopped. 0 file(s) and %1 row(s) were "
                                              "imported.")
-                                  .arg(result.rowsSent)});
+                                  .arg(groupedCount(result.rowsSent))})
+            << "the rows counted as the progress row counts them";
         EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
         EXPECT_EQ(database.rows(QStringLiteral("SELECT count(*), min(n::int), max(n::int) "
                                                "FROM %1")

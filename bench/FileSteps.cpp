@@ -1,0 +1,147 @@
+// Times, one by one, the steps an import run takes for each file, with the program's own
+// functions against the private cluster (QUENMARL_TEST_HOST, _PORT, _USER, _PASSWORD), so that
+// the cost a file adds beyond its rows can be split into its parts:
+//
+//   quenmarl_bench_file_steps DATABASE TABLE FILE COUNT
+//
+// TABLE is an existing table with as many columns as FILE has fields; FILE is a small data
+// file as the run would import it. Each of COUNT rounds goes through a file's turn in the
+// run's order, each part timed on its own:
+//   connect          opening the file's connection (and closing it at the end of the round)
+//   file side        the encoding, the first line and the field-count check (the file is read
+//                    three times in all, as by the run)
+//   column count     append mode's SELECT * FROM TABLE LIMIT 0, first statement of the fresh
+//                    connection as in the run
+//   COPY decision    the catalogue queries that decide COPY (copyColumnList), next on the
+//                    same connection
+//   rows             the data lines read, cut and sent through CopySender (whose own COPY
+//                    decision is then a repeat on a warm connection), committed
+//   create table     on a second fresh connection, the CREATE TABLE of create mode (a table
+//                    of its own per round, dropped after the rounds, untimed)
+// Prints one line per part: "step NAME median MS mean MS" over the rounds.
+
+#include "database/Connection.h"
+#include "database/ConnectionSettings.h"
+#include "import/CopySender.h"
+#include "import/CopyTarget.h"
+#include "import/FieldCountCheck.h"
+#include "import/Statements.h"
+#include "import/TextEncoding.h"
+#include "import/TextFileReader.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <map>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+class StepTimes {
+public:
+    template <class Work> void time(const char* name, Work&& work) {
+        QElapsedTimer clock;
+        clock.start();
+        work();
+        m_times[name].push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        if (std::find(m_order.begin(), m_order.end(), name) == m_order.end())
+            m_order.push_back(name);
+    }
+
+    void print() {
+        for (const char* name : m_order) {
+            std::vector<double>& times = m_times[name];
+            std::sort(times.begin(), times.end());
+            const double median = times[times.size() / 2];
+            const double mean = std::accumulate(times.begin(), times.end(), 0.0) /
+                                static_cast<double>(times.size());
+            std::printf("step %s median %.3f mean %.3f\n", name, median, mean);
+        }
+    }
+
+private:
+    std::vector<const char*> m_order;
+    std::map<const char*, std::vector<double>> m_times;
+};
+
+ConnectionSettings settingsFor(const QString& database) {
+    return {qEnvironmentVariable("QUENMARL_TEST_HOST"), qEnvironmentVariable("QUENMARL_TEST_PORT"),
+            qEnvironmentVariable("QUENMARL_TEST_USER"),
+            qEnvironmentVariable("QUENMARL_TEST_PASSWORD"), database};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() != 5 || qEnvironmentVariableIsEmpty("QUENMARL_TEST_PORT")) {
+        std::fprintf(stderr, "usage: quenmarl_bench_file_steps DATABASE TABLE FILE COUNT\n"
+                             "with QUENMARL_TEST_HOST, _PORT, _USER and _PASSWORD set\n");
+        return 2;
+    }
+    const QString connectionString = ConnectionString(settingsFor(arguments[1]));
+    const QString table = arguments[2];
+    const QString path = arguments[3];
+    const int count = arguments[4].toInt();
+    const QString separator = QStringLiteral(",");
+
+    try {
+        StepTimes steps;
+        qint64 rejected = 0;
+        QStringList created;
+        for (int round = 1; round <= count; ++round) {
+            std::optional<Connection> connection;
+            steps.time("connect", [&] { connection.emplace(Connection::open(connectionString)); });
+
+            TextEncoding encoding = TextEncoding::Utf8;
+            QStringList header;
+            steps.time("file_side", [&] {
+                encoding = DetectFileEncoding(path);
+                QString first;
+                TextFileReader(path, encoding).readLine(first);
+                header = SplitFields(first, separator);
+                CheckFieldCounts(path, static_cast<qint16>(header.size() - 1), separator, encoding);
+            });
+            steps.time("column_count", [&] {
+                connection->query(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
+                                  QStringLiteral(" LIMIT 0"));
+            });
+            steps.time("copy_decision", [&] { copyColumnList(*connection, table, header.size()); });
+            steps.time("rows", [&] {
+                TextFileReader reader(path, encoding);
+                CopySender sender(*connection, table, path,
+                                  [&](qint64, const QString&) { ++rejected; });
+                QString line;
+                reader.readLine(line);
+                for (qint64 index = 1; reader.readLine(line); ++index) {
+                    if (!line.isEmpty())
+                        sender.send(index, SplitFields(line, separator));
+                }
+                sender.finish();
+            });
+            steps.time("close", [&] { connection.reset(); });
+
+            const QString name = QStringLiteral("bench_steps_%1").arg(round);
+            Connection other = Connection::open(connectionString);
+            steps.time("create_table",
+                       [&] { other.execute(BuildCreateTableStatement(name, header)); });
+            created << quoteIdentifier(name);
+        }
+        Connection::open(connectionString)
+            .execute(QStringLiteral("DROP TABLE ") + created.join(QStringLiteral(", ")));
+        steps.print();
+        if (rejected > 0) {
+            std::fprintf(stderr, "%lld lines were rejected\n", static_cast<long long>(rejected));
+            return 1;
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
