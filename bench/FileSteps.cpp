@@ -8,8 +8,8 @@
 // file as the run would import it. Each of COUNT rounds goes through a file's turn in the
 // run's order, each part timed on its own:
 //   connect          opening the file's connection (and closing it at the end of the round)
-//   file side        the encoding, the first line and the field-count check (the file is read
-//                    three times in all, as by the run)
+//   file side        opening the file, its first line and the field-count check (the file is
+//                    read twice in all, as by the run)
 //   column count     append mode's SELECT * FROM TABLE LIMIT 0, first statement of the fresh
 //                    connection as in the run
 //   COPY decision    the catalogue queries that decide COPY (copyColumnList), next on the
@@ -25,9 +25,9 @@
 #include "import/CopySender.h"
 #include "import/CopyTarget.h"
 #include "import/FieldCountCheck.h"
+#include "import/InputFile.h"
 #include "import/Statements.h"
-#include "import/TextEncoding.h"
-#include "import/TextFileReader.h"
+#include "shell/Failure.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -98,14 +98,14 @@ int main(int argc, char** argv) {
             std::optional<Connection> connection;
             steps.time("connect", [&] { connection.emplace(Connection::open(connectionString)); });
 
-            TextEncoding encoding = TextEncoding::Utf8;
+            InputFile file(FieldRule::Plain, separator);
             QStringList header;
             steps.time("file_side", [&] {
-                encoding = DetectFileEncoding(path);
-                QString first;
-                TextFileReader(path, encoding).readLine(first);
-                header = SplitFields(first, separator);
-                CheckFieldCounts(path, static_cast<qint16>(header.size() - 1), separator, encoding);
+                file.open(path, [] { return false; });
+                file.readHeader();
+                header = file.header();
+                if (file.check([] { return false; }).report)
+                    throw Failure(QStringLiteral("%1 fails the field-count check").arg(path));
             });
             steps.time("column_count", [&] {
                 connection->query(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
@@ -113,14 +113,13 @@ int main(int argc, char** argv) {
             });
             steps.time("copy_decision", [&] { copyColumnList(*connection, table, header.size()); });
             steps.time("rows", [&] {
-                TextFileReader reader(path, encoding);
+                RecordReader records = file.dataRecords();
                 CopySender sender(*connection, table, path,
                                   [&](qint64, const QString&) { ++rejected; });
-                QString line;
-                reader.readLine(line);
-                for (qint64 index = 1; reader.readLine(line); ++index) {
-                    if (!line.isEmpty())
-                        sender.send(index, SplitFields(line, separator));
+                Record record;
+                while (records.next(record)) {
+                    if (record.fieldCount > 0)
+                        sender.send(record.line, record.fields);
                 }
                 sender.finish();
             });

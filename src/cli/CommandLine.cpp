@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "shell/Platform.h"
+
 namespace {
 
 CommandLine bad(const QString& problem) {
@@ -27,7 +29,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (optionsEnded || !argument.startsWith(QLatin1String("--"))) {
-            line.files.append(argument);
+            line.files.append(argument == QLatin1String("-") ? platform::standardInputPath()
+                                                             : argument);
             continue;
         }
         if (argument == QLatin1String("--")) {
@@ -40,14 +43,15 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             inlineValue = name.mid(equals + 1);
             name = name.left(equals);
         }
-        if (name == QLatin1String("help") || name == QLatin1String("row-by-row")) {
+        if (name == QLatin1String("help") || name == QLatin1String("row-by-row") ||
+            name == QLatin1String("quoted")) {
             if (inlineValue)
                 return bad(QStringLiteral("--%1 takes no value").arg(name));
             if (name == QLatin1String("help")) {
                 line.action = CommandLine::Action::Help;
                 return line;
             }
-            line.rowByRow = true;
+            (name == QLatin1String("quoted") ? line.quotedFields : line.rowByRow) = true;
             continue;
         }
 
@@ -98,7 +102,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
 QString usageText() {
     return QStringLiteral(
         "Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]\n"
-        "                    [--separator TEXT] [--row-by-row]\n"
+        "                    [--separator TEXT] [--quoted] [--row-by-row]\n"
         "                    (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)\n"
         "                    FILE...\n"
         "\n"
@@ -115,6 +119,10 @@ QString usageText() {
         "                      is a header and must have as many fields as the table has\n"
         "                      columns.\n"
         "  --separator TEXT    the field separator, matched exactly (default \",\").\n"
+        "  --quoted            read fields in double quotes as CSV does: a separator or a line\n"
+        "                      break inside the quotes belongs to the value, \"\" stands for\n"
+        "                      one quote, and a quoted empty field is the empty text, not NULL.\n"
+        "                      Without it every separator cuts and every quote is dropped.\n"
         "  --row-by-row        one INSERT statement per line even where a faster path exists.\n"
         "  --server, --port, --user, --password, --database\n"
         "                      connection values for this run only; those not given come\n"
@@ -125,6 +133,9 @@ QString usageText() {
         "Without --password, the password is PGPASSWORD when it is set; otherwise the stored\n"
         "one, when the run goes to the stored server, port and user and the settings file is\n"
         "private to its owner; otherwise libpq's password file (PGPASSFILE or ~/.pgpass).\n"
+        "\n"
+        "FILE may be a named pipe or a process substitution, and \"-\" reads standard input;\n"
+        "such input is read to its end into a temporary file first.\n"
         "\n"
         "The first line of every file is never imported as a row. Messages go to standard\n"
         "output; errors, the field-count report and the files passed over go to standard\n"

@@ -20,7 +20,8 @@ struct CommandLine {
     std::optional<QString> appendTable;
     std::optional<QStringList> columnNames; // the typed answers, in question order
     bool rowByRow = false;
-    QStringList files;
+    bool quotedFields = false; // --quoted
+    QStringList files;         // "-" is given as the path of standard input
 
     // The connection settings: the given values over the stored ones.
     ConnectionSettings connection(const ConnectionSettings& stored) const;

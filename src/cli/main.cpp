@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
     choices.files = line.files;
     choices.separator = line.separator;
     choices.rowByRow = line.rowByRow;
+    choices.quotedFields = line.quotedFields;
 
     StringTableList tables;
     try {

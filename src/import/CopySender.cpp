@@ -63,7 +63,8 @@ void CopySender::decide(qsizetype valueCount) {
                               .toUtf8();
     } else {
         m_mode = Mode::RowByRow;
-        m_rowByRow = std::make_unique<InsertSender>(m_connection, m_table, m_path, m_rejected);
+        m_rowByRow = std::make_unique<InsertSender>(m_connection, m_table, m_path, m_rejected,
+                                                    m_options.fieldRule);
     }
 }
 
@@ -85,7 +86,7 @@ void CopySender::send(qint64 lineIndex, const QStringList& fields) {
         m_data.reserve(waitingLimit() + m_options.chunkBytes + StreamBytes); // touched as used
     const bool alone = fields.size() != m_valueCount;
     m_lines.push_back({lineIndex, m_data.size(), alone});
-    appendCopyLine(m_data, fields);
+    appendCopyLine(m_data, fields, m_options.fieldRule);
 
     const qint64 settledBefore = m_settledPieces;
     if (alone) {
@@ -145,7 +146,7 @@ QByteArray CopySender::insertStatement(qsizetype line) const {
     const qsizetype begin = m_lines[line].offset;
     const qsizetype end = lineEnd(line) - 1; // without the line feed
     const QStringList fields = copyLineFields(QByteArrayView(m_data).sliced(begin, end - begin));
-    return BuildInsertStatement(m_table, fields).toUtf8();
+    return BuildInsertStatement(m_table, fields, m_options.fieldRule).toUtf8();
 }
 
 qsizetype CopySender::serverRejections() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/FieldRule.h"
 #include "import/RowSender.h"
 
 #include <QByteArray>
@@ -50,6 +51,7 @@ public:
         qsizetype maxPieceLines = 65536; // the longest COPY statement
         qsizetype minPieceLines = 8;     // the shortest COPY statement while lines are rejected
         double pieceSwitchCost = 2048;   // one more COPY statement, in lines' time
+        FieldRule fieldRule = FieldRule::Plain; // how the fields become values (FieldRule.h)
         // Asked after each COPY statement and by finish(); when it answers true the chunk in
         // flight is committed and every line waiting behind it, and every later line, is left
         // unsent (stopped()).

@@ -2,8 +2,9 @@
 
 namespace {
 
-// Writes one byte of a value, escaped for COPY's text format; returns the new end.
-inline char* putEscaped(char* out, char c) {
+// Writes one byte of a value, escaped for COPY's text format; returns the new end. Under the
+// plain rule (DropQuotes) a double quote is left out.
+template <bool DropQuotes> inline char* putEscaped(char* out, char c) {
     switch (c) {
     case '\\':
         *out++ = '\\';
@@ -22,6 +23,8 @@ inline char* putEscaped(char* out, char c) {
         *out++ = 'r';
         break;
     case '"':
+        if (!DropQuotes)
+            *out++ = c;
         break;
     default:
         *out++ = c;
@@ -29,9 +32,7 @@ inline char* putEscaped(char* out, char c) {
     return out;
 }
 
-} // namespace
-
-void appendCopyLine(QByteArray& out, const QStringList& fields) {
+template <bool Plain> void appendLine(QByteArray& out, const QStringList& fields) {
     // Room for the worst case (every UTF-16 unit as three bytes, escapes as two), taken once
     // for the line and given back at its end.
     qsizetype room = fields.size();
@@ -48,26 +49,28 @@ void appendCopyLine(QByteArray& out, const QStringList& fields) {
         bool ascii = true;
         for (const QChar c : field) {
             const char16_t u = c.unicode();
-            if (u != u'"')
+            if (!Plain || u != u'"')
                 empty = false;
             if (u >= 0x80)
                 ascii = false;
         }
-        if (empty) {
-            if (i > 0) {
-                *end++ = '\\';
-                *end++ = 'N';
-            }
+        const bool null = Plain ? empty && i > 0 : field.isNull();
+        if (null) {
+            *end++ = '\\';
+            *end++ = 'N';
             continue;
         }
+        if (empty)
+            continue;
         if (ascii) {
             for (const QChar c : field)
-                end = putEscaped(end, static_cast<char>(c.unicode()));
+                end = putEscaped<Plain>(end, static_cast<char>(c.unicode()));
         } else {
             // Quotes go before the conversion, as in the row statement, so that the bytes are
             // those of the statement's text.
             QString value = field;
-            value.remove(QLatin1Char('"'));
+            if (Plain)
+                value.remove(QLatin1Char('"'));
             const QByteArray utf8 = value.toUtf8();
             const qsizetype used = end - out.constData();
             if (used + 2 * utf8.size() + 1 > out.size()) {
@@ -75,11 +78,20 @@ void appendCopyLine(QByteArray& out, const QStringList& fields) {
                 end = out.data() + used;
             }
             for (const char c : utf8)
-                end = putEscaped(end, c);
+                end = putEscaped<Plain>(end, c);
         }
     }
     *end++ = '\n';
     out.truncate(end - out.constData());
+}
+
+} // namespace
+
+void appendCopyLine(QByteArray& out, const QStringList& fields, FieldRule rule) {
+    if (rule == FieldRule::Plain)
+        appendLine<true>(out, fields);
+    else
+        appendLine<false>(out, fields);
 }
 
 QStringList copyLineFields(QByteArrayView line) {
@@ -87,7 +99,7 @@ QStringList copyLineFields(QByteArrayView line) {
     QByteArray value;
     bool null = false;
     const auto flush = [&] {
-        fields.append(null ? QString() : QString::fromUtf8(value));
+        fields.append(null ? QString() : value.isEmpty() ? emptyValue() : QString::fromUtf8(value));
         value.clear();
         null = false;
     };

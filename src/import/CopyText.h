@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/FieldRule.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStringList>
@@ -8,10 +10,11 @@
 // holding the values the row statement would hold: double quotes removed from each field, an
 // empty field other than the first NULL, the empty first field the empty text. Backslash, tab,
 // line feed and carriage return are escaped. The bytes are UTF-8, exactly as the row statement
-// goes to the server. The fields must not hold the NUL character.
-void appendCopyLine(QByteArray& out, const QStringList& fields);
+// goes to the server. Under the quoted rule each field is its value, quotes kept, and a null
+// field is NULL. The fields must not hold the NUL character.
+void appendCopyLine(QByteArray& out, const QStringList& fields, FieldRule rule = FieldRule::Plain);
 
 // The values of one line written by appendCopyLine (without its line feed), as fields that
-// BuildInsertStatement turns into the same statement as the original fields: NULL becomes the
-// empty field.
+// BuildInsertStatement, under the same rule, turns into the same statement as the original
+// fields: NULL becomes a null field, any other value a text that is not null.
 QStringList copyLineFields(QByteArrayView line);

@@ -1,18 +1,17 @@
 #include "import/FieldCountCheck.h"
 
-#include "import/Statements.h"
-#include "import/TextFileReader.h"
+#include "import/RecordReader.h"
 
-std::optional<QString> CheckFieldCounts(const QString& path, qint16 expected,
-                                        const QString& separator, TextEncoding encoding) {
-    TextFileReader reader(path, encoding);
-    QString line;
-    if (!reader.readLine(line))
+std::optional<QString> CheckFieldCounts(RecordReader& records, qint16 expected) {
+    Record record;
+    if (!records.next(record, false))
         return std::nullopt;
-    for (qint64 index = 1; reader.readLine(line); ++index) {
-        if (!line.isEmpty() && FieldCount(line, separator) - 1 != expected)
-            return QStringLiteral("Line no ") + QString::number(index) + QStringLiteral(": ") +
-                   line;
+    if (record.problem != Record::Problem::None)
+        return recordReport(record);
+    while (records.next(record, false)) {
+        if (record.problem != Record::Problem::None ||
+            (record.fieldCount > 0 && record.fieldCount - 1 != expected))
+            return recordReport(record);
     }
     return std::nullopt;
 }

@@ -1,14 +1,15 @@
 #pragma once
 
-#include "import/TextEncoding.h"
-
 #include <QString>
 #include <QtGlobal>
 #include <optional>
 
-// Reads the file again and looks for the first line after the first whose last field index
-// (field count minus one) differs from the expected value. Empty lines are never reported.
-// Returns the report "Line no " + index + ": " + line for that line, or no value when every
-// line agrees. Throws Failure when the file can't be opened or read.
-std::optional<QString> CheckFieldCounts(const QString& path, qint16 expected,
-                                        const QString& separator, TextEncoding encoding);
+class RecordReader;
+
+// Reads the records from the reader's start and looks for the first record after the first
+// whose last field index (field count minus one) differs from the expected value; empty
+// records are never reported. A malformed record (an unclosed quote, text after a closing
+// quote) is reported too, also when it is the first. Returns the report (recordReport) for that
+// record, or no value when every record agrees. Counts fields without keeping them, so memory
+// stays bounded whatever the file holds. Throws Failure when the file can't be read.
+std::optional<QString> CheckFieldCounts(RecordReader& records, qint16 expected);

@@ -1,19 +1,16 @@
 #include "import/ImportRun.h"
 
 #include "database/Connection.h"
-#include "import/FieldCountCheck.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
+#include "import/InputFile.h"
 #include "import/ProgressMeter.h"
 #include "import/RowSenderFactory.h"
 #include "import/Statements.h"
-#include "import/TextEncoding.h"
-#include "import/TextFileReader.h"
 #include "shell/StepRunner.h"
 
 #include <QElapsedTimer>
 
-#include <limits>
 #include <memory>
 #include <optional>
 
@@ -59,7 +56,8 @@ public:
         , m_frontEnd(frontEnd)
         , m_ui(frontEnd)
         , m_run(m_ui, Context)
-        , m_tables(choices.existingTables) {}
+        , m_tables(choices.existingTables)
+        , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {}
 
     ImportResult execute() {
         ImportResult result = steps();
@@ -73,7 +71,7 @@ private:
 
     ImportResult steps();
     Turn importFile(int position);
-    void readFirstLine();
+    bool checkFile();
     void createFlow(int position);
     void firstLineFlow(const QString& name);
     void typedFlow(const QString& name);
@@ -82,6 +80,9 @@ private:
     void listTable(const QString& name);
     void showProgress(qint64 rowsOfFile, bool now);
     Connection& connection();
+    std::function<bool()> cancelled() {
+        return [this] { return m_frontEnd.cancelRequested(); };
+    }
 
     const ImportChoices& m_choices;
     ImportFrontEnd& m_frontEnd;
@@ -95,9 +96,7 @@ private:
     // The file whose turn it is.
     int m_position = 0;
     QString m_path;
-    TextEncoding m_encoding = TextEncoding::Utf8;
-    QString m_line0;
-    QStringList m_header;
+    InputFile m_file;
     std::optional<Connection> m_connection;
     QElapsedTimer m_sinceProgress;
 };
@@ -175,27 +174,18 @@ Run::Turn Run::importFile(int position) {
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0, true);
 
-    readFirstLine();
-
-    const bool stop = m_run.test(138, [&] {
-        const qsizetype lastIndex = m_header.size() - 1;
-        if (lastIndex > std::numeric_limits<qint16>::max())
-            throw Failure(QStringLiteral("Overflow: the first line of %1 has %2 fields; the "
-                                         "field-count check takes at most 32768.")
-                              .arg(m_path)
-                              .arg(m_header.size()));
-        const auto report = CheckFieldCounts(m_path, static_cast<qint16>(lastIndex),
-                                             m_choices.separator, m_encoding);
-        if (!report)
-            return false;
-        m_frontEnd.fieldCountReport(*report);
-        return true;
-    });
-    if (stop) {
+    // A file that can't be read is reported here, and again by the field-count check, which
+    // then ends the run. A stop while a pipe's writer is awaited ends the run.
+    m_file.close();
+    m_run.step(124, [&] { m_cancelled = !m_file.open(m_path, cancelled()); });
+    m_run.step(136, [&] { m_file.readHeader(); });
+    const bool stop = !m_cancelled && m_run.test(138, [&] { return checkFile(); });
+    if (stop || m_cancelled) {
         m_run.step(140, [&] { m_frontEnd.setBusy(false); });
         m_connection.reset();
+        m_file.close();
         m_ui.endFile();
-        return Turn::EndRun;
+        return stop ? Turn::EndRun : Turn::Next;
     }
 
     m_run.begin(142); // the data lines are read as they are sent
@@ -204,27 +194,26 @@ Run::Turn Run::importFile(int position) {
     else if (m_run.test(300, [&] { return m_choices.mode == ImportChoices::TableMode::Append; }))
         appendFlow();
 
-    m_run.step(348, [&] { m_connection.reset(); });
+    m_run.step(348, [&] {
+        m_connection.reset();
+        m_file.close();
+    });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
     showProgress(0, true);
     m_ui.endFile();
     return Turn::Next;
 }
 
-// Decides the file's encoding and reads its first line (the empty text for an empty file).
-// A file that can't be read is reported here, and again by the field-count check, which then
-// ends the run.
-void Run::readFirstLine() {
-    m_encoding = TextEncoding::Utf8;
-    m_line0.clear();
-    m_header.clear();
-    m_run.step(124, [&] {
-        m_encoding = DetectFileEncoding(m_path);
-        TextFileReader reader(m_path, m_encoding);
-        if (!reader.readLine(m_line0))
-            m_line0.clear();
-    });
-    m_run.step(136, [&] { m_header = SplitFields(m_line0, m_choices.separator); });
+// The field-count check; true when it ended the run. Once the file passed, the user is told
+// about lines that were not read as the rest of the file was.
+bool Run::checkFile() {
+    const InputFile::Checked checked = m_file.check(cancelled());
+    m_cancelled = checked.cancelled;
+    if (checked.report)
+        m_frontEnd.fieldCountReport(*checked.report);
+    for (const QString& note : checked.notes)
+        m_ui.message(note);
+    return checked.report.has_value();
 }
 
 void Run::createFlow(int position) {
@@ -249,7 +238,7 @@ void Run::createFlow(int position) {
 
 void Run::firstLineFlow(const QString& name) {
     QStringList header;
-    m_run.step(170, [&] { header = SplitFields(m_line0, m_choices.separator); });
+    m_run.step(170, [&] { header = m_file.header(); });
     QStringList columns;
     m_run.begin(172);
     for (const QString& field : header) {
@@ -267,7 +256,7 @@ void Run::firstLineFlow(const QString& name) {
 
 void Run::typedFlow(const QString& name) {
     const qsizetype count = m_run.value(
-        236, [&] { return SplitFields(m_line0, m_choices.separator).size(); }, qsizetype(0));
+        236, [&] { return m_file.header().size(); }, qsizetype(0));
     QStringList columns;
     bool endedOnEmpty = false;
     m_run.begin(240);
@@ -314,7 +303,7 @@ void Run::appendFlow() {
         },
         0);
     QStringList header;
-    m_run.step(304, [&] { header = SplitFields(m_line0, m_choices.separator); });
+    m_run.step(304, [&] { header = m_file.header(); });
     if (m_run.test(306, [&] { return tableFields == header.size(); })) {
         sendDataLines(table, AppendLoop);
         return;
@@ -325,7 +314,7 @@ void Run::appendFlow() {
 }
 
 void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
-    std::unique_ptr<TextFileReader> reader;
+    std::optional<RecordReader> records;
     std::unique_ptr<RowSender> sender;
     const RowSender::Rejected rejected = [&](qint64 lineIndex, const QString& description) {
         m_run.begin(steps.execute);
@@ -334,25 +323,30 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
         m_ui.atLine(0);
     };
     const bool opened = m_run.step(steps.open, [&] {
-        reader = std::make_unique<TextFileReader>(m_path, m_encoding);
-        QString first;
-        reader->readLine(first);
+        records.emplace(m_file.dataRecords());
         if (m_connection && m_connection->isOpen())
-            sender = makeRowSender(*m_connection, table, m_path, m_choices, rejected,
-                                   [this] { return m_frontEnd.cancelRequested(); });
+            sender = makeRowSender(*m_connection, table, m_path, m_choices, rejected, cancelled());
         else
             sender = std::make_unique<ClosedConnectionSender>(rejected);
     });
-    if (!opened || !reader || !sender)
+    if (!opened || !records || !sender)
         return;
 
-    QString line;
-    QStringList fields;
-    qint64 withoutSeparator = 0; // non-empty lines of fewer than two fields
-    qint64 handedOver = 0;       // lines given to the sender
-    for (qint64 index = 1;; ++index) {
+    Record record;
+    qint64 withoutSeparator = 0; // non-empty records of fewer than two fields
+    qint64 handedOver = 0;       // records given to the sender
+    for (;;) {
         bool more = false;
-        if (!m_run.step(steps.next, [&] { more = reader->readLine(line); }) || !more)
+        if (!m_run.step(steps.next,
+                        [&] {
+                            more = records->next(record);
+                            // The check read these bytes whole; a record that no longer reads so
+                            // means the file was written to in place.
+                            if (more && record.problem != Record::Problem::None)
+                                throw Failure(QStringLiteral("%1 changed while it was imported: %2")
+                                                  .arg(m_path, recordReport(record)));
+                        }) ||
+            !more)
             break;
         // Asked once a line is in hand, so that a stop after the last line leaves the file
         // counted as imported: nothing of it was left unsent.
@@ -361,18 +355,17 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
             break;
         }
         m_run.begin(steps.empty);
-        if (line.isEmpty())
+        if (record.fieldCount == 0)
             continue;
-        fields.clear();
-        m_run.step(steps.split, [&] { fields = SplitFields(line, m_choices.separator); });
+        m_run.begin(steps.split); // the reader cut the record into fields
         m_run.begin(steps.fewFields);
-        if (fields.size() < 2) {
+        if (record.fieldCount < 2) {
             ++withoutSeparator;
             continue;
         }
         m_run.begin(steps.build);
         ++handedOver;
-        m_run.step(steps.execute, [&] { sender->send(index, fields); });
+        m_run.step(steps.execute, [&] { sender->send(record.line, record.fields); });
         showProgress(sender->rowsAccepted(), false);
     }
     m_run.step(steps.execute, [&] { sender->finish(); });

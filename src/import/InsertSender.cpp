@@ -18,11 +18,13 @@ constexpr qsizetype MaxPendingBytes = 8 << 20;
 
 } // namespace
 
-InsertSender::InsertSender(Connection& connection, QString table, QString path, Rejected rejected)
+InsertSender::InsertSender(Connection& connection, QString table, QString path, Rejected rejected,
+                           FieldRule rule)
     : m_connection(connection)
     , m_table(std::move(table))
     , m_path(std::move(path))
-    , m_rejected(std::move(rejected)) {
+    , m_rejected(std::move(rejected))
+    , m_rule(rule) {
     PGconn* conn = m_connection.handle();
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
         m_broken = conn ? m_connection.lastError() : QStringLiteral("The connection is not open.");
@@ -54,7 +56,7 @@ void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
         entry.local = true;
         entry.error = m_broken;
     } else {
-        const QByteArray statement = BuildInsertStatement(m_table, fields).toUtf8();
+        const QByteArray statement = BuildInsertStatement(m_table, fields, m_rule).toUtf8();
         PGconn* conn = m_connection.handle();
         if (PQsendQueryParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr,
                               0) != 1 ||

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/FieldRule.h"
 #include "import/RowSender.h"
 
 #include <QByteArray>
@@ -17,7 +18,9 @@
 // rejects every line still unanswered and every later line with libpq's text.
 class InsertSender : public RowSender {
 public:
-    InsertSender(Connection& connection, QString table, QString path, Rejected rejected);
+    // The rule says how the fields become values (FieldRule.h).
+    InsertSender(Connection& connection, QString table, QString path, Rejected rejected,
+                 FieldRule rule = FieldRule::Plain);
     ~InsertSender() override;
 
     void send(qint64 lineIndex, const QStringList& fields) override;
@@ -42,6 +45,7 @@ private:
     QString m_table;
     QString m_path;
     Rejected m_rejected;
+    FieldRule m_rule;
     std::deque<Pending> m_pending;
     qsizetype m_pendingBytes = 0;
     qint64 m_accepted = 0;

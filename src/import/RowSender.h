@@ -9,8 +9,10 @@ class Connection;
 
 // Sends the data lines of one file into one table over an open connection.
 //
-// Lines arrive in file order, already split into fields (raw, as read: at least two fields,
-// quotes not yet removed). Each line goes in on its own: a line the server rejects is
+// Lines arrive in file order, already split into fields (at least two) as the file's field
+// rule gives them (FieldRule.h: under the plain rule raw, quotes not yet removed; under the
+// quoted rule the values themselves); a line spanning several lines of the file is named by
+// the index of its first. Each line goes in on its own: a line the server rejects is
 // reported through the callback with the server's own message, in line order, and the lines
 // around it are still sent. A sender may hold lines back and send them in groups; finish()
 // sends the rest and returns once every answer is in.

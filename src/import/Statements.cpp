@@ -39,16 +39,18 @@ QString quoteIdentifier(const QString& name) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString BuildInsertStatement(const QString& table, const QStringList& fields) {
+QString BuildInsertStatement(const QString& table, const QStringList& fields, FieldRule rule) {
     QString statement =
         QStringLiteral("INSERT INTO ") + quoteIdentifier(table) + QStringLiteral(" VALUES(");
     for (qsizetype i = 0; i < fields.size(); ++i) {
         QString value = fields[i];
-        value.remove(QLatin1Char('"'));
+        const bool null = rule == FieldRule::Plain
+                              ? (value.remove(QLatin1Char('"')).isEmpty() && i > 0)
+                              : value.isNull();
         value.replace(QLatin1Char('\''), QLatin1String("''"));
         if (i > 0)
             statement += QLatin1Char(',');
-        if (value.isEmpty() && i > 0)
+        if (null)
             statement += QLatin1String("NULL");
         else
             statement += QLatin1Char('\'') + value + QLatin1Char('\'');

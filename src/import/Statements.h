@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/FieldRule.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,10 +16,12 @@ QStringList SplitFields(const QString& line, const QString& separator);
 // that the name can't end the quoted name early.
 QString quoteIdentifier(const QString& name);
 
-// INSERT INTO "T" VALUES(...); for one data line: double quotes removed from each field and
-// apostrophes doubled; an empty field other than the first is NULL; everything else is quoted
-// text.
-QString BuildInsertStatement(const QString& table, const QStringList& fields);
+// INSERT INTO "T" VALUES(...); for one data line, apostrophes doubled. Under the plain rule
+// double quotes are removed from each field and an empty field other than the first is NULL;
+// under the quoted rule each field is its value and a null field is NULL. Everything else is
+// quoted text.
+QString BuildInsertStatement(const QString& table, const QStringList& fields,
+                             FieldRule rule = FieldRule::Plain);
 
 // The template with every "[counter]" (exactly so written) replaced by the position.
 QString ExpandTableName(const QString& nameTemplate, int position);

@@ -1,14 +1,9 @@
 #include "import/TextEncoding.h"
 
-#include "shell/Failure.h"
-
-#include <QFile>
-
 #include <array>
+#include <cstring>
 
 namespace {
-
-constexpr qint64 ScanChunkSize = 1 << 20;
 
 // Code points of the bytes 0x80 to 0x9F.
 constexpr std::array<char16_t, 32> Windows1252High = {
@@ -17,48 +12,77 @@ constexpr std::array<char16_t, 32> Windows1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// The length of the valid UTF-8 sequence of two bytes or more at p, or 0 when there is none.
+qsizetype sequenceAt(const unsigned char* p, const unsigned char* end) {
+    const unsigned char c = *p;
+    int needed = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        needed = 1;
+    } else if (c == 0xE0) {
+        needed = 2;
+        low = 0xA0;
+    } else if (c == 0xED) {
+        needed = 2;
+        high = 0x9F; // no surrogates
+    } else if (c >= 0xE1 && c <= 0xEF) {
+        needed = 2;
+    } else if (c == 0xF0) {
+        needed = 3;
+        low = 0x90;
+    } else if (c >= 0xF1 && c <= 0xF3) {
+        needed = 3;
+    } else if (c == 0xF4) {
+        needed = 3;
+        high = 0x8F; // nothing beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (end - p <= needed)
+        return 0;
+    for (int i = 1; i <= needed; ++i) {
+        if (p[i] < low || p[i] > high)
+            return 0;
+        low = 0x80;
+        high = 0xBF;
+    }
+    return needed + 1;
+}
+
 } // namespace
 
-bool Utf8Validator::add(QByteArrayView bytes) {
+Utf8Shape utf8Shape(QByteArrayView bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
-    while (m_valid && p < end) {
-        const unsigned char c = *p++;
-        if (m_needed > 0) {
-            if (c < m_low || c > m_high) {
-                m_valid = false;
-                break;
-            }
-            --m_needed;
-            m_low = 0x80;
-            m_high = 0xBF;
-            continue;
-        }
-        if (c < 0x80)
-            continue;
-        if (c >= 0xC2 && c <= 0xDF) {
-            m_needed = 1;
-        } else if (c == 0xE0) {
-            m_needed = 2;
-            m_low = 0xA0;
-        } else if (c == 0xED) {
-            m_needed = 2;
-            m_high = 0x9F; // no surrogates
-        } else if (c >= 0xE1 && c <= 0xEF) {
-            m_needed = 2;
-        } else if (c == 0xF0) {
-            m_needed = 3;
-            m_low = 0x90;
-        } else if (c >= 0xF1 && c <= 0xF3) {
-            m_needed = 3;
-        } else if (c == 0xF4) {
-            m_needed = 3;
-            m_high = 0x8F; // nothing beyond U+10FFFF
-        } else {
-            m_valid = false;
-        }
+    // Most lines are ASCII: eight bytes at a time until the first byte with the high bit.
+    while (end - p >= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ULL)
+            break;
+        p += 8;
     }
-    return m_valid;
+    Utf8Shape shape;
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const qsizetype length = sequenceAt(p, end);
+        if (length == 0) {
+            shape.valid = false;
+            ++p; // one byte that is not UTF-8; the next may start a valid sequence
+            if (shape.multiByte)
+                break;
+            continue;
+        }
+        shape.multiByte = true;
+        if (!shape.valid)
+            break;
+        p += length;
+    }
+    return shape;
 }
 
 QString decodeWindows1252(QByteArrayView bytes) {
@@ -69,26 +93,4 @@ QString decodeWindows1252(QByteArrayView bytes) {
         *out++ = (c >= 0x80 && c <= 0x9F) ? QChar(Windows1252High[c - 0x80]) : QChar(c);
     }
     return text;
-}
-
-QString decodeText(QByteArrayView bytes, TextEncoding encoding) {
-    return encoding == TextEncoding::Utf8 ? QString::fromUtf8(bytes) : decodeWindows1252(bytes);
-}
-
-TextEncoding DetectFileEncoding(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Could not open %1: %2").arg(path, file.errorString()));
-    QByteArray chunk(ScanChunkSize, Qt::Uninitialized);
-    Utf8Validator validator;
-    for (;;) {
-        const qint64 got = file.read(chunk.data(), ScanChunkSize);
-        if (got < 0)
-            throw Failure(QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
-        if (got == 0)
-            break;
-        if (!validator.add(QByteArrayView(chunk.constData(), got)))
-            return TextEncoding::Windows1252;
-    }
-    return validator.validAtEnd() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 #include <optional>
 
 // Everything that differs between operating systems lives behind these functions, so that
@@ -103,6 +104,35 @@ bool standardErrorIsTerminal();
 // Ctrl+C ordinarily does.
 void catchInterrupt();
 bool interruptRequested();
+
+// An input file opened once for reading. The descriptor belongs to the caller, who closes it.
+struct OpenedInput {
+    int descriptor = -1;
+    bool regular = false; // a regular file: it can be read again from its start
+    qint64 size = 0;      // a regular file's length when it was opened
+};
+
+// Opens a path for reading. A named pipe is opened without waiting for its writer, so that the
+// waiting happens in readWithin() where it can be given up. Throws Failure with the system's
+// text ("Could not open PATH: ...") when the path can't be opened or is a folder.
+OpenedInput openInput(const QString& path);
+
+// Reads at most size bytes from a descriptor that is not a regular file, waiting at most
+// timeoutMs for them to come. Returns the number of bytes read, 0 at the end of the input, or
+// -1 when nothing came in time (or a signal cut the wait short). Throws Failure with the
+// system's text, naming the path, when reading fails.
+qint64 readWithin(int descriptor, char* data, qint64 size, int timeoutMs, const QString& path);
+
+// A new file of the program's own in the temporary folder, open for reading and writing, that
+// has no name in any folder: it is gone when its descriptor is closed, also when the program
+// is killed. The descriptor belongs to the caller. Throws Failure when none can be made.
+int anonymousTemporaryFile();
+
+// Closes a descriptor that openInput() or anonymousTemporaryFile() gave. Never throws.
+void closeDescriptor(int descriptor);
+
+// The path by which standard input is opened like a file.
+QString standardInputPath();
 
 // Test seam. The tests run as root, who may read and write everything; these calls let them
 // see the file system as a less privileged user would. Paths are compared after QDir's

@@ -4,6 +4,7 @@
 #include "import/CopyText.h"
 #include "import/ImportRun.h"
 #include "import/InsertSender.h"
+#include "import/QuotedFieldParser.h"
 #include "import/Statements.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/TestEnvironment.h"
@@ -300,6 +301,52 @@ const InputFile Files[] = {
      }},
 };
 
+// Lines read with the quoted rule: values keep their quotes, a quoted empty value is the
+// empty text and an unquoted one NULL (except first), a record may hold line feeds.
+const InputFile QuotedFiles[] = {
+    {"quoted values",
+     [] {
+         return QStringList{"1,\"say \"\"hi\"\"\",1.5",
+                            "2,\"\",2",
+                            "\"\",empty first quoted,3",
+                            ",empty first,4",
+                            "5,,6",
+                            "6,\"a,b\",7",
+                            "7,\"\\N\",8",
+                            "8,5\" pipe,9",
+                            "9,\"two\nlines\",10",
+                            "10,\"cr\r\nlf\",11",
+                            "x11,\"bad key\",12",
+                            "12,\"\"\"\",-1",
+                            QStringLiteral("13,\"nul\u0000\",14"),
+                            "14,\"\t\",\"\""};
+     }},
+    {"quoted with rejections throughout",
+     [] {
+         return numbered(60, [](int i) {
+             switch (i % 6) {
+             case 1:
+                 return QStringLiteral("%1,,1").arg(i); // NULL b
+             case 2:
+                 return QStringLiteral("%1,\"\",1").arg(i); // empty b, not NULL
+             case 4:
+                 return QStringLiteral("\"%1\",\"q \"\"%1\"\"\",-%1").arg(i); // negative c
+             default:
+                 return QStringLiteral("\"%1\",\"name, %1\",%1.5").arg(i);
+             }
+         });
+     }},
+};
+
+// The fields of one record under the quoted rule; the record's line feeds separate its lines.
+QStringList quotedFields(const QString& record) {
+    QuotedFieldParser parser(QStringLiteral(","), QLatin1Char('\n'));
+    parser.begin(true);
+    for (const QString& line : record.split(QLatin1Char('\n')))
+        parser.addLine(line);
+    return parser.takeValues();
+}
+
 // Small chunks and short COPY statements, so that a few dozen lines cross many boundaries.
 CopySender::Options smallChunks() {
     CopySender::Options options;
@@ -317,7 +364,7 @@ struct Outcome {
 };
 
 Outcome importLines(const TestDatabase& db, const QString& schema, const QStringList& lines,
-                    bool fast) {
+                    bool fast, FieldRule rule) {
     Connection connection = Connection::open(ConnectionString(db.settings()));
     connection.execute(QStringLiteral("SET search_path = %1").arg(schema));
     Outcome outcome;
@@ -327,44 +374,58 @@ Outcome importLines(const TestDatabase& db, const QString& schema, const QString
     std::unique_ptr<RowSender> sender;
     CopySender* copy = nullptr;
     if (fast) {
-        auto owned =
-            std::make_unique<CopySender>(connection, "t", "data.csv", rejected, smallChunks());
+        CopySender::Options options = smallChunks();
+        options.fieldRule = rule;
+        auto owned = std::make_unique<CopySender>(connection, "t", "data.csv", rejected, options);
         copy = owned.get();
         sender = std::move(owned);
     } else {
-        sender = std::make_unique<InsertSender>(connection, "t", "data.csv", rejected);
+        sender = std::make_unique<InsertSender>(connection, "t", "data.csv", rejected, rule);
     }
     for (qsizetype i = 0; i < lines.size(); ++i)
-        sender->send(i + 1, SplitFields(lines[i], ","));
+        sender->send(i + 1, rule == FieldRule::Plain ? SplitFields(lines[i], ",")
+                                                     : quotedFields(lines[i]));
     sender->finish();
     outcome.accepted = sender->rowsAccepted();
     outcome.copied = copy && copy->usesCopy();
     return outcome;
 }
 
-TEST(CopySenderDifferential, SameRowsAndRejectionsAsRowByRow) {
+// Every file into every target, once row by row and once by COPY, under one field rule.
+template <std::size_t N>
+void compareSenders(const InputFile (&files)[N], FieldRule rule, const char* prefix) {
     TestDatabase db;
     int number = 0;
     for (const Target& target : Targets) {
-        for (const InputFile& file : Files) {
+        for (const InputFile& file : files) {
             const QString where = QStringLiteral("%1 <- %2").arg(target.name, file.name);
-            const QString rowwise = QStringLiteral("r%1").arg(++number);
-            const QString fast = QStringLiteral("f%1").arg(number);
+            const QString rowwise = QStringLiteral("%1r%2").arg(prefix).arg(++number);
+            const QString fast = QStringLiteral("%1f%2").arg(prefix).arg(number);
             for (const QString& schema : {rowwise, fast})
                 db.execute(QStringLiteral("CREATE SCHEMA %1; SET search_path = %1; %2")
                                .arg(schema, QString::fromUtf8(target.setup)));
             const QStringList lines = file.lines();
-            const Outcome expected = importLines(db, rowwise, lines, false);
-            const Outcome actual = importLines(db, fast, lines, true);
+            const Outcome expected = importLines(db, rowwise, lines, false, rule);
+            const Outcome actual = importLines(db, fast, lines, true, rule);
 
             EXPECT_EQ(actual.rejections, expected.rejections) << where.toStdString();
             EXPECT_EQ(actual.accepted, expected.accepted) << where.toStdString();
             const QString rows = QString::fromUtf8(target.rows);
             EXPECT_EQ(db.rows(rows.arg(fast)), db.rows(rows.arg(rowwise))) << where.toStdString();
-            const qsizetype values = SplitFields(lines.first(), ",").size();
+            const qsizetype values = rule == FieldRule::Plain
+                                         ? SplitFields(lines.first(), ",").size()
+                                         : quotedFields(lines.first()).size();
             EXPECT_EQ(actual.copied, target.copyValues.count(values) == 1) << where.toStdString();
         }
     }
+}
+
+TEST(CopySenderDifferential, SameRowsAndRejectionsAsRowByRow) {
+    compareSenders(Files, FieldRule::Plain, "p");
+}
+
+TEST(CopySenderDifferential, SameRowsAndRejectionsAsRowByRowWithQuotedFields) {
+    compareSenders(QuotedFiles, FieldRule::Quoted, "q");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -511,6 +572,76 @@ TEST(CopySenderDifferential, WholeRunsFromUtf8AndWindows1252Files) {
     EXPECT_EQ(rowwise.created.value(0), rowwise.created.value(2500));
     EXPECT_EQ(rowwise.errors.size(), 2 + 2500);
     EXPECT_EQ(rowwise.rows, 2 * 2500 + 2500 - 2);
+}
+
+// The same with quoted fields: multi-line records, kept quotes, quoted empty values, a NUL
+// character inside quotes, rejected rows named by their first line.
+TEST(CopySenderDifferential, WholeRunsWithQuotedFields) {
+    QTemporaryDir dir;
+    QByteArray bytes = "id,\"word, quoted\",amount\r\n";
+    for (int i = 1; i <= 1500; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        const QByteArray amount = i % 331 == 0 ? "-1" : i % 7 == 0 ? "\"\"" : n;
+        if (i == 900)
+            bytes += n + ",\"nul" + QByteArray(1, '\0') + "\",1\r\n";
+        else if (i % 5 == 0)
+            bytes += n + ",\"line one\r\n\"\"two\"\", " + n + "\"," + amount + "\r\n";
+        else
+            bytes += "\"" + n +
+                     "\",Gr\xc3\xb6\xc3\x9f"
+                     "e \"" +
+                     n + "\"," + amount + "\r\n";
+    }
+    const QString path = writeTestFile(dir, "quoted.csv", bytes);
+
+    struct Result {
+        QStringList messages, errors, created, appended;
+        qint64 rows = 0;
+    };
+    const auto run = [&](bool rowByRow) {
+        TestDatabase db;
+        db.execute("CREATE TABLE target (id integer PRIMARY KEY, word text, amount numeric "
+                   "CHECK (amount >= 0))");
+        ImportChoices choices;
+        choices.connection = db.settings();
+        choices.separator = ",";
+        choices.rowByRow = rowByRow;
+        choices.quotedFields = true;
+        choices.files = {path};
+        Result result;
+        RecordingFrontEnd create;
+        choices.tableTemplate = "New";
+        result.rows += runImport(choices, create).rowsSent;
+        RecordingFrontEnd append;
+        choices.mode = ImportChoices::TableMode::Append;
+        choices.existingTables = {"target"};
+        choices.selectedTable = 0;
+        result.rows += runImport(choices, append).rowsSent;
+        result.messages = create.messages + append.messages;
+        result.errors = create.errors + append.errors;
+        result.created = db.rows("SELECT * FROM \"New\" ORDER BY id::int");
+        result.appended = db.rows("SELECT * FROM target ORDER BY id");
+        return result;
+    };
+    const Result rowwise = run(true);
+    const Result fast = run(false);
+    EXPECT_EQ(fast.messages, rowwise.messages);
+    EXPECT_EQ(fast.errors, rowwise.errors);
+    EXPECT_EQ(fast.created, rowwise.created);
+    EXPECT_EQ(fast.appended, rowwise.appended);
+    EXPECT_EQ(fast.rows, rowwise.rows);
+
+    EXPECT_EQ(rowwise.created.value(4), "5|line one\r\n\"two\", 5|5");
+    EXPECT_EQ(rowwise.created.value(6), QString::fromUtf8("7|Gr\xc3\xb6\xc3\x9f"
+                                                          "e \"7\"|"));
+    // Lines: header 0, then every fifth record takes two lines, so record i starts at line
+    // i + (i - 1) / 5.
+    const QString nul = NulCharacterRejection(900 + 899 / 5, path);
+    // The NUL line in both runs; appended, -1 four times and the quoted empty amount (the
+    // empty text, which numeric rejects) on every seventh line.
+    EXPECT_EQ(rowwise.errors.filter(nul).size(), 2) << rowwise.errors.join("\n").toStdString();
+    EXPECT_EQ(rowwise.errors.size(), 2 + 4 + 214);
+    EXPECT_EQ(rowwise.rows, 1499 + 1500 - 219);
 }
 
 } // namespace

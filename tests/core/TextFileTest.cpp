@@ -1,23 +1,37 @@
 #include "import/FieldCountCheck.h"
-#include "import/Statements.h"
+#include "import/FileSnapshot.h"
+#include "import/RecordReader.h"
 #include "import/TextEncoding.h"
-#include "import/TextFileReader.h"
 #include "shell/Failure.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <sys/stat.h>
+#include <thread>
+
 namespace {
 
-QStringList readAll(const QString& path, TextEncoding encoding, qint64 chunkSize) {
-    TextFileReader reader(path, encoding, chunkSize);
+std::unique_ptr<FileSnapshot> snapshot(const QString& path) {
+    return FileSnapshot::open(path, {});
+}
+
+// The first lines of every record, as a plain reader gives them.
+QStringList readAll(FileSnapshot& file, qint64 chunkSize = 1 << 20) {
+    RecordReader reader(file, FieldRule::Plain, QStringLiteral(","), chunkSize);
     QStringList lines;
-    QString line;
-    while (reader.readLine(line))
-        lines.append(line);
+    Record record;
+    while (reader.next(record))
+        lines.append(record.text);
     return lines;
+}
+
+QStringList readAll(const QString& path, qint64 chunkSize = 1 << 20) {
+    return readAll(*snapshot(path), chunkSize);
 }
 
 } // namespace
@@ -31,7 +45,6 @@ TEST(TextFileReader, GivesTheSameLinesWhateverThePieceSize) {
         QStringList lines;
     } cases[] = {
         {"empty file has no lines", "", {}},
-        {"carriage returns only", "\r\r", {}},
         {"one line without line feed", "a,b", {"a,b"}},
         {"final line feed adds an empty line", "a\nb\n", {"a", "b", ""}},
         {"CR LF and LF give the same lines", "a\r\nb\nc\r\n", {"a", "b", "c", ""}},
@@ -41,57 +54,55 @@ TEST(TextFileReader, GivesTheSameLinesWhateverThePieceSize) {
         {"byte-order mark is dropped", "\xEF\xBB\xBFName\nJ\xC3\xBCrgen", {"Name", "Jürgen"}},
         {"byte-order mark alone", "\xEF\xBB\xBF", {}},
         {"four-byte character", "\xF0\x9F\x98\x80,x", {QString::fromUtf8("😀,x")}},
+        // Without a line feed anywhere, the carriage return ends the lines.
+        {"carriage returns alone end lines", "a,b\rc,d\r", {"a,b", "c,d", ""}},
+        {"carriage returns only", "\r\r", {"", "", ""}},
+        {"one line feed makes every CR a character", "a\rb\rc\nd", {"abc", "d"}},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
         const QString path = writeTestFile(dir, QStringLiteral("f.txt"), c.bytes);
-        ASSERT_EQ(DetectFileEncoding(path), TextEncoding::Utf8) << c.name;
         for (const qint64 chunk : {1, 2, 3, 4096})
-            EXPECT_EQ(readAll(path, TextEncoding::Utf8, chunk), c.lines)
-                << c.name << ", pieces of " << chunk;
+            EXPECT_EQ(readAll(path, chunk), c.lines) << c.name << ", pieces of " << chunk;
     }
 }
 
-TEST(TextEncoding, ValidUtf8IsUtf8AndAnythingElseWindows1252) {
+TEST(TextEncoding, EachLineIsUtf8WhenValidAndWindows1252Otherwise) {
     const struct {
         const char* name;
         QByteArray bytes;
-        TextEncoding encoding;
+        bool valid;
+        bool multiByte;
     } cases[] = {
-        {"ASCII", "plain,text\n", TextEncoding::Utf8},
+        {"ASCII", "plain,text, longer than eight bytes", true, false},
         {"two-byte",
          "Gr\xC3\xB6\xC3\x9F"
          "e",
-         TextEncoding::Utf8},
-        {"euro sign", "\xE2\x82\xAC", TextEncoding::Utf8},
-        {"largest code point", "\xF4\x8F\xBF\xBF", TextEncoding::Utf8},
+         true, true},
+        {"euro sign after eight ASCII bytes", "12345678\xE2\x82\xAC", true, true},
+        {"largest code point", "\xF4\x8F\xBF\xBF", true, true},
         {"Windows-1252 umlaut",
          "Gr\xF6\xDF"
          "e",
-         TextEncoding::Windows1252},
-        {"Windows-1252 euro", "5 \x80", TextEncoding::Windows1252},
-        {"overlong slash", "\xC0\xAF", TextEncoding::Windows1252},
-        {"overlong three-byte", "\xE0\x80\xAF", TextEncoding::Windows1252},
-        {"surrogate", "\xED\xA0\x80", TextEncoding::Windows1252},
-        {"beyond U+10FFFF", "\xF4\x90\x80\x80", TextEncoding::Windows1252},
-        {"cut off at the end", "ok\xE2\x82", TextEncoding::Windows1252},
+         false, false},
+        {"Windows-1252 euro", "5 \x80", false, false},
+        {"overlong slash", "\xC0\xAF", false, false},
+        {"overlong three-byte", "\xE0\x80\xAF", false, false},
+        {"surrogate", "\xED\xA0\x80", false, false},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", false, false},
+        {"cut off at the end", "ok\xE2\x82", false, false},
         {"stray continuation byte",
          "a\x80"
          "b",
-         TextEncoding::Windows1252},
+         false, false},
+        {"UTF-8 and a stray byte", "\xC3\xA9t\xE9", false, true},
+        {"a stray byte before UTF-8", "\xE9t\xC3\xA9", false, true},
     };
-    QTemporaryDir dir;
     for (const auto& c : cases) {
-        EXPECT_EQ(DetectFileEncoding(writeTestFile(dir, QStringLiteral("e.txt"), c.bytes)),
-                  c.encoding)
-            << c.name;
+        const Utf8Shape shape = utf8Shape(c.bytes);
+        EXPECT_EQ(shape.valid, c.valid) << c.name;
+        EXPECT_EQ(shape.multiByte, c.multiByte) << c.name;
     }
-    // Invalid UTF-8 far beyond the first piece the scan reads still decides the file.
-    QByteArray late(3 << 20, 'a');
-    late.append("\xFC");
-    EXPECT_EQ(DetectFileEncoding(writeTestFile(dir, QStringLiteral("late.txt"), late)),
-              TextEncoding::Windows1252);
-    EXPECT_THROW(DetectFileEncoding(dir.filePath(QStringLiteral("missing.txt"))), Failure);
 }
 
 TEST(TextEncoding, Windows1252DecodesEveryByte) {
@@ -109,44 +120,159 @@ TEST(TextEncoding, Windows1252DecodesEveryByte) {
             EXPECT_EQ(text[b].unicode(), b);
         }
     }
-    // A Windows-1252 file is read without dropping what looks like a byte-order mark.
-    QTemporaryDir dir;
-    const QString path = writeTestFile(dir, QStringLiteral("w.txt"), "\xEF\xBB\xBFx\r\n\xE4");
-    EXPECT_EQ(readAll(path, TextEncoding::Windows1252, 2), (QStringList{"ï»¿x", "ä"}));
 }
 
-TEST(CheckFieldCounts, ReportsTheFirstLineThatDiffers) {
+// Which lines the note names; the rule itself is checked in a whole run (ReadingRunTest).
+TEST(LineDecoder, NamesTheLinesReadAsWindows1252WhenTheFileAlsoHoldsUtf8) {
+    QTemporaryDir dir;
+    Record record;
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        std::optional<QString> lines; // the list the note names; no value: no note
+    } cases[] = {
+        {"valid UTF-8 throughout", "a\n\xC3\xA9\n", std::nullopt},
+        {"Windows-1252 throughout", "a\n\xE9t\xE9\n\xFC\n", std::nullopt},
+        {"UTF-8 only in the line that is not valid", "a\n\xC3\xA9t\xE9\n", "1"},
+        {"two lines", "\xC3\xA9\n\xE9\nx\n\xE9\n", "1 and 3"},
+        {"three lines", "\xC3\xA9\n\xE9\n\xE9\n\xE9\n", "1, 2 and 3"},
+        {"more than ten", QByteArray("\xC3\xA9\n") + QByteArray("\xE9\n").repeated(12),
+         "1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 2 more"},
+    };
+    for (const auto& c : cases) {
+        const QString path = writeTestFile(dir, "c.csv", c.bytes);
+        auto one = snapshot(path);
+        RecordReader each(*one, FieldRule::Plain, ",");
+        while (each.next(record)) {
+        }
+        const std::optional<QString> note = each.decoder().note(path);
+        ASSERT_EQ(note.has_value(), c.lines.has_value()) << c.name;
+        if (note) {
+            EXPECT_TRUE(note->endsWith(": Line no " + *c.lines + ".")) << note->toStdString();
+        }
+    }
+}
+
+TEST(FileSnapshot, Utf16FilesAreReadAsUtf16) {
+    const QString text = QString::fromUtf16(u"Name,Wort\r\nJ\u00FCrgen,Gr\u00F6\u00DFe \U0001F600"
+                                            u"\r\n\uFEFFzwei,\u20AC\r\n");
+    QByteArray little("\xFF\xFE");
+    QByteArray big("\xFE\xFF");
+    for (const QChar c : text) {
+        little.append(static_cast<char>(c.unicode() & 0xFF))
+            .append(static_cast<char>(c.unicode() >> 8));
+        big.append(static_cast<char>(c.unicode() >> 8))
+            .append(static_cast<char>(c.unicode() & 0xFF));
+    }
+    const QStringList expected{"Name,Wort",
+                               QString::fromUtf16(u"J\u00FCrgen,Gr\u00F6\u00DFe \U0001F600"),
+                               QString::fromUtf16(u"\uFEFFzwei,\u20AC"), ""};
+    QTemporaryDir dir;
+    for (const QByteArray& bytes : {little, big}) {
+        auto file = snapshot(writeTestFile(dir, "u.txt", bytes));
+        EXPECT_EQ(readAll(*file, 3), expected);
+        EXPECT_TRUE(file->note().isEmpty());
+    }
+    // A byte short of whole code units, or a lone surrogate, is told.
+    auto odd = snapshot(writeTestFile(dir, "odd.txt", little + "x"));
+    EXPECT_EQ(readAll(*odd).value(0), "Name,Wort");
+    EXPECT_TRUE(odd->note().contains("is not valid UTF-16")) << odd->note().toStdString();
+    auto lone = snapshot(writeTestFile(dir, "lone.txt",
+                                       QByteArray("\xFF\xFE"
+                                                  "a\0\x00\xD8,\0",
+                                                  8)));
+    readAll(*lone);
+    EXPECT_TRUE(lone->note().contains("is not valid UTF-16"));
+}
+
+TEST(FileSnapshot, PipesAndDevicesAreReadOnceIntoATemporaryCopy) {
+    QTemporaryDir dir;
+    QTemporaryDir temporary; // the copies' folder, watched for names they leave
+    const QByteArray oldTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    std::thread writer([&] {
+        QFile out(fifo);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly)); // waits for the reader
+        for (int i = 0; i < 3000; ++i)
+            out.write(QByteArray::number(i) + ",row\n");
+    });
+    auto file = snapshot(fifo);
+    writer.join();
+    ASSERT_TRUE(file);
+    // Read twice, the same lines both times: the copy is read, not the pipe.
+    for (int pass = 0; pass < 2; ++pass) {
+        const QStringList lines = readAll(*file);
+        ASSERT_EQ(lines.size(), 3001);
+        EXPECT_EQ(lines[2999], "2999,row");
+    }
+    // The copy has no name, even while it is in use.
+    EXPECT_EQ(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList());
+    if (oldTemporary.isEmpty())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTemporary);
+
+    // A character device.
+    EXPECT_EQ(readAll("/dev/null"), QStringList());
+
+    // A pipe nobody writes to: given up as soon as cancel answers yes.
+    std::atomic<int> asked{0};
+    const auto none = FileSnapshot::open(fifo, [&] { return ++asked > 3; });
+    EXPECT_FALSE(none);
+    EXPECT_EQ(asked.load(), 4);
+
+    EXPECT_THROW(snapshot(dir.filePath("missing")), Failure);
+    EXPECT_THROW(snapshot(dir.path()), Failure);
+}
+
+TEST(CheckFieldCounts, ReportsTheFirstRecordThatDiffers) {
     const struct {
         const char* name;
         QByteArray bytes;
         QString separator;
+        FieldRule rule;
         std::optional<QString> report;
     } cases[] = {
-        {"all agree", "a,b,c\n1,2,3\n4,5,6\n", ",", std::nullopt},
-        {"short line at index 4", "a,b,c\n1,2,3\n1,2,3\n1,2,3\n1,2\n1\n", ",",
+        {"all agree", "a,b,c\n1,2,3\n4,5,6\n", ",", FieldRule::Plain, std::nullopt},
+        {"short line at index 4", "a,b,c\n1,2,3\n1,2,3\n1,2,3\n1,2\n1\n", ",", FieldRule::Plain,
          QStringLiteral("Line no 4: 1,2")},
-        {"empty lines are never reported", "a,b\n\n1,2\n\n", ",", std::nullopt},
-        {"an extra separator at the end", "a,b\n1,2,\n", ",", QStringLiteral("Line no 1: 1,2,")},
-        {"quoted comma cuts the field", "Name,City\n\"Smith, John\",Rome\n", ",",
+        {"empty lines are never reported", "a,b\n\n1,2\n\n", ",", FieldRule::Plain, std::nullopt},
+        {"an extra separator at the end", "a,b\n1,2,\n", ",", FieldRule::Plain,
+         QStringLiteral("Line no 1: 1,2,")},
+        {"quoted comma cuts the field", "Name,City\n\"Smith, John\",Rome\n", ",", FieldRule::Plain,
          QStringLiteral("Line no 1: \"Smith, John\",Rome")},
-        {"one line only", "a,b", ",", std::nullopt},
-        {"one line and a line feed", "a,b\n", ",", std::nullopt},
-        {"empty file", "", ",", std::nullopt},
-        {"line 0 is never looked at", "a\n1,2\n", ",", QStringLiteral("Line no 1: 1,2")},
-        {"two-character separator", "a||b\n1|2||3\n1||2||3\n", "||",
+        {"one line only", "a,b", ",", FieldRule::Plain, std::nullopt},
+        {"one line and a line feed", "a,b\n", ",", FieldRule::Plain, std::nullopt},
+        {"empty file", "", ",", FieldRule::Plain, std::nullopt},
+        {"line 0 is never looked at", "a\n1,2\n", ",", FieldRule::Plain,
+         QStringLiteral("Line no 1: 1,2")},
+        {"two-character separator", "a||b\n1|2||3\n1||2||3\n", "||", FieldRule::Plain,
          QStringLiteral("Line no 2: 1||2||3")},
-        {"CR removed in the report", "a,b\r\n1,2\r\n3\r\n", ",", QStringLiteral("Line no 2: 3")},
+        {"CR removed in the report", "a,b\r\n1,2\r\n3\r\n", ",", FieldRule::Plain,
+         QStringLiteral("Line no 2: 3")},
+        {"quoted: a quoted comma is part of the value", "Name,City\n\"Smith, John\",Rome\n", ",",
+         FieldRule::Quoted, std::nullopt},
+        {"quoted: a header with a quoted separator", "\"Name, full\",City\nAnn,Rome\n", ",",
+         FieldRule::Quoted, std::nullopt},
+        {"quoted: a record over lines counts as one", "a,b\n\"x\ny\",1\n\"\n\",2\n3\n", ",",
+         FieldRule::Quoted, QStringLiteral("Line no 5: 3")},
+        {"quoted: text after a closing quote", "a,b\r\n1,2\r\n\"x\"y,3\r\n", ",", FieldRule::Quoted,
+         QStringLiteral("Line no 2: \"x\"y,3")},
+        {"quoted: a quote left open names its first line", "a,b\n1,2\n3,\"open\n4,5\n6,7\n", ",",
+         FieldRule::Quoted, QStringLiteral("Line no 2: 3,\"open")},
+        {"quoted: a header left open", "a,\"b\n1,2\n", ",", FieldRule::Quoted,
+         QStringLiteral("Line no 0: a,\"b")},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
         const QString path = writeTestFile(dir, QStringLiteral("c.txt"), c.bytes);
-        TextFileReader first(path, TextEncoding::Utf8);
-        QString line0;
-        first.readLine(line0);
-        const qint16 expected = static_cast<qint16>(FieldCount(line0, c.separator) - 1);
-        EXPECT_EQ(CheckFieldCounts(path, expected, c.separator, TextEncoding::Utf8), c.report)
+        auto file = snapshot(path);
+        const QStringList header = readHeader(*file, c.rule, c.separator);
+        RecordReader records(*file, c.rule, c.separator);
+        EXPECT_EQ(CheckFieldCounts(records, static_cast<qint16>(header.size() - 1)), c.report)
             << c.name;
     }
-    EXPECT_THROW(CheckFieldCounts(dir.filePath(QStringLiteral("none")), 1, ",", TextEncoding::Utf8),
-                 Failure);
 }

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -122,6 +123,25 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
         EXPECT_TRUE(main->PushButton5->isEnabled());
         EXPECT_EQ(main->pointer()->mode(), WindowPointer::Mode::Default);
     }
+}
+
+// A named pipe nobody writes to: the run waits for a writer, and Cancel ends the wait.
+TEST_F(ImportCancel, StopsARunThatWaitsForAPipesWriter) {
+    start();
+    const QString fifo = folder.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    main->addFileEntry(fifo);
+    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return main->PushButtonCancel->isVisible(); }));
+    QTest::qWait(300);
+    ASSERT_TRUE(main->importRunning()) << "the run waits for the writer";
+    QTest::mouseClick(main->PushButtonCancel, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }, 10000));
+    EXPECT_EQ(main->lastImportResult().outcome, ImportOutcome::Cancelled);
+    EXPECT_EQ(windows.ui.messages,
+              QStringList{QStringLiteral("Import stopped. 0 file(s) and 0 row(s) were imported.")});
+    EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
+    EXPECT_EQ(count(QStringLiteral("\"NewTable1\"")), 0);
 }
 
 // A run that ends before any progress report (a start check) never shows the progress row.

@@ -1,0 +1,62 @@
+#include "import/InputFile.h"
+
+#include "import/FieldCountCheck.h"
+#include "shell/Failure.h"
+
+#include <limits>
+
+InputFile::InputFile(FieldRule rule, QString separator)
+    : m_rule(rule)
+    , m_separator(std::move(separator)) {}
+
+bool InputFile::open(const QString& path, const std::function<bool()>& cancelled) {
+    close();
+    m_path = path;
+    m_file = FileSnapshot::open(path, cancelled);
+    return m_file != nullptr;
+}
+
+void InputFile::close() {
+    m_file.reset();
+    m_header.clear();
+}
+
+void InputFile::readHeader() {
+    m_header.clear();
+    if (m_file)
+        m_header = ::readHeader(*m_file, m_rule, m_separator);
+}
+
+InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
+    const qsizetype lastIndex = m_header.size() - 1;
+    if (lastIndex > std::numeric_limits<qint16>::max())
+        throw Failure(QStringLiteral("Overflow: the first line of %1 has %2 fields; the "
+                                     "field-count check takes at most 32768.")
+                          .arg(m_path)
+                          .arg(m_header.size()));
+    Checked checked;
+    if (!m_file)
+        m_file = FileSnapshot::open(m_path, cancelled);
+    if (!m_file) {
+        checked.cancelled = true;
+        return checked;
+    }
+    RecordReader records(*m_file, m_rule, m_separator);
+    checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex));
+    if (checked.report)
+        return checked;
+    if (!m_file->note().isEmpty())
+        checked.notes.append(m_file->note());
+    if (const auto note = records.decoder().note(m_path))
+        checked.notes.append(*note);
+    return checked;
+}
+
+RecordReader InputFile::dataRecords() {
+    if (!m_file)
+        throw Failure(QStringLiteral("Could not read %1.").arg(m_path));
+    RecordReader records(*m_file, m_rule, m_separator);
+    Record first;
+    records.next(first, false);
+    return records;
+}

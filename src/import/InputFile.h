@@ -1,0 +1,48 @@
+#pragma once
+
+#include "import/FieldRule.h"
+#include "import/FileSnapshot.h"
+#include "import/RecordReader.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// One file of an import run as the run reads it: opened once for its turn (FileSnapshot), its
+// header, the field-count check and then its data records, all of the same bytes and by the
+// same rule. Every call may throw Failure with the file system's text.
+class InputFile {
+public:
+    InputFile(FieldRule rule, QString separator);
+
+    // Opens the file for its turn; false when cancelled answered true while the file was
+    // awaited (a pipe without a writer), and nothing is open then.
+    bool open(const QString& path, const std::function<bool()>& cancelled);
+    void close();
+
+    // Reads the header, the fields of the first record (none when not open).
+    void readHeader();
+    const QStringList& header() const { return m_header; }
+
+    struct Checked {
+        std::optional<QString> report; // the field-count report that ends the run
+        QStringList notes;             // what to tell the user about how the file was read
+        bool cancelled = false;        // the file was awaited and the user stopped the run
+    };
+    // The field-count check against the header. A file that did not open is opened again
+    // here, so that what kept it from opening is thrown again. Throws Failure (Overflow) when
+    // the header has more fields than the check takes.
+    Checked check(const std::function<bool()>& cancelled);
+
+    // The records after the first, for sending. The file must be open.
+    RecordReader dataRecords();
+
+private:
+    FieldRule m_rule;
+    QString m_separator;
+    QString m_path;
+    std::unique_ptr<FileSnapshot> m_file;
+    QStringList m_header;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+class FileSnapshot;
+
+// Reads the lines of a file snapshot as bytes, from its start, one at a time, holding only the
+// current line and one piece of the file in memory. Lines are cut at the snapshot's line end;
+// every other byte, carriage returns included, is part of a line. A file that ends with a line
+// end has an empty last line; a file without bytes has no lines at all. A UTF-8 byte-order mark
+// at the start is not part of the first line.
+//
+// Seeks the snapshot's device to the start when made; readers of one snapshot take turns.
+class LineReader {
+public:
+    explicit LineReader(FileSnapshot& file, qint64 chunkSize = 1 << 20);
+
+    // The next line, without its line end, or false after the last one. The view stays valid
+    // until the next call. Throws Failure when the file can't be read, or holds fewer bytes
+    // than when its snapshot was made.
+    bool next(QByteArrayView& line);
+
+private:
+    bool fill(); // reads the next piece; false when the snapshot's bytes are all read
+
+    FileSnapshot& m_file;
+    qint64 m_chunkSize;
+    qint64 m_left;       // bytes of the snapshot still to read
+    QByteArray m_buffer; // bytes read; those before m_pos are used up
+    qsizetype m_pos = 0;
+    qsizetype m_searched = 0; // from m_pos up to here, known to hold no line end
+    bool m_started = false;   // the byte-order mark question is settled
+    bool m_finished = false;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// Cuts records into fields as CSV does, with any separator text in place of the comma, one
+// line of the file at a time:
+//  - a field that begins with a double quote runs to the matching closing quote, and "" inside
+//    it stands for one quote; the separator, line ends and carriage returns inside the quotes
+//    belong to the value. After the closing quote comes the separator or the end of the record;
+//  - a record ends at the end of a line outside quotes, so one record may span several lines;
+//    carriage returns outside quotes are dropped;
+//  - a double quote inside a field that did not begin with one is an ordinary character.
+// Values follow FieldRule::Quoted: an unquoted empty field other than the first is NULL (a null
+// QString), an unquoted empty first field and a quoted empty field are the empty text. A record
+// whose first line is empty (carriage returns aside) has no fields.
+class QuotedFieldParser {
+public:
+    enum class Problem {
+        None,
+        UnclosedQuote,  // the file ended inside a quoted value
+        TextAfterQuote, // something other than the separator followed a closing quote
+    };
+
+    // lineEnd is what a line end inside quotes stands for in the value. With an empty
+    // separator every record is one field.
+    QuotedFieldParser(QString separator, QChar lineEnd);
+
+    // Starts a record. Without keepValues the fields are only counted, so that a record of any
+    // length takes no memory.
+    void begin(bool keepValues);
+
+    // Takes the record's next line (without its line end). Returns true once the record is
+    // complete, or malformed (problem()); false when a quoted value runs on into the next line.
+    bool addLine(QStringView line);
+
+    // The file ended while addLine() asked for another line: the quote was never closed.
+    void endOfInput() { m_problem = Problem::UnclosedQuote; }
+
+    qsizetype fieldCount() const { return m_count; }
+    Problem problem() const { return m_problem; }
+    // The values of the complete record, when they were kept.
+    QStringList takeValues() { return std::move(m_values); }
+
+private:
+    bool afterQuote(QStringView line, qsizetype& pos);
+    bool scanQuoted(QStringView line, qsizetype& pos);
+    bool unquoted(QStringView line, qsizetype& pos);
+    bool wholeLine(QStringView line);
+    void addPiece(QStringView piece);
+    void addUnquoted(QStringView text);
+    void addQuoted();
+
+    QString m_separator;
+    QChar m_lineEnd;
+    // The separator can be found: not empty, and no carriage return in it (those are dropped
+    // before it is looked for, as under the plain rule).
+    bool m_cuts;
+    char16_t m_single; // the separator when it is one such character other than '"', else 0
+    bool m_keep = true;
+    bool m_inQuotes = false; // the last line ended inside a quoted value
+    QStringList m_values;
+    QString m_value; // the quoted value being read
+    qsizetype m_count = 0;
+    Problem m_problem = Problem::None;
+};

@@ -1,0 +1,74 @@
+#include "import/RecordReader.h"
+
+#include "import/FileSnapshot.h"
+#include "import/Statements.h"
+
+RecordReader::RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
+                           qint64 chunkSize)
+    : m_rule(rule)
+    , m_separator(separator)
+    , m_lines(file, chunkSize)
+    , m_parser(separator, QLatin1Char(file.lineEnd())) {}
+
+bool RecordReader::next(Record& record, bool withFields) {
+    QByteArrayView bytes;
+    if (!m_lines.next(bytes))
+        return false;
+    record.line = m_nextLine++;
+    record.problem = Record::Problem::None;
+    if (m_rule == FieldRule::Plain) {
+        if (bytes.contains('\r')) {
+            m_scratch.resize(bytes.size());
+            char* out = m_scratch.data();
+            for (const char c : bytes) {
+                if (c != '\r')
+                    *out++ = c;
+            }
+            m_scratch.truncate(out - m_scratch.constData());
+            bytes = m_scratch;
+        }
+        record.text = m_decoder.decode(bytes, record.line);
+        if (withFields) {
+            record.fields = SplitFields(record.text, m_separator);
+            record.fieldCount = record.fields.size();
+        } else {
+            record.fields.clear();
+            record.fieldCount = FieldCount(record.text, m_separator);
+        }
+        return true;
+    }
+
+    record.text = m_decoder.decode(bytes, record.line);
+    m_parser.begin(withFields);
+    bool complete = m_parser.addLine(record.text);
+    while (!complete) {
+        if (!m_lines.next(bytes)) {
+            m_parser.endOfInput();
+            break;
+        }
+        complete = m_parser.addLine(m_decoder.decode(bytes, m_nextLine++));
+    }
+    record.problem = m_parser.problem();
+    record.fieldCount = m_parser.fieldCount();
+    record.fields = m_parser.takeValues();
+    return true;
+}
+
+QString recordReport(const Record& record) {
+    QString text = record.text;
+    text.remove(QLatin1Char('\r'));
+    return QStringLiteral("Line no ") + QString::number(record.line) + QStringLiteral(": ") + text;
+}
+
+QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separator) {
+    Record header;
+    if (rule == FieldRule::Quoted) {
+        RecordReader counting(file, rule, separator);
+        if (!counting.next(header, false) || header.problem != Record::Problem::None)
+            return {};
+    }
+    RecordReader reader(file, rule, separator);
+    if (!reader.next(header))
+        return {};
+    return header.fields;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "import/FieldRule.h"
+#include "import/LineDecoder.h"
+#include "import/LineReader.h"
+#include "import/QuotedFieldParser.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class FileSnapshot;
+
+// One record of a file: one line under FieldRule::Plain, one or more under FieldRule::Quoted.
+struct Record {
+    using Problem = QuotedFieldParser::Problem;
+
+    qint64 line = 0;                 // index of its first line; the file's first line is 0
+    QString text;                    // its first line as read (under the quoted rule with its
+                                     // carriage returns still in it)
+    QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
+    qsizetype fieldCount = 0;        // 0 for an empty record
+    Problem problem = Problem::None; // a malformed record (quoted rule only)
+};
+
+// Reads the records of a file snapshot from its start, each line decoded by LineDecoder, the
+// fields cut by the rule: Plain cuts every line at every separator (SplitFields) after dropping
+// its carriage returns, Quoted reads fields as CSV does (QuotedFieldParser). Memory holds one
+// piece of the file and the current record; without fields, only its first line.
+class RecordReader {
+public:
+    // Seeks the snapshot to its start. Throws Failure when it can't. The file is read in pieces
+    // of chunkSize bytes.
+    RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
+                 qint64 chunkSize = 1 << 20);
+
+    // The next record, or false after the last one. Without withFields only the fields are
+    // counted. Throws Failure when the file can't be read.
+    bool next(Record& record, bool withFields = true);
+
+    const LineDecoder& decoder() const { return m_decoder; }
+
+private:
+    FieldRule m_rule;
+    QString m_separator;
+    LineReader m_lines;
+    LineDecoder m_decoder;
+    QuotedFieldParser m_parser;
+    QByteArray m_scratch; // a plain line without its carriage returns
+    qint64 m_nextLine = 0;
+};
+
+// The report for a record, as the results window shows it: "Line no " + the index of the
+// record's first line + ": " + that line without carriage returns.
+QString recordReport(const Record& record);
+
+// The fields of the file's first record, the header: none for an empty file or a malformed
+// first record (which the field-count check reports). Under the quoted rule the record is
+// counted first, so that a quote left open holds nothing of the file in memory. Throws Failure
+// when the file can't be read.
+QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separator);

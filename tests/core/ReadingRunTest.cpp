@@ -1,0 +1,186 @@
+// Whole import runs over the ways a file is read: quoted fields, a pipe awaiting its writer,
+// files that change while read, and text in more than one encoding or with CR line ends.
+#include "import/ImportRun.h"
+#include "import/Statements.h"
+#include "support/RecordingFrontEnd.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <sys/stat.h>
+
+namespace {
+
+// Answers the column-name questions, which come after the field-count check and before the
+// first row, and runs a piece of work when the first is asked.
+class HookFrontEnd : public RecordingFrontEnd {
+public:
+    QString inputText(const QString& prompt, const QString& defaultAnswer) override {
+        if (hook) {
+            hook();
+            hook = {};
+        }
+        return RecordingFrontEnd::inputText(prompt, defaultAnswer);
+    }
+    bool cancelRequested() override { return cancelAfter >= 0 && ++cancelCalls > cancelAfter; }
+
+    std::function<void()> hook;
+    int cancelAfter = -1; // answers yes from this many questions on
+    std::atomic<int> cancelCalls{0};
+};
+
+class ReadingRunTest : public ::testing::Test {
+protected:
+    QString file(const QString& name, const QByteArray& bytes) {
+        return writeTestFile(m_dir, name, bytes);
+    }
+
+    ImportChoices create(const QStringList& files, bool quoted) {
+        ImportChoices choices;
+        choices.files = files;
+        choices.mode = ImportChoices::TableMode::Create;
+        choices.names = ImportChoices::ColumnNames::FirstLine;
+        choices.tableTemplate = QStringLiteral("T[counter]");
+        choices.separator = QStringLiteral(",");
+        choices.connection = m_db.settings();
+        choices.quotedFields = quoted;
+        return choices;
+    }
+
+    QStringList rows(const QString& table) const {
+        return m_db.rows(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
+                         QStringLiteral(" ORDER BY ctid"));
+    }
+
+    QTemporaryDir m_dir;
+    TestDatabase m_db;
+};
+
+} // namespace
+
+TEST_F(ReadingRunTest, QuotedFieldsImportAsASpreadsheetWroteThem) {
+    const QString path = file("sheet.csv", "\"First Name\",\"E-mail, work\",Note\r\n"
+                                           "\"Smith, John\",j@x.org,\"Bolt \"\"M8\"\"\"\r\n"
+                                           "Ann,a@x.org,\"Main Street 1\r\n"
+                                           "Springfield\"\r\n"
+                                           ",\"\",\r\n"
+                                           "5\" pipe,\"\"\"\",x\r\n");
+    for (const bool rowByRow : {false, true}) {
+        SCOPED_TRACE(rowByRow ? "row by row" : "copy");
+        TestDatabase db;
+        ImportChoices choices = create({path}, true);
+        choices.connection = db.settings();
+        choices.rowByRow = rowByRow;
+        RecordingFrontEnd ui;
+        const ImportResult result = runImport(choices, ui);
+        EXPECT_EQ(result.outcome, ImportOutcome::Done);
+        EXPECT_EQ(ui.log, QStringList{"message: Done."});
+        EXPECT_EQ(db.column("SELECT column_name FROM information_schema.columns WHERE "
+                            "table_name = 'T1' ORDER BY ordinal_position"),
+                  (QStringList{"FirstName", "Emailwork", "Note"}))
+            << "header fields are unquoted before the name rule";
+        EXPECT_EQ(
+            db.rows("SELECT * FROM \"T1\" ORDER BY ctid"),
+            (QStringList{"Smith, John|j@x.org|Bolt \"M8\"",
+                         "Ann|a@x.org|Main Street 1\r\nSpringfield", "||<NULL>", "5\" pipe|\"|x"}));
+    }
+}
+
+TEST_F(ReadingRunTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
+    const QString good = file("good.csv", "a,b\n1,\"2\"\n");
+    QByteArray big = "n,t\n";
+    for (int i = 1; i <= 200000; ++i)
+        big += QByteArray::number(i) + ",\"row, text\"\n";
+    const QString open = file("open.csv", big + "200001,\"never closed\n" + big);
+    const QString after = file("after.csv", "a,b\n1,2\n\"3\"x,4\n");
+    const struct {
+        const char* name;
+        QString path;
+        QString report;
+    } cases[] = {
+        {"a quote left open near the end of a big file", open,
+         "Line no 200001: 200001,\"never closed"},
+        {"text after a closing quote", after, "Line no 2: \"3\"x,4"},
+    };
+    for (const auto& c : cases) {
+        TestDatabase db;
+        ImportChoices choices = create({good, c.path, good}, true);
+        choices.connection = db.settings();
+        RecordingFrontEnd ui;
+        const ImportResult result = runImport(choices, ui);
+        EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount) << c.name;
+        EXPECT_EQ(ui.log, QStringList{"report: " + c.report}) << c.name;
+        EXPECT_EQ(db.rows("SELECT * FROM \"T1\""), QStringList{"1|2"}) << c.name;
+        EXPECT_EQ(db.column("SELECT count(*) FROM pg_tables WHERE tablename = 'T2'"),
+                  QStringList{"0"})
+            << c.name << ": nothing of the failing file is sent";
+    }
+}
+
+TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
+    const QString path = file("grow.csv", "a,b\n1,2\n3,4\n");
+    ImportChoices choices = create({path}, false);
+    choices.names = ImportChoices::ColumnNames::Typed;
+    {
+        HookFrontEnd ui;
+        ui.answers = {"x", "y"};
+        ui.hook = [&] {
+            QFile more(path);
+            ASSERT_TRUE(more.open(QIODevice::Append));
+            more.write("5,6\n");
+        };
+        EXPECT_EQ(runImport(choices, ui).outcome, ImportOutcome::Done);
+        EXPECT_EQ(rows("T1"), (QStringList{"1|2", "3|4"})) << "lines written later wait";
+        EXPECT_TRUE(ui.errors.isEmpty());
+    }
+    // Cut short after the check: the missing lines are reported, not passed over in silence.
+    HookFrontEnd ui;
+    ui.answers = {"x", "y"};
+    choices.tableTemplate = QStringLiteral("Cut");
+    ui.hook = [&] { ASSERT_TRUE(QFile::resize(path, 6)); };
+    EXPECT_EQ(runImport(choices, ui).outcome, ImportOutcome::Done);
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains("the file became shorter while it was imported"))
+        << ui.errors[0].toStdString();
+    EXPECT_TRUE(ui.errors[0].contains("at line 264"));
+}
+
+TEST_F(ReadingRunTest, EachFileIsReadInItsOwnEncodingAndLineEnd) {
+    const QString mixed = file("mixed.csv", "Name,Word\nJ\xC3\xBCrgen,Gr\xC3\xB6\xC3\x9F"
+                                            "e\nStra\xDF"
+                                            "e,5 \x80\n");
+    const QString mac = file("mac.csv", "Name,Word\rAnn,one\rBob,two\r");
+
+    ImportChoices choices = create({mixed, mixed, mac}, false);
+    RecordingFrontEnd ui;
+    ASSERT_EQ(runImport(choices, ui).outcome, ImportOutcome::Done);
+    const QString note = mixed + " holds UTF-8 text, but 1 line(s) of it are not valid UTF-8 and "
+                                 "were read as Windows-1252: Line no 2.";
+    EXPECT_EQ(ui.log, (QStringList{"message: " + note, "message: " + note, "message: Done."}))
+        << "told once per file, before its rows";
+    const QStringList words{QString::fromUtf16(u"J\u00FCrgen|Gr\u00F6\u00DFe"),
+                            QString::fromUtf16(u"Stra\u00DFe|5 \u20AC")};
+    EXPECT_EQ(rows("T1"), words);
+    EXPECT_EQ(rows("T2"), words);
+    EXPECT_EQ(rows("T3"), (QStringList{"Ann|one", "Bob|two"}));
+}
+
+// Nobody writes to the pipe: the run waits until the user stops it, and nothing of the file
+// is made.
+TEST_F(ReadingRunTest, APipeAwaitingItsWriterCanBeGivenUp) {
+    const QString fifo = m_dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    HookFrontEnd waiting;
+    waiting.cancelAfter = 5;
+    const ImportResult stopped = runImport(create({fifo}, false), waiting);
+    EXPECT_EQ(stopped.outcome, ImportOutcome::Cancelled);
+    EXPECT_EQ(waiting.log,
+              QStringList{"message: Import stopped. 0 file(s) and 0 row(s) were imported."});
+    EXPECT_EQ(waiting.busyChanges, (QList<bool>{true, false}));
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM pg_tables WHERE tablename = 'T1'"),
+              QStringList{"0"});
+}
