@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
                              "with QUENMARL_TEST_HOST, _PORT, _USER and _PASSWORD set\n");
         return 2;
     }
-    const QString connectionString = ConnectionString(settingsFor(arguments[1]));
+    const ConnectionSettings connectionSettings = settingsFor(arguments[1]);
     const QString table = arguments[2];
     const QString path = arguments[3];
     const int count = arguments[4].toInt();
@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
         QStringList created;
         for (int round = 1; round <= count; ++round) {
             std::optional<Connection> connection;
-            steps.time("connect", [&] { connection.emplace(Connection::open(connectionString)); });
+            steps.time("connect",
+                       [&] { connection.emplace(Connection::open(connectionSettings)); });
 
             InputFile file(FieldRule::Plain, separator);
             QStringList header;
@@ -126,12 +127,12 @@ int main(int argc, char** argv) {
             steps.time("close", [&] { connection.reset(); });
 
             const QString name = QStringLiteral("bench_steps_%1").arg(round);
-            Connection other = Connection::open(connectionString);
+            Connection other = Connection::open(connectionSettings);
             steps.time("create_table",
                        [&] { other.execute(BuildCreateTableStatement(name, header)); });
             created << quoteIdentifier(name);
         }
-        Connection::open(connectionString)
+        Connection::open(connectionSettings)
             .execute(QStringLiteral("DROP TABLE ") + created.join(QStringLiteral(", ")));
         steps.print();
         if (rejected > 0) {

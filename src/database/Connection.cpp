@@ -2,60 +2,9 @@
 
 #include <libpq-fe.h>
 
+#include <iterator>
 #include <utility>
 #include <vector>
-
-std::map<QString, QString> parseConnectionString(const QString& text) {
-    std::map<QString, QString> pairs;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n) {
-        const qsizetype equals = text.indexOf(QLatin1Char('='), i);
-        const qsizetype semicolon = text.indexOf(QLatin1Char(';'), i);
-        if (equals < 0 || (semicolon >= 0 && semicolon < equals)) {
-            // A piece without "=" carries no value; skip it.
-            if (semicolon < 0)
-                break;
-            i = semicolon + 1;
-            continue;
-        }
-        const QString key = text.mid(i, equals - i).trimmed().toLower();
-        qsizetype j = equals + 1;
-        QString value;
-        if (j < n && text[j] == QLatin1Char('{')) {
-            ++j;
-            bool closed = false;
-            while (j < n) {
-                if (text[j] == QLatin1Char('}')) {
-                    if (j + 1 < n && text[j + 1] == QLatin1Char('}')) {
-                        value += QLatin1Char('}');
-                        j += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++j;
-                    break;
-                }
-                value += text[j++];
-            }
-            if (!closed)
-                throw DatabaseError(
-                    QStringLiteral("The connection string has an unterminated \"{\" in the "
-                                   "value of %1.")
-                        .arg(key));
-            const qsizetype end = text.indexOf(QLatin1Char(';'), j);
-            j = end < 0 ? n : end;
-        } else {
-            const qsizetype end = text.indexOf(QLatin1Char(';'), j);
-            value = text.mid(j, (end < 0 ? n : end) - j);
-            j = end < 0 ? n : end;
-        }
-        if (!key.isEmpty() && pairs.find(key) == pairs.end())
-            pairs[key] = value;
-        i = j + 1;
-    }
-    return pairs;
-}
 
 void Result::Clear::operator()(PGresult* result) const {
     PQclear(result);
@@ -94,41 +43,34 @@ QString resultError(PGconn* conn, const PGresult* result) {
     return text;
 }
 
-Connection Connection::open(const QString& connectionString) {
-    const auto pairs = parseConnectionString(connectionString);
-    const auto driver = pairs.find(QStringLiteral("driver"));
-    if (driver == pairs.end())
-        throw DatabaseError(QStringLiteral("The connection string names no driver; it must name "
-                                           "\"PostgreSQL Unicode\"."));
-    if (driver->second.compare(QStringLiteral("PostgreSQL Unicode"), Qt::CaseInsensitive) != 0)
-        throw DatabaseError(QStringLiteral("The driver \"%1\" is not supported; the connection "
-                                           "string must name \"PostgreSQL Unicode\".")
-                                .arg(driver->second));
-
-    // libpq parameter names beside the driver-connect keys they come from.
-    static const std::pair<const char*, const char*> mapping[] = {
-        {"server", "host"},  {"port", "port"},       {"uid", "user"},
-        {"pwd", "password"}, {"database", "dbname"},
+Connection Connection::open(const ConnectionSettings& settings) {
+    const std::pair<const char*, const QString*> given[] = {
+        {"host", &settings.server},       {"port", &settings.port},       {"user", &settings.user},
+        {"password", &settings.password}, {"dbname", &settings.database},
     };
     std::vector<QByteArray> storage;
     std::vector<const char*> keys;
     std::vector<const char*> values;
-    storage.reserve(std::size(mapping));
-    for (const auto& [odbcKey, libpqKey] : mapping) {
-        const auto found = pairs.find(QString::fromLatin1(odbcKey));
-        if (found == pairs.end() || found->second.isEmpty())
+    storage.reserve(std::size(given));
+    for (const auto& [key, value] : given) {
+        if (value->isEmpty())
             continue;
-        storage.push_back(found->second.toUtf8());
-        keys.push_back(libpqKey);
+        storage.push_back(value->toUtf8());
+        keys.push_back(key);
         values.push_back(storage.back().constData());
     }
-    keys.push_back("client_encoding");
-    values.push_back("UTF8");
-    keys.push_back("connect_timeout");
-    values.push_back("15");
+    static const std::pair<const char*, const char*> fixed[] = {
+        {"client_encoding", "UTF8"}, {"connect_timeout", "15"},    {"keepalives", "1"},
+        {"keepalives_idle", "10"},   {"keepalives_interval", "5"}, {"keepalives_count", "3"},
+    };
+    for (const auto& [key, value] : fixed) {
+        keys.push_back(key);
+        values.push_back(value);
+    }
     keys.push_back(nullptr);
     values.push_back(nullptr);
 
+    // expand_dbname 0: a database value holding "=" or a URI stays a database name.
     PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 0);
     if (!conn)
         throw DatabaseError(QStringLiteral("Out of memory while connecting to the server."));

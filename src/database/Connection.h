@@ -1,9 +1,9 @@
 #pragma once
 
+#include "database/ConnectionSettings.h"
 #include "shell/Failure.h"
 
 #include <QString>
-#include <map>
 #include <memory>
 
 struct pg_conn;
@@ -16,11 +16,6 @@ class DatabaseError : public Failure {
 public:
     using Failure::Failure;
 };
-
-// The key=value pairs of a driver-connect string, read with ODBC's rules: pairs split at ";",
-// keys compared without case (returned lower-cased), a value in braces may hold ";" and "}}"
-// stands for "}" inside it. Throws DatabaseError on an unterminated brace.
-std::map<QString, QString> parseConnectionString(const QString& connectionString);
 
 // The rows and columns of one query. Owns its PGresult.
 class Result {
@@ -45,15 +40,17 @@ private:
 // One open database connection, closed when it is destroyed. Move-only. Not thread-safe: use
 // it from one thread at a time.
 //
-// The connection string names the driver "PostgreSQL Unicode"; its Server, Port, Uid, Pwd and
-// Database values are handed to libpq as separate parameters (an empty value leaves libpq's
-// default), so no value can smuggle in other parameters. Every connection speaks UTF-8, has
-// standard_conforming_strings on (a backslash inside a quoted text is plain text), and gives
-// up connecting after 15 seconds.
+// Opened from the five connection values themselves, each handed to libpq as a parameter of
+// its own (an empty value leaves libpq's default), never from the connection string: no value
+// can add, replace or redirect another, whatever ";", "=", braces, quotes or spaces it holds.
+// Every connection speaks UTF-8, has standard_conforming_strings on (a backslash inside a
+// quoted text is plain text), gives up connecting after 15 seconds, and has TCP keepalives on
+// (first probe after 10 s idle, then every 5 s, given up after 3 unanswered), so that a server
+// that vanished without closing the connection is noticed in about 25 s.
 class Connection {
 public:
     // Opens a connection. Throws DatabaseError with libpq's message when it can't.
-    static Connection open(const QString& connectionString);
+    static Connection open(const ConnectionSettings& settings);
 
     Connection(Connection&& other) noexcept;
     Connection& operator=(Connection&& other) noexcept;

@@ -18,4 +18,6 @@ struct ConnectionSettings {
 
 // The driver-connect string: Driver={PostgreSQL Unicode};Server=...;Port=...;Uid=...;Pwd=...;
 // Database=..., values verbatim (not trimmed, quoted or escaped), no semicolon at the end.
+// For showing the settings only: connections are opened from the five values themselves
+// (Connection::open), as a value holding ";" or "=" would make this string ambiguous.
 QString ConnectionString(const ConnectionSettings& settings);

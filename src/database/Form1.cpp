@@ -197,7 +197,7 @@ void Form1::PushButton5_Click() {
         run.begin(102);
         m_pointer->setMode(WindowPointer::Mode::Busy);
         run.begin(104);
-        connection.emplace(Connection::open(ConnectionString(connectionSettings())));
+        connection.emplace(Connection::open(connectionSettings()));
         run.begin(106);
         m_context.ui.message(QStringLiteral("Connection successful."));
         run.begin(108);

@@ -5,7 +5,7 @@
 
 bool CanConnect(const ConnectionSettings& settings) {
     try {
-        Connection::open(ConnectionString(settings));
+        Connection::open(settings);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -13,7 +13,7 @@ bool CanConnect(const ConnectionSettings& settings) {
 }
 
 void ListDatabaseTables(const ConnectionSettings& settings, TableList& list) {
-    Connection connection = Connection::open(ConnectionString(settings));
+    Connection connection = Connection::open(settings);
     const Result tables = connection.query(QStringLiteral("select tablename from pg_tables;"));
     const int rows = tables.rowCount();
     for (int row = 0; row < rows; ++row)

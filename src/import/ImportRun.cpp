@@ -167,9 +167,7 @@ Run::Turn Run::importFile(int position) {
     m_run.step(116, [&] { m_frontEnd.setBusy(true); });
     m_run.begin(118);
     m_connection.reset();
-    m_run.step(120, [&] {
-        m_connection.emplace(Connection::open(ConnectionString(m_choices.connection)));
-    });
+    m_run.step(120, [&] { m_connection.emplace(Connection::open(m_choices.connection)); });
     m_path.clear();
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0, true);

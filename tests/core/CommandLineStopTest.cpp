@@ -118,7 +118,7 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
 TEST_F(CommandLineStopTest, SecondCtrlCEndsAtOnce) {
     m_db.execute("CREATE TABLE target(n TEXT, t TEXT)");
     const QString path = file("lines.csv", numberedLines(1000));
-    Connection holder = Connection::open(ConnectionString(m_db.settings()));
+    Connection holder = Connection::open(m_db.settings());
     holder.execute("BEGIN");
     holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
 

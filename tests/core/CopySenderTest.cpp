@@ -133,7 +133,7 @@ TEST(CopyTarget, CopyOnlyWhereCopyAndInsertAgree) {
          2, none},
     };
     TestDatabase db;
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     int schema = 0;
     for (const TargetCase& c : cases) {
         const QString name = QStringLiteral("s%1").arg(++schema);
@@ -365,7 +365,7 @@ struct Outcome {
 
 Outcome importLines(const TestDatabase& db, const QString& schema, const QStringList& lines,
                     bool fast, FieldRule rule) {
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     connection.execute(QStringLiteral("SET search_path = %1").arg(schema));
     Outcome outcome;
     const RowSender::Rejected rejected = [&](qint64 line, const QString& description) {
@@ -434,7 +434,7 @@ TEST(CopySenderDifferential, SameRowsAndRejectionsAsRowByRowWithQuotedFields) {
 TEST(CopySender, LinesOfAChunkCutOffByALostConnectionAreRejectedNotLost) {
     TestDatabase db;
     db.execute("CREATE TABLE t (a text, b text)");
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     const QString pid = connection.query("SELECT pg_backend_pid()").value(0, 0);
     Rejections rejections;
     CopySender sender(
@@ -470,7 +470,7 @@ TEST(CopySender, LinesOfAChunkCutOffByALostConnectionAreRejectedNotLost) {
 TEST(CopySender, StopsAfterTheChunkInFlightWithEveryLineTakenCommitted) {
     TestDatabase db;
     db.execute("CREATE TABLE t (a text, b text)");
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     bool stop = false;
     CopySender::Options options = smallChunks();
     options.stopRequested = [&] { return stop; };

@@ -4,7 +4,13 @@
 #include "database/TableList.h"
 #include "support/TestEnvironment.h"
 
+#include <QUuid>
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 TEST(ConnectionString, IsBuiltVerbatimFromTheFiveValues) {
     TemporarySettings store;
@@ -19,39 +25,100 @@ TEST(ConnectionString, IsBuiltVerbatimFromTheFiveValues) {
                              "Database=db"));
 }
 
-TEST(ConnectionString, IsReadWithOdbcRules) {
-    const auto pairs = parseConnectionString(
-        QStringLiteral("DRIVER={PostgreSQL Unicode};server=db1;Pwd={a;b}}c};Uid=ann;Database="));
-    EXPECT_EQ(pairs.at("driver"), QStringLiteral("PostgreSQL Unicode"));
-    EXPECT_EQ(pairs.at("server"), QStringLiteral("db1"));
-    EXPECT_EQ(pairs.at("pwd"), QStringLiteral("a;b}c"));
-    EXPECT_EQ(pairs.at("uid"), QStringLiteral("ann"));
-    EXPECT_EQ(pairs.at("database"), QString());
-    EXPECT_THROW(parseConnectionString(QStringLiteral("Driver={PostgreSQL Unicode;Server=x")),
-                 DatabaseError);
-}
-
-TEST(Connection, RefusesAnotherDriverWithAClearMessage) {
-    try {
-        Connection::open(QStringLiteral("Driver={SQL Server};Server=localhost"));
-        FAIL() << "opened a connection for another driver";
-    } catch (const DatabaseError& error) {
-        EXPECT_TRUE(error.description().contains(QStringLiteral("SQL Server")));
-        EXPECT_TRUE(error.description().contains(QStringLiteral("PostgreSQL Unicode")));
-    }
-}
-
 TEST(Connection, ValuesCannotSmuggleInOtherParameters) {
     const TestServer& server = TestServer::get();
     ConnectionSettings settings = server.settings(QStringLiteral("postgres"));
     settings.database = QStringLiteral("nosuchdb host=elsewhere");
     try {
-        Connection::open(ConnectionString(settings));
+        Connection::open(settings);
         FAIL() << "connected to a database that does not exist";
     } catch (const DatabaseError& error) {
         EXPECT_TRUE(error.description().contains(QStringLiteral("nosuchdb host=elsewhere")))
             << error.description().toStdString();
     }
+}
+
+namespace {
+
+// A role and a database whose names and password hold every character that means something in
+// a key=value connection text, dropped again at the end of the test.
+struct AwkwardLogin {
+    AwkwardLogin() {
+        const QString tag = QUuid::createUuid().toString(QUuid::Id128).left(12);
+        user = QStringLiteral("u%1 ;Database=postgres;Pwd={x}} 'q\"").arg(tag);
+        password = QStringLiteral("{p;w=d} }} 'q\" ;Database=postgres; ");
+        database = QStringLiteral("d%1 ;Server=nowhere;Uid=x {y} 'z\"").arg(tag);
+        Connection admin = Connection::open(TestServer::get().settings(QStringLiteral("postgres")));
+        admin.execute(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'")
+                          .arg(quoted(user), QString(password).replace("'", "''")));
+        admin.execute(QStringLiteral("CREATE DATABASE %1").arg(quoted(database)));
+    }
+    ~AwkwardLogin() {
+        Connection admin = Connection::open(TestServer::get().settings(QStringLiteral("postgres")));
+        admin.execute(
+            QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(quoted(database)));
+        admin.execute(QStringLiteral("DROP ROLE IF EXISTS %1").arg(quoted(user)));
+    }
+    static QString quoted(QString name) {
+        return QLatin1Char('"') + name.replace("\"", "\"\"") + QLatin1Char('"');
+    }
+    ConnectionSettings settings() const {
+        const TestServer& server = TestServer::get();
+        return {server.host, server.port, user, password, database};
+    }
+
+    QString user;
+    QString password;
+    QString database;
+};
+
+} // namespace
+
+TEST(Connection, ValuesReachTheServerUnchangedWhateverTheyHold) {
+    AwkwardLogin login;
+    Connection connection = Connection::open(login.settings());
+    EXPECT_EQ(connection.query(QStringLiteral("SELECT current_user || '|' || current_database()"))
+                  .value(0, 0),
+              login.user + QLatin1Char('|') + login.database);
+
+    // The password is checked as a whole: one character less does not log in.
+    ConnectionSettings wrong = login.settings();
+    wrong.password.chop(1);
+    EXPECT_THROW(Connection::open(wrong), DatabaseError);
+}
+
+TEST(Connection, AUserValueCannotRedirectToAnotherDatabase) {
+    const TestServer& server = TestServer::get();
+    TestDatabase db;
+    ConnectionSettings settings{server.host, server.port,
+                                server.role + QStringLiteral(";Database=postgres"),
+                                server.rolePassword, db.name()};
+    try {
+        Connection::open(settings);
+        FAIL() << "logged in as a user that does not exist";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(error.description().contains(settings.user))
+            << error.description().toStdString();
+    }
+}
+
+TEST(Connection, TcpKeepalivesAreOn) {
+    TestDatabase db;
+    Connection connection = Connection::open(db.settings());
+    const int socket = PQsocket(connection.handle());
+    ASSERT_GE(socket, 0);
+    int value = 0;
+    socklen_t size = sizeof value;
+    ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, &value, &size), 0);
+    EXPECT_EQ(value, 1);
+#ifdef TCP_KEEPIDLE
+    ASSERT_EQ(getsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &value, &size), 0);
+    EXPECT_EQ(value, 10);
+    ASSERT_EQ(getsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &value, &size), 0);
+    EXPECT_EQ(value, 5);
+    ASSERT_EQ(getsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &value, &size), 0);
+    EXPECT_EQ(value, 3);
+#endif
 }
 
 TEST(CanConnect, AnswersWithoutMessages) {
@@ -94,7 +161,7 @@ TEST(ListDatabaseTables, RefusedLoginFailsBeforeTheListChanges) {
 
 TEST(Connection, RejectionCarriesTheServersTextAndValuesArriveUnchanged) {
     TestDatabase db;
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     try {
         connection.execute(QStringLiteral("INSERT INTO \"missing\" VALUES('a');"));
         FAIL() << "the server accepted an insert into a missing table";
@@ -116,7 +183,7 @@ TEST(Connection, StandardConformingStringsIsForcedOn) {
     TestDatabase db;
     db.execute(QStringLiteral("ALTER DATABASE \"%1\" SET standard_conforming_strings = off")
                    .arg(db.name()));
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     EXPECT_EQ(connection.query(QStringLiteral("SHOW standard_conforming_strings")).value(0, 0),
               QStringLiteral("on"));
     connection.execute(QStringLiteral("CREATE TABLE t(a TEXT, b TEXT)"));

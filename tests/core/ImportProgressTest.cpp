@@ -200,12 +200,12 @@ TEST_F(ImportProgressTest, StopKeepsACommittedPrefixAndCountsIt) {
 TEST(CopySenderStop, LeavesTheLinesWaitingBehindTheChunkUnsent) {
     TestDatabase db;
     db.execute("CREATE TABLE t(a TEXT, n INTEGER UNIQUE)");
-    Connection other = Connection::open(ConnectionString(db.settings()));
+    Connection other = Connection::open(db.settings());
     // An uncommitted row with the key of line 50 holds the first COPY until it is rolled back.
     other.execute("BEGIN");
     other.execute("INSERT INTO t VALUES ('other', 50)");
 
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     bool stop = false;
     CopySender::Options options;
     options.chunkLines = 100;

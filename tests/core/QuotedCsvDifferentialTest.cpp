@@ -124,7 +124,7 @@ void copyCsv(Connection& connection, const QString& table, const CsvFile& file,
 TEST(QuotedCsvDifferential, SameValuesAsPostgreSqlsCsvReader) {
     TestDatabase db;
     QTemporaryDir dir;
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     std::mt19937 random(20210831);
     int number = 0;
     for (const CsvFile& file : Files) {

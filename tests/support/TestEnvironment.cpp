@@ -24,7 +24,7 @@ QString required(const char* name) {
 }
 
 Connection connectTo(const ConnectionSettings& settings) {
-    return Connection::open(ConnectionString(settings));
+    return Connection::open(settings);
 }
 
 QStringList collect(const ConnectionSettings& settings, const QString& query, bool wholeRows) {
