@@ -34,6 +34,12 @@ void ImportReporter::columnNameMissing(qsizetype column) {
                    .arg(column));
 }
 
+void ImportReporter::tableNotCreated(const QString& table) {
+    m_frontEnd.message(QStringLiteral("%1 was skipped because its table \"%2\" could not be "
+                                      "created; no row was sent.")
+                           .arg(m_place.path, table));
+}
+
 void ImportReporter::columnCountsDiffer(const QString& separator, qsizetype fileColumns,
                                         const QString& table, int tableColumns) {
     m_frontEnd.message(QStringLiteral("The columns in the text file and the columns in the table "

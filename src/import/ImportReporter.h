@@ -33,6 +33,10 @@ public:
     void tableAlreadyListed(const QString& table);
     void templateEmpty();
     void columnNameMissing(qsizetype column);
+    // The server rejected the file's CREATE TABLE (already reported): a table or view of that
+    // name may exist that this run did not create, so none of the file's rows is sent. Shows
+    // one message; not counted as passed over, as the rejection was reported as an error.
+    void tableNotCreated(const QString& table);
     // Also shows the message that the columns must be identical.
     void columnCountsDiffer(const QString& separator, qsizetype fileColumns, const QString& table,
                             int tableColumns);

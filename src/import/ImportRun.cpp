@@ -7,6 +7,7 @@
 #include "import/ProgressMeter.h"
 #include "import/RowSenderFactory.h"
 #include "import/Statements.h"
+#include "import/StoredTableName.h"
 #include "shell/StepRunner.h"
 
 #include <QElapsedTimer>
@@ -120,7 +121,7 @@ ImportResult Run::steps() {
     }
     if (m_run.test(110, [&] {
             return m_choices.mode == ImportChoices::TableMode::Create &&
-                   IsInListBox(m_tables, m_choices.tableTemplate);
+                   StoredTableName(m_choices.tableTemplate).isListedIn(m_tables);
         })) {
         m_ui.message(QStringLiteral("Table name already exists."));
         return m_result;
@@ -218,7 +219,7 @@ void Run::createFlow(int position) {
     QString name;
     if (m_run.test(164, [&] {
             name = ExpandTableName(m_choices.tableTemplate, position);
-            return IsInListBox(m_tables, name);
+            return StoredTableName(name).isListedIn(m_tables);
         })) {
         m_run.step(298, [&] { m_complete = false; });
         m_ui.tableAlreadyListed(name);
@@ -247,7 +248,10 @@ void Run::firstLineFlow(const QString& name) {
     }
     QString statement;
     m_run.step(186, [&] { statement = BuildCreateTableStatement(name, columns); });
-    m_run.step(190, [&] { connection().execute(statement); });
+    if (!m_run.step(190, [&] { connection().execute(statement); })) {
+        m_ui.tableNotCreated(name);
+        return;
+    }
     sendDataLines(name, FirstLineLoop);
     m_run.step(232, [&] { listTable(name); });
 }
@@ -283,7 +287,10 @@ void Run::typedFlow(const QString& name) {
         return;
     QString statement;
     m_run.step(252, [&] { statement = BuildCreateTableStatement(name, columns); });
-    m_run.step(256, [&] { connection().execute(statement); });
+    if (!m_run.step(256, [&] { connection().execute(statement); })) {
+        m_ui.tableNotCreated(name);
+        return;
+    }
     sendDataLines(name, TypedLoop);
     m_run.step(296, [&] { listTable(name); });
 }
@@ -377,8 +384,9 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
 }
 
 void Run::listTable(const QString& name) {
-    m_tables.prepend(name);
-    m_frontEnd.tableListed(name);
+    const QString stored = StoredTableName(name).text();
+    m_tables.prepend(stored);
+    m_frontEnd.tableListed(stored);
 }
 
 void Run::showProgress(qint64 rowsOfFile, bool now) {

@@ -67,6 +67,8 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
     const QString cut = file("cut.csv", "name,n\n\"Smith, John\",3\n");
     const QString wide = file("wide.csv", "name,n,city\nAnn,1,Rome\n");
     const QString single = file("single.csv", "name;n\nAnn;1\n");
+    const QString viewed = file("viewed.csv", "name,n\nFay,5\n");
+    m_db.execute("CREATE VIEW imp1 AS SELECT * FROM people");
     const struct {
         const char* name;
         QStringList arguments;
@@ -143,6 +145,13 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
          4,
          "No rows were sent from " + single + ": no line holds the separator \",\".\nDone.\n",
          single + ": passed over: no line holds the separator \",\"; no row was sent.\n"},
+        {"table not created, so no row sent",
+         {"--create", "imp[counter]", viewed},
+         true,
+         1,
+         viewed + " was skipped because its table \"imp1\" could not be created; no row was "
+                  "sent.\nDone.\n",
+         viewed + ":\nERROR:  relation \"imp1\" already exists"},
         {"all good", {"--append", "people", good}, true, 0, "Done.\n", ""},
     };
     for (const auto& c : cases) {
@@ -168,6 +177,8 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
     EXPECT_TRUE(rejected.err.contains(
         "in Quenmarl2021/08/31.Form2.PushButton1_Click at line 342\n\nPlease email screenshot"));
     EXPECT_EQ(m_db.column("SELECT count(*) FROM people WHERE name = 'Cid'"), QStringList{"3"});
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM people WHERE name = 'Fay'"), QStringList{"0"})
+        << "no row went through the view";
 }
 
 TEST_F(CommandLineTest, ImportsAFolderIntoNewTablesAndIntoAnExistingOne) {

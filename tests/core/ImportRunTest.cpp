@@ -340,21 +340,22 @@ TEST_F(ImportRunTest, UnreadableFilesAndFailedConnectionsAreReportedByStep) {
     EXPECT_TRUE(m_ui.messages.isEmpty());
     EXPECT_EQ(m_ui.errorPlaces, QStringList(2, missing + ":")) << "the file, no line";
 
-    // A connection that can't be opened: the table statement and every row fail in turn.
+    // A connection that can't be opened: the table statement fails, and with no table the
+    // file's rows are not sent.
     const QString a = file("a.csv", "h1,h2\n1,2\n3,4\n");
     ImportChoices choices = create({a});
     choices.connection.password = QStringLiteral("wrong password");
     RecordingFrontEnd ui;
     result = runImport(choices, ui);
     EXPECT_EQ(result.outcome, ImportOutcome::Done);
-    ASSERT_EQ(ui.errors.size(), 4);
+    ASSERT_EQ(ui.errors.size(), 2);
     EXPECT_TRUE(ui.errors[0].contains("password authentication failed"));
     EXPECT_TRUE(ui.errors[0].contains(Context + "at line 120"));
     EXPECT_EQ(ui.errors[1], error(190, "The connection is not open."));
-    EXPECT_EQ(ui.errors[2], error(228, "The connection is not open."));
-    EXPECT_EQ(ui.errors[3], error(228, "The connection is not open."));
-    EXPECT_EQ(ui.errorPlaces, (QStringList{a + ":", a + ":", a + ":2", a + ":3"}));
-    EXPECT_EQ(result.errorsReported, 4);
+    EXPECT_EQ(ui.errorPlaces, (QStringList{a + ":", a + ":"}));
+    EXPECT_EQ(ui.messages.first(), a + " was skipped because its table \"NewTable1\" could not "
+                                       "be created; no row was sent.");
+    EXPECT_EQ(result.errorsReported, 2);
 }
 
 TEST_F(ImportRunTest, FirstLinesBeyondTheCheckLimitOverflow) {

@@ -1,0 +1,209 @@
+#include "database/PostgreSQL.h"
+#include "database/TableList.h"
+#include "import/ImportRun.h"
+#include "import/Statements.h"
+#include "import/StoredTableName.h"
+#include "shell/ApplicationError.h"
+#include "support/RecordingFrontEnd.h"
+#include "support/TestEnvironment.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
+
+class TableCreationTest : public ::testing::Test {
+protected:
+    QString file(const QString& name, const QByteArray& bytes) {
+        return writeTestFile(m_dir, name, bytes);
+    }
+
+    // Create mode with the list of existing tables as it stands now.
+    ImportChoices create(const QStringList& files, const QString& nameTemplate) const {
+        ImportChoices choices;
+        choices.files = files;
+        choices.mode = ImportChoices::TableMode::Create;
+        choices.names = ImportChoices::ColumnNames::FirstLine;
+        choices.tableTemplate = nameTemplate;
+        choices.separator = QStringLiteral(",");
+        choices.existingTables = tables();
+        choices.connection = m_db.settings();
+        return choices;
+    }
+
+    QStringList tables() const {
+        StringTableList list;
+        ListDatabaseTables(m_db.settings(), list);
+        return list.names;
+    }
+
+    QStringList rows(const QString& table) const {
+        return m_db.rows(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
+                         QStringLiteral(" ORDER BY 1"));
+    }
+
+    QTemporaryDir m_dir;
+    TestDatabase m_db;
+};
+
+} // namespace
+
+TEST_F(TableCreationTest, NamesAreCutAsTheServerCutsThem) {
+    const QString ascii63(63, QLatin1Char('L'));
+    const struct {
+        const char* name;
+        QString table;
+        qsizetype storedLength; // in UTF-16 units
+    } cases[] = {
+        {"63 letters", ascii63, 63},
+        {"63 letters and more", ascii63 + QStringLiteral("xyz"), 63},
+        {"two-byte letters, the 32nd would pass 63 bytes",
+         QString(31, QChar(0xE9)) + QChar(0xFC) + QStringLiteral("tail"), 31},
+        {"62 letters and a two-byte letter", QString(62, QLatin1Char('a')) + QChar(0xE9), 62},
+        {"three-byte signs and a four-byte one",
+         QString(20, QChar(0x20AC)) + QString::fromUtf16(u"\U0001F600") + QStringLiteral("x"), 20},
+    };
+    for (const auto& c : cases) {
+        m_db.execute(QStringLiteral("CREATE TABLE ") + quoteIdentifier(c.table) +
+                     QStringLiteral("(a TEXT)"));
+        const QStringList stored =
+            m_db.column(QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = "
+                                       "'public'"));
+        ASSERT_EQ(stored.size(), 1) << c.name;
+        EXPECT_EQ(StoredTableName(c.table).text(), stored[0]) << c.name;
+        EXPECT_EQ(stored[0].size(), c.storedLength) << c.name;
+        m_db.execute(QStringLiteral("DROP TABLE ") + quoteIdentifier(c.table));
+    }
+
+    // Listed names are compared as stored and lower-cased; a name that is cut compares equal
+    // only with what the cut leaves.
+    const QStringList list{ascii63.toLower(), QStringLiteral("Short")};
+    EXPECT_TRUE(StoredTableName(ascii63 + QStringLiteral("xyz")).isListedIn(list));
+    EXPECT_TRUE(StoredTableName(QStringLiteral("SHORT")).isListedIn(list));
+    EXPECT_FALSE(StoredTableName(ascii63.left(62)).isListedIn(list));
+    EXPECT_FALSE(StoredTableName(QStringLiteral("Shorter")).isListedIn(list));
+}
+
+TEST_F(TableCreationTest, LongTemplatesAreCheckedAsStored) {
+    const QString letters(63, QLatin1Char('L'));
+    m_db.execute(QStringLiteral("CREATE TABLE ") + quoteIdentifier(letters) +
+                 QStringLiteral("(a TEXT, b TEXT)"));
+    m_db.execute(QStringLiteral("CREATE TABLE ") + quoteIdentifier(letters.left(62) + "1") +
+                 QStringLiteral("(a TEXT, b TEXT)"));
+    const QString a = file("a.csv", "h1,h2\n1,2\n");
+
+    // The start check: the template names the existing table once cut.
+    RecordingFrontEnd start;
+    EXPECT_EQ(runImport(create({a}, letters + QStringLiteral("xyz")), start).outcome,
+              ImportOutcome::StartCheckFailed);
+    EXPECT_EQ(start.log, QStringList{"message: Table name already exists."});
+
+    // The file's check: file 1's name, cut, is listed; file 2's is new and is listed as the
+    // server stores it.
+    RecordingFrontEnd perFile;
+    const ImportResult result =
+        runImport(create({a, a}, letters.left(62) + QStringLiteral("[counter]xyz")), perFile);
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    EXPECT_EQ(result.filesPassedOver, 1);
+    EXPECT_TRUE(perFile.log.first().startsWith("passed over: " + a + ": the table name"));
+    EXPECT_EQ(perFile.listed, QStringList{letters.left(62) + "2"});
+    EXPECT_TRUE(rows(letters.left(62) + "1").isEmpty());
+    EXPECT_EQ(rows(letters.left(62) + "2"), QStringList{"1|2"});
+    EXPECT_TRUE(rows(letters).isEmpty());
+}
+
+// Tables that exist on the server but not in the run's list: the file's CREATE TABLE is
+// rejected, and none of its rows may end up in the table or view that was already there.
+TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
+    const QString letters(63, QLatin1Char('L'));
+    const QString a = file("a.csv", "h1,h2\nnew,1\nnew,2\n");
+    const QString b = file("b.csv", "h1,h2\nsecond,3\n");
+    const QString twice = file("twice.csv", "h,h\nnew,4\n");
+    const struct {
+        const char* name;
+        QString setup; // made after the run read the list of tables
+        QString nameTemplate;
+        QStringList files;
+        ImportChoices::ColumnNames names;
+        int step;
+        QString rejection; // part of the server's text
+        QString skippedTable;
+        QString untouched; // a table that keeps its one row "old|0"
+        QStringList listed;
+    } cases[] = {
+        {"a 63-letter table and a longer template",
+         "CREATE TABLE " + quoteIdentifier(letters) +
+             "(a TEXT, b TEXT);"
+             "INSERT INTO " +
+             quoteIdentifier(letters) + " VALUES('old', '0')",
+         letters + "xyz",
+         {a},
+         ImportChoices::ColumnNames::FirstLine,
+         190,
+         "already exists",
+         letters + "xyz",
+         letters,
+         {}},
+        {"a view with the first file's name",
+         "CREATE TABLE base(a TEXT, b TEXT); INSERT INTO base VALUES('old', '0');"
+         "CREATE VIEW imp1 AS SELECT * FROM base",
+         "imp[counter]",
+         {a, b},
+         ImportChoices::ColumnNames::FirstLine,
+         190,
+         "already exists",
+         "imp1",
+         "base",
+         {"imp2"}},
+        {"another run created the table meanwhile, typed names",
+         "CREATE TABLE shared(a TEXT, b TEXT); INSERT INTO shared VALUES('old', '0')",
+         "shared",
+         {a},
+         ImportChoices::ColumnNames::Typed,
+         256,
+         "already exists",
+         "shared",
+         "shared",
+         {}},
+        {"two columns of one name",
+         "CREATE TABLE keep(a TEXT, b TEXT);"
+         "INSERT INTO keep VALUES('old', '0')",
+         "dup",
+         {twice},
+         ImportChoices::ColumnNames::FirstLine,
+         190,
+         "specified more than once",
+         "dup",
+         "keep",
+         {}},
+    };
+    for (const auto& c : cases) {
+        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        ImportChoices choices = create(c.files, c.nameTemplate);
+        choices.names = c.names;
+        m_db.execute(c.setup);
+        RecordingFrontEnd ui;
+        ui.answers = {"x", "y"};
+        const ImportResult result = runImport(choices, ui);
+
+        EXPECT_EQ(result.outcome, ImportOutcome::Done) << c.name;
+        ASSERT_EQ(ui.errors.size(), 1) << c.name << ui.errors.join("\n").toStdString();
+        EXPECT_TRUE(ui.errors[0].contains(c.rejection)) << c.name << ui.errors[0].toStdString();
+        EXPECT_TRUE(ui.errors[0].contains(Context + "at line " + QString::number(c.step)))
+            << c.name;
+        EXPECT_EQ(ui.messages,
+                  (QStringList{c.files[0] + " was skipped because its table \"" + c.skippedTable +
+                                   "\" could not be created; no row was sent.",
+                               "Done."}))
+            << c.name;
+        EXPECT_EQ(rows(c.untouched), QStringList{"old|0"}) << c.name;
+        EXPECT_EQ(ui.listed, c.listed) << c.name;
+        for (const QString& created : c.listed)
+            EXPECT_EQ(rows(created), QStringList{"second|3"}) << c.name;
+        EXPECT_EQ(result.errorsReported, 1) << c.name;
+        EXPECT_EQ(result.filesPassedOver, 0) << c.name << ": the rejection is the error";
+        EXPECT_EQ(result.filesImported, c.files.size() - 1) << c.name;
+    }
+}
