@@ -101,7 +101,7 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     Label1->setToolTip(separatorHint);
     Text3->setToolTip(separatorHint);
     Check3 =
-        place(new QCheckBox(QStringLiteral("CSV quotes"), Frame1), "Check3", 4665, 2090, 1425, 255);
+        place(new QCheckBox(QStringLiteral("CSV quotes"), Frame1), "Check3", 4665, 2060, 1425, 300);
     Check3->setToolTip(
         QStringLiteral("Read fields in double quotes as CSV files have them:\n"
                        "\"Smith, John\" is one field, \"Bolt \"\"M8\"\"\" reads Bolt \"M8\",\n"
