@@ -3,17 +3,21 @@
 #include "database/Form1.h"
 #include "database/PostgreSQL.h"
 #include "mainwindow/ListBoxTableList.h"
+#include "mainwindow/SeparatorText.h"
 #include "mainwindow/WindowImportFrontEnd.h"
 #include "shell/AppTitle.h"
 #include "shell/ApplicationError.h"
+#include "shell/Failure.h"
 #include "shell/Paths.h"
 #include "shell/Platform.h"
+#include "shell/Settings.h"
 #include "shell/StepRunner.h"
 #include "shell/UserInterface.h"
 #include "shell/WindowContext.h"
 #include "shell/WindowHelpers.h"
 #include "shell/WindowPointer.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -92,6 +96,16 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
                    2055, 255);
     Text3 = place(new QLineEdit(Frame1), "Text3", 2280, 2050, 1695, 330);
     PushButton6 = button(Frame1, "PushButton6", QStringLiteral("?"), 4080, 2033, 495, 345);
+    const QString separatorHint =
+        QStringLiteral("The text between two fields, such as , or ; or | (type \\t for a Tab).");
+    Label1->setToolTip(separatorHint);
+    Text3->setToolTip(separatorHint);
+    Check3 =
+        place(new QCheckBox(QStringLiteral("CSV quotes"), Frame1), "Check3", 4665, 2060, 1425, 300);
+    Check3->setToolTip(
+        QStringLiteral("Read fields in double quotes as CSV files have them:\n"
+                       "\"Smith, John\" is one field, \"Bolt \"\"M8\"\"\" reads Bolt \"M8\",\n"
+                       "and a value in quotes may go over several lines."));
 
     Frame2 = place(new QGroupBox(QStringLiteral("Table Options"), this), "Frame2", 120, 2520, 6120,
                    5055);
@@ -127,6 +141,12 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     PushButton5 =
         button(this, "PushButton5", QStringLiteral("Setup Connection"), 3240, 7680, 3000, 400);
 
+    m_tableOptions = new QButtonGroup(this);
+    m_tableOptions->addButton(Option1);
+    m_tableOptions->addButton(Option2);
+    m_columnOptions = new QButtonGroup(this);
+    m_columnOptions->addButton(Option3);
+    m_columnOptions->addButton(Option4);
     Option1->setChecked(true);
     Option3->setChecked(true);
     Frame4->setEnabled(false);
@@ -141,6 +161,8 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     connect(PushButton4, &QPushButton::clicked, this, &Form2::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
+    Check3->setChecked(ReadSetting(SettingKeys::QuotedFields) == QLatin1String("1"));
+    connect(Check3, &QCheckBox::toggled, this, &Form2::Check3_Click);
 
     m_pointer->watchButtons({PushButton1, PushButton3, PushButton4, PushButton5, PushButton6});
     m_pointer->watchSurfaces(
@@ -215,6 +237,22 @@ void Form2::PushButton6_Click() {
     run.begin(114);
 }
 
+void Form2::Check3_Click() {
+    // A store that can't be written is told once, not on every click, until a write succeeds.
+    try {
+        WriteSetting(SettingKeys::QuotedFields,
+                     Check3->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        m_storeFailing = false;
+    } catch (const Failure& failure) {
+        if (!m_storeFailing) {
+            m_storeFailing = true;
+            ReportApplicationError(m_context.ui,
+                                   QStringLiteral("in Quenmarl2021/08/31.Form2.Check3_Click "), 100,
+                                   failure.description());
+        }
+    }
+}
+
 void Form2::addFileEntry(const QString& path) {
     ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
 }
@@ -236,7 +274,8 @@ ImportChoices Form2::importChoices() const {
                     : Option4->isChecked() ? ImportChoices::ColumnNames::Typed
                                            : ImportChoices::ColumnNames::None;
     choices.tableTemplate = Text2->text();
-    choices.separator = Text3->text();
+    choices.separator = separatorFromBox(Text3->text());
+    choices.quotedFields = Check3->isChecked();
     for (int i = 0; i < List1->count(); ++i)
         choices.existingTables.append(List1->item(i)->text());
     const QList<QListWidgetItem*> selected = List1->selectedItems();
@@ -246,8 +285,8 @@ ImportChoices Form2::importChoices() const {
 }
 
 QList<QWidget*> Form2::lockedDuringImport() const {
-    return {ListView1, PushButton3, PushButton4, Option1, Option2,     Option3,
-            Option4,   Text2,       Text3,       List1,   PushButton1, PushButton5};
+    return {ListView1, PushButton3, PushButton4, Option1, Option2,     Option3,    Option4,
+            Text2,     Text3,       Check3,      List1,   PushButton1, PushButton5};
 }
 
 void Form2::PushButton1_Click() {

@@ -12,6 +12,7 @@
 #include <memory>
 
 class Form1;
+class QButtonGroup;
 class QCheckBox;
 class QMimeData;
 class QGroupBox;
@@ -49,6 +50,8 @@ public:
     void PushButton4_Click(); // "Add All File(s) In Folder"
     void PushButton5_Click(); // "Setup Connection"
     void PushButton6_Click(); // "?"
+    // "CSV quotes": stores the choice at once.
+    void Check3_Click();
     // "Cancel", shown with the progress during a run: the run stops after the rows in flight.
     void PushButtonCancel_Click();
 
@@ -92,6 +95,9 @@ public:
     QLabel* Label1;
     QLineEdit* Text3;
     QPushButton* PushButton6;
+    // Reads fields in double quotes as CSV files have them. Not a designed control: it sits in
+    // the free space of the first frame, so nothing designed moves.
+    QCheckBox* Check3;
     QGroupBox* Frame2;
     QRadioButton* Option1;
     QGroupBox* Frame3;
@@ -132,6 +138,11 @@ private:
 
     WindowContext& m_context;
     Form1& m_form1;
+    // Option1/Option2 and Option3/Option4: each pair excludes only its own partner. Qt's
+    // automatic exclusion would group every option button below Frame2, Frame3's included.
+    QButtonGroup* m_tableOptions;
+    QButtonGroup* m_columnOptions;
+    bool m_storeFailing = false;
     WindowPointer* m_pointer;
     ImportEngine m_engine;
     QThread* m_worker = nullptr;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+// Presses and releases the left button at a point of a control, sent to the control's window
+// as the window system sends it: the window hands it to whatever widget lies at that point,
+// and a disabled one drops it. The window must be shown.
+inline void clickInWindow(QWidget* control, QPoint at) {
+    QWidget* window = control->window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, at));
+}
+
+// The middle of a check box's or option button's square or round mark, or of its caption.
+inline QPoint markOf(QAbstractButton* button, bool caption = false) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+    const QStyle::SubElement element =
+        radio ? (caption ? QStyle::SE_RadioButtonContents : QStyle::SE_RadioButtonIndicator)
+              : (caption ? QStyle::SE_CheckBoxContents : QStyle::SE_CheckBoxIndicator);
+    return button->style()->subElementRect(element, &option, button).center();
+}
+
+inline void clickMark(QAbstractButton* button, bool caption = false) {
+    clickInWindow(button, markOf(button, caption));
+}
