@@ -46,7 +46,11 @@ int main(int argc, char* argv[]) {
     WindowContext context{
         ui,
         [&ui](const QString& report, QWidget* parent) { showLinesReport(ui, report, parent); },
-        [] { QCoreApplication::exit(0); },
+        [&ui] {
+            // Leaves every event loop; work that lets events through stops when it next asks.
+            ui.requestEnd();
+            QCoreApplication::exit(0);
+        },
     };
     Form1 connectionWindow(context);
     connectionWindow.start();

@@ -10,5 +10,6 @@ bool CanConnect(const ConnectionSettings& settings);
 
 // Appends the name of every table of the database (the server's pg_tables, system catalogue
 // tables included, without schema) to the list, in the server's order. Does not clear the
-// list. Throws DatabaseError when the connection or the query fails.
+// list. Throws DatabaseError when the connection or the query fails. Lets the thread's pending
+// events be handled before each row.
 void ListDatabaseTables(const ConnectionSettings& settings, TableList& list);

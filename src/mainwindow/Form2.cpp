@@ -301,10 +301,12 @@ void Form2::PushButton1_Click() {
         m_lockedStates.append({control, !control->testAttribute(Qt::WA_Disabled)});
         control->setEnabled(false);
     }
-    m_pointer->setMode(WindowPointer::Mode::Busy);
 
+    // The busy pointer shows for each file's turn only, as the run switches it; a folder scan
+    // still running holds it too.
     m_frontEnd = std::make_unique<WindowImportFrontEnd>(
         m_context, this, [this](const QString& name) { List1->insertItem(0, name); });
+    m_frontEnd->setBusyReceiver([this](bool busy) { setImportBusy(busy); });
     m_frontEnd->setProgressReceiver(
         [this](const ImportProgress& progress) { showProgress(progress); });
     m_meter = ProgressMeter();
@@ -336,8 +338,18 @@ void Form2::endImport() {
         control->setEnabled(enabled);
     m_lockedStates.clear();
     showProgressRow(false);
-    m_pointer->setMode(WindowPointer::Mode::Default);
+    setImportBusy(false);
     emit importFinished();
+}
+
+void Form2::setImportBusy(bool busy) {
+    if (busy == m_importHoldsPointer)
+        return;
+    m_importHoldsPointer = busy;
+    if (busy)
+        m_pointer->holdBusy();
+    else
+        m_pointer->releaseBusy();
 }
 
 void Form2::closeEvent(QCloseEvent* event) {

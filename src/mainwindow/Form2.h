@@ -129,6 +129,8 @@ protected:
 private:
     // UI thread, when the run's thread has ended: unlocks the window.
     void endImport();
+    // UI thread: the run's busy pointer for a file's turn, on or off.
+    void setImportBusy(bool busy);
     // The controls the run reads, disabled for its length.
     QList<QWidget*> lockedDuringImport() const;
     void createProgressRow();
@@ -154,6 +156,7 @@ private:
     ProgressMeter m_meter;
     QElapsedTimer m_runClock;
     bool m_cancelling = false;
+    bool m_importHoldsPointer = false;
 
     // File list: dialogs, drops and reordering.
     void setUpFileList();

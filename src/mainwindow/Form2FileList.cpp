@@ -125,10 +125,14 @@ void Form2::PushButton4_Click() {
     if (run.test(110, [&] { return folder.isEmpty(); }))
         return;
     run.step(114, [&] { WriteSetting(SettingKeys::LastFolder, folder); });
-    run.step(116, [&] { m_pointer->setMode(WindowPointer::Mode::Busy); });
+    // A hold, not a mode: an import started during the scan keeps the pointer busy past it.
+    run.step(116, [&] { m_pointer->holdBusy(); });
     const QStringList entries = filesInFolderTree(folder, QStringLiteral("*.") + answer, run);
+    // Closed during the scan: the program is ending, the window is left as it is.
+    if (m_context.ui.endRequested())
+        return;
     appendFileEntries(entries);
-    run.step(140, [&] { m_pointer->setMode(WindowPointer::Mode::Default); });
+    run.step(140, [&] { m_pointer->releaseBusy(); });
 }
 
 bool Form2::ListView1_OLEDragOver(const QMimeData* data) const {
@@ -140,6 +144,8 @@ void Form2::ListView1_OLEDragDrop(const QMimeData* data) {
     const QStringList paths = droppedPaths(data);
     StepRunner run(m_context.ui, DropContext);
     for (const QString& path : paths) {
+        if (m_context.ui.endRequested())
+            return;
         if (run.test(100, [&] { return IsFolder(path); }))
             appendFileEntries(filesInFolderTree(folderWithoutTrailingSeparator(path),
                                                 QStringLiteral("*.*"), run));
@@ -149,7 +155,8 @@ void Form2::ListView1_OLEDragDrop(const QMimeData* data) {
 }
 
 void Form2::removeSelectedFileEntry() {
-    if (m_pointer->isBusy() || ListView1->topLevelItemCount() == 0)
+    // Refused for a whole import, between its files' turns too, not only under the pointer.
+    if (m_pointer->isBusy() || importRunning() || ListView1->topLevelItemCount() == 0)
         return;
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     if (selected.isEmpty())

@@ -50,6 +50,16 @@ void WindowImportFrontEnd::tableListed(const QString& name) {
         Qt::QueuedConnection);
 }
 
+void WindowImportFrontEnd::setBusy(bool busy) {
+    QMetaObject::invokeMethod(
+        &m_receiver,
+        [this, busy] {
+            if (!m_stopping && m_setBusy)
+                m_setBusy(busy);
+        },
+        Qt::QueuedConnection);
+}
+
 void WindowImportFrontEnd::progress(const ImportProgress& progress) {
     {
         QMutexLocker lock(&m_progressMutex);

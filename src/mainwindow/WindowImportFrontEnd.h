@@ -26,9 +26,9 @@ public:
     void applicationError(const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     void fieldCountReport(const QString& report) override;
-    // The window shows the busy pointer for the whole run, so the run's own switching is not
-    // needed.
-    void setBusy(bool) override {}
+    // Hands the run's busy pointer (on for each file's turn) to the UI thread without waiting;
+    // it arrives there in order with the run's messages.
+    void setBusy(bool busy) override;
     void tableListed(const QString& name) override;
     // Hands the report to the UI thread without waiting. Reports that arrive while one is
     // still on its way replace it, so a slow UI thread sees the latest and the run never
@@ -40,6 +40,9 @@ public:
     void setProgressReceiver(std::function<void(const ImportProgress&)> receive) {
         m_showProgress = std::move(receive);
     }
+
+    // UI thread, before the run starts: receives setBusy() on the UI thread.
+    void setBusyReceiver(std::function<void(bool)> receive) { m_setBusy = std::move(receive); }
 
     // UI thread: the user asked the run to stop. The run ends after the rows in flight and
     // its messages are still shown.
@@ -65,6 +68,7 @@ private:
     std::atomic<bool> m_cancelled{false};
 
     std::function<void(const ImportProgress&)> m_showProgress;
+    std::function<void(bool)> m_setBusy;
     QMutex m_progressMutex;
     ImportProgress m_latestProgress; // guarded by m_progressMutex
     bool m_progressPosted = false;   // guarded by m_progressMutex: a delivery is on its way

@@ -4,6 +4,7 @@
 #include "shell/Paths.h"
 #include "shell/Platform.h"
 #include "shell/StepRunner.h"
+#include "shell/UserInterface.h"
 
 #include <QCoreApplication>
 
@@ -16,8 +17,10 @@ namespace {
 constexpr int HiddenSystemFolder = 22;
 constexpr int HiddenSystemAlias = 1046;
 
-void processPendingEvents() {
+// Lets the window handle its events; false when the user ended the program meanwhile.
+bool processPendingEvents(const UserInterface& ui) {
     QCoreApplication::processEvents();
+    return !ui.endRequested();
 }
 
 // Whether a folder may be listed or kept: a file-system root always, any other folder unless
@@ -80,7 +83,10 @@ void GetSubDirectories2016(QStringList& folders, bool deep, UserInterface& ui) {
                 continue;
             }
             act(112, [&] { platform::requireAttributes(folder); });
-            act(114, processPendingEvents);
+            bool goOn = true;
+            act(114, [&] { goOn = processPendingEvents(ui); });
+            if (!goOn)
+                return;
             if (!check(116, [&] { return mayDescendInto(folder); })) {
                 index = next;
                 continue;
@@ -93,7 +99,8 @@ void GetSubDirectories2016(QStringList& folders, bool deep, UserInterface& ui) {
                 if (!entry.isFolder)
                     continue;
                 run.begin(120);
-                processPendingEvents();
+                if (!processPendingEvents(ui))
+                    return;
                 run.begin(122);
                 const QString& name = entry.name;
                 run.begin(124);
@@ -140,12 +147,17 @@ void GetSubDirectories2016(QStringList& folders, bool deep, UserInterface& ui) {
 
     if (deep && !found.isEmpty())
         run.step(150, [&] { GetSubDirectories2016(found, true, ui); });
+    if (ui.endRequested())
+        return;
 
     run.begin(152);
     for (const QString& entry : std::as_const(found)) {
         if (!run.test(154, [&] { return IsFolder(entry); }))
             continue;
-        run.step(156, processPendingEvents);
+        bool goOn = true;
+        run.step(156, [&] { goOn = processPendingEvents(ui); });
+        if (!goOn)
+            return;
         if (run.test(158, [&] { return mayDescendInto(entry); }))
             run.step(160, [&] { folders.append(entry); });
     }

@@ -35,6 +35,7 @@ inline constexpr qsizetype FolderPathLimit = 260;
 //
 // Lets the event loop handle pending events once per folder examined, per subfolder name read
 // and per folder copied, so the window stays responsive; the caller shows the busy pointer.
+// When `ui` answers endRequested() afterwards the scan returns at once, `folders` half done.
 // Runs on the thread that owns the user interface.
 void GetSubDirectories2016(QStringList& folders, bool deep, UserInterface& ui);
 

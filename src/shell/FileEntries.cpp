@@ -4,6 +4,7 @@
 #include "shell/Paths.h"
 #include "shell/Platform.h"
 #include "shell/StepRunner.h"
+#include "shell/UserInterface.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ QStringList filesInFolderTree(const QString& folder, const QString& pattern, Ste
     run.step(120, [&] { GetSubDirectories2016(folders, true, run.ui()); });
     run.begin(122);
     for (const QString& entry : std::as_const(folders)) {
+        if (run.ui().endRequested())
+            return {};
         const QString current = entry.chopped(1);
         const QStringList names = run.value(
             124, [&] { return ListFolderFiles(current, pattern); }, QStringList());

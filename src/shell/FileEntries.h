@@ -20,7 +20,8 @@ class StepRunner;
 // its own context), 122 the loop over folders, 124 the file listing (a folder that can't be
 // listed adds nothing), 126 the loop over names, 128 the "~" test, 130 the path, 132 the
 // existence and attribute test, 134 the addition, 136 the next name, 138 the next folder.
-// Never throws. Lets pending events be handled during the scan.
+// Never throws. Lets pending events be handled during the scan; when the user ends the program
+// meanwhile (run.ui().endRequested()) it returns at once with no entries.
 QStringList filesInFolderTree(const QString& folder, const QString& pattern, StepRunner& run);
 
 // The size in characters of the open-file dialog's name buffer.

@@ -13,4 +13,11 @@ public:
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
+    bool endRequested() const override { return m_endRequested; }
+
+    // The program is ending: work that lets events through stops when it next asks.
+    void requestEnd() { m_endRequested = true; }
+
+private:
+    bool m_endRequested = false;
 };

@@ -18,4 +18,9 @@ public:
 
     // An input box with the application title. Cancel gives the empty text.
     virtual QString inputText(const QString& prompt, const QString& defaultAnswer) = 0;
+
+    // Whether the user has ended the program (closed its window) while work on this thread let
+    // events be handled. Such work asks after each time it does so and, on yes, stops at once
+    // and leaves everything as it is.
+    virtual bool endRequested() const { return false; }
 };

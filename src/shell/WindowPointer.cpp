@@ -82,6 +82,16 @@ void WindowPointer::setMode(Mode mode) {
         m_window->setCursor(cursorFor(mode));
 }
 
+void WindowPointer::holdBusy() {
+    if (m_busyHolds++ == 0)
+        setMode(Mode::Busy);
+}
+
+void WindowPointer::releaseBusy() {
+    if (m_busyHolds > 0 && --m_busyHolds == 0)
+        setMode(Mode::Default);
+}
+
 void WindowPointer::watch(QWidget* widget) {
     widget->setMouseTracking(true);
     widget->installEventFilter(this);

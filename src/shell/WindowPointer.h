@@ -30,6 +30,13 @@ public:
     Mode mode() const { return m_mode; }
     bool isBusy() const { return m_mode == Mode::Busy; }
 
+    // The busy pointer for operations that may overlap (a folder scan that lets events through
+    // and an import run): the first hold shows it, and only the release of the last hold gives
+    // the default pointer back. Every hold must be released once.
+    void holdBusy();
+    void releaseBusy();
+    int busyHolds() const { return m_busyHolds; }
+
     void watchButtons(std::initializer_list<QWidget*> buttons);
     void watchSurfaces(std::initializer_list<QWidget*> surfaces);
 
@@ -45,6 +52,7 @@ private:
 
     QWidget* m_window;
     Mode m_mode = Mode::Default;
+    int m_busyHolds = 0;
     std::optional<QCursor> m_hand;
     QSet<QObject*> m_buttons;
     QSet<QObject*> m_watched;

@@ -4,6 +4,7 @@
 #include "database/TableList.h"
 #include "support/TestEnvironment.h"
 
+#include <QTimer>
 #include <QUuid>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -147,6 +148,24 @@ TEST(ListDatabaseTables, ListsCatalogueTablesAndAppendsWithoutClearing) {
     EXPECT_EQ(list.names.size(), 2 * before + 1);
     EXPECT_EQ(list.names.count(QStringLiteral("pg_class")), 2);
     EXPECT_EQ(list.names.count(QStringLiteral("Sales")), 1);
+}
+
+TEST(ListDatabaseTables, HandlesPendingEventsBeforeEveryRow) {
+    TestDatabase db;
+    StringTableList list;
+    // A zero timer fires once each time events are handled; it notes how far the list was.
+    QList<qsizetype> sizesSeen;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] { sizesSeen.append(list.names.size()); });
+    timer.start();
+    ListDatabaseTables(db.settings(), list);
+    timer.stop();
+    ASSERT_FALSE(list.names.isEmpty());
+    QList<qsizetype> everyRow;
+    for (qsizetype row = 0; row < list.names.size(); ++row)
+        everyRow.append(row);
+    EXPECT_EQ(sizesSeen, everyRow);
 }
 
 TEST(ListDatabaseTables, RefusedLoginFailsBeforeTheListChanges) {

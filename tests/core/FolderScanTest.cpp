@@ -300,12 +300,22 @@ TEST_F(FolderTree, AnOrdinaryUserIsRefusedForReal) {
             GTEST_SKIP() << "running as root without runuser or the user nobody; the simulated "
                             "refusals above cover the rule";
         ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
+        for (QDir above(m_dir.path()); above.cdUp();) {
+            struct stat folder {};
+            ASSERT_EQ(::stat(QFile::encodeName(above.path()).constData(), &folder), 0);
+            ASSERT_TRUE(folder.st_mode & S_IXOTH)
+                << above.path().toStdString() << " cannot be passed by other users; set TMPDIR";
+        }
         ASSERT_EQ(::chmod(nativeAt("R/closed").constData(), 0700), 0);
         ASSERT_EQ(::chown(nativeAt("R/.mine.txt").constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        // The build folder may lie where that user cannot reach (a clone in a private
+        // folder), so the probe runs from a copy beside the tree, which the user can reach.
+        const QString probeCopy = at("quenmarl_folder_probe");
+        ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/quenmarl_folder_probe",
+                                probeCopy));
+        ASSERT_EQ(::chmod(QFile::encodeName(probeCopy).constData(), 0755), 0);
         QProcess probe;
-        probe.start(runuser, {"-u", "nobody", "--",
-                              QCoreApplication::applicationDirPath() + "/quenmarl_folder_probe",
-                              at("R"), "*.*"});
+        probe.start(runuser, {"-u", "nobody", "--", probeCopy, at("R"), "*.*"});
         ASSERT_TRUE(probe.waitForFinished(60000));
         ASSERT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
         for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split(u'\n')) {

@@ -130,12 +130,14 @@ TEST_F(MainWindowFixture, RunLocksTheWindowAndKeepsTheHourglassWhileHovered) {
     main->setImportEngine([&](const ImportChoices& choices, ImportFrontEnd& frontEnd) {
         seen = choices;
         runThread = QThread::currentThreadId();
+        frontEnd.setBusy(true); // a file's turn
         frontEnd.tableListed(QStringLiteral("fresh"));
         frontEnd.message(QStringLiteral("half-way"));
         goOn.acquire();
         answer = frontEnd.inputText(QStringLiteral("Enter name for column #1:"), QString());
         frontEnd.fieldCountReport(QStringLiteral("Line no 2: x"));
         frontEnd.applicationError(QStringLiteral("late failure"));
+        frontEnd.setBusy(false);
         return ImportResult{ImportOutcome::Done, 1, 1, 3};
     });
     windows.ui.answers << QStringLiteral("Name");

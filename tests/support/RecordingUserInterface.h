@@ -15,10 +15,12 @@ public:
         defaults.append(defaultAnswer);
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
+    bool endRequested() const override { return ending; }
 
     QStringList messages;
     QStringList errors;
     QStringList prompts;
     QStringList defaults;
     QStringList answers;
+    bool ending = false; // what endRequested() answers
 };
