@@ -56,7 +56,7 @@ TEST_F(ImportButton, CreatesOneTableForEachFileFromItsFirstLine) {
 
 TEST_F(ImportButton, AsksForTypedColumnNamesOnTheWindowsThread) {
     start();
-    main->Option4->setChecked(true);
+    QTest::mouseClick(main->Option4, Qt::LeftButton);
     main->Text2->setText(QStringLiteral("Typed"));
     addFile(QStringLiteral("a.csv"), "x,y\n1,2\n");
     windows.ui.answers << QStringLiteral("First") << QStringLiteral("Second");

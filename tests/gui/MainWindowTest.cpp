@@ -48,7 +48,7 @@ TEST_F(MainWindowFixture, OptionsSwitchTheirControlsBothWays) {
                 << when << ": " << control->objectName().toStdString();
     };
     expectColumn(false, "initially");
-    main->Option4->setChecked(true);
+    QTest::mouseClick(main->Option4, Qt::LeftButton);
     QTest::mouseClick(main->Option2, Qt::LeftButton);
     expectColumn(true, "after Option2");
     QTest::mouseClick(main->Option1, Qt::LeftButton);
@@ -62,7 +62,7 @@ TEST_F(MainWindowFixture, SetupConnectionAndNextKeepFilesAndResetTheTexts) {
         files << QStringLiteral("/data/file %1.csv").arg(i);
     for (const QString& file : files)
         main->addFileEntry(file);
-    main->Option2->setChecked(true);
+    QTest::mouseClick(main->Option2, Qt::LeftButton);
 
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE(round);
