@@ -1,10 +1,12 @@
 #include "WindowTestKit.h"
 
+#include "database/Connection.h"
 #include "import/ProgressMeter.h"
 #include "mainwindow/Form2.h"
 #include "mainwindow/WindowImportFrontEnd.h"
 #include "shell/WindowPointer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -123,6 +125,37 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
         EXPECT_TRUE(main->PushButton5->isEnabled());
         EXPECT_EQ(main->pointer()->mode(), WindowPointer::Mode::Default);
     }
+}
+
+// A statement that waits for a lock another connection holds: Cancel stops it at once, without
+// an error, and the window is given back.
+TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
+    database.execute("CREATE TABLE target(n TEXT, t TEXT)");
+    start();
+    main->addFileEntry(write("lines.csv", numberedLines(1000)));
+    Connection holder = Connection::open(database.settings());
+    holder.execute("BEGIN");
+    holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
+    QTest::mouseClick(main->Option2, Qt::LeftButton);
+    main->List1->setCurrentItem(
+        main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
+    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] {
+        return database.column("SELECT count(*) FROM pg_locks WHERE NOT granted") !=
+               QStringList{"0"};
+    })) << "the run waits for the lock";
+    ASSERT_TRUE(waitUntil([&] { return main->PushButtonCancel->isVisible(); }));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(main->PushButtonCancel, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }, 10000));
+    EXPECT_LT(clock.elapsed(), 2000) << "not when the lock goes";
+    EXPECT_EQ(windows.ui.messages,
+              QStringList{QStringLiteral("Import stopped. 0 file(s) and 0 row(s) were imported.")});
+    EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
+    EXPECT_TRUE(main->PushButton1->isEnabled());
+    holder.execute("ROLLBACK");
+    EXPECT_EQ(count("target"), 0);
 }
 
 // A named pipe nobody writes to: the run waits for a writer, and Cancel ends the wait.
