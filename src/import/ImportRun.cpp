@@ -310,8 +310,8 @@ void Run::appendFlow() {
                 .fieldCount();
         },
         0);
-    if ((m_cancelled = m_frontEnd.cancelRequested()))
-        return;
+    if (m_connection && m_connection->stopTaken() && (m_cancelled = true))
+        return; // the query was stopped, not answered
     QStringList header;
     m_run.step(304, [&] { header = m_file.header(); });
     if (m_run.test(306, [&] { return tableFields == header.size(); })) {
