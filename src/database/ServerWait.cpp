@@ -34,7 +34,11 @@ void ensureNonBlocking(PGconn* conn) {
 bool ServerWait::once(PGconn* conn, bool forWrite) {
     if (m_gaveUp)
         return false;
-    if (!m_cancelSent && m_stop && m_stop()) {
+    if (!m_stopSeen && m_stop && m_stop()) {
+        m_stopSeen = true;
+        m_silent.start();
+    }
+    if (m_stopSeen && !m_cancelSent && m_silent.elapsed() >= GraceMs) {
         m_cancelSent = true;
         m_sinceCancel.start();
         sendCancelRequest(conn);
@@ -45,8 +49,11 @@ bool ServerWait::once(PGconn* conn, bool forWrite) {
     pollfd socket{PQsocket(conn), static_cast<short>(POLLIN | (forWrite ? POLLOUT : 0)), 0};
     if (socket.fd < 0)
         return false;
-    if (::poll(&socket, 1, PollMs) < 0 && errno != EINTR)
+    const int ready = ::poll(&socket, 1, PollMs);
+    if (ready < 0 && errno != EINTR)
         return false;
+    if (ready > 0 && m_stopSeen && !m_cancelSent)
+        m_silent.restart(); // the server answers or takes data: no cancel yet
     return true;
 }
 
@@ -54,6 +61,8 @@ void ServerWait::untilAnswer(PGconn* conn) {
     if (!conn)
         return;
     ensureNonBlocking(conn);
+    if (m_stopSeen && !m_cancelSent)
+        m_silent.restart(); // each answer has its grace, however long the caller took before
     for (;;) {
         const int flushed = PQflush(conn);
         if (flushed < 0 || PQconsumeInput(conn) != 1 || PQisBusy(conn) == 0)

@@ -7,14 +7,18 @@ struct pg_conn;
 using PGconn = pg_conn;
 
 // Waits on one connection's socket for the server, a tenth of a second at a time, so that a
-// stop is seen while a statement is in flight. Once the stop check answers true, the server
-// is sent libpq's cancel request for the statement in flight (from a thread of its own, so
-// that an unreachable server can't hold the caller); the server then answers with an error
-// and rolls back what the statement did. A server that gives no answer within GiveUpMs of the
-// stop is given up: the socket is shut, libpq reports the connection as lost, and the server
-// rolls back whatever was not committed when it notices. Used by Connection, which owns it.
+// stop is seen while a statement is in flight. Once the stop check answers true, the
+// statement in flight has GraceMs to answer (or take data) as a stop without a cancel
+// expects: a server that answers lets the caller finish its work in flight (commit the chunk)
+// and stop as designed. A server still silent after the grace is sent libpq's cancel request
+// for the statement in flight (from a thread of its own, so that an unreachable server can't
+// hold the caller); the server then answers with an error and rolls back what the statement
+// did. A server that gives no answer within GiveUpMs of the cancel is given up: the socket is
+// shut, libpq reports the connection as lost, and the server rolls back whatever was not
+// committed when it notices. Used by Connection, which owns it.
 class ServerWait {
 public:
+    static constexpr int GraceMs = 400;
     static constexpr int GiveUpMs = 3000;
 
     // Asked while waiting, on the waiting thread. Once it answered true the stop is final.
@@ -41,6 +45,9 @@ public:
 
 private:
     std::function<bool()> m_stop;
+    bool m_stopSeen = false;
+    // Since the stop was seen or the server last made itself heard, whichever is later.
+    QElapsedTimer m_silent;
     bool m_cancelSent = false;
     bool m_gaveUp = false;
     QElapsedTimer m_sinceCancel;
