@@ -154,7 +154,9 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
             clock.start();
             interrupt(process);
             ASSERT_TRUE(process.waitForFinished(10000));
-            EXPECT_LT(clock.elapsed(), 2000) << "stopped at once, not when the lock goes";
+            // The lock stays until the test lets it go: the bound tells a stop at once (the
+            // grace, the cancel, the process's end, slow under sanitizers) from a wait for it.
+            EXPECT_LT(clock.elapsed(), 3000) << "stopped at once, not when the lock goes";
             EXPECT_EQ(process.exitCode(), 130);
             const QString out = QString::fromUtf8(process.readAllStandardOutput());
             const QRegularExpressionMatch match =
