@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -88,12 +89,14 @@ Connection::Connection(PGconn* conn)
     : m_conn(conn) {}
 
 Connection::Connection(Connection&& other) noexcept
-    : m_conn(std::exchange(other.m_conn, nullptr)) {}
+    : m_conn(std::exchange(other.m_conn, nullptr))
+    , m_wait(std::move(other.m_wait)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         m_conn = std::exchange(other.m_conn, nullptr);
+        m_wait = std::move(other.m_wait);
     }
     return *this;
 }
@@ -111,12 +114,76 @@ QString Connection::lastError() const {
     return resultError(m_conn, nullptr);
 }
 
-Result Connection::checked(PGresult* raw) {
-    Result result(raw);
+Result Connection::checked(Result result) {
+    PGresult* raw = result.get();
     const auto status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY)
-        throw DatabaseError(resultError(m_conn, raw));
-    return result;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY)
+        return result;
+    if (stopTaken())
+        throw Stopped(resultError(m_conn, raw));
+    throw DatabaseError(resultError(m_conn, raw));
+}
+
+Result Connection::nextResult() {
+    m_wait.untilAnswer(m_conn);
+    return Result(m_conn ? PQgetResult(m_conn) : nullptr);
+}
+
+Result Connection::run(const QByteArray& statement, bool params) {
+    if (!m_conn)
+        return Result(nullptr);
+    PQsetnonblocking(m_conn, 1);
+    const int sent = params ? PQsendQueryParams(m_conn, statement.constData(), 0, nullptr, nullptr,
+                                                nullptr, nullptr, 0)
+                            : PQsendQuery(m_conn, statement.constData());
+    if (sent != 1)
+        return Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR));
+    Result kept(nullptr);
+    bool failed = false;
+    for (;;) {
+        Result next = nextResult();
+        if (!next.get())
+            break;
+        const ExecStatusType status = PQresultStatus(next.get());
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
+            return next; // the caller goes on with the COPY
+        if (failed)
+            continue;
+        failed =
+            status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY;
+        kept = std::move(next);
+    }
+    if (!kept.get())
+        return Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR));
+    return kept;
+}
+
+bool Connection::putCopyData(const char* data, qsizetype size) {
+    while (size > 0) {
+        const int piece = static_cast<int>(std::min<qsizetype>(size, 1 << 30));
+        const int put = PQputCopyData(m_conn, data, piece);
+        if (put < 0)
+            return false;
+        if (put == 1) {
+            data += piece;
+            size -= piece;
+        } else if (!m_wait.untilWritable(m_conn)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Connection::putCopyEnd(const char* error) {
+    for (;;) {
+        const int put = PQputCopyEnd(m_conn, error);
+        if (put < 0)
+            return false;
+        if (put == 1)
+            return flush();
+        if (!m_wait.untilWritable(m_conn))
+            return false;
+    }
 }
 
 void Connection::execute(const QString& statement) {
@@ -126,5 +193,5 @@ void Connection::execute(const QString& statement) {
 Result Connection::query(const QString& statement) {
     if (!m_conn)
         throw DatabaseError(QStringLiteral("The connection is not open."));
-    return checked(PQexec(m_conn, statement.toUtf8().constData()));
+    return checked(run(statement.toUtf8()));
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "database/ConnectionSettings.h"
+#include "database/ServerWait.h"
 #include "shell/Failure.h"
 
 #include <QString>
+#include <functional>
+#include <map>
 #include <memory>
 
 struct pg_conn;
@@ -58,12 +61,38 @@ public:
     Connection& operator=(const Connection&) = delete;
     ~Connection();
 
+    // Asked while a statement waits on the server (ServerWait). After it answered true, a
+    // statement the server stopped throws Stopped from execute() and query(), and the raw
+    // calls below give failed results; stopTaken() tells them from rejections.
+    void setStopCheck(std::function<bool()> stopRequested) {
+        m_wait.setStopCheck(std::move(stopRequested));
+    }
+    bool stopTaken() const { return m_wait.stopTaken(); }
+    // Shuts the connection's socket at once, leaving the server to roll back what is open.
+    void giveUp() { m_wait.giveUp(m_conn); }
+
     // Runs one statement on its own and discards any rows. Throws DatabaseError with the
     // server's message when the server rejects it.
     void execute(const QString& statement);
 
     // Runs a query and keeps its rows. Throws DatabaseError like execute().
     Result query(const QString& statement);
+
+    // The calls below wait as ServerWait does and never throw.
+    // Sends one text (it may hold several statements; with params true, a single statement by
+    // the extended protocol, as PQexecParams sends it) and reads every answer: the first
+    // failed result, or else the last one.
+    Result run(const QByteArray& statement, bool params = false);
+    // The next result of the statement in flight, null after its last.
+    Result nextResult();
+    // Hands COPY data to libpq, waiting while the socket is full; false on failure.
+    bool putCopyData(const char* data, qsizetype size);
+    // Ends the COPY (with an error text: gives it up) and sends it; false on failure.
+    bool putCopyEnd(const char* error = nullptr);
+    // Sends what libpq holds for the server; false on failure.
+    bool flush() { return m_wait.untilFlushed(m_conn); }
+    // One short wait for the server (ServerWait::once()).
+    bool awaitSocket(bool forWrite) { return m_wait.once(m_conn, forWrite); }
 
     void close();
     bool isOpen() const { return m_conn != nullptr; }
@@ -76,9 +105,10 @@ public:
 
 private:
     explicit Connection(PGconn* conn);
-    Result checked(PGresult* result);
+    Result checked(Result result);
 
     PGconn* m_conn = nullptr;
+    ServerWait m_wait;
 };
 
 // The error text of a failed result (the server's message) or, without one, the

@@ -201,7 +201,7 @@ void CopySender::advance(bool wait) {
 // Whether the answer awaited is in, so that reading it won't block.
 bool CopySender::answerReady() {
     PGconn* conn = m_connection.handle();
-    if (PQconsumeInput(conn) != 1)
+    if (PQflush(conn) < 0 || PQconsumeInput(conn) != 1)
         return true; // the failure is read as the answer
     return PQisBusy(conn) == 0;
 }
@@ -229,7 +229,7 @@ QByteArray CopySender::transactionPrefix() {
 }
 
 bool CopySender::control(const char* statement) {
-    const Result result(PQexec(m_connection.handle(), statement));
+    const Result result = m_connection.run(statement);
     if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
         m_broken = true;
         return false;
@@ -245,36 +245,23 @@ void CopySender::rollBackAttempt() {
 
 // Opens a COPY (behind the savepoint) and waits until the server takes data.
 bool CopySender::beginCopy() {
-    PGconn* conn = m_connection.handle();
-    const QByteArray statement = transactionPrefix() + m_copyStatement;
-    if (!conn || PQsendQuery(conn, statement.constData()) != 1)
-        return false;
-    bool failed = false;
-    for (;;) {
-        const Result result(PQgetResult(conn));
-        if (!result.get())
-            return false;
-        const ExecStatusType status = PQresultStatus(result.get());
-        if (status == PGRES_COPY_IN && !failed)
-            return true;
-        if (status != PGRES_COMMAND_OK)
-            failed = true;
-    }
+    const Result result = m_connection.run(transactionPrefix() + m_copyStatement);
+    return PQresultStatus(result.get()) == PGRES_COPY_IN;
 }
 
 // Reads the answer to a COPY whose end was sent; true when the server took every line of it.
 bool CopySender::collectCopyEnd() {
-    PGconn* conn = m_connection.handle();
     bool ok = true;
     m_failedLine = 0;
     for (;;) {
-        const Result result(PQgetResult(conn));
+        const Result result = m_connection.nextResult();
         if (!result.get())
             return ok;
         const ExecStatusType status = PQresultStatus(result.get());
         if (status == PGRES_COPY_IN) {
             // The end did not get through; give up the COPY so that the results can end.
-            PQputCopyEnd(conn, "the COPY data could not be sent");
+            if (!m_connection.putCopyEnd("the COPY data could not be sent"))
+                return false;
             ok = false;
         } else if (status != PGRES_COMMAND_OK) {
             ok = false;
@@ -335,15 +322,14 @@ void CopySender::stream(bool all) {
     const qsizetype waiting = end - m_streamed;
     if (waiting == 0 || (!all && waiting < StreamBytes))
         return;
-    if (PQputCopyData(m_connection.handle(), m_data.constData() + m_streamed,
-                      static_cast<int>(waiting)) != 1)
+    if (!m_connection.putCopyData(m_data.constData() + m_streamed, waiting))
         m_pieceFailed = true; // the answer carries the error
     m_streamed = end;
 }
 
 void CopySender::endStreaming() {
     stream(true);
-    if (PQputCopyEnd(m_connection.handle(), nullptr) != 1)
+    if (!m_connection.putCopyEnd())
         m_pieceFailed = true;
     m_phase = Phase::Ending;
 }
@@ -363,20 +349,18 @@ void CopySender::settlePiece() {
         adjustPieceLimit(end - begin, 0);
         return;
     }
-    if (!m_broken) {
+    if (!m_broken && !abandonOnStop()) {
         rollBackAttempt();
         const qsizetype rejectedBefore = serverRejections();
-        const qsizetype named = m_failedLine > 0 ? begin + m_failedLine - 1 : -1;
-        if (named >= begin && named < end) {
-            // The lines before the one named went in when it was tried: send them again, then
-            // that line alone; the lines after it go with the next COPY.
-            if (named > begin)
-                sendRange(begin, named, false);
-            if (!m_broken)
-                sendAlone(named);
-            m_sentEnd = m_pieceBegin = named + 1;
-        } else {
+        // The lines after the one named go with the next COPY.
+        const qsizetype named = sendUpToNamed(begin, end);
+        if (named < 0)
             sendRange(begin, end, true);
+        else
+            m_sentEnd = m_pieceBegin = named + 1;
+        if (m_abandoned) {
+            m_sentEnd = m_pieceBegin = 0; // the lines are gone (abandonOnStop())
+            return;
         }
         adjustPieceLimit(m_sentEnd - begin, serverRejections() - rejectedBefore);
     }
@@ -389,7 +373,7 @@ void CopySender::sendCommit() {
     if (m_rollBackFirst)
         statement.prepend("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
     m_rollBackFirst = false;
-    if (PQsendQuery(m_connection.handle(), statement.constData()) == 1)
+    if (PQsendQuery(m_connection.handle(), statement.constData()) == 1 && m_connection.flush())
         m_phase = Phase::Committing;
     else
         salvage(m_sentEnd);
@@ -397,17 +381,18 @@ void CopySender::sendCommit() {
 
 // Reads the answer to COMMIT: the chunk's lines are reported, or sent again row by row.
 void CopySender::settleCommit() {
-    PGconn* conn = m_connection.handle();
     bool committed = true;
     bool last = false;
-    while (PGresult* raw = PQgetResult(conn)) {
-        const Result result(raw);
-        committed = committed && PQresultStatus(raw) == PGRES_COMMAND_OK;
+    for (Result result = m_connection.nextResult(); result.get();
+         result = m_connection.nextResult()) {
+        committed = committed && PQresultStatus(result.get()) == PGRES_COMMAND_OK;
         // A transaction that had failed answers COMMIT with ROLLBACK.
-        last = qstrcmp(PQcmdStatus(raw), "COMMIT") == 0;
+        last = qstrcmp(PQcmdStatus(result.get()), "COMMIT") == 0;
     }
     committed = committed && last;
     m_phase = Phase::Idle;
+    if (!committed && abandonOnStop())
+        return;
     if (!committed) {
         salvage(m_sentEnd);
         return;
@@ -435,6 +420,8 @@ void CopySender::settleSentLines() {
 // every line before it is settled.
 void CopySender::sendWaitingAlone() {
     settleSentLines();
+    if (m_abandoned)
+        return;
     const qsizetype line = lineCount() - 1;
     if (!m_broken)
         sendAlone(line);
@@ -456,19 +443,15 @@ void CopySender::settleEverything() {
 // Sends lines [begin, end) in order; true when the server took all of them. knownToFail: the
 // range as a whole was just rejected in this very state, so only its halves are tried.
 bool CopySender::sendRange(qsizetype begin, qsizetype end, bool knownToFail) {
-    if (m_broken)
+    if (m_broken || m_abandoned)
         return false;
     if (end - begin == 1)
         return sendAlone(begin);
     if (!knownToFail) {
         if (copyRange(begin, end))
             return true;
-        const qsizetype named = m_failedLine > 0 ? begin + m_failedLine - 1 : -1;
-        if (named >= begin && named < end) {
-            if (named > begin)
-                sendRange(begin, named, false);
-            if (!m_broken)
-                sendAlone(named);
+        const qsizetype named = sendUpToNamed(begin, end);
+        if (named >= 0) {
             if (named + 1 < end)
                 sendRange(named + 1, end, false);
             return false;
@@ -482,19 +465,34 @@ bool CopySender::sendRange(qsizetype begin, qsizetype end, bool knownToFail) {
     return false;
 }
 
+// After a COPY of lines [begin, end) failed at a line its error names: the lines before it
+// went in when it was tried, so they are sent again, then that line alone. Returns that line,
+// or -1 when the error names none of them.
+qsizetype CopySender::sendUpToNamed(qsizetype begin, qsizetype end) {
+    const qsizetype named = m_failedLine > 0 ? begin + m_failedLine - 1 : -1;
+    if (named < begin || named >= end)
+        return -1;
+    if (named > begin)
+        sendRange(begin, named, false);
+    if (!m_broken)
+        sendAlone(named);
+    return named;
+}
+
 bool CopySender::copyRange(qsizetype begin, qsizetype end) {
     m_failedLine = 0;
     if (!beginCopy()) {
+        abandonOnStop();
         rollBackAttempt();
         return false;
     }
-    PGconn* conn = m_connection.handle();
     const qsizetype from = m_lines[begin].offset;
     const qsizetype to = lineEnd(end - 1);
-    bool ok = PQputCopyData(conn, m_data.constData() + from, static_cast<int>(to - from)) == 1;
-    ok = PQputCopyEnd(conn, nullptr) == 1 && ok;
+    bool ok = m_connection.putCopyData(m_data.constData() + from, to - from);
+    ok = m_connection.putCopyEnd() && ok;
     ok = collectCopyEnd() && ok;
     if (!ok) {
+        abandonOnStop();
         rollBackAttempt();
         return false;
     }
@@ -505,57 +503,84 @@ bool CopySender::copyRange(qsizetype begin, qsizetype end) {
 
 // One line as its own row statement, behind the savepoint.
 bool CopySender::sendAlone(qsizetype line) {
+    if (m_abandoned)
+        return false;
     const QByteArray prefix = transactionPrefix();
     if (!prefix.isEmpty() && !control(prefix.constData()))
         return false;
-    PGconn* conn = m_connection.handle();
-    const QByteArray statement = insertStatement(line);
-    // Sent as the row-by-row path sends it, so that the server's message (and libpq's
-    // pointer into the statement) reads the same.
-    const Result result(
-        PQexecParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
-    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK) {
+    if (insertLine(line)) {
         m_dirty = true;
         ++m_acceptedInChunk;
         return true;
     }
-    m_rejections.push_back({m_lines[line].index, resultError(conn, result.get()), false});
     rollBackAttempt();
+    return false;
+}
+
+// One line as its own row statement, sent as the row-by-row path sends it, so that the
+// server's message (and libpq's pointer into the statement) reads the same. A rejection is
+// kept for the report.
+bool CopySender::insertLine(qsizetype line) {
+    const Result result = m_connection.run(insertStatement(line), true);
+    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
+        return true;
+    if (!abandonOnStop())
+        m_rejections.push_back(
+            {m_lines[line].index, resultError(m_connection.handle(), result.get()), false});
     return false;
 }
 
 // Nothing of lines [0, end) is committed: roll the transaction back and send every one of
 // them again, one INSERT each, each its own transaction, as the row-by-row path would.
 void CopySender::salvage(qsizetype end) {
+    if (abandonOnStop())
+        return;
     PGconn* conn = m_connection.handle();
     if (m_phase == Phase::Streaming)
-        PQputCopyEnd(conn, "the chunk is sent again row by row");
-    while (PGresult* result = PQgetResult(conn))
-        PQclear(result);
-    m_phase = Phase::Idle;
+        m_connection.putCopyEnd("the chunk is sent again row by row");
+    while (m_connection.nextResult().get()) {
+    }
     if (m_inTransaction && PQtransactionStatus(conn) != PQTRANS_IDLE)
-        PQclear(PQexec(conn, "ROLLBACK"));
-    m_inTransaction = false;
-    m_dirty = false;
-    m_rollBackFirst = false;
-    m_broken = false;
-    m_acceptedInChunk = 0;
+        m_connection.run("ROLLBACK");
+    forgetTransaction();
     const qint64 boundary =
         end < lineCount() ? m_lines[end].index : std::numeric_limits<qint64>::max();
     std::erase_if(m_rejections, [boundary](const Rejection& rejection) {
         return !rejection.local && rejection.index < boundary;
     });
     for (qsizetype line = 0; line < end; ++line) {
-        const QByteArray statement = insertStatement(line);
-        const Result result(
-            PQexecParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
-        if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
+        if (insertLine(line))
             ++m_accepted;
-        else
-            m_rejections.push_back({m_lines[line].index, resultError(conn, result.get()), false});
+        else if (m_abandoned)
+            return;
     }
     m_sentEnd = end;
     release(end);
+}
+
+// After a stop was taken a failure is the server's answer to the cancel request: the
+// transaction in flight is rolled back by the server, and every line not committed is left
+// unsent and unreported, as a stop leaves the lines behind it. The connection is not used again.
+bool CopySender::abandonOnStop() {
+    if (!m_connection.stopTaken())
+        return false;
+    if (m_abandoned)
+        return true;
+    release(0); // rejections of lines before the first uncommitted one
+    m_rejections.clear();
+    m_lines.clear();
+    m_data.clear();
+    m_sentEnd = m_pieceBegin = m_streamed = 0;
+    forgetTransaction();
+    m_stopped = m_abandoned = true;
+    return true;
+}
+
+// The transaction is gone (rolled back, or left to the server to roll back).
+void CopySender::forgetTransaction() {
+    m_phase = Phase::Idle;
+    m_inTransaction = m_dirty = m_rollBackFirst = m_broken = false;
+    m_acceptedInChunk = 0;
 }
 
 // Lines [0, end) are settled: reports their rejections in line order and forgets them.

@@ -109,7 +109,9 @@ private:
     void dropWaiting();
     bool sendRange(qsizetype begin, qsizetype end, bool knownToFail);
     bool copyRange(qsizetype begin, qsizetype end);
+    qsizetype sendUpToNamed(qsizetype begin, qsizetype end);
     bool sendAlone(qsizetype line);
+    bool insertLine(qsizetype line);
     bool beginCopy();
     bool collectCopyEnd();
     qsizetype failedCopyLine(const PGresult* result) const;
@@ -117,6 +119,8 @@ private:
     QByteArray transactionPrefix();
     void rollBackAttempt();
     void salvage(qsizetype end);
+    bool abandonOnStop();
+    void forgetTransaction();
     void release(qsizetype end);
     void adjustPieceLimit(qsizetype lines, qsizetype rejected);
     QByteArray insertStatement(qsizetype line) const;
@@ -159,5 +163,6 @@ private:
     qint64 m_settledPieces = 0;
     qint64 m_accepted = 0;
     bool m_stopped = false;
+    bool m_abandoned = false; // the stop was taken inside a statement (abandonOnStop())
     bool m_finished = false;
 };

@@ -168,7 +168,10 @@ Run::Turn Run::importFile(int position) {
     m_run.step(116, [&] { m_frontEnd.setBusy(true); });
     m_run.begin(118);
     m_connection.reset();
-    m_run.step(120, [&] { m_connection.emplace(Connection::open(m_choices.connection)); });
+    m_run.step(120, [&] {
+        m_connection.emplace(Connection::open(m_choices.connection));
+        m_connection->setStopCheck(cancelled());
+    });
     m_path.clear();
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0, true);
@@ -307,6 +310,8 @@ void Run::appendFlow() {
                 .fieldCount();
         },
         0);
+    if (m_connection && m_connection->stopTaken() && (m_cancelled = true))
+        return; // the query was stopped, not answered
     QStringList header;
     m_run.step(304, [&] { header = m_file.header(); });
     if (m_run.test(306, [&] { return tableFields == header.size(); })) {

@@ -4,10 +4,6 @@
 #include "import/Statements.h"
 
 #include <libpq-fe.h>
-#include <poll.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -30,6 +26,10 @@ InsertSender::InsertSender(Connection& connection, QString table, QString path, 
         m_broken = conn ? m_connection.lastError() : QStringLiteral("The connection is not open.");
         return;
     }
+    // A server that waits (for a lock) when a stop gives the connection up then notices soon
+    // that it is gone, and runs none of the statements still queued (servers before 14 don't
+    // know the setting and refuse it).
+    m_connection.run("SET client_connection_check_interval = 250");
     if (PQsetnonblocking(conn, 1) != 0 || PQenterPipelineMode(conn) != 1) {
         m_broken = m_connection.lastError();
         PQsetnonblocking(conn, 0);
@@ -47,6 +47,8 @@ InsertSender::~InsertSender() {
 }
 
 void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
+    if (m_stopped)
+        return;
     Pending entry;
     entry.lineIndex = lineIndex;
     if (HoldsNulCharacter(fields)) {
@@ -96,7 +98,24 @@ void InsertSender::settleLocalHead() {
     }
 }
 
+// A failure after a stop was taken is the server's answer to the cancel request, and the
+// statements queued behind would each wait as long: the connection is given up, and every line
+// not answered is left unsent and unreported. What was answered stays counted.
+bool InsertSender::stopTaken() {
+    if (!m_connection.stopTaken())
+        return false;
+    if (!m_stopped) {
+        m_connection.giveUp();
+        m_stopped = true;
+        m_pending.clear();
+        m_pendingBytes = 0;
+    }
+    return true;
+}
+
 void InsertSender::breakConnection(const QString& description) {
+    if (stopTaken())
+        return;
     m_broken = description.isEmpty() ? QStringLiteral("The connection to the server was lost.")
                                      : description;
     // Whatever is unanswered will never be: reject it in order.
@@ -136,8 +155,10 @@ bool InsertSender::readAnswers() {
             settled = true;
             if (entry.error.isEmpty())
                 ++m_accepted;
-            else
+            else if (!stopTaken())
                 m_rejected(entry.lineIndex, entry.error);
+            else
+                break;
             continue;
         }
         if (status == PGRES_FATAL_ERROR || status == PGRES_PIPELINE_ABORTED ||
@@ -157,6 +178,8 @@ void InsertSender::drain(std::size_t maxPending, qsizetype maxBytes) {
         if (m_pending.size() <= maxPending && m_pendingBytes <= maxBytes)
             return;
         PGconn* conn = m_connection.handle();
+        if (m_stopped)
+            return;
         if (!m_broken.isEmpty() || !conn) {
             breakConnection(m_broken);
             continue; // everything left is local now
@@ -170,12 +193,9 @@ void InsertSender::drain(std::size_t maxPending, qsizetype maxBytes) {
             continue;
         if (m_pending.size() <= maxPending && m_pendingBytes <= maxBytes)
             return;
-        pollfd socket{PQsocket(conn), static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
-        if (socket.fd < 0) {
+        if (!m_connection.awaitSocket(flushed == 1)) {
+            PQconsumeInput(conn);
             breakConnection(m_connection.lastError());
-            continue;
         }
-        if (::poll(&socket, 1, -1) < 0 && errno != EINTR)
-            breakConnection(QString::fromLocal8Bit(strerror(errno)));
     }
 }

@@ -40,6 +40,7 @@ private:
     bool readAnswers();
     void settleLocalHead();
     void breakConnection(const QString& description);
+    bool stopTaken();
 
     Connection& m_connection;
     QString m_table;
@@ -51,5 +52,6 @@ private:
     qint64 m_accepted = 0;
     bool m_pipeline = false;
     bool m_finished = false;
-    QString m_broken; // libpq's text once the connection failed
+    bool m_stopped = false; // a stop was taken (stopTaken())
+    QString m_broken;       // libpq's text once the connection failed
 };

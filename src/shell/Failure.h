@@ -17,3 +17,10 @@ public:
 private:
     QString m_description;
 };
+
+// What a stop the user asked for leaves behind (a statement the server stopped at the user's
+// request). It is no failure: reporting procedures pass it over without a message.
+class Stopped : public Failure {
+public:
+    using Failure::Failure;
+};

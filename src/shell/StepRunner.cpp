@@ -27,5 +27,11 @@ QString StepRunner::describe(std::exception_ptr error) {
 }
 
 void StepRunner::reportCurrent(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Stopped&) {
+        return; // the user's own stop
+    } catch (...) {
+    }
     report(describe(error));
 }

@@ -16,7 +16,7 @@ class UserInterface;
 //  - test(): a condition whose test fails counts as passed, so the guarded block is entered;
 //  - value(): a value whose computation fails gives the fallback, so a loop whose start fails
 //    still runs its body with the fallback.
-// Exceptions never leave the runner.
+// Exceptions never leave the runner. A Stopped exception (the user's stop) is not reported.
 class StepRunner {
 public:
     StepRunner(UserInterface& ui, QString context);

@@ -1,19 +1,24 @@
 #include "WindowTestKit.h"
 
+#include "database/Connection.h"
 #include "import/ProgressMeter.h"
 #include "mainwindow/Form2.h"
 #include "mainwindow/WindowImportFrontEnd.h"
 #include "shell/WindowPointer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 
@@ -123,6 +128,119 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
         EXPECT_TRUE(main->PushButton5->isEnabled());
         EXPECT_EQ(main->pointer()->mode(), WindowPointer::Mode::Default);
     }
+}
+
+// A statement that waits for a lock another connection holds: Cancel stops it at once, without
+// an error, and the window is given back.
+TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
+    database.execute("CREATE TABLE target(n TEXT, t TEXT)");
+    start();
+    main->addFileEntry(write("lines.csv", numberedLines(1000)));
+    Connection holder = Connection::open(database.settings());
+    holder.execute("BEGIN");
+    holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
+    QTest::mouseClick(main->Option2, Qt::LeftButton);
+    main->List1->setCurrentItem(
+        main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
+    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] {
+        return database.column("SELECT count(*) FROM pg_locks WHERE NOT granted") !=
+               QStringList{"0"};
+    })) << "the run waits for the lock";
+    ASSERT_TRUE(waitUntil([&] { return main->PushButtonCancel->isVisible(); }));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(main->PushButtonCancel, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }, 10000));
+    EXPECT_LT(clock.elapsed(), 2000) << "not when the lock goes";
+    EXPECT_EQ(windows.ui.messages,
+              QStringList{QStringLiteral("Import stopped. 0 file(s) and 0 row(s) were imported.")});
+    EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
+    EXPECT_TRUE(main->PushButton1->isEnabled());
+    holder.execute("ROLLBACK");
+    EXPECT_EQ(count("target"), 0);
+}
+
+// A backend stopped by SIGSTOP in the middle of a file: Cancel gives the connection up within
+// a few seconds, the closing message counts only what was committed, and nothing is reported
+// as an error.
+TEST_F(ImportCancel, GivesUpABackendThatStoppedAnswering) {
+    start();
+    main->addFileEntry(write("lines.csv", numberedLines(2000000)));
+    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return count(QStringLiteral("\"NewTable1\"")) > 0; }));
+    const QStringList backends =
+        database.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND "
+                        "backend_type = 'client backend' AND pid <> pg_backend_pid()");
+    ASSERT_EQ(backends.size(), 1);
+    const pid_t backend = backends[0].toInt();
+    ASSERT_EQ(::kill(backend, SIGSTOP), 0);
+    QTest::qWait(300);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(main->PushButtonCancel, Qt::LeftButton);
+    const bool ended = waitUntil([&] { return !main->importRunning(); }, 15000);
+    ::kill(backend, SIGCONT);
+    ASSERT_TRUE(ended);
+    EXPECT_LT(clock.elapsed(), 6000) << "given up within a few seconds";
+    EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
+    ASSERT_EQ(windows.ui.messages.size(), 1);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^Import stopped\\. 0 file\\(s\\) and ([\\d,]+) "
+                                          "row\\(s\\) were imported\\.$"))
+            .match(windows.ui.messages[0]);
+    ASSERT_TRUE(match.hasMatch()) << windows.ui.messages[0].toStdString();
+    const qint64 rows = match.captured(1).remove(QLatin1Char(',')).toLongLong();
+    ASSERT_TRUE(waitUntil([&] {
+        return database.column(
+                   QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = %1")
+                       .arg(backend)) == QStringList{"0"};
+    })) << "the backend ends once it goes on";
+    // A COMMIT the backend had taken in before it stopped ends when it goes on: the message
+    // cannot have counted that one chunk.
+    const qint64 in = count(QStringLiteral("\"NewTable1\""));
+    EXPECT_GE(in, rows);
+    EXPECT_LE(in, rows + 65536);
+    EXPECT_TRUE(main->PushButton1->isEnabled());
+}
+
+// Closing the main window while a statement waits for a lock another connection holds: the
+// program's end (the windows going away) follows at once, not when the lock goes, without a
+// message, and the server keeps nothing of the file.
+TEST(ImportClose, ClosingTheMainWindowWhileAStatementWaitsForALockEndsAtOnce) {
+    TestDatabase database;
+    TemporarySettings store;
+    RecordingUserInterface ui;
+    int endRequests = 0;
+    WindowContext context{ui, [](const QString&, QWidget*) {}, [&] { ++endRequests; }};
+    auto form1 = std::make_unique<Form1>(context);
+    storeConnection(database.settings());
+    database.execute("CREATE TABLE target(n TEXT, t TEXT)");
+    form1->start();
+    Form2& main = form1->mainWindow();
+    QTemporaryDir folder;
+    main.addFileEntry(writeTestFile(folder, "lines.csv", numberedLines(1000)));
+    Connection holder = Connection::open(database.settings());
+    holder.execute("BEGIN");
+    holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
+    QTest::mouseClick(main.Option2, Qt::LeftButton);
+    main.List1->setCurrentItem(
+        main.List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
+    QTest::mouseClick(main.PushButton1, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] {
+        return database.column("SELECT count(*) FROM pg_locks WHERE NOT granted") !=
+               QStringList{"0"};
+    })) << "the run waits for the lock";
+    QElapsedTimer clock;
+    clock.start();
+    main.close();
+    EXPECT_EQ(endRequests, 1);
+    form1.reset(); // what the end of the program does
+    EXPECT_LT(clock.elapsed(), 2000) << "not when the lock goes";
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('\n').toStdString();
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    holder.execute("ROLLBACK");
+    EXPECT_EQ(database.column("SELECT count(*) FROM target"), QStringList{"0"});
 }
 
 // A named pipe nobody writes to: the run waits for a writer, and Cancel ends the wait.
