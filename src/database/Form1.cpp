@@ -12,6 +12,7 @@
 #include "shell/UserInterface.h"
 #include "shell/WindowContext.h"
 #include "shell/WindowHelpers.h"
+#include "shell/WindowPlace.h"
 #include "shell/WindowPointer.h"
 
 #include <QCloseEvent>
@@ -44,6 +45,8 @@ Form1::Form1(WindowContext& context)
     , m_context(context)
     , m_pointer(new WindowPointer(this)) {
     setObjectName(QStringLiteral("Form1"));
+    // Shown and hidden in turn with the other window: it reappears where the user left it.
+    new WindowPlace(this);
     setFixedSize(twips(8040), twips(3630));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);

@@ -15,6 +15,7 @@
 #include "shell/UserInterface.h"
 #include "shell/WindowContext.h"
 #include "shell/WindowHelpers.h"
+#include "shell/WindowPlace.h"
 #include "shell/WindowPointer.h"
 
 #include <QButtonGroup>
@@ -76,6 +77,8 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     , m_pointer(new WindowPointer(this))
     , m_engine(runImport) {
     setObjectName(QStringLiteral("Form2"));
+    // Shown and hidden in turn with the other window: it reappears where the user left it.
+    new WindowPlace(this);
     setFixedSize(twips(6360), twips(8175));
     setFont(designFont(9));
 

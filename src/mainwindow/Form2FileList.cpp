@@ -79,7 +79,7 @@ void Form2::PushButton3_Click() {
             return m_desktop.openFiles(
                 this, QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"),
                 {QStringLiteral("Text Files (*.txt)"), QStringLiteral("CSV Files (*.csv)"),
-                 QStringLiteral("All Files (*)")});
+                 QStringLiteral("All Files (*.*)")});
         },
         QStringList());
     if (run.test(112, [&] { return chosen.isEmpty(); }))

@@ -159,7 +159,7 @@ TEST_F(FileList, AddTextFilesTakesWhatTheDialogReturns) {
                   QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"));
         EXPECT_EQ(dialogCalls.first().filters, (QStringList{QStringLiteral("Text Files (*.txt)"),
                                                             QStringLiteral("CSV Files (*.csv)"),
-                                                            QStringLiteral("All Files (*)")}));
+                                                            QStringLiteral("All Files (*.*)")}));
         EXPECT_EQ(main.fileEntries(), QStringList{QStringLiteral("/data/b.txt")} + row.added)
             << "appended behind what is listed, duplicates kept";
         EXPECT_EQ(ui.messages, row.messages);

@@ -1,0 +1,116 @@
+#include "shell/GuiUserInterface.h"
+#include "shell/AppTitle.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs `show` and, once its box is up, lets `answer` work the box as a person does.
+void withBox(const std::function<void()>& show, const std::function<void(QDialog*)>& answer) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        answer(box);
+    });
+    poll.start(10);
+    show();
+}
+
+struct Shown {
+    QString title;
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+Shown closeWithReturn(QDialog* dialog) {
+    Shown shown;
+    if (auto* box = qobject_cast<QMessageBox*>(dialog))
+        shown = {box->windowTitle(), box->text(), box->textFormat(), box->icon()};
+    QTest::keyClick(dialog, Qt::Key_Return);
+    return shown;
+}
+
+} // namespace
+
+// A message names files and server words as they are: line breaks become the box's own, and
+// markup in them is shown, never rendered.
+TEST(GuiUserInterface, MessagesShowTheirTextPlainUnderTheirTitleAndCloseOnReturn) {
+    GuiUserInterface ui;
+    const QString text = QStringLiteral("File <b>a&amp;b</b>.txt\r\rnext\r\nlast");
+    const QString shownText = QStringLiteral("File <b>a&amp;b</b>.txt\n\nnext\nlast");
+    Shown message;
+    withBox([&] { ui.message(text); }, [&](QDialog* box) { message = closeWithReturn(box); });
+    EXPECT_EQ(message.title, applicationTitle());
+    EXPECT_EQ(message.text, shownText);
+    EXPECT_EQ(message.format, Qt::PlainText);
+    EXPECT_EQ(message.icon, QMessageBox::NoIcon);
+
+    Shown error;
+    withBox([&] { ui.applicationError(text); },
+            [&](QDialog* box) { error = closeWithReturn(box); });
+    EXPECT_EQ(error.title, QStringLiteral("Application Error"));
+    EXPECT_EQ(error.text, shownText);
+    EXPECT_EQ(error.format, Qt::PlainText);
+    EXPECT_EQ(error.icon, QMessageBox::Warning);
+}
+
+// The input box offers the default answer; OK gives what the field holds, Cancel nothing.
+TEST(GuiUserInterface, TheInputBoxGivesTheAnswerOnReturnAndNothingOnEscape) {
+    GuiUserInterface ui;
+    struct Case {
+        const char* name;
+        std::function<void(QLineEdit*)> type;
+        Qt::Key close;
+        QString answer;
+    } cases[] = {
+        {"the default taken as offered", [](QLineEdit*) {}, Qt::Key_Return, QStringLiteral("txt")},
+        {"a new answer typed over it",
+         [](QLineEdit* field) {
+             QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClicks(field, QStringLiteral("csv"));
+         },
+         Qt::Key_Return, QStringLiteral("csv")},
+        {"Escape after typing",
+         [](QLineEdit* field) { QTest::keyClicks(field, QStringLiteral("x")); }, Qt::Key_Escape,
+         QString()},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        QString offered;
+        QString title;
+        QString answer = QStringLiteral("unset");
+        withBox(
+            [&] {
+                answer = ui.inputText(QStringLiteral("Extension?\r\r(* for all)"),
+                                      QStringLiteral("txt"));
+            },
+            [&](QDialog* box) {
+                auto* field = box->findChild<QLineEdit*>();
+                if (!field) {
+                    ADD_FAILURE() << "no field in the input box";
+                    box->reject();
+                    return;
+                }
+                title = box->windowTitle();
+                offered = field->text();
+                row.type(field);
+                QTest::keyClick(field, row.close);
+            });
+        EXPECT_EQ(title, applicationTitle());
+        EXPECT_EQ(offered, QStringLiteral("txt"));
+        EXPECT_EQ(answer, row.answer);
+    }
+}
