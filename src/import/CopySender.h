@@ -2,6 +2,7 @@
 
 #include "import/FieldRule.h"
 #include "import/RowSender.h"
+#include "import/ValuePrecheck.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -38,6 +39,9 @@ using PGresult = pg_result;
 // one fails); while none are, they grow back to the whole chunk. Memory holds the encoded lines of
 // one chunk and half a chunk's bytes of lines waiting behind it, at most (Options), plus one line.
 //
+// A line of another number of values, or one that ValuePrecheck expects the server to refuse, is
+// sent alone as its row statement between two COPY statements.
+//
 // A line holding the NUL character is rejected in its place (NulCharacterRejection) and not
 // sent. Never throws for a failure of the server or the connection. Use one thread at a time.
 class CopySender : public RowSender {
@@ -64,6 +68,8 @@ public:
     ~CopySender() override;
 
     void send(qint64 lineIndex, const QStringList& fields) override;
+    void sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
+                  qsizetype fieldCount) override;
     void finish() override;
     qint64 rowsAccepted() const override;
 
@@ -93,6 +99,10 @@ private:
     };
 
     void decide(qsizetype valueCount);
+    bool takes(qsizetype valueCount);
+    void rejectNul(qint64 lineIndex);
+    qsizetype lineStart();
+    void queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount);
     void advance(bool wait);
     bool answerReady();
     void openPiece();
@@ -133,6 +143,7 @@ private:
     std::unique_ptr<RowSender> m_rowByRow;
     QByteArray m_copyStatement;
     qsizetype m_valueCount = 0;
+    ValuePrecheck m_precheck;
 
     // Every line not yet committed and reported, encoded one after another. Lines before
     // m_sentEnd belong to the open transaction (the chunk); the others wait to be sent.
