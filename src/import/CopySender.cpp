@@ -132,8 +132,10 @@ qsizetype CopySender::lineStart() {
 void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount) {
     // A line of another number of values, or one the server is sure to refuse, goes alone, so
     // that it does not fail a COPY statement.
-    const bool alone = valueCount != m_valueCount ||
-                       m_precheck.rejects(QByteArrayView(m_data).sliced(offset).chopped(1));
+    const bool refused = valueCount == m_valueCount &&
+                         m_precheck.rejects(QByteArrayView(m_data).sliced(offset).chopped(1));
+    m_prechecked += refused ? 1 : 0;
+    const bool alone = refused || valueCount != m_valueCount;
     m_lines.push_back({lineIndex, offset, alone});
 
     const qint64 settledBefore = m_settledPieces;

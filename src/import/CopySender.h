@@ -75,6 +75,8 @@ public:
 
     // Whether the first line chose COPY (false before the first line).
     bool usesCopy() const { return m_mode == Mode::Copy; }
+    // Lines sent alone because ValuePrecheck expected the server to refuse them.
+    qint64 prechecked() const { return m_prechecked; }
     // Whether a stop was asked for and taken: lines sent after it are not imported.
     bool stopped() const { return m_stopped; }
 
@@ -169,6 +171,7 @@ private:
 
     qint64 m_settledPieces = 0;
     qint64 m_accepted = 0;
+    qint64 m_prechecked = 0;
     bool m_stopped = false;
     bool m_finished = false;
 };

@@ -65,12 +65,12 @@ private:
 // record is read.
 QString recordReport(const Record& record);
 
-// The fields of the file's first record, the header: none for an empty file or a malformed
-// first record (which the field-count check reports). Under the quoted rule the record is
-// counted first, so that a quote left open holds nothing of the file in memory. Throws Failure
-// when the file can't be read.
 // The number of fields of a plain line of UTF-8 bytes cut at every separator (UTF-8), as
 // FieldCount() counts those of its text.
 qsizetype Utf8FieldCount(QByteArrayView line, QByteArrayView separator);
 
+// The fields of the file's first record, the header: none for an empty file or a malformed
+// first record (which the field-count check reports). Under the quoted rule the record is
+// counted first, so that a quote left open holds nothing of the file in memory. Throws Failure
+// when the file can't be read.
 QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separator);

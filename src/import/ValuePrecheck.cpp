@@ -19,6 +19,24 @@ enum : quint32 {
     NumericType = 1700,
 };
 
+bool checksType(quint32 type) {
+    switch (type) {
+    case BoolType:
+    case Int8Type:
+    case Int2Type:
+    case Int4Type:
+    case Float4Type:
+    case Float8Type:
+    case BpcharType:
+    case VarcharType:
+    case DateType:
+    case NumericType:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The white space the server's number, truth value and date readers skip around a value.
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -215,8 +233,11 @@ bool rejectsLength(QByteArrayView value, int typmod) {
 
 ValuePrecheck::ValuePrecheck(std::vector<Column> columns)
     : m_columns(std::move(columns)) {
-    m_active = std::any_of(m_columns.begin(), m_columns.end(),
-                           [](const Column& column) { return column.notNull || column.type != 0; });
+    // A table of columns that are neither checked nor NOT NULL (text, as created tables have)
+    // costs nothing per line.
+    m_active = std::any_of(m_columns.begin(), m_columns.end(), [](const Column& column) {
+        return column.notNull || checksType(column.type);
+    });
 }
 
 bool ValuePrecheck::rejects(QByteArrayView copyLine) const {

@@ -109,7 +109,7 @@ const ValueCase Cases[] = {
 // column of its type. The guess must agree with the server, except where it may stay silent.
 TEST(ValuePrecheck, AgreesWithTheServer) {
     TestDatabase db;
-    Connection connection = Connection::open(ConnectionString(db.settings()));
+    Connection connection = Connection::open(db.settings());
     int table = 0;
     for (const ValueCase& c : Cases) {
         const QString name = QStringLiteral("v%1").arg(++table);
