@@ -4,6 +4,7 @@
 #include "import/CopyText.h"
 #include "import/ImportRun.h"
 #include "import/InsertSender.h"
+#include "import/InsertStatementUtf8.h"
 #include "import/QuotedFieldParser.h"
 #include "import/Statements.h"
 #include "support/RecordingFrontEnd.h"
@@ -62,7 +63,7 @@ TEST(CopyText, ValuesAreTheRowStatementsValuesEscapedForCopy) {
     }
 }
 
-// Made from a line's bytes, the COPY line is the one its fields make.
+// Made from a line's bytes, the COPY line and the row statement are the ones its fields make.
 TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
     const struct {
         QString line;
@@ -76,6 +77,7 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
         {"a|||b||||c", "||"},
         {"a,b", ""},
         {",,,", ","},
+        {"'';--,O''Neil,\"'\"", ","},
         {QString(70000, QLatin1Char('x')) + ",\t\"" + QString(70000, QLatin1Char('\\')), ","},
     };
     for (const auto& c : cases) {
@@ -84,6 +86,12 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
         QByteArray actual = "before|";
         appendCopyLineUtf8(actual, c.line.toUtf8(), c.separator.toUtf8());
         EXPECT_EQ(actual, expected) << c.line.left(40).toStdString();
+
+        // The row statement made from the bytes is the one made from the fields.
+        const QString table = QStringLiteral("T\"\u00e4");
+        EXPECT_EQ(InsertStatementUtf8(table).build(c.line.toUtf8(), c.separator.toUtf8()),
+                  BuildInsertStatement(table, SplitFields(c.line, c.separator)).toUtf8())
+            << c.line.left(40).toStdString();
     }
 }
 
