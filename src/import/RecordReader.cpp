@@ -97,7 +97,28 @@ QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separa
             return {};
     }
     RecordReader reader(file, rule, separator);
-    if (!reader.next(header))
+    if (rule == FieldRule::Quoted)
+        return reader.next(header) ? header.fields : QStringList();
+    // A plain line of UTF-8 is cut on its bytes, so that a long header is never held as one
+    // text and as its fields at once.
+    if (!reader.next(header, false))
         return {};
-    return header.fields;
+    if (header.utf8.isNull())
+        return SplitFields(header.text, separator);
+    return Utf8Fields(header.utf8, separator.toUtf8());
+}
+
+QStringList Utf8Fields(QByteArrayView line, QByteArrayView separator) {
+    QStringList fields;
+    if (line.isEmpty())
+        return fields;
+    if (separator.isEmpty())
+        return {QString::fromUtf8(line)};
+    qsizetype from = 0;
+    for (qsizetype at = line.indexOf(separator); at >= 0; at = line.indexOf(separator, from)) {
+        fields.append(QString::fromUtf8(line.sliced(from, at - from)));
+        from = at + separator.size();
+    }
+    fields.append(QString::fromUtf8(line.sliced(from)));
+    return fields;
 }

@@ -69,6 +69,9 @@ QString recordReport(const Record& record);
 // FieldCount() counts those of its text.
 qsizetype Utf8FieldCount(QByteArrayView line, QByteArrayView separator);
 
+// The fields of a plain line of UTF-8 bytes, as SplitFields() cuts its text.
+QStringList Utf8Fields(QByteArrayView line, QByteArrayView separator);
+
 // The fields of the file's first record, the header: none for an empty file or a malformed
 // first record (which the field-count check reports). Under the quoted rule the record is
 // counted first, so that a quote left open holds nothing of the file in memory. Throws Failure

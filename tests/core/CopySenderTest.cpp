@@ -6,6 +6,7 @@
 #include "import/InsertSender.h"
 #include "import/InsertStatementUtf8.h"
 #include "import/QuotedFieldParser.h"
+#include "import/RecordReader.h"
 #include "import/Statements.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/TestEnvironment.h"
@@ -63,7 +64,8 @@ TEST(CopyText, ValuesAreTheRowStatementsValuesEscapedForCopy) {
     }
 }
 
-// Made from a line's bytes, the COPY line and the row statement are the ones its fields make.
+// Made from a line's bytes, the fields, the COPY line and the row statement are the ones its
+// text makes.
 TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
     const struct {
         QString line;
@@ -87,6 +89,8 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
         appendCopyLineUtf8(actual, c.line.toUtf8(), c.separator.toUtf8());
         EXPECT_EQ(actual, expected) << c.line.left(40).toStdString();
 
+        EXPECT_EQ(Utf8Fields(c.line.toUtf8(), c.separator.toUtf8()),
+                  SplitFields(c.line, c.separator));
         // The row statement made from the bytes is the one made from the fields.
         const QString table = QStringLiteral("T\"\u00e4");
         EXPECT_EQ(InsertStatementUtf8(table).build(c.line.toUtf8(), c.separator.toUtf8()),
