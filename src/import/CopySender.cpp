@@ -1,6 +1,7 @@
 #include "import/CopySender.h"
 
 #include "database/Connection.h"
+#include "import/CopyDataWriter.h"
 #include "import/CopyTarget.h"
 #include "import/CopyText.h"
 #include "import/InsertSender.h"
@@ -19,17 +20,6 @@ namespace {
 // COPY data is handed to libpq in pieces of about this size while lines arrive, so that the
 // server works on them while the next lines are read.
 constexpr qsizetype StreamBytes = 64 << 10;
-
-// Hands COPY data to libpq in messages of at most StreamBytes, so that libpq's buffer, which
-// holds a whole message, stays small however long a line is.
-bool putCopyData(PGconn* conn, const char* data, qsizetype size) {
-    for (qsizetype at = 0; at < size; at += StreamBytes) {
-        const int bytes = static_cast<int>(std::min(StreamBytes, size - at));
-        if (PQputCopyData(conn, data + at, bytes) != 1)
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -385,7 +375,7 @@ void CopySender::stream(bool all) {
     const qsizetype waiting = end - m_streamed;
     if (waiting == 0 || (!all && waiting < StreamBytes))
         return;
-    if (!putCopyData(m_connection.handle(), m_data.constData() + m_streamed, waiting))
+    if (!CopyDataWriter::put(m_connection.handle(), m_data.constData() + m_streamed, waiting))
         m_pieceFailed = true; // the answer carries the error
     m_streamed = end;
 }
@@ -540,7 +530,7 @@ bool CopySender::copyRange(qsizetype begin, qsizetype end) {
     PGconn* conn = m_connection.handle();
     const qsizetype from = m_lines[begin].offset;
     const qsizetype to = lineEnd(end - 1);
-    bool ok = putCopyData(conn, m_data.constData() + from, to - from);
+    bool ok = CopyDataWriter::put(conn, m_data.constData() + from, to - from);
     ok = PQputCopyEnd(conn, nullptr) == 1 && ok;
     ok = collectCopyEnd() && ok;
     if (!ok) {

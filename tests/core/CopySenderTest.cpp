@@ -354,6 +354,13 @@ const InputFile Files[] = {
                             "20,today,",         "21,on,  7  ",         "22,1/8/1999,.",
                             ",true,1",           "23,\"f\",2024-13-01", "24,n,999.99"};
      }},
+    {"a line longer than one COPY message",
+     [] {
+         return numbered(6, [](int i) {
+             return i == 3 ? QStringLiteral("3,%1,3").arg(QString(200000, QLatin1Char('y')))
+                           : goodLine(i);
+         });
+     }},
     {"sparse bad lines over many chunks",
      [] {
          return numbered(300, [](int i) {
