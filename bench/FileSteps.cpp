@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     const QString path = arguments[3];
     const int count = arguments[4].toInt();
     const QString separator = QStringLiteral(",");
+    const QByteArray separatorUtf8 = separator.toUtf8();
 
     try {
         StepTimes steps;
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
                 Record record;
                 while (records.next(record)) {
                     if (record.fieldCount > 0)
-                        sender.send(record.line, record.fields);
+                        sender.sendRecord(record, separatorUtf8);
                 }
                 sender.finish();
             });

@@ -160,7 +160,9 @@ Result Connection::run(const QByteArray& statement, bool params) {
 
 bool Connection::putCopyData(const char* data, qsizetype size) {
     while (size > 0) {
-        const int piece = static_cast<int>(std::min<qsizetype>(size, 1 << 30));
+        // One COPY message at most 64 KiB: libpq's output buffer holds a whole message, so a
+        // long line handed over at once would be copied whole into it.
+        const int piece = static_cast<int>(std::min<qsizetype>(size, 64 << 10));
         const int put = PQputCopyData(m_conn, data, piece);
         if (put < 0)
             return false;

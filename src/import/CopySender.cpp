@@ -54,9 +54,12 @@ qint64 CopySender::rowsAccepted() const {
 }
 
 void CopySender::decide(qsizetype valueCount) {
-    const std::optional<QString> columns = copyColumnList(m_connection, m_table, valueCount);
+    std::vector<ValuePrecheck::Column> types;
+    const std::optional<QString> columns =
+        copyColumnList(m_connection, m_table, valueCount, &types);
     if (columns) {
         m_mode = Mode::Copy;
+        m_precheck = ValuePrecheck(std::move(types));
         m_valueCount = valueCount;
         m_copyStatement = (QStringLiteral("COPY ") + quoteIdentifier(m_table) + QLatin1Char(' ') +
                            *columns + QStringLiteral(" FROM STDIN"))
@@ -68,25 +71,61 @@ void CopySender::decide(qsizetype valueCount) {
     }
 }
 
-void CopySender::send(qint64 lineIndex, const QStringList& fields) {
+// Whether the line is to be taken at all; the first line decides the path.
+bool CopySender::takes(qsizetype valueCount) {
     if (m_finished || m_stopped)
-        return;
+        return false;
     if (m_mode == Mode::Undecided)
-        decide(fields.size());
-    if (m_mode == Mode::RowByRow) {
-        m_rowByRow->send(lineIndex, fields);
-        return;
-    }
-    if (HoldsNulCharacter(fields)) {
-        m_rejections.push_back({lineIndex, NulCharacterRejection(lineIndex, m_path), true});
-        return;
-    }
+        decide(valueCount);
+    return true;
+}
 
+void CopySender::send(qint64 lineIndex, const QStringList& fields) {
+    if (!takes(fields.size()))
+        return;
+    if (m_mode == Mode::RowByRow)
+        return m_rowByRow->send(lineIndex, fields);
+    if (HoldsNulCharacter(fields))
+        return rejectNul(lineIndex);
+    const qsizetype offset = lineStart();
+    appendCopyLine(m_data, fields, m_options.fieldRule);
+    queue(lineIndex, offset, fields.size());
+}
+
+void CopySender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
+                          qsizetype fieldCount) {
+    if (m_options.fieldRule != FieldRule::Plain)
+        return RowSender::sendUtf8(lineIndex, line, separator, fieldCount);
+    if (!takes(fieldCount))
+        return;
+    if (m_mode == Mode::RowByRow)
+        return m_rowByRow->sendUtf8(lineIndex, line, separator, fieldCount);
+    if (line.contains('\0'))
+        return rejectNul(lineIndex);
+    const qsizetype offset = lineStart();
+    appendCopyLineUtf8(m_data, line, separator);
+    queue(lineIndex, offset, fieldCount);
+}
+
+void CopySender::rejectNul(qint64 lineIndex) {
+    m_rejections.push_back({lineIndex, NulCharacterRejection(lineIndex, m_path), true});
+}
+
+qsizetype CopySender::lineStart() {
     if (m_data.capacity() < waitingLimit() + m_options.chunkBytes + StreamBytes)
         m_data.reserve(waitingLimit() + m_options.chunkBytes + StreamBytes); // touched as used
-    const bool alone = fields.size() != m_valueCount;
-    m_lines.push_back({lineIndex, m_data.size(), alone});
-    appendCopyLine(m_data, fields, m_options.fieldRule);
+    return m_data.size();
+}
+
+// Takes the line just encoded at offset into the work: sent alone, streamed or held back.
+void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount) {
+    // A line of another number of values, or one the server is sure to refuse, goes alone, so
+    // that it does not fail a COPY statement.
+    const bool refused = valueCount == m_valueCount &&
+                         m_precheck.rejects(QByteArrayView(m_data).sliced(offset).chopped(1));
+    m_prechecked += refused ? 1 : 0;
+    const bool alone = refused || valueCount != m_valueCount;
+    m_lines.push_back({lineIndex, offset, alone});
 
     const qint64 settledBefore = m_settledPieces;
     if (alone) {

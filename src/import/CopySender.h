@@ -2,6 +2,7 @@
 
 #include "import/FieldRule.h"
 #include "import/RowSender.h"
+#include "import/ValuePrecheck.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -38,6 +39,9 @@ using PGresult = pg_result;
 // one fails); while none are, they grow back to the whole chunk. Memory holds the encoded lines of
 // one chunk and half a chunk's bytes of lines waiting behind it, at most (Options), plus one line.
 //
+// A line of another number of values, or one that ValuePrecheck expects the server to refuse, is
+// sent alone as its row statement between two COPY statements.
+//
 // A line holding the NUL character is rejected in its place (NulCharacterRejection) and not
 // sent. Never throws for a failure of the server or the connection. Use one thread at a time.
 class CopySender : public RowSender {
@@ -64,11 +68,15 @@ public:
     ~CopySender() override;
 
     void send(qint64 lineIndex, const QStringList& fields) override;
+    void sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
+                  qsizetype fieldCount) override;
     void finish() override;
     qint64 rowsAccepted() const override;
 
     // Whether the first line chose COPY (false before the first line).
     bool usesCopy() const { return m_mode == Mode::Copy; }
+    // Lines sent alone because ValuePrecheck expected the server to refuse them.
+    qint64 prechecked() const { return m_prechecked; }
     // Whether a stop was asked for and taken: lines sent after it are not imported.
     bool stopped() const { return m_stopped; }
 
@@ -93,6 +101,10 @@ private:
     };
 
     void decide(qsizetype valueCount);
+    bool takes(qsizetype valueCount);
+    void rejectNul(qint64 lineIndex);
+    qsizetype lineStart();
+    void queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount);
     void advance(bool wait);
     bool answerReady();
     void openPiece();
@@ -137,6 +149,7 @@ private:
     std::unique_ptr<RowSender> m_rowByRow;
     QByteArray m_copyStatement;
     qsizetype m_valueCount = 0;
+    ValuePrecheck m_precheck;
 
     // Every line not yet committed and reported, encoded one after another. Lines before
     // m_sentEnd belong to the open transaction (the chunk); the others wait to be sent.
@@ -162,6 +175,7 @@ private:
 
     qint64 m_settledPieces = 0;
     qint64 m_accepted = 0;
+    qint64 m_prechecked = 0;
     bool m_stopped = false;
     bool m_abandoned = false; // the stop was taken inside a statement (abandonOnStop())
     bool m_finished = false;

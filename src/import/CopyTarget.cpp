@@ -29,11 +29,13 @@ FROM pg_class c
 WHERE c.oid = (SELECT oid FROM target)
 )SQL";
 
-// The table's columns in table order: name, identity kind, generated kind, and whether
-// something fills it when no value is given (a default of its own or of its domain).
+// The table's columns in table order: name, identity kind, generated kind, whether
+// something fills it when no value is given (a default of its own or of its domain), and its
+// type number, type modifier and NOT NULL.
 const char* const ColumnQuery = R"SQL(
 SELECT a.attname, a.attidentity, a.attgenerated,
-       (a.atthasdef AND a.attgenerated = '') OR t.typtype = 'd'
+       (a.atthasdef AND a.attgenerated = '') OR t.typtype = 'd',
+       a.atttypid, a.atttypmod, a.attnotnull
 FROM pg_attribute a
 JOIN pg_type t ON t.oid = a.atttypid
 WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped
@@ -52,7 +54,8 @@ bool isTrue(const Result& result, int row, int column) {
 } // namespace
 
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
-                                      qsizetype valueCount) {
+                                      qsizetype valueCount,
+                                      std::vector<ValuePrecheck::Column>* columnTypes) {
     PGconn* conn = connection.handle();
     if (!conn || PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE ||
         valueCount < 1)
@@ -77,6 +80,9 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
             if (i > 0)
                 list += QLatin1String(", ");
             list += quoteIdentifier(columns.value(i, 0));
+            if (columnTypes)
+                columnTypes->push_back({columns.value(i, 4).toUInt(), columns.value(i, 5).toInt(),
+                                        isTrue(columns, i, 6)});
         } else if (identity || isTrue(columns, i, 3)) {
             return std::nullopt;
         }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "import/ValuePrecheck.h"
+
 #include <QString>
 #include <optional>
+#include <vector>
 
 class Connection;
 
@@ -19,7 +22,11 @@ class Connection;
 // least valueCount columns; and where every further column is filled without a default of any
 // kind (a sequence or a volatile default would give other values after rejected lines).
 //
+// When COPY is allowed and columnTypes is given, it receives what ValuePrecheck needs of each
+// of those columns, in the same order.
+//
 // Reads the catalogue over the connection, outside any transaction. Never throws: a failing
 // query answers nothing.
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
-                                      qsizetype valueCount);
+                                      qsizetype valueCount,
+                                      std::vector<ValuePrecheck::Column>* columnTypes = nullptr);

@@ -1,5 +1,7 @@
 #include "import/CopyText.h"
 
+#include <cstring>
+
 namespace {
 
 // Writes one byte of a value, escaped for COPY's text format; returns the new end. Under the
@@ -85,7 +87,86 @@ template <bool Plain> void appendLine(QByteArray& out, const QStringList& fields
     out.truncate(end - out.constData());
 }
 
+// Writes the COPY line of a plain UTF-8 line at out, or only counts its bytes (Write false);
+// returns their number.
+template <bool Write>
+qsizetype utf8CopyLine(QByteArrayView line, QByteArrayView separator, char* out) {
+    char scratch[2];
+    char* const start = out;
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    qsizetype counted = 0;
+    const auto put = [&](char* written) {
+        if constexpr (Write)
+            out = written;
+        else
+            counted += written - scratch;
+    };
+    const auto at = [&]() -> char* {
+        if constexpr (Write)
+            return out;
+        else
+            return scratch;
+    };
+    bool first = true;
+    for (;;) {
+        const char* fieldEnd = end;
+        if (!separator.isEmpty()) {
+            for (const char* q = p; q < end; ++q) {
+                q = static_cast<const char*>(std::memchr(q, separator.front(), end - q));
+                if (!q)
+                    break;
+                if (end - q >= separator.size() &&
+                    std::memcmp(q, separator.data(), separator.size()) == 0) {
+                    fieldEnd = q;
+                    break;
+                }
+            }
+        }
+        bool empty = true;
+        for (const char* q = p; q < fieldEnd; ++q) {
+            if (*q == '"')
+                continue;
+            empty = false;
+            put(putEscaped<true>(at(), *q));
+        }
+        if (empty && !first) {
+            char* o = at();
+            *o++ = '\\';
+            *o++ = 'N';
+            put(o);
+        }
+        first = false;
+        char* o = at();
+        if (fieldEnd == end) {
+            *o++ = '\n';
+            put(o);
+            break;
+        }
+        *o++ = '\t';
+        put(o);
+        p = fieldEnd + separator.size();
+    }
+    if constexpr (Write)
+        return out - start;
+    else
+        return counted;
+}
+
 } // namespace
+
+void appendCopyLineUtf8(QByteArray& out, QByteArrayView line, QByteArrayView separator) {
+    const qsizetype start = out.size();
+    // A short line takes room for the worst case (every byte escaped, every field NULL); a
+    // long one is measured first, so that it takes no more than its text.
+    constexpr qsizetype Short = 1 << 16;
+    const qsizetype room =
+        line.size() <= Short ? 5 * line.size() + 4 : utf8CopyLine<false>(line, separator, nullptr);
+    if (start + room > out.capacity())
+        out.reserve(start + room);
+    out.resize(start + room);
+    out.truncate(start + utf8CopyLine<true>(line, separator, out.data() + start));
+}
 
 void appendCopyLine(QByteArray& out, const QStringList& fields, FieldRule rule) {
     if (rule == FieldRule::Plain)

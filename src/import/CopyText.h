@@ -14,6 +14,11 @@
 // field is NULL. The fields must not hold the NUL character.
 void appendCopyLine(QByteArray& out, const QStringList& fields, FieldRule rule = FieldRule::Plain);
 
+// The same COPY line as appendCopyLine under the plain rule, made straight from the line's
+// bytes: valid UTF-8 (so that its bytes are the row statement's), cut at every separator (its
+// UTF-8 bytes; none cuts nothing). For a long line, memory grows by the line's COPY text only.
+void appendCopyLineUtf8(QByteArray& out, QByteArrayView line, QByteArrayView separator);
+
 // The values of one line written by appendCopyLine (without its line feed), as fields that
 // BuildInsertStatement, under the same rule, turns into the same statement as the original
 // fields: NULL becomes a null field, any other value a text that is not null.

@@ -342,6 +342,7 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     if (!opened || !records || !sender)
         return;
 
+    const QByteArray separator = m_choices.separator.toUtf8();
     Record record;
     qint64 withoutSeparator = 0; // non-empty records of fewer than two fields
     qint64 handedOver = 0;       // records given to the sender
@@ -375,7 +376,7 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
         }
         m_run.begin(steps.build);
         ++handedOver;
-        m_run.step(steps.execute, [&] { sender->send(record.line, record.fields); });
+        m_run.step(steps.execute, [&] { sender->sendRecord(record, separator); });
         showProgress(sender->rowsAccepted(), false);
     }
     m_run.step(steps.execute, [&] { sender->finish(); });

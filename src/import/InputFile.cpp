@@ -58,5 +58,6 @@ RecordReader InputFile::dataRecords() {
     RecordReader records(*m_file, m_rule, m_separator);
     Record first;
     records.next(first, false);
+    records.keepUtf8Lines();
     return records;
 }

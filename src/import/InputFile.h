@@ -36,7 +36,8 @@ public:
     // the header has more fields than the check takes.
     Checked check(const std::function<bool()>& cancelled);
 
-    // The records after the first, for sending. The file must be open.
+    // The records after the first, for sending; plain lines of valid UTF-8 come as bytes
+    // (RecordReader::keepUtf8Lines()). The file must be open.
     RecordReader dataRecords();
 
 private:

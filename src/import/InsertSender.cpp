@@ -20,7 +20,8 @@ InsertSender::InsertSender(Connection& connection, QString table, QString path, 
     , m_table(std::move(table))
     , m_path(std::move(path))
     , m_rejected(std::move(rejected))
-    , m_rule(rule) {
+    , m_rule(rule)
+    , m_utf8Statement(m_table) {
     PGconn* conn = m_connection.handle();
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
         m_broken = conn ? m_connection.lastError() : QStringLiteral("The connection is not open.");
@@ -47,30 +48,50 @@ InsertSender::~InsertSender() {
 }
 
 void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
+    if (HoldsNulCharacter(fields))
+        return rejectHere(lineIndex, NulCharacterRejection(lineIndex, m_path));
+    sendStatement(lineIndex,
+                  [&] { return BuildInsertStatement(m_table, fields, m_rule).toUtf8(); });
+}
+
+void InsertSender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
+                            qsizetype fieldCount) {
     if (m_stopped)
         return;
+    if (m_rule != FieldRule::Plain)
+        return RowSender::sendUtf8(lineIndex, line, separator, fieldCount);
+    if (line.contains('\0'))
+        return rejectHere(lineIndex, NulCharacterRejection(lineIndex, m_path));
+    sendStatement(lineIndex, [&] { return m_utf8Statement.build(line, separator); });
+}
+
+void InsertSender::rejectHere(qint64 lineIndex, const QString& description) {
     Pending entry;
     entry.lineIndex = lineIndex;
-    if (HoldsNulCharacter(fields)) {
-        entry.local = true;
-        entry.error = NulCharacterRejection(lineIndex, m_path);
-    } else if (!m_broken.isEmpty()) {
+    entry.local = true;
+    entry.error = description;
+    m_pending.push_back(std::move(entry));
+    drain(MaxPendingStatements, MaxPendingBytes);
+}
+
+// Sends the statement that build() makes, unless the connection is already lost.
+void InsertSender::sendStatement(qint64 lineIndex, const std::function<QByteArray()>& build) {
+    if (!m_broken.isEmpty())
+        return rejectHere(lineIndex, m_broken);
+    Pending entry;
+    entry.lineIndex = lineIndex;
+    const QByteArray statement = build();
+    PGconn* conn = m_connection.handle();
+    if (PQsendQueryParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) !=
+            1 ||
+        PQpipelineSync(conn) != 1) {
+        // The statement may or may not have left; either way it can't be answered now.
+        breakConnection(m_connection.lastError());
         entry.local = true;
         entry.error = m_broken;
     } else {
-        const QByteArray statement = BuildInsertStatement(m_table, fields, m_rule).toUtf8();
-        PGconn* conn = m_connection.handle();
-        if (PQsendQueryParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr,
-                              0) != 1 ||
-            PQpipelineSync(conn) != 1) {
-            // The statement may or may not have left; either way it can't be answered now.
-            breakConnection(m_connection.lastError());
-            entry.local = true;
-            entry.error = m_broken;
-        } else {
-            entry.bytes = statement.size();
-            m_pendingBytes += entry.bytes;
-        }
+        entry.bytes = statement.size();
+        m_pendingBytes += entry.bytes;
     }
     m_pending.push_back(std::move(entry));
     drain(MaxPendingStatements, MaxPendingBytes);

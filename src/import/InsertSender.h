@@ -1,10 +1,12 @@
 #pragma once
 
 #include "import/FieldRule.h"
+#include "import/InsertStatementUtf8.h"
 #include "import/RowSender.h"
 
 #include <QByteArray>
 #include <deque>
+#include <functional>
 
 // Sends every data line as its own INSERT INTO statement (BuildInsertStatement) through
 // libpq's pipeline mode: statements go out without waiting for the previous answer, each is
@@ -24,6 +26,9 @@ public:
     ~InsertSender() override;
 
     void send(qint64 lineIndex, const QStringList& fields) override;
+    // Under the plain rule the statement is built from the line's bytes (InsertStatementUtf8).
+    void sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
+                  qsizetype fieldCount) override;
     void finish() override;
     qint64 rowsAccepted() const override { return m_accepted; }
 
@@ -36,6 +41,8 @@ private:
         QString error;
     };
 
+    void rejectHere(qint64 lineIndex, const QString& description);
+    void sendStatement(qint64 lineIndex, const std::function<QByteArray()>& build);
     void drain(std::size_t maxPending, qsizetype maxBytes);
     bool readAnswers();
     void settleLocalHead();
@@ -47,6 +54,7 @@ private:
     QString m_path;
     Rejected m_rejected;
     FieldRule m_rule;
+    InsertStatementUtf8 m_utf8Statement;
     std::deque<Pending> m_pending;
     qsizetype m_pendingBytes = 0;
     qint64 m_accepted = 0;

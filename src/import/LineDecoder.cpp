@@ -3,14 +3,18 @@
 #include "import/TextEncoding.h"
 
 QString LineDecoder::decode(QByteArrayView bytes, qint64 lineIndex) {
+    return isUtf8(bytes, lineIndex) ? QString::fromUtf8(bytes) : decodeWindows1252(bytes);
+}
+
+bool LineDecoder::isUtf8(QByteArrayView bytes, qint64 lineIndex) {
     const Utf8Shape shape = utf8Shape(bytes);
     m_sawUtf8 = m_sawUtf8 || shape.multiByte;
     if (shape.valid)
-        return QString::fromUtf8(bytes);
+        return true;
     if (m_windowsLines.size() < NamedLines)
         m_windowsLines.append(lineIndex);
     ++m_windowsCount;
-    return decodeWindows1252(bytes);
+    return false;
 }
 
 std::optional<QString> LineDecoder::note(const QString& path) const {

@@ -12,6 +12,10 @@ class LineDecoder {
 public:
     QString decode(QByteArrayView bytes, qint64 lineIndex);
 
+    // Whether the line is valid UTF-8, so that its bytes are its text; otherwise it is
+    // remembered as read as Windows-1252, as decode() would. Call it or decode() once a line.
+    bool isUtf8(QByteArrayView bytes, qint64 lineIndex);
+
     // What to tell the user once the whole file was read, or no value: said when some line was
     // read as Windows-1252 while the file also holds UTF-8 text (a valid multi-byte sequence in
     // any line), since UTF-8 text may then have been read as other characters. A file with no

@@ -2,11 +2,15 @@
 
 #include "import/FileSnapshot.h"
 #include "import/Statements.h"
+#include "import/TextEncoding.h"
+
+#include <algorithm>
 
 RecordReader::RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
                            qint64 chunkSize)
     : m_rule(rule)
     , m_separator(separator)
+    , m_separatorUtf8(separator.toUtf8())
     , m_lines(file, chunkSize)
     , m_parser(separator, QLatin1Char(file.lineEnd())) {}
 
@@ -27,7 +31,17 @@ bool RecordReader::next(Record& record, bool withFields) {
             m_scratch.truncate(out - m_scratch.constData());
             bytes = m_scratch;
         }
-        record.text = m_decoder.decode(bytes, record.line);
+        record.utf8 = {};
+        // Counting needs no text where the bytes are UTF-8: the separator's bytes are counted.
+        const bool asBytes = m_keepUtf8 || !withFields;
+        if (asBytes && m_decoder.isUtf8(bytes, record.line)) {
+            record.utf8 = bytes;
+            record.text.clear();
+            record.fields.clear();
+            record.fieldCount = Utf8FieldCount(bytes, m_separatorUtf8);
+            return true;
+        }
+        record.text = asBytes ? decodeWindows1252(bytes) : m_decoder.decode(bytes, record.line);
         if (withFields) {
             record.fields = SplitFields(record.text, m_separator);
             record.fieldCount = record.fields.size();
@@ -38,6 +52,7 @@ bool RecordReader::next(Record& record, bool withFields) {
         return true;
     }
 
+    record.utf8 = {};
     record.text = m_decoder.decode(bytes, record.line);
     m_parser.begin(withFields);
     bool complete = m_parser.addLine(record.text);
@@ -55,9 +70,23 @@ bool RecordReader::next(Record& record, bool withFields) {
 }
 
 QString recordReport(const Record& record) {
-    QString text = record.text;
+    QString text = record.utf8.isNull() ? record.text : QString::fromUtf8(record.utf8);
     text.remove(QLatin1Char('\r'));
     return QStringLiteral("Line no ") + QString::number(record.line) + QStringLiteral(": ") + text;
+}
+
+qsizetype Utf8FieldCount(QByteArrayView line, QByteArrayView separator) {
+    if (line.isEmpty())
+        return 0;
+    if (separator.isEmpty())
+        return 1;
+    if (separator.size() == 1)
+        return 1 + std::count(line.begin(), line.end(), separator.front());
+    qsizetype count = 1;
+    for (qsizetype at = line.indexOf(separator); at >= 0;
+         at = line.indexOf(separator, at + separator.size()))
+        ++count;
+    return count;
 }
 
 QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separator) {
@@ -68,7 +97,28 @@ QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separa
             return {};
     }
     RecordReader reader(file, rule, separator);
-    if (!reader.next(header))
+    if (rule == FieldRule::Quoted)
+        return reader.next(header) ? header.fields : QStringList();
+    // A plain line of UTF-8 is cut on its bytes, so that a long header is never held as one
+    // text and as its fields at once.
+    if (!reader.next(header, false))
         return {};
-    return header.fields;
+    if (header.utf8.isNull())
+        return SplitFields(header.text, separator);
+    return Utf8Fields(header.utf8, separator.toUtf8());
+}
+
+QStringList Utf8Fields(QByteArrayView line, QByteArrayView separator) {
+    QStringList fields;
+    if (line.isEmpty())
+        return fields;
+    if (separator.isEmpty())
+        return {QString::fromUtf8(line)};
+    qsizetype from = 0;
+    for (qsizetype at = line.indexOf(separator); at >= 0; at = line.indexOf(separator, from)) {
+        fields.append(QString::fromUtf8(line.sliced(from, at - from)));
+        from = at + separator.size();
+    }
+    fields.append(QString::fromUtf8(line.sliced(from)));
+    return fields;
 }

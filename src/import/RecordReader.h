@@ -15,9 +15,13 @@ class FileSnapshot;
 struct Record {
     using Problem = QuotedFieldParser::Problem;
 
-    qint64 line = 0;                 // index of its first line; the file's first line is 0
-    QString text;                    // its first line as read (under the quoted rule with its
-                                     // carriage returns still in it)
+    qint64 line = 0; // index of its first line; the file's first line is 0
+    QString text;    // its first line as read (under the quoted rule with its
+                     // carriage returns still in it); see utf8
+    // Under the plain rule, when the line is valid UTF-8 and the reader hands such lines over
+    // as bytes (counting only, or keepUtf8Lines()): its bytes without carriage returns, valid
+    // until the next record is read; text and fields are then left empty.
+    QByteArrayView utf8;
     QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
     qsizetype fieldCount = 0;        // 0 for an empty record
     Problem problem = Problem::None; // a malformed record (quoted rule only)
@@ -40,9 +44,15 @@ public:
 
     const LineDecoder& decoder() const { return m_decoder; }
 
+    // From now on a plain line that is valid UTF-8 comes as its bytes (Record::utf8), uncut,
+    // so that no text is made of it; other lines still come as text and fields.
+    void keepUtf8Lines() { m_keepUtf8 = true; }
+
 private:
     FieldRule m_rule;
     QString m_separator;
+    QByteArray m_separatorUtf8;
+    bool m_keepUtf8 = false;
     LineReader m_lines;
     LineDecoder m_decoder;
     QuotedFieldParser m_parser;
@@ -51,8 +61,16 @@ private:
 };
 
 // The report for a record, as the results window shows it: "Line no " + the index of the
-// record's first line + ": " + that line without carriage returns.
+// record's first line + ": " + that line without carriage returns. Call it before the next
+// record is read.
 QString recordReport(const Record& record);
+
+// The number of fields of a plain line of UTF-8 bytes cut at every separator (UTF-8), as
+// FieldCount() counts those of its text.
+qsizetype Utf8FieldCount(QByteArrayView line, QByteArrayView separator);
+
+// The fields of a plain line of UTF-8 bytes, as SplitFields() cuts its text.
+QStringList Utf8Fields(QByteArrayView line, QByteArrayView separator);
 
 // The fields of the file's first record, the header: none for an empty file or a malformed
 // first record (which the field-count check reports). Under the quoted rule the record is

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
 class Connection;
+struct Record;
 
 // Sends the data lines of one file into one table over an open connection.
 //
@@ -24,6 +26,14 @@ public:
 
     virtual ~RowSender() = default;
     virtual void send(qint64 lineIndex, const QStringList& fields) = 0;
+    // A line under the plain rule as its bytes, valid UTF-8 without carriage returns, of
+    // fieldCount fields (at least two) cut at every separator (UTF-8 bytes). Goes in exactly as
+    // send() with the fields of its text; by default it is cut into those and sent so.
+    virtual void sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
+                          qsizetype fieldCount);
+    // A record as a RecordReader hands it over: by sendUtf8() when it came as bytes, otherwise
+    // by send().
+    void sendRecord(const Record& record, QByteArrayView separator);
     virtual void finish() = 0;
     // Rows the server has accepted so far.
     virtual qint64 rowsAccepted() const = 0;

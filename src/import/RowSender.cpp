@@ -1,0 +1,16 @@
+#include "import/RowSender.h"
+
+#include "import/RecordReader.h"
+#include "import/Statements.h"
+
+void RowSender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
+                         qsizetype /*fieldCount*/) {
+    send(lineIndex, SplitFields(QString::fromUtf8(line), QString::fromUtf8(separator)));
+}
+
+void RowSender::sendRecord(const Record& record, QByteArrayView separator) {
+    if (record.utf8.isNull())
+        send(record.line, record.fields);
+    else
+        sendUtf8(record.line, record.utf8, separator, record.fieldCount);
+}
