@@ -65,6 +65,12 @@ public:
     // Runs a query and keeps its rows. Throws DatabaseError like execute().
     Result query(const QString& statement);
 
+    // Puts the session back in the state open() leaves it in: DISCARD ALL (settings, role,
+    // temporary tables, prepared statements, cursors, advisory locks and listeners of the
+    // session are dropped), then this class's own settings again. Throws DatabaseError. Only
+    // outside a transaction.
+    void resetSession();
+
     void close();
     bool isOpen() const { return m_conn != nullptr; }
 
@@ -76,6 +82,7 @@ public:
 
 private:
     explicit Connection(PGconn* conn);
+    void applySessionSettings();
     Result checked(PGresult* result);
 
     PGconn* m_conn = nullptr;
