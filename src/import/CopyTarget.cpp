@@ -7,37 +7,36 @@
 
 namespace {
 
-// The table's columns in table order: name, identity kind, generated kind, and whether
-// something fills it when no value is given (a default of its own or of its domain); no row at
-// all when the table as a whole rules COPY out. One statement, so one round trip and one
-// snapshot. $1 is the table name quoted as the row statement quotes it, so that it is looked up
-// along the search path in the same way.
-const char* const TargetQuery = R"SQL(
+// One row for the table as a whole, then nothing: 't' where the table rules COPY out.
+// $1 is the table name quoted as the row statement quotes it, so that it is looked up along
+// the search path in the same way.
+const char* const TableQuery = R"SQL(
 WITH target AS (SELECT to_regclass($1) AS oid),
 tree AS (
     SELECT relid AS oid FROM pg_partition_tree((SELECT oid FROM target))
     UNION SELECT oid FROM target
-),
-allowed AS (
-    SELECT c.relkind IN ('r', 'p')
-       AND has_table_privilege(c.oid, 'INSERT')
-       AND NOT EXISTS (SELECT 1 FROM pg_class m JOIN tree USING (oid)
-                       WHERE m.relhasrules OR m.relrowsecurity OR m.relkind = 'f')
-       AND NOT EXISTS (SELECT 1 FROM pg_trigger g JOIN tree ON g.tgrelid = tree.oid
-                       WHERE NOT g.tgisinternal)
-       AND NOT EXISTS (SELECT 1 FROM pg_constraint k JOIN tree ON k.conrelid = tree.oid
-                       WHERE k.condeferred
-                          OR (k.contype = 'f' AND k.confrelid IN (SELECT oid FROM tree)))
-       AS ok
-    FROM pg_class c
-    WHERE c.oid = (SELECT oid FROM target)
 )
+SELECT c.relkind IN ('r', 'p')
+   AND has_table_privilege(c.oid, 'INSERT')
+   AND NOT EXISTS (SELECT 1 FROM pg_class m JOIN tree USING (oid)
+                   WHERE m.relhasrules OR m.relrowsecurity OR m.relkind = 'f')
+   AND NOT EXISTS (SELECT 1 FROM pg_trigger g JOIN tree ON g.tgrelid = tree.oid
+                   WHERE NOT g.tgisinternal)
+   AND NOT EXISTS (SELECT 1 FROM pg_constraint k JOIN tree ON k.conrelid = tree.oid
+                   WHERE k.condeferred
+                      OR (k.contype = 'f' AND k.confrelid IN (SELECT oid FROM tree)))
+FROM pg_class c
+WHERE c.oid = (SELECT oid FROM target)
+)SQL";
+
+// The table's columns in table order: name, identity kind, generated kind, and whether
+// something fills it when no value is given (a default of its own or of its domain).
+const char* const ColumnQuery = R"SQL(
 SELECT a.attname, a.attidentity, a.attgenerated,
        (a.atthasdef AND a.attgenerated = '') OR t.typtype = 'd'
 FROM pg_attribute a
 JOIN pg_type t ON t.oid = a.atttypid
-WHERE a.attrelid = (SELECT oid FROM target) AND a.attnum > 0 AND NOT a.attisdropped
-  AND coalesce((SELECT ok FROM allowed), false)
+WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped
 ORDER BY a.attnum
 )SQL";
 
@@ -60,7 +59,12 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
         return std::nullopt;
     const QByteArray name = quoteIdentifier(table).toUtf8();
 
-    const Result columns = queryWithName(conn, TargetQuery, name);
+    const Result target = queryWithName(conn, TableQuery, name);
+    if (PQresultStatus(target.get()) != PGRES_TUPLES_OK || target.rowCount() != 1 ||
+        !isTrue(target, 0, 0))
+        return std::nullopt;
+
+    const Result columns = queryWithName(conn, ColumnQuery, name);
     if (PQresultStatus(columns.get()) != PGRES_TUPLES_OK || columns.rowCount() < valueCount)
         return std::nullopt;
     QString list = QStringLiteral("(");
