@@ -6,18 +6,22 @@
 //
 // TABLE is an existing table with as many columns as FILE has fields; FILE is a small data
 // file as the run would import it. Each of COUNT rounds goes through a file's turn in the
-// run's order, each part timed on its own:
-//   connect          opening the file's connection (and closing it at the end of the round)
+// run's order, on one connection handed on from round to round as the run hands it on from
+// file to file, each part timed on its own:
+//   connection       the file's connection (RunConnection::begin): the first round opens it,
+//                    every later one checks and resets the kept one
 //   file side        opening the file, its first line and the field-count check (the file is
 //                    read twice in all, as by the run)
-//   column count     append mode's SELECT * FROM TABLE LIMIT 0, first statement of the fresh
-//                    connection as in the run
-//   COPY decision    the catalogue queries that decide COPY (copyColumnList), next on the
-//                    same connection
+//   column count     append mode's SELECT * FROM TABLE LIMIT 0
+//   COPY decision    the catalogue queries that decide COPY (copyColumnList)
 //   rows             the data lines read, cut and sent through CopySender (whose own COPY
-//                    decision is then a repeat on a warm connection), committed
-//   create table     on a second fresh connection, the CREATE TABLE of create mode (a table
-//                    of its own per round, dropped after the rounds, untimed)
+//                    decision is then a repeat), committed
+//   create table     the CREATE TABLE of create mode (a table of its own per round, dropped
+//                    after the rounds, untimed), on the same connection
+// and, for reference, outside the turn:
+//   fresh connect    opening and closing a new connection, as every turn did before
+//   create nosync    the CREATE TABLE of another table with synchronous_commit off for it:
+//                    the difference to create table is the wait for its commit's WAL flush
 // Prints one line per part: "step NAME median MS mean MS" over the rounds.
 
 #include "database/Connection.h"
@@ -26,6 +30,7 @@
 #include "import/CopyTarget.h"
 #include "import/FieldCountCheck.h"
 #include "import/InputFile.h"
+#include "import/RunConnection.h"
 #include "import/Statements.h"
 #include "shell/Failure.h"
 
@@ -95,10 +100,10 @@ int main(int argc, char** argv) {
         StepTimes steps;
         qint64 rejected = 0;
         QStringList created;
+        RunConnection run;
         for (int round = 1; round <= count; ++round) {
-            std::optional<Connection> connection;
-            steps.time("connect",
-                       [&] { connection.emplace(Connection::open(connectionSettings)); });
+            Connection* connection = nullptr;
+            steps.time("connection", [&] { connection = &run.begin(connectionSettings); });
 
             InputFile file(FieldRule::Plain, separator);
             QStringList header;
@@ -125,14 +130,22 @@ int main(int argc, char** argv) {
                 }
                 sender.finish();
             });
-            steps.time("close", [&] { connection.reset(); });
-
             const QString name = QStringLiteral("bench_steps_%1").arg(round);
-            Connection other = Connection::open(connectionSettings);
             steps.time("create_table",
-                       [&] { other.execute(BuildCreateTableStatement(name, header)); });
+                       [&] { connection->execute(BuildCreateTableStatement(name, header)); });
             created << quoteIdentifier(name);
+            run.end();
+
+            steps.time("fresh_connect", [&] { Connection::open(connectionSettings); });
+            const QString other = QStringLiteral("bench_steps_nosync_%1").arg(round);
+            connection->execute(QStringLiteral("SET synchronous_commit = off"));
+            steps.time("create_nosync",
+                       [&] { connection->execute(BuildCreateTableStatement(other, header)); });
+            created << quoteIdentifier(other);
         }
+        if (run.opened() != 1)
+            throw Failure(QStringLiteral("%1 connections were opened, not 1").arg(run.opened()));
+        run.close();
         Connection::open(connectionSettings)
             .execute(QStringLiteral("DROP TABLE ") + created.join(QStringLiteral(", ")));
         steps.print();

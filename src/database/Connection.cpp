@@ -81,8 +81,18 @@ Connection Connection::open(const ConnectionSettings& settings) {
         throw DatabaseError(message);
     }
     Connection connection(conn);
-    connection.execute(QStringLiteral("SET standard_conforming_strings = on"));
+    connection.applySessionSettings();
     return connection;
+}
+
+void Connection::applySessionSettings() {
+    execute(QStringLiteral("SET standard_conforming_strings = on"));
+}
+
+void Connection::resetSession() {
+    // DISCARD ALL can't run inside a transaction block, so it goes alone.
+    execute(QStringLiteral("DISCARD ALL"));
+    applySessionSettings();
 }
 
 Connection::Connection(PGconn* conn)

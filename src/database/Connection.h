@@ -93,6 +93,11 @@ public:
     bool flush() { return m_wait.untilFlushed(m_conn); }
     // One short wait for the server (ServerWait::once()).
     bool awaitSocket(bool forWrite) { return m_wait.once(m_conn, forWrite); }
+    // Puts the session back in the state open() leaves it in: DISCARD ALL (settings, role,
+    // temporary tables, prepared statements, cursors, advisory locks and listeners of the
+    // session are dropped), then this class's own settings again. Throws DatabaseError. Only
+    // outside a transaction.
+    void resetSession();
 
     void close();
     bool isOpen() const { return m_conn != nullptr; }
@@ -105,6 +110,7 @@ public:
 
 private:
     explicit Connection(PGconn* conn);
+    void applySessionSettings();
     Result checked(Result result);
 
     PGconn* m_conn = nullptr;

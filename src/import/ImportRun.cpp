@@ -6,6 +6,7 @@
 #include "import/InputFile.h"
 #include "import/ProgressMeter.h"
 #include "import/RowSenderFactory.h"
+#include "import/RunConnection.h"
 #include "import/Statements.h"
 #include "import/StoredTableName.h"
 #include "shell/StepRunner.h"
@@ -98,7 +99,7 @@ private:
     int m_position = 0;
     QString m_path;
     InputFile m_file;
-    std::optional<Connection> m_connection;
+    RunConnection m_connection; // handed on from file to file
     QElapsedTimer m_sinceProgress;
 };
 
@@ -142,6 +143,7 @@ ImportResult Run::steps() {
             break;
         m_run.begin(352);
     }
+    m_connection.close(); // nothing stays open once the run is over
     if (m_cancelled) {
         m_result.outcome = ImportOutcome::Cancelled;
         // Counted as the progress row counts them, so the two never disagree in form.
@@ -167,11 +169,8 @@ Run::Turn Run::importFile(int position) {
     m_run.step(114, [&] { m_complete = true; });
     m_run.step(116, [&] { m_frontEnd.setBusy(true); });
     m_run.begin(118);
-    m_connection.reset();
-    m_run.step(120, [&] {
-        m_connection.emplace(Connection::open(m_choices.connection));
-        m_connection->setStopCheck(cancelled());
-    });
+    m_connection.end();
+    m_run.step(120, [&] { m_connection.begin(m_choices.connection).setStopCheck(cancelled()); });
     m_path.clear();
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0, true);
@@ -184,7 +183,7 @@ Run::Turn Run::importFile(int position) {
     const bool stop = !m_cancelled && m_run.test(138, [&] { return checkFile(); });
     if (stop || m_cancelled) {
         m_run.step(140, [&] { m_frontEnd.setBusy(false); });
-        m_connection.reset();
+        m_connection.close();
         m_file.close();
         m_ui.endFile();
         return stop ? Turn::EndRun : Turn::Next;
@@ -197,7 +196,7 @@ Run::Turn Run::importFile(int position) {
         appendFlow();
 
     m_run.step(348, [&] {
-        m_connection.reset();
+        m_connection.end();
         m_file.close();
     });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
@@ -310,7 +309,7 @@ void Run::appendFlow() {
                 .fieldCount();
         },
         0);
-    if (m_connection && m_connection->stopTaken() && (m_cancelled = true))
+    if (Connection* c = m_connection.current(); c && c->stopTaken() && (m_cancelled = true))
         return; // the query was stopped, not answered
     QStringList header;
     m_run.step(304, [&] { header = m_file.header(); });
@@ -334,8 +333,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     };
     const bool opened = m_run.step(steps.open, [&] {
         records.emplace(m_file.dataRecords());
-        if (m_connection && m_connection->isOpen())
-            sender = makeRowSender(*m_connection, table, m_path, m_choices, rejected, cancelled());
+        if (Connection* open = m_connection.current(); open && open->isOpen())
+            sender = makeRowSender(*open, table, m_path, m_choices, rejected, cancelled());
         else
             sender = std::make_unique<ClosedConnectionSender>(rejected);
     });
@@ -408,9 +407,10 @@ void Run::showProgress(qint64 rowsOfFile, bool now) {
 }
 
 Connection& Run::connection() {
-    if (!m_connection || !m_connection->isOpen())
+    Connection* open = m_connection.current();
+    if (!open || !open->isOpen())
         throw Failure(NotOpen);
-    return *m_connection;
+    return *open;
 }
 
 } // namespace

@@ -444,3 +444,46 @@ TEST_F(ImportRunTest, FilesWithoutTheSeparatorAreToldOnceInEveryMode) {
     }
     EXPECT_TRUE(rows("single").isEmpty());
 }
+
+// The run hands its connection on from file to file; one that was lost between two files is
+// replaced, and the run reads exactly as a run without the loss.
+TEST_F(ImportRunTest, AConnectionLostBetweenFilesIsReplacedUnseen) {
+    // Ends every other session of the test database once the first file's turn is over.
+    class EndingFrontEnd : public RecordingFrontEnd {
+    public:
+        explicit EndingFrontEnd(const TestDatabase& db)
+            : m_db(db) {}
+        void setBusy(bool busy) override {
+            RecordingFrontEnd::setBusy(busy);
+            if (!busy && ++m_turns == 1)
+                ended = m_db.column(
+                    QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                                   "WHERE datname = '%1' AND pid <> pg_backend_pid()")
+                        .arg(m_db.name()));
+        }
+        QStringList ended;
+
+    private:
+        const TestDatabase& m_db;
+        int m_turns = 0;
+    };
+
+    m_db.execute("CREATE TABLE t (a text, b text)");
+    const QString a = file("a.csv", "h1,h2\n1,2\n3,4\n");
+    const QString b = file("b.csv", "h1,h2\n5,6\n");
+    const QString c = file("c.csv", "h1,h2\n7,8\n");
+    RecordingFrontEnd quiet;
+    const ImportResult reference = runImport(append({a, b, c}, "t"), quiet);
+    m_db.execute("TRUNCATE t");
+
+    EndingFrontEnd ending(m_db);
+    const ImportResult result = runImport(append({a, b, c}, "t"), ending);
+    EXPECT_EQ(ending.ended, QStringList{"t"}) << "the run's own session was ended";
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    EXPECT_EQ(result.rowsSent, 4);
+    EXPECT_EQ(result.errorsReported, 0);
+    EXPECT_EQ(ending.log, quiet.log);
+    EXPECT_EQ(ending.log, QStringList{"message: Done."});
+    EXPECT_EQ(m_db.column("SELECT a FROM t ORDER BY a"), (QStringList{"1", "3", "5", "7"}));
+    EXPECT_EQ(reference.rowsSent, result.rowsSent);
+}

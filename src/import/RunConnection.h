@@ -1,0 +1,46 @@
+#pragma once
+
+#include "database/Connection.h"
+#include "database/ConnectionSettings.h"
+
+#include <optional>
+
+// The database connection of one import run, handed on from one file's turn to the next.
+//
+// Each file's turn begins with begin() and ends with end(). begin() gives the file the
+// connection the previous file ended with when it can serve exactly as a new one would: open
+// with the same settings, still answering the server, idle (no statement in flight, no
+// transaction open, no pipeline) and reset to the state a new connection starts in (DISCARD
+// ALL: settings, role, temporary tables, prepared statements, cursors, locks and listeners of
+// the session are dropped, then the connection's own settings are made again). Otherwise it
+// opens a new connection, as every turn did before connections were handed on, and a failure
+// to open one is reported by the same step. Nothing is kept beyond the run: close() (or the
+// destructor) closes it.
+//
+// Used from the run's thread only.
+class RunConnection {
+public:
+    // The file's connection. Throws DatabaseError (Connection::open) when a new one can't be
+    // opened; the file then has none.
+    Connection& begin(const ConnectionSettings& settings);
+
+    // The file's turn is over; the connection stays for the next file's begin().
+    void end() { m_inTurn = false; }
+
+    void close();
+
+    // The connection of the file whose turn it is, or nullptr when it has none (not begun,
+    // ended, or the connection could not be opened).
+    Connection* current() { return m_inTurn && m_connection ? &*m_connection : nullptr; }
+
+    // How many connections were opened so far (for tests and benchmarks).
+    int opened() const { return m_opened; }
+
+private:
+    bool reusable(const ConnectionSettings& settings);
+
+    std::optional<Connection> m_connection;
+    ConnectionSettings m_settings;
+    bool m_inTurn = false;
+    int m_opened = 0;
+};
