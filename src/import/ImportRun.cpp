@@ -245,7 +245,7 @@ void Run::firstLineFlow(const QString& name) {
     for (const QString& field : header) {
         m_run.step(174, [&] {
             if (!field.isEmpty())
-                columns.append(LettersAndDigitsOnly(field));
+                columns.append(HeaderColumnName(field));
         });
     }
     QString statement;

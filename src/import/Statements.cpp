@@ -1,5 +1,7 @@
 #include "import/Statements.h"
 
+#include "import/StoredTableName.h"
+
 #include <QVarLengthArray>
 
 QStringList SplitFields(const QString& line, const QString& separator) {
@@ -87,6 +89,18 @@ QString LettersAndDigitsOnly(const QString& text) {
     static const QString allowed =
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
     return FilterCharacters(text, allowed, true);
+}
+
+QString HeaderColumnName(const QString& field) {
+    QString name;
+    for (const QChar c : field) {
+        if (name.size() == StoredTableName::MaxBytes)
+            break;
+        const char16_t u = c.unicode();
+        if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9'))
+            name += c;
+    }
+    return name;
 }
 
 QString BuildCreateTableStatement(const QString& table, const QStringList& columns) {

@@ -35,6 +35,12 @@ QString FilterCharacters(const QString& text, const QString& set, bool keep);
 // Only the ASCII letters and digits of the text.
 QString LettersAndDigitsOnly(const QString& text);
 
+// The column name a field of the first line gives, as the server keeps it: its ASCII letters
+// and digits (LettersAndDigitsOnly), of which the server keeps the first 63, each one byte
+// (StoredTableName::MaxBytes). Taking only those means a long field never becomes a long name
+// in the CREATE TABLE text, held and sent only for the server to cut it.
+QString HeaderColumnName(const QString& field);
+
 // CREATE TABLE "T"("a" TEXT, "b" TEXT); with no column the statement is malformed on purpose
 // (the server rejects it), as the two-character removal takes the opening parenthesis.
 QString BuildCreateTableStatement(const QString& table, const QStringList& columns);

@@ -1,3 +1,4 @@
+#include "database/Connection.h"
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 #include "import/ImportRun.h"
@@ -37,6 +38,12 @@ protected:
         StringTableList list;
         ListDatabaseTables(m_db.settings(), list);
         return list.names;
+    }
+
+    QStringList columns(const QString& table) const {
+        return m_db.column(QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                          "WHERE table_name = '%1' ORDER BY ordinal_position")
+                               .arg(table));
     }
 
     QStringList rows(const QString& table) const {
@@ -205,5 +212,60 @@ TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
         EXPECT_EQ(result.errorsReported, 1) << c.name;
         EXPECT_EQ(result.filesPassedOver, 0) << c.name << ": the rejection is the error";
         EXPECT_EQ(result.filesImported, c.files.size() - 1) << c.name;
+    }
+}
+
+// The first line's names are cut to what the server keeps before the CREATE TABLE is built:
+// the table comes out with the very columns, or the very rejection, that the whole names give.
+TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
+    const QByteArray letters63(63, 'E');
+    const struct {
+        const char* name;
+        QByteArray header;
+    } cases[] = {
+        {"past 63 letters", "id," + QByteArray(70, 'A') + ",x"},
+        {"63 and 64 letters", QByteArray(63, 'c') + "," + QByteArray(64, 'd')},
+        {"100,000 letters and digits", "id," + QByteArray(50000, 'b') + QByteArray(50000, '7')},
+        {"the 63 counted among letters only, signs and non-ASCII dropped",
+         "id," + QStringLiteral("Größe-Maß 9 ").repeated(20).toUtf8()},
+        {"two names alike in their first 63 letters", "id," + letters63 + "1,x," + letters63 + "2"},
+        {"a long field without a letter", "id," + QByteArray(5000, '!')},
+    };
+    for (const auto& c : cases) {
+        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        const QStringList fields = SplitFields(QString::fromUtf8(c.header), QStringLiteral(","));
+        QStringList whole;
+        for (const QString& field : fields) {
+            if (!field.isEmpty())
+                whole.append(LettersAndDigitsOnly(field));
+        }
+        // The whole names go to the server first, under the same table name, so that even the
+        // excerpt of the statement in a rejection is the one the run's statement gives.
+        QString rejection;
+        try {
+            Connection::open(m_db.settings())
+                .execute(BuildCreateTableStatement(QStringLiteral("cut"), whole));
+        } catch (const DatabaseError& error) {
+            rejection = QString::fromUtf8(error.what());
+        }
+        const QStringList wholeColumns = columns(QStringLiteral("cut"));
+        m_db.execute(QStringLiteral("DROP TABLE IF EXISTS cut"));
+
+        const QString path = file(
+            "long.csv", c.header + "\n" + QList<QByteArray>(fields.size(), "1").join(',') + "\n");
+        RecordingFrontEnd ui;
+        const ImportResult result = runImport(create({path}, QStringLiteral("cut")), ui);
+        EXPECT_EQ(result.outcome, ImportOutcome::Done) << c.name;
+        if (rejection.isEmpty()) {
+            EXPECT_TRUE(ui.errors.isEmpty()) << c.name << ui.errors.join("\n").toStdString();
+            EXPECT_EQ(columns(QStringLiteral("cut")), wholeColumns) << c.name;
+            EXPECT_EQ(rows(QStringLiteral("cut")).size(), 1) << c.name;
+        } else {
+            ASSERT_EQ(ui.errors.size(), 1) << c.name;
+            EXPECT_TRUE(ui.errors[0].contains(rejection))
+                << c.name << "\n"
+                << ui.errors[0].toStdString() << "\nwant " << rejection.toStdString();
+            EXPECT_TRUE(ui.listed.isEmpty()) << c.name;
+        }
     }
 }
