@@ -73,7 +73,7 @@ void CopySender::decide(qsizetype valueCount) {
 
 // Whether the line is to be taken at all; the first line decides the path.
 bool CopySender::takes(qsizetype valueCount) {
-    if (m_finished || m_stopped)
+    if (m_finished || m_stopped || m_lost)
         return false;
     if (m_mode == Mode::Undecided)
         decide(valueCount);
@@ -149,7 +149,7 @@ void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount)
 }
 
 void CopySender::finish() {
-    if (m_finished)
+    if (m_finished || m_lost)
         return;
     m_finished = true;
     if (m_rowByRow) {
@@ -207,7 +207,7 @@ bool CopySender::chunkComplete(bool checkAge) const {
 // it is done (wait true). Returns while a COPY is streaming, or when nothing is in flight and
 // nothing waits but a line to be sent alone.
 void CopySender::advance(bool wait) {
-    for (;;) {
+    while (!m_lost) {
         switch (m_phase) {
         case Phase::Streaming:
             return;
@@ -258,7 +258,9 @@ QByteArray CopySender::transactionPrefix() {
         m_inTransaction = true;
         m_dirty = false;
         m_chunkAge.start();
-        return QByteArrayLiteral("BEGIN; SAVEPOINT quenmarl_copy; ");
+        const Result begun = m_connection.run("BEGIN; SELECT txid_current()");
+        m_xid = begun.rowCount() == 1 ? begun.value(0, 0) : QString();
+        return QByteArrayLiteral("SAVEPOINT quenmarl_copy; ");
     }
     if (m_dirty) {
         m_dirty = false;
@@ -382,6 +384,11 @@ void CopySender::settlePiece() {
     const qsizetype begin = m_pieceBegin;
     const qsizetype end = m_sentEnd;
     m_pieceBegin = end;
+    if (!accepted && PQstatus(m_connection.handle()) == CONNECTION_BAD) {
+        if (!abandonOnStop())
+            m_lost = true; // the lines are sent again over a new connection
+        return;
+    }
     if (accepted) {
         m_dirty = true;
         m_acceptedInChunk += end - begin;
@@ -476,7 +483,8 @@ void CopySender::settleEverything() {
         sendCommit();
         advance(true);
     }
-    release(m_sentEnd); // rejections of lines never sent (NUL) after the last chunk
+    if (!m_lost)
+        release(m_sentEnd); // rejections of lines never sent (NUL) after the last chunk
 }
 
 // Sends lines [begin, end) in order; true when the server took all of them. knownToFail: the
@@ -563,7 +571,9 @@ bool CopySender::insertLine(qsizetype line) {
     const Result result = m_connection.run(insertStatement(line), true);
     if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
         return true;
-    if (!abandonOnStop())
+    if (PQstatus(m_connection.handle()) == CONNECTION_BAD)
+        m_lost = true; // not the line's fault: it is sent again over a new connection
+    else if (!abandonOnStop())
         m_rejections.push_back(
             {m_lines[line].index, resultError(m_connection.handle(), result.get()), false});
     return false;
@@ -575,6 +585,8 @@ void CopySender::salvage(qsizetype end) {
     if (abandonOnStop())
         return;
     PGconn* conn = m_connection.handle();
+    if ((m_lost = PQstatus(conn) == CONNECTION_BAD))
+        return;
     if (m_phase == Phase::Streaming)
         m_connection.putCopyEnd("the chunk is sent again row by row");
     while (m_connection.nextResult().get()) {
@@ -588,13 +600,33 @@ void CopySender::salvage(qsizetype end) {
         return !rejection.local && rejection.index < boundary;
     });
     for (qsizetype line = 0; line < end; ++line) {
-        if (insertLine(line))
+        if (insertLine(line)) {
             ++m_accepted;
-        else if (m_abandoned)
+        } else if (m_abandoned) {
             return;
+        } else if (m_lost) {
+            end = line; // the lines before it are committed, each on its own
+            break;
+        }
     }
     m_sentEnd = end;
     release(end);
+}
+
+qint64 CopySender::firstUncommitted() const {
+    if (m_rowByRow)
+        return m_rowByRow->firstUncommitted();
+    qint64 first = m_lines.empty() ? std::numeric_limits<qint64>::max() : m_lines.front().index;
+    for (const Rejection& rejection : m_rejections) // not yet reported
+        first = std::min(first, rejection.index);
+    return first;
+}
+
+void CopySender::settleInDoubt(bool committed) {
+    if (!committed || !m_inTransaction)
+        return;
+    m_accepted += m_acceptedInChunk;
+    release(m_sentEnd);
 }
 
 // After a stop was taken a failure is the server's answer to the cancel request: the

@@ -28,9 +28,9 @@ using PGresult = pg_result;
 // it names one (the lines before it are sent again, the lines after it go with the next COPY),
 // otherwise in halves. A single line is sent as its own BuildInsertStatement, so that a
 // rejected line is reported with the row statement's own message. Rejections are reported in line
-// order once their chunk is committed. Should the transaction itself fail (the commit, a savepoint,
-// the connection), the chunk's lines are sent again one INSERT each, each its own transaction, and
-// reported from those.
+// order once their chunk is committed. Should the transaction itself fail (the commit, a
+// savepoint), the chunk's lines are sent again one INSERT each, each its own transaction, and
+// reported from those; should the connection break, the sender stops (connectionLost()).
 //
 // The answer to a finished COPY statement and to COMMIT is awaited while the next lines are
 // read and encoded, so that the server and this side work at the same time.
@@ -72,6 +72,12 @@ public:
                   qsizetype fieldCount) override;
     void finish() override;
     qint64 rowsAccepted() const override;
+    bool connectionLost() const override {
+        return m_rowByRow ? m_rowByRow->connectionLost() : m_lost;
+    }
+    qint64 firstUncommitted() const override;
+    QString inDoubt() const override { return m_inTransaction ? m_xid : QString(); }
+    void settleInDoubt(bool committed) override;
 
     // Whether the first line chose COPY (false before the first line).
     bool usesCopy() const { return m_mode == Mode::Copy; }
@@ -179,4 +185,6 @@ private:
     bool m_stopped = false;
     bool m_abandoned = false; // the stop was taken inside a statement (abandonOnStop())
     bool m_finished = false;
+    bool m_lost = false; // the connection broke (connectionLost()); the lines stay unsettled
+    QString m_xid;       // txid_current() of the open transaction
 };
