@@ -1,6 +1,9 @@
 #pragma once
 
+#include "import/ChunkTransaction.h"
 #include "import/FieldRule.h"
+#include "import/PendingRejections.h"
+#include "import/PieceSizer.h"
 #include "import/RowSender.h"
 #include "import/ValuePrecheck.h"
 
@@ -8,6 +11,7 @@
 #include <QElapsedTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Connection;
@@ -76,7 +80,7 @@ public:
         return m_rowByRow ? m_rowByRow->connectionLost() : m_lost;
     }
     qint64 firstUncommitted() const override;
-    QString inDoubt() const override { return m_inTransaction ? m_xid : QString(); }
+    QString inDoubt() const override { return m_transaction.id(); }
     void settleInDoubt(bool committed) override;
 
     // Whether the first line chose COPY (false before the first line).
@@ -99,11 +103,6 @@ private:
         qint64 index = 0;
         qsizetype offset = 0; // start of its encoded text in m_data
         bool alone = false;   // another number of values: sent by itself as INSERT
-    };
-    struct Rejection {
-        qint64 index = 0;
-        QString description;
-        bool local = false; // rejected here, never sent
     };
 
     void decide(qsizetype valueCount);
@@ -134,17 +133,13 @@ private:
     bool collectCopyEnd();
     qsizetype failedCopyLine(const PGresult* result) const;
     bool control(const char* statement);
-    QByteArray transactionPrefix();
-    void rollBackAttempt();
     void salvage(qsizetype end);
     bool abandonOnStop();
     void forgetTransaction();
     void release(qsizetype end);
-    void adjustPieceLimit(qsizetype lines, qsizetype rejected);
     QByteArray insertStatement(qsizetype line) const;
     qsizetype lineEnd(qsizetype line) const;
     qsizetype lineCount() const { return static_cast<qsizetype>(m_lines.size()); }
-    qsizetype serverRejections() const;
 
     Connection& m_connection;
     QString m_table;
@@ -161,7 +156,7 @@ private:
     // m_sentEnd belong to the open transaction (the chunk); the others wait to be sent.
     std::vector<Line> m_lines;
     QByteArray m_data;
-    std::vector<Rejection> m_rejections;
+    PendingRejections m_rejections;
     qsizetype m_sentEnd = 0;
     qsizetype m_pieceBegin = 0; // first line of the COPY being streamed or ended
     qsizetype m_streamed = 0;   // bytes of m_data handed to libpq
@@ -169,15 +164,10 @@ private:
     bool m_pieceFailed = false; // the COPY's data could not all be handed over
     qsizetype m_failedLine = 0; // the line of the last failed COPY its error named, from 1
     qint64 m_acceptedInChunk = 0;
-    QElapsedTimer m_chunkAge;
-    bool m_inTransaction = false;
-    bool m_dirty = false;         // work done since the savepoint was set
-    bool m_rollBackFirst = false; // a failed attempt is still to be taken back
-    bool m_broken = false;        // the transaction can't be trusted; salvage() redoes the chunk
+    ChunkTransaction m_transaction;
+    bool m_broken = false; // the transaction can't be trusted; salvage() redoes the chunk
 
-    qsizetype m_pieceLimit = 0;
-    double m_recentLines = 0;
-    double m_recentRejected = 0;
+    std::optional<PieceSizer> m_pieces; // the next COPY statement's length
 
     qint64 m_settledPieces = 0;
     qint64 m_accepted = 0;
@@ -186,5 +176,4 @@ private:
     bool m_abandoned = false; // the stop was taken inside a statement (abandonOnStop())
     bool m_finished = false;
     bool m_lost = false; // the connection broke (connectionLost()); the lines stay unsettled
-    QString m_xid;       // txid_current() of the open transaction
 };
