@@ -379,9 +379,10 @@ void CopySender::settlePiece() {
 
 void CopySender::sendCommit() {
     const QByteArray statement = m_transaction.commitStatement();
-    if (PQsendQuery(m_connection.handle(), statement.constData()) == 1 && m_connection.flush())
+    if (PQsendQuery(m_connection.handle(), statement.constData()) == 1 && m_connection.flush()) {
         m_phase = Phase::Committing;
-    else
+        m_commitInFlight = true;
+    } else
         salvage(m_sentEnd);
 }
 
@@ -397,6 +398,8 @@ void CopySender::settleCommit() {
     }
     committed = committed && last;
     m_phase = Phase::Idle;
+    // A COMMIT unanswered when the connection broke may have gone through: that stays known.
+    m_commitInFlight = !committed && PQstatus(m_connection.handle()) == CONNECTION_BAD;
     if (!committed && abandonOnStop())
         return;
     if (!committed) {
@@ -578,7 +581,16 @@ qint64 CopySender::firstUncommitted() const {
     return std::min(first, m_rejections.first()); // a rejection not yet reported
 }
 
+std::pair<qint64, qint64> CopySender::unanswered() const {
+    if (m_rowByRow)
+        return m_rowByRow->unanswered();
+    if (!m_commitInFlight || m_sentEnd == 0)
+        return {-1, -1};
+    return {m_lines.front().index, m_lines[m_sentEnd - 1].index};
+}
+
 void CopySender::settleInDoubt(bool committed) {
+    m_commitInFlight = false;
     if (!committed || !m_transaction.open())
         return;
     m_accepted += m_acceptedInChunk;

@@ -80,8 +80,12 @@ public:
         return m_rowByRow ? m_rowByRow->connectionLost() : m_lost;
     }
     qint64 firstUncommitted() const override;
-    QString inDoubt() const override { return m_transaction.id(); }
+    // A transaction ends with its connection unless its COMMIT went out: only then is its
+    // outcome in doubt.
+    QString inDoubt() const override { return m_commitInFlight ? m_transaction.id() : QString(); }
     void settleInDoubt(bool committed) override;
+    // The chunk whose COMMIT went out unanswered, until settleInDoubt() settled it.
+    std::pair<qint64, qint64> unanswered() const override;
 
     // Whether the first line chose COPY (false before the first line).
     bool usesCopy() const { return m_mode == Mode::Copy; }
@@ -176,4 +180,5 @@ private:
     bool m_abandoned = false; // the stop was taken inside a statement (abandonOnStop())
     bool m_finished = false;
     bool m_lost = false; // the connection broke (connectionLost()); the lines stay unsettled
+    bool m_commitInFlight = false; // COMMIT sent, its answer not in
 };

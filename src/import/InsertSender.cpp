@@ -56,6 +56,23 @@ qint64 InsertSender::firstUncommitted() const {
     return m_pending.empty() ? std::numeric_limits<qint64>::max() : m_pending.front().lineIndex;
 }
 
+std::pair<qint64, qint64> InsertSender::unanswered() const {
+    if (!m_lost)
+        return {-1, -1};
+    qint64 first = -1;
+    qint64 last = -1;
+    for (const Pending& entry : m_pending) {
+        // Even an error read for the head may belong to a later statement: the server's last
+        // message (the reason it ended) comes after the answers it did not send.
+        if (entry.bytes == 0)
+            continue;
+        if (first < 0)
+            first = entry.lineIndex;
+        last = entry.lineIndex;
+    }
+    return {first, last};
+}
+
 void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
     if (m_stopped || m_lost)
         return;
@@ -149,7 +166,11 @@ void InsertSender::breakConnection(const QString& description) {
     if (stopTaken() || m_lost)
         return;
     if (PQstatus(m_connection.handle()) == CONNECTION_BAD) {
-        m_lost = true; // every unanswered line stays, for a resend over a new connection
+        // The answers that arrived before the connection broke are still in libpq's buffer:
+        // those lines are settled. Every line still unanswered stays, for a resend over a new
+        // connection.
+        readAnswers();
+        m_lost = true;
         return;
     }
     m_broken = description.isEmpty() ? QStringLiteral("The connection to the server was lost.")
@@ -169,6 +190,7 @@ void InsertSender::breakConnection(const QString& description) {
 bool InsertSender::readAnswers() {
     PGconn* conn = m_connection.handle();
     bool settled = false;
+    bool ended = false; // the last result taken ended a statement's results
     for (;;) {
         settleLocalHead();
         if (m_pending.empty() || PQisBusy(conn))
@@ -178,10 +200,14 @@ bool InsertSender::readAnswers() {
         if (!result) {
             // The end of one statement's results; the sync's answer follows. Without an
             // answered head there is nothing more to take now.
-            if (!head.answered || PQstatus(conn) == CONNECTION_BAD)
+            // Two ends in a row: nothing more is in (a connection that broke has no sync to
+            // follow).
+            if (!head.answered || ended)
                 break;
+            ended = true;
             continue;
         }
+        ended = false;
         const ExecStatusType status = PQresultStatus(result);
         if (status == PGRES_PIPELINE_SYNC) {
             PQclear(result);

@@ -35,6 +35,10 @@ public:
     // server flushes each statement's answers at its sync point, before it runs the next.
     bool connectionLost() const override { return m_lost; }
     qint64 firstUncommitted() const override;
+    // Once lost: every statement sent went in on its own as soon as the server ran it, and the
+    // answers of those it ran last were lost with the connection (a server ended in the middle
+    // of a pipeline does not send what it still held). Those lines are in doubt.
+    std::pair<qint64, qint64> unanswered() const override;
 
 private:
     struct Pending {

@@ -3,6 +3,7 @@
 #include "import/RecordReader.h"
 #include "import/RunConnection.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -106,13 +107,22 @@ bool ResumingSender::resume() {
     } catch (const Stopped&) {
         m_stopped = true;
     } catch (const DatabaseError&) {
+        fresh.reset(); // no server within the bound
+    }
+    if (m_stopped) {
+        m_acceptedBefore += m_sender->rowsAccepted();
+        m_sender.reset();
+        m_handed.clear();
+        return false;
+    }
+    if (fresh)
+        m_sender->settleInDoubt(committed);
+    forgetCommitted();
+    reportUnanswered();
+    if (!fresh)
         giveUp(QStringLiteral("the connection to the server was lost and not regained within "
                               "%1 s")
                    .arg(Reconnector::boundSeconds()));
-    }
-    if (!m_stopped && m_gaveUp.isEmpty())
-        m_sender->settleInDoubt(committed);
-    forgetCommitted();
     m_acceptedBefore += m_sender->rowsAccepted();
     m_sender.reset();
     if (m_stopped || !m_gaveUp.isEmpty()) {
@@ -129,13 +139,12 @@ bool ResumingSender::resume() {
 bool ResumingSender::resend() {
     if (m_handed.empty())
         return true;
-    const qint64 first = m_handed.front();
     RecordReader records = m_context.reread();
     Record record;
     std::size_t next = 0;
     while (next < m_handed.size() && !m_sender->connectionLost() && records.next(record)) {
-        if (record.line < first || record.fieldCount < 2)
-            continue;
+        if (record.line < m_handed[next] || record.fieldCount < 2)
+            continue; // committed, reported, or in doubt
         if (record.line != m_handed[next] || record.problem != Record::Problem::None)
             break;
         m_sender->sendRecord(record, m_context.separator);
@@ -152,6 +161,27 @@ bool ResumingSender::resend() {
     m_acceptedBefore += m_sender->rowsAccepted();
     m_sender.reset();
     return false;
+}
+
+// Lines whose answers were lost with the connection, with no way to learn whether they went in
+// (row by row; on the COPY path a chunk whose COMMIT went out when the server did not come
+// back), are not sent again, which could put them in twice: one message names them for the
+// user to look at.
+void ResumingSender::reportUnanswered() {
+    const auto [first, last] = m_sender->unanswered();
+    if (first < 0)
+        return;
+    const auto inDoubt = [first, last](qint64 line) { return line >= first && line <= last; };
+    const qint64 count = std::count_if(m_handed.begin(), m_handed.end(), inDoubt);
+    std::erase_if(m_handed, inDoubt);
+    m_context.rejected(first,
+                       QStringLiteral("%1 line(s) of %2, lines %3 to %4, may or may not be in "
+                                      "the table: the connection to the server was lost "
+                                      "before the server answered for them.")
+                           .arg(count)
+                           .arg(m_context.path)
+                           .arg(first + 1)
+                           .arg(last + 1));
 }
 
 // The lines from the first one not known committed are not sent; should the server still have

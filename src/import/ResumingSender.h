@@ -20,7 +20,8 @@ class RunConnection;
 // committed (txid_status), reads the file again from its start and sends the lines from the
 // first one not committed to a new sender. The lines themselves are not kept: the file is a
 // snapshot and reads the same bytes again. Nothing goes in twice; a line rejected before the
-// break is reported once.
+// break is reported once. Lines whose fate can't be learnt (row statements whose answers were
+// lost, RowSender::unanswered()) are not sent again: one message names them.
 //
 // When the server does not come back within the bound, or the file had no connection to begin
 // with, the lines not sent are reported once, by finish(), as one rejection at the first of
@@ -65,6 +66,7 @@ private:
     void resumeWhileLost();
     bool resume();
     bool resend();
+    void reportUnanswered();
     void giveUp(const QString& reason);
     void forgetCommitted();
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class Connection;
 struct Record;
@@ -49,4 +50,7 @@ public:
     // Once lost: that transaction committed (its lines count and its rejections are reported)
     // or not.
     virtual void settleInDoubt(bool committed) { Q_UNUSED(committed); }
+    // Once lost: the first and last index of lines that were sent, each its own transaction,
+    // whose answers were lost, so that whether they went in is not known; {-1, -1} when none.
+    virtual std::pair<qint64, qint64> unanswered() const { return {-1, -1}; }
 };

@@ -2,6 +2,7 @@
 #include "support/CommandLineKit.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -10,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -181,6 +183,57 @@ protected:
             QStringList{QStringLiteral("%1|%1").arg(lines - reported)})
             << "no row twice, none lost";
     }
+
+    // Every data line of the numbered file (bad ones every badEvery, 0 for none) is accounted
+    // for: in the table once, or a bad line named on standard error, or in a range of lines
+    // sent row by row that a message names as in doubt, or in the lines a message names as not
+    // sent. Returns how many messages named lines in doubt.
+    int expectAccounted(const QString& table, int lines, int badEvery, const QString& err) {
+        EXPECT_EQ(
+            m_db.rows(QStringLiteral("SELECT count(*) - count(DISTINCT n) FROM %1").arg(table)),
+            QStringList{"0"})
+            << "no row twice";
+        QSet<int> in;
+        for (const QString& n : m_db.column(QStringLiteral("SELECT n FROM %1").arg(table)))
+            in.insert(n.toInt());
+        QList<std::pair<int, int>> doubt;
+        const QRegularExpression doubtful(
+            QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, lines (\\d+) to (\\d+), may or may "
+                           "not be in the table"));
+        for (const QRegularExpressionMatch& m : doubtful.globalMatch(err))
+            doubt.append({m.captured(2).toInt(), m.captured(3).toInt()});
+        int unsentFrom = lines + 2;
+        const QRegularExpressionMatch unsent =
+            QRegularExpression(QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, from line (\\d+) "
+                                              "on, were not sent"))
+                .match(err);
+        if (unsent.hasMatch()) {
+            unsentFrom = unsent.captured(2).toInt();
+            EXPECT_EQ(unsent.captured(1).toInt(), lines + 2 - unsentFrom);
+        }
+        const QList<int> named = namedLines(err, "lines.csv");
+        int badNamed = 0;
+        for (int n = 1; n <= lines; ++n) {
+            const int line = n + 1; // the header is line 1
+            const bool bad = badEvery > 0 && n % badEvery == 0;
+            if (std::any_of(doubt.begin(), doubt.end(),
+                            [line](auto r) { return line >= r.first && line <= r.second; }))
+                continue;
+            if (line >= unsentFrom) {
+                EXPECT_FALSE(in.contains(n)) << "line " << line << " was not sent";
+            } else if (bad) {
+                EXPECT_FALSE(in.contains(n)) << "bad line " << line;
+                EXPECT_TRUE(named.contains(line)) << "bad line " << line << " named";
+                ++badNamed;
+            } else {
+                EXPECT_TRUE(in.contains(n)) << "line " << line << " is in";
+            }
+        }
+        EXPECT_EQ(err.count(QStringLiteral("Please email screenshot")),
+                  badNamed + doubt.size() + (unsent.hasMatch() ? 1 : 0))
+            << err.toStdString();
+        return static_cast<int>(doubt.size());
+    }
 };
 
 } // namespace
@@ -204,14 +257,15 @@ TEST_F(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
         endBackendsWhileRowsGoIn(table, 2);
         const Outcome outcome = finish(process);
 
-        QList<int> bad;
-        for (int n = badEvery; n <= lines; n += badEvery)
-            bad << n + 1; // the header is line 1
-        EXPECT_EQ(namedLines(outcome.err, "lines.csv"), bad) << outcome.err.toStdString();
-        EXPECT_EQ(outcome.err.count(QStringLiteral("Please email screenshot")), bad.size());
         EXPECT_FALSE(outcome.err.contains(QStringLiteral("not sent")));
         EXPECT_EQ(outcome.exitCode, 1);
-        expectEveryLineOnce(table, lines, bad.size());
+        const int inDoubt = expectAccounted(table, lines, badEvery, outcome.err);
+        // COPY settles every chunk by its transaction; row by row, the lines whose answers the
+        // server held back when it was ended are named, at most one range for each end.
+        if (rowByRow)
+            EXPECT_LE(inDoubt, 2);
+        else
+            EXPECT_EQ(inDoubt, 0);
     }
 }
 
@@ -253,23 +307,14 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
         const Outcome outcome = finish(process);
         allowConnections(true);
 
-        const qint64 in = count(table);
-        const qint64 unsent = lines - in;
-        EXPECT_GT(unsent, 0);
-        EXPECT_EQ(outcome.err.count(QStringLiteral("Please email screenshot")), 1)
-            << outcome.err.toStdString();
-        EXPECT_TRUE(outcome.err.contains(
-            QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: the connection to "
-                           "the server was lost and not regained within 2 s.")
-                .arg(unsent)
-                .arg(path)
-                .arg(in + 2)))
-            << outcome.err.toStdString();
-        EXPECT_EQ(namedLines(outcome.err, "lines.csv"), QList<int>{int(in + 2)});
         EXPECT_EQ(outcome.exitCode, 1);
-        EXPECT_EQ(m_db.rows(QStringLiteral("SELECT min(n), max(n) FROM %1").arg(table)),
-                  QStringList{QStringLiteral("1|%1").arg(in)})
-            << "the first lines, no gap";
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral(
+            "were not sent: the connection to the server was lost and not regained within 2 s.")))
+            << outcome.err.toStdString();
+        const int inDoubt = expectAccounted(table, lines, 0, outcome.err);
+        EXPECT_LE(inDoubt, 1);
+        EXPECT_GT(count(table), 0);
+        EXPECT_LT(count(table), lines);
     }
 
     // Back after a second and a half: nothing is lost.
