@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -31,14 +30,16 @@ CopySender::CopySender(Connection& connection, QString table, QString path, Reje
     , m_table(std::move(table))
     , m_path(std::move(path))
     , m_rejected(std::move(rejected))
-    , m_options(std::move(options)) {
+    , m_options(std::move(options))
+    , m_transaction(connection) {
     m_options.chunkLines = std::max<qsizetype>(m_options.chunkLines, 1);
     m_options.maxPieceLines =
         std::clamp<qsizetype>(m_options.maxPieceLines, 1, m_options.chunkLines);
     m_options.minPieceLines =
         std::clamp<qsizetype>(m_options.minPieceLines, 1, m_options.maxPieceLines);
     m_options.chunkBytes = std::max<qsizetype>(m_options.chunkBytes, 2);
-    m_pieceLimit = m_options.maxPieceLines;
+    m_pieces.emplace(m_options.chunkLines, m_options.minPieceLines, m_options.maxPieceLines,
+                     m_options.pieceSwitchCost);
 }
 
 CopySender::~CopySender() {
@@ -73,7 +74,7 @@ void CopySender::decide(qsizetype valueCount) {
 
 // Whether the line is to be taken at all; the first line decides the path.
 bool CopySender::takes(qsizetype valueCount) {
-    if (m_finished || m_stopped)
+    if (m_finished || m_stopped || m_lost)
         return false;
     if (m_mode == Mode::Undecided)
         decide(valueCount);
@@ -108,7 +109,7 @@ void CopySender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView 
 }
 
 void CopySender::rejectNul(qint64 lineIndex) {
-    m_rejections.push_back({lineIndex, NulCharacterRejection(lineIndex, m_path), true});
+    m_rejections.add(lineIndex, NulCharacterRejection(lineIndex, m_path), true);
 }
 
 qsizetype CopySender::lineStart() {
@@ -134,7 +135,7 @@ void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount)
         m_sentEnd = lineCount();
         stream(false);
         const bool checkAge = (m_sentEnd - m_pieceBegin) % 256 == 0;
-        if (m_sentEnd - m_pieceBegin >= m_pieceLimit || chunkComplete(checkAge))
+        if (m_sentEnd - m_pieceBegin >= m_pieces->limit() || chunkComplete(checkAge))
             endStreaming();
     } else if (m_data.size() - m_lines[m_sentEnd].offset >= waitingLimit()) {
         advance(true); // too much waits: hold the reading back until it is sent
@@ -149,7 +150,7 @@ void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount)
 }
 
 void CopySender::finish() {
-    if (m_finished)
+    if (m_finished || m_lost)
         return;
     m_finished = true;
     if (m_rowByRow) {
@@ -169,10 +170,7 @@ void CopySender::dropWaiting() {
     const qsizetype keep = m_sentEnd;
     if (keep >= lineCount())
         return;
-    const qint64 boundary = m_lines[keep].index;
-    std::erase_if(m_rejections, [boundary](const Rejection& rejection) {
-        return rejection.local && rejection.index >= boundary;
-    });
+    m_rejections.dropLocalFrom(m_lines[keep].index);
     m_data.truncate(m_lines[keep].offset);
     m_lines.resize(keep);
 }
@@ -188,26 +186,21 @@ QByteArray CopySender::insertStatement(qsizetype line) const {
     return BuildInsertStatement(m_table, fields, m_options.fieldRule).toUtf8();
 }
 
-qsizetype CopySender::serverRejections() const {
-    return std::count_if(m_rejections.begin(), m_rejections.end(),
-                         [](const Rejection& rejection) { return !rejection.local; });
-}
-
 // Whether the open transaction holds enough to be committed: as many lines or bytes as a chunk
 // may hold, or (when asked to look) lines for as long as a chunk may last.
 bool CopySender::chunkComplete(bool checkAge) const {
-    if (!m_inTransaction)
+    if (!m_transaction.open())
         return false;
     const qsizetype bytes = m_sentEnd < lineCount() ? m_lines[m_sentEnd].offset : m_data.size();
     return m_sentEnd >= m_options.chunkLines || bytes >= m_options.chunkBytes ||
-           (checkAge && m_chunkAge.elapsed() >= m_options.chunkMilliseconds);
+           (checkAge && m_transaction.ageMilliseconds() >= m_options.chunkMilliseconds);
 }
 
 // Moves the work on without blocking (wait false: only answers already in are taken) or until
 // it is done (wait true). Returns while a COPY is streaming, or when nothing is in flight and
 // nothing waits but a line to be sent alone.
 void CopySender::advance(bool wait) {
-    for (;;) {
+    while (!m_lost) {
         switch (m_phase) {
         case Phase::Streaming:
             return;
@@ -245,28 +238,6 @@ bool CopySender::answerReady() {
     return PQisBusy(conn) == 0;
 }
 
-// The statements that must come before the next attempt: the transaction and its savepoint
-// when none is open, a fresh savepoint when work was done since the last one (so that a failed
-// attempt takes back only itself).
-QByteArray CopySender::transactionPrefix() {
-    if (m_rollBackFirst) {
-        m_rollBackFirst = false;
-        m_dirty = false;
-        return QByteArrayLiteral("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
-    }
-    if (!m_inTransaction) {
-        m_inTransaction = true;
-        m_dirty = false;
-        m_chunkAge.start();
-        return QByteArrayLiteral("BEGIN; SAVEPOINT quenmarl_copy; ");
-    }
-    if (m_dirty) {
-        m_dirty = false;
-        return QByteArrayLiteral("RELEASE SAVEPOINT quenmarl_copy; SAVEPOINT quenmarl_copy; ");
-    }
-    return {};
-}
-
 bool CopySender::control(const char* statement) {
     const Result result = m_connection.run(statement);
     if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
@@ -276,15 +247,9 @@ bool CopySender::control(const char* statement) {
     return true;
 }
 
-// Takes back a failed attempt, together with the next statement sent (transactionPrefix()).
-void CopySender::rollBackAttempt() {
-    m_dirty = false;
-    m_rollBackFirst = true;
-}
-
 // Opens a COPY (behind the savepoint) and waits until the server takes data.
 bool CopySender::beginCopy() {
-    const Result result = m_connection.run(transactionPrefix() + m_copyStatement);
+    const Result result = m_connection.run(m_transaction.prefix() + m_copyStatement);
     return PQresultStatus(result.get()) == PGRES_COPY_IN;
 }
 
@@ -339,7 +304,7 @@ void CopySender::openPiece() {
     m_pieceFailed = false;
     const qsizetype waitingEnd = lineCount() - (m_lines.back().alone ? 1 : 0);
     const qsizetype room = std::max<qsizetype>(1, m_options.chunkLines - m_pieceBegin);
-    const qsizetype limit = std::min(m_pieceLimit, room);
+    const qsizetype limit = std::min(m_pieces->limit(), room);
     m_sentEnd = std::min(waitingEnd, m_pieceBegin + limit);
     m_streamed = m_lines[m_pieceBegin].offset;
     if (!beginCopy()) {
@@ -382,15 +347,20 @@ void CopySender::settlePiece() {
     const qsizetype begin = m_pieceBegin;
     const qsizetype end = m_sentEnd;
     m_pieceBegin = end;
+    if (!accepted && PQstatus(m_connection.handle()) == CONNECTION_BAD) {
+        if (!abandonOnStop())
+            m_lost = true; // the lines are sent again over a new connection
+        return;
+    }
     if (accepted) {
-        m_dirty = true;
+        m_transaction.workDone();
         m_acceptedInChunk += end - begin;
-        adjustPieceLimit(end - begin, 0);
+        m_pieces->settled(end - begin, 0);
         return;
     }
     if (!m_broken && !abandonOnStop()) {
-        rollBackAttempt();
-        const qsizetype rejectedBefore = serverRejections();
+        m_transaction.attemptFailed();
+        const qsizetype rejectedBefore = m_rejections.fromServer();
         // The lines after the one named go with the next COPY.
         const qsizetype named = sendUpToNamed(begin, end);
         if (named < 0)
@@ -401,20 +371,18 @@ void CopySender::settlePiece() {
             m_sentEnd = m_pieceBegin = 0; // the lines are gone (abandonOnStop())
             return;
         }
-        adjustPieceLimit(m_sentEnd - begin, serverRejections() - rejectedBefore);
+        m_pieces->settled(m_sentEnd - begin, m_rejections.fromServer() - rejectedBefore);
     }
     if (m_broken)
         salvage(m_sentEnd);
 }
 
 void CopySender::sendCommit() {
-    QByteArray statement = "COMMIT";
-    if (m_rollBackFirst)
-        statement.prepend("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
-    m_rollBackFirst = false;
-    if (PQsendQuery(m_connection.handle(), statement.constData()) == 1 && m_connection.flush())
+    const QByteArray statement = m_transaction.commitStatement();
+    if (PQsendQuery(m_connection.handle(), statement.constData()) == 1 && m_connection.flush()) {
         m_phase = Phase::Committing;
-    else
+        m_commitInFlight = true;
+    } else
         salvage(m_sentEnd);
 }
 
@@ -430,14 +398,15 @@ void CopySender::settleCommit() {
     }
     committed = committed && last;
     m_phase = Phase::Idle;
+    // A COMMIT unanswered when the connection broke may have gone through: that stays known.
+    m_commitInFlight = !committed && PQstatus(m_connection.handle()) == CONNECTION_BAD;
     if (!committed && abandonOnStop())
         return;
     if (!committed) {
         salvage(m_sentEnd);
         return;
     }
-    m_inTransaction = false;
-    m_dirty = false;
+    m_transaction.end();
     m_accepted += m_acceptedInChunk;
     m_acceptedInChunk = 0;
     release(m_sentEnd);
@@ -472,11 +441,12 @@ void CopySender::sendWaitingAlone() {
 // Sends everything, commits and reports.
 void CopySender::settleEverything() {
     settleSentLines();
-    if (m_inTransaction) {
+    if (m_transaction.open()) {
         sendCommit();
         advance(true);
     }
-    release(m_sentEnd); // rejections of lines never sent (NUL) after the last chunk
+    if (!m_lost)
+        release(m_sentEnd); // rejections of lines never sent (NUL) after the last chunk
 }
 
 // Sends lines [begin, end) in order; true when the server took all of them. knownToFail: the
@@ -522,7 +492,7 @@ bool CopySender::copyRange(qsizetype begin, qsizetype end) {
     m_failedLine = 0;
     if (!beginCopy()) {
         abandonOnStop();
-        rollBackAttempt();
+        m_transaction.attemptFailed();
         return false;
     }
     const qsizetype from = m_lines[begin].offset;
@@ -532,10 +502,10 @@ bool CopySender::copyRange(qsizetype begin, qsizetype end) {
     ok = collectCopyEnd() && ok;
     if (!ok) {
         abandonOnStop();
-        rollBackAttempt();
+        m_transaction.attemptFailed();
         return false;
     }
-    m_dirty = true;
+    m_transaction.workDone();
     m_acceptedInChunk += end - begin;
     return true;
 }
@@ -544,15 +514,15 @@ bool CopySender::copyRange(qsizetype begin, qsizetype end) {
 bool CopySender::sendAlone(qsizetype line) {
     if (m_abandoned)
         return false;
-    const QByteArray prefix = transactionPrefix();
+    const QByteArray prefix = m_transaction.prefix();
     if (!prefix.isEmpty() && !control(prefix.constData()))
         return false;
     if (insertLine(line)) {
-        m_dirty = true;
+        m_transaction.workDone();
         ++m_acceptedInChunk;
         return true;
     }
-    rollBackAttempt();
+    m_transaction.attemptFailed();
     return false;
 }
 
@@ -563,9 +533,11 @@ bool CopySender::insertLine(qsizetype line) {
     const Result result = m_connection.run(insertStatement(line), true);
     if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
         return true;
-    if (!abandonOnStop())
-        m_rejections.push_back(
-            {m_lines[line].index, resultError(m_connection.handle(), result.get()), false});
+    if (PQstatus(m_connection.handle()) == CONNECTION_BAD)
+        m_lost = true; // not the line's fault: it is sent again over a new connection
+    else if (!abandonOnStop())
+        m_rejections.add(m_lines[line].index, resultError(m_connection.handle(), result.get()),
+                         false);
     return false;
 }
 
@@ -575,26 +547,54 @@ void CopySender::salvage(qsizetype end) {
     if (abandonOnStop())
         return;
     PGconn* conn = m_connection.handle();
+    if ((m_lost = PQstatus(conn) == CONNECTION_BAD))
+        return;
     if (m_phase == Phase::Streaming)
         m_connection.putCopyEnd("the chunk is sent again row by row");
     while (m_connection.nextResult().get()) {
     }
-    if (m_inTransaction && PQtransactionStatus(conn) != PQTRANS_IDLE)
+    if (m_transaction.open() && PQtransactionStatus(conn) != PQTRANS_IDLE)
         m_connection.run("ROLLBACK");
     forgetTransaction();
     const qint64 boundary =
         end < lineCount() ? m_lines[end].index : std::numeric_limits<qint64>::max();
-    std::erase_if(m_rejections, [boundary](const Rejection& rejection) {
-        return !rejection.local && rejection.index < boundary;
-    });
+    m_rejections.dropServerBefore(boundary);
     for (qsizetype line = 0; line < end; ++line) {
-        if (insertLine(line))
+        if (insertLine(line)) {
             ++m_accepted;
-        else if (m_abandoned)
+        } else if (m_abandoned) {
             return;
+        } else if (m_lost) {
+            end = line; // the lines before it are committed, each on its own
+            break;
+        }
     }
     m_sentEnd = end;
     release(end);
+}
+
+qint64 CopySender::firstUncommitted() const {
+    if (m_rowByRow)
+        return m_rowByRow->firstUncommitted();
+    const qint64 first =
+        m_lines.empty() ? std::numeric_limits<qint64>::max() : m_lines.front().index;
+    return std::min(first, m_rejections.first()); // a rejection not yet reported
+}
+
+std::pair<qint64, qint64> CopySender::unanswered() const {
+    if (m_rowByRow)
+        return m_rowByRow->unanswered();
+    if (!m_commitInFlight || m_sentEnd == 0)
+        return {-1, -1};
+    return {m_lines.front().index, m_lines[m_sentEnd - 1].index};
+}
+
+void CopySender::settleInDoubt(bool committed) {
+    m_commitInFlight = false;
+    if (!committed || !m_transaction.open())
+        return;
+    m_accepted += m_acceptedInChunk;
+    release(m_sentEnd);
 }
 
 // After a stop was taken a failure is the server's answer to the cancel request: the
@@ -618,7 +618,8 @@ bool CopySender::abandonOnStop() {
 // The transaction is gone (rolled back, or left to the server to roll back).
 void CopySender::forgetTransaction() {
     m_phase = Phase::Idle;
-    m_inTransaction = m_dirty = m_rollBackFirst = m_broken = false;
+    m_transaction.end();
+    m_broken = false;
     m_acceptedInChunk = 0;
 }
 
@@ -626,14 +627,7 @@ void CopySender::forgetTransaction() {
 void CopySender::release(qsizetype end) {
     const qint64 boundary =
         end < lineCount() ? m_lines[end].index : std::numeric_limits<qint64>::max();
-    std::stable_sort(m_rejections.begin(), m_rejections.end(),
-                     [](const Rejection& a, const Rejection& b) { return a.index < b.index; });
-    const auto settled =
-        std::partition_point(m_rejections.begin(), m_rejections.end(),
-                             [boundary](const Rejection& r) { return r.index < boundary; });
-    std::vector<Rejection> report(std::make_move_iterator(m_rejections.begin()),
-                                  std::make_move_iterator(settled));
-    m_rejections.erase(m_rejections.begin(), settled);
+    const std::vector<PendingRejections::Entry> report = m_rejections.takeBefore(boundary);
 
     if (end > 0) {
         const qsizetype bytes = end < lineCount() ? m_lines[end].offset : m_data.size();
@@ -647,27 +641,6 @@ void CopySender::release(qsizetype end) {
         m_pieceBegin = std::max<qsizetype>(0, m_pieceBegin - end);
         m_streamed = std::max<qsizetype>(0, m_streamed - bytes);
     }
-    for (const Rejection& rejection : report)
+    for (const PendingRejections::Entry& rejection : report)
         m_rejected(rejection.index, rejection.description);
-}
-
-// The next COPY statement's length: the longest while no line is rejected; otherwise the
-// length that balances the cost of one more statement against the lines sent again when one
-// fails (half a statement's worth per rejected line), from the recent share of rejections.
-void CopySender::adjustPieceLimit(qsizetype lines, qsizetype rejected) {
-    m_recentLines += static_cast<double>(lines);
-    m_recentRejected += static_cast<double>(rejected);
-    const double window = 4.0 * static_cast<double>(m_options.chunkLines);
-    while (m_recentLines > window) {
-        m_recentLines /= 2;
-        m_recentRejected /= 2;
-    }
-    if (m_recentRejected <= 0 || m_recentLines <= 0) {
-        m_pieceLimit = m_options.maxPieceLines;
-        return;
-    }
-    const double share = m_recentRejected / m_recentLines;
-    const double best = std::sqrt(2 * m_options.pieceSwitchCost / share);
-    m_pieceLimit =
-        std::clamp(static_cast<qsizetype>(best), m_options.minPieceLines, m_options.maxPieceLines);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "import/ChunkTransaction.h"
 #include "import/FieldRule.h"
+#include "import/PendingRejections.h"
+#include "import/PieceSizer.h"
 #include "import/RowSender.h"
 #include "import/ValuePrecheck.h"
 
@@ -8,6 +11,7 @@
 #include <QElapsedTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Connection;
@@ -28,9 +32,9 @@ using PGresult = pg_result;
 // it names one (the lines before it are sent again, the lines after it go with the next COPY),
 // otherwise in halves. A single line is sent as its own BuildInsertStatement, so that a
 // rejected line is reported with the row statement's own message. Rejections are reported in line
-// order once their chunk is committed. Should the transaction itself fail (the commit, a savepoint,
-// the connection), the chunk's lines are sent again one INSERT each, each its own transaction, and
-// reported from those.
+// order once their chunk is committed. Should the transaction itself fail (the commit, a
+// savepoint), the chunk's lines are sent again one INSERT each, each its own transaction, and
+// reported from those; should the connection break, the sender stops (connectionLost()).
 //
 // The answer to a finished COPY statement and to COMMIT is awaited while the next lines are
 // read and encoded, so that the server and this side work at the same time.
@@ -72,6 +76,16 @@ public:
                   qsizetype fieldCount) override;
     void finish() override;
     qint64 rowsAccepted() const override;
+    bool connectionLost() const override {
+        return m_rowByRow ? m_rowByRow->connectionLost() : m_lost;
+    }
+    qint64 firstUncommitted() const override;
+    // A transaction ends with its connection unless its COMMIT went out: only then is its
+    // outcome in doubt.
+    QString inDoubt() const override { return m_commitInFlight ? m_transaction.id() : QString(); }
+    void settleInDoubt(bool committed) override;
+    // The chunk whose COMMIT went out unanswered, until settleInDoubt() settled it.
+    std::pair<qint64, qint64> unanswered() const override;
 
     // Whether the first line chose COPY (false before the first line).
     bool usesCopy() const { return m_mode == Mode::Copy; }
@@ -93,11 +107,6 @@ private:
         qint64 index = 0;
         qsizetype offset = 0; // start of its encoded text in m_data
         bool alone = false;   // another number of values: sent by itself as INSERT
-    };
-    struct Rejection {
-        qint64 index = 0;
-        QString description;
-        bool local = false; // rejected here, never sent
     };
 
     void decide(qsizetype valueCount);
@@ -128,17 +137,13 @@ private:
     bool collectCopyEnd();
     qsizetype failedCopyLine(const PGresult* result) const;
     bool control(const char* statement);
-    QByteArray transactionPrefix();
-    void rollBackAttempt();
     void salvage(qsizetype end);
     bool abandonOnStop();
     void forgetTransaction();
     void release(qsizetype end);
-    void adjustPieceLimit(qsizetype lines, qsizetype rejected);
     QByteArray insertStatement(qsizetype line) const;
     qsizetype lineEnd(qsizetype line) const;
     qsizetype lineCount() const { return static_cast<qsizetype>(m_lines.size()); }
-    qsizetype serverRejections() const;
 
     Connection& m_connection;
     QString m_table;
@@ -155,7 +160,7 @@ private:
     // m_sentEnd belong to the open transaction (the chunk); the others wait to be sent.
     std::vector<Line> m_lines;
     QByteArray m_data;
-    std::vector<Rejection> m_rejections;
+    PendingRejections m_rejections;
     qsizetype m_sentEnd = 0;
     qsizetype m_pieceBegin = 0; // first line of the COPY being streamed or ended
     qsizetype m_streamed = 0;   // bytes of m_data handed to libpq
@@ -163,15 +168,10 @@ private:
     bool m_pieceFailed = false; // the COPY's data could not all be handed over
     qsizetype m_failedLine = 0; // the line of the last failed COPY its error named, from 1
     qint64 m_acceptedInChunk = 0;
-    QElapsedTimer m_chunkAge;
-    bool m_inTransaction = false;
-    bool m_dirty = false;         // work done since the savepoint was set
-    bool m_rollBackFirst = false; // a failed attempt is still to be taken back
-    bool m_broken = false;        // the transaction can't be trusted; salvage() redoes the chunk
+    ChunkTransaction m_transaction;
+    bool m_broken = false; // the transaction can't be trusted; salvage() redoes the chunk
 
-    qsizetype m_pieceLimit = 0;
-    double m_recentLines = 0;
-    double m_recentRejected = 0;
+    std::optional<PieceSizer> m_pieces; // the next COPY statement's length
 
     qint64 m_settledPieces = 0;
     qint64 m_accepted = 0;
@@ -179,4 +179,6 @@ private:
     bool m_stopped = false;
     bool m_abandoned = false; // the stop was taken inside a statement (abandonOnStop())
     bool m_finished = false;
+    bool m_lost = false; // the connection broke (connectionLost()); the lines stay unsettled
+    bool m_commitInFlight = false; // COMMIT sent, its answer not in
 };

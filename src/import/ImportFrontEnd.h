@@ -7,10 +7,12 @@
 
 // Where a run stands, for a progress display.
 struct ImportProgress {
-    int file = 0;        // position of the file being imported, from 1
-    int files = 0;       // files in the run
-    QString path;        // the file being imported
-    qint64 rowsSent = 0; // rows of this run the server has accepted so far
+    int file = 0;           // position of the file being imported, from 1
+    int files = 0;          // files in the run
+    QString path;           // the file being imported
+    qint64 rowsSent = 0;    // rows of this run the server has accepted so far
+    int waitingSeconds = 0; // when not 0: the connection broke and the server is waited for,
+                            // up to this many seconds
 };
 
 // The file a reported failure belongs to and, when it belongs to one of the file's lines (a

@@ -5,6 +5,7 @@
 #include "import/ImportReporter.h"
 #include "import/InputFile.h"
 #include "import/ProgressMeter.h"
+#include "import/ResumingSender.h"
 #include "import/RowSenderFactory.h"
 #include "import/RunConnection.h"
 #include "import/Statements.h"
@@ -37,20 +38,6 @@ constexpr LoopSteps FirstLineLoop{196, 198, 202, 204, 206, 208, 228};
 constexpr LoopSteps TypedLoop{262, 264, 268, 270, 272, 274, 292};
 constexpr LoopSteps AppendLoop{308, 310, 318, 320, 322, 324, 342};
 
-// Stands in for a sender when the file's connection could not be opened: every line fails in
-// turn, as every statement over a closed connection does.
-class ClosedConnectionSender : public RowSender {
-public:
-    explicit ClosedConnectionSender(Rejected rejected)
-        : m_rejected(std::move(rejected)) {}
-    void send(qint64 lineIndex, const QStringList&) override { m_rejected(lineIndex, NotOpen); }
-    void finish() override {}
-    qint64 rowsAccepted() const override { return 0; }
-
-private:
-    Rejected m_rejected;
-};
-
 class Run {
 public:
     Run(const ImportChoices& choices, ImportFrontEnd& frontEnd)
@@ -80,7 +67,7 @@ private:
     void appendFlow();
     void sendDataLines(const QString& table, const LoopSteps& steps);
     void listTable(const QString& name);
-    void showProgress(qint64 rowsOfFile, bool now);
+    void showProgress(qint64 rowsOfFile, bool now, int waitingSeconds = 0);
     Connection& connection();
     std::function<bool()> cancelled() {
         return [this] { return m_frontEnd.cancelRequested(); };
@@ -303,14 +290,22 @@ void Run::appendFlow() {
     const int tableFields = m_run.value(
         302,
         [&] {
-            return connection()
-                .query(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
-                       QStringLiteral(" LIMIT 0"))
-                .fieldCount();
+            const QString query = QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
+                                  QStringLiteral(" LIMIT 0");
+            try {
+                return connection().query(query).fieldCount();
+            } catch (const DatabaseError&) {
+                if (!Reconnector::lost(connection()))
+                    throw;
+                m_connection.replace(Reconnector(m_choices.connection, cancelled()).open());
+                return connection().query(query).fieldCount();
+            }
         },
         0);
-    if (Connection* c = m_connection.current(); c && c->stopTaken() && (m_cancelled = true))
-        return; // the query was stopped, not answered
+    Connection* c = m_connection.current();
+    if (((c && c->stopTaken()) || (tableFields == 0 && m_frontEnd.cancelRequested())) &&
+        (m_cancelled = true))
+        return; // the query was stopped, or the wait for the server, not answered
     QStringList header;
     m_run.step(304, [&] { header = m_file.header(); });
     if (m_run.test(306, [&] { return tableFields == header.size(); })) {
@@ -333,10 +328,13 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     };
     const bool opened = m_run.step(steps.open, [&] {
         records.emplace(m_file.dataRecords());
-        if (Connection* open = m_connection.current(); open && open->isOpen())
-            sender = makeRowSender(*open, table, m_path, m_choices, rejected, cancelled());
-        else
-            sender = std::make_unique<ClosedConnectionSender>(rejected);
+        sender = std::make_unique<ResumingSender>(ResumingSender::Context{
+            m_connection, m_choices.connection, cancelled(),
+            [&](Connection& c) {
+                return makeRowSender(c, table, m_path, m_choices, rejected, cancelled());
+            },
+            [this] { return m_file.dataRecords(); }, m_choices.separator.toUtf8(), rejected, m_path,
+            [this](qint64 rows, int seconds) { showProgress(rows, true, seconds); }});
     });
     if (!opened || !records || !sender)
         return;
@@ -394,7 +392,7 @@ void Run::listTable(const QString& name) {
     m_frontEnd.tableListed(stored);
 }
 
-void Run::showProgress(qint64 rowsOfFile, bool now) {
+void Run::showProgress(qint64 rowsOfFile, bool now, int waitingSeconds) {
     if (!now && m_sinceProgress.isValid() && m_sinceProgress.elapsed() < ProgressIntervalMs)
         return;
     m_sinceProgress.start();
@@ -403,6 +401,7 @@ void Run::showProgress(qint64 rowsOfFile, bool now) {
     progress.files = static_cast<int>(m_choices.files.size());
     progress.path = m_path;
     progress.rowsSent = m_result.rowsSent + rowsOfFile;
+    progress.waitingSeconds = waitingSeconds;
     m_frontEnd.progress(progress);
 }
 

@@ -5,6 +5,8 @@
 
 #include <libpq-fe.h>
 
+#include <limits>
+
 namespace {
 
 // Bounds on what is sent but not yet answered: enough to keep the server busy, small enough
@@ -23,8 +25,11 @@ InsertSender::InsertSender(Connection& connection, QString table, QString path, 
     , m_rule(rule)
     , m_utf8Statement(m_table) {
     PGconn* conn = m_connection.handle();
+    m_lost = conn && PQstatus(conn) == CONNECTION_BAD;
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
-        m_broken = conn ? m_connection.lastError() : QStringLiteral("The connection is not open.");
+        if (!m_lost)
+            m_broken =
+                conn ? m_connection.lastError() : QStringLiteral("The connection is not open.");
         return;
     }
     // A server that waits (for a lock) when a stop gives the connection up then notices soon
@@ -47,7 +52,30 @@ InsertSender::~InsertSender() {
     }
 }
 
+qint64 InsertSender::firstUncommitted() const {
+    return m_pending.empty() ? std::numeric_limits<qint64>::max() : m_pending.front().lineIndex;
+}
+
+std::pair<qint64, qint64> InsertSender::unanswered() const {
+    if (!m_lost)
+        return {-1, -1};
+    qint64 first = -1;
+    qint64 last = -1;
+    for (const Pending& entry : m_pending) {
+        // Even an error read for the head may belong to a later statement: the server's last
+        // message (the reason it ended) comes after the answers it did not send.
+        if (entry.bytes == 0)
+            continue;
+        if (first < 0)
+            first = entry.lineIndex;
+        last = entry.lineIndex;
+    }
+    return {first, last};
+}
+
 void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
+    if (m_stopped || m_lost)
+        return;
     if (HoldsNulCharacter(fields))
         return rejectHere(lineIndex, NulCharacterRejection(lineIndex, m_path));
     sendStatement(lineIndex,
@@ -56,7 +84,7 @@ void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
 
 void InsertSender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
                             qsizetype fieldCount) {
-    if (m_stopped)
+    if (m_stopped || m_lost)
         return;
     if (m_rule != FieldRule::Plain)
         return RowSender::sendUtf8(lineIndex, line, separator, fieldCount);
@@ -87,7 +115,7 @@ void InsertSender::sendStatement(qint64 lineIndex, const std::function<QByteArra
         PQpipelineSync(conn) != 1) {
         // The statement may or may not have left; either way it can't be answered now.
         breakConnection(m_connection.lastError());
-        entry.local = true;
+        entry.local = !m_lost; // a lost line stays unanswered, for the resend
         entry.error = m_broken;
     } else {
         entry.bytes = statement.size();
@@ -135,8 +163,16 @@ bool InsertSender::stopTaken() {
 }
 
 void InsertSender::breakConnection(const QString& description) {
-    if (stopTaken())
+    if (stopTaken() || m_lost)
         return;
+    if (PQstatus(m_connection.handle()) == CONNECTION_BAD) {
+        // The answers that arrived before the connection broke are still in libpq's buffer:
+        // those lines are settled. Every line still unanswered stays, for a resend over a new
+        // connection.
+        readAnswers();
+        m_lost = true;
+        return;
+    }
     m_broken = description.isEmpty() ? QStringLiteral("The connection to the server was lost.")
                                      : description;
     // Whatever is unanswered will never be: reject it in order.
@@ -154,6 +190,7 @@ void InsertSender::breakConnection(const QString& description) {
 bool InsertSender::readAnswers() {
     PGconn* conn = m_connection.handle();
     bool settled = false;
+    bool ended = false; // the last result taken ended a statement's results
     for (;;) {
         settleLocalHead();
         if (m_pending.empty() || PQisBusy(conn))
@@ -163,10 +200,14 @@ bool InsertSender::readAnswers() {
         if (!result) {
             // The end of one statement's results; the sync's answer follows. Without an
             // answered head there is nothing more to take now.
-            if (!head.answered)
+            // Two ends in a row: nothing more is in (a connection that broke has no sync to
+            // follow).
+            if (!head.answered || ended)
                 break;
+            ended = true;
             continue;
         }
+        ended = false;
         const ExecStatusType status = PQresultStatus(result);
         if (status == PGRES_PIPELINE_SYNC) {
             PQclear(result);
@@ -199,7 +240,7 @@ void InsertSender::drain(std::size_t maxPending, qsizetype maxBytes) {
         if (m_pending.size() <= maxPending && m_pendingBytes <= maxBytes)
             return;
         PGconn* conn = m_connection.handle();
-        if (m_stopped)
+        if (m_stopped || m_lost)
             return;
         if (!m_broken.isEmpty() || !conn) {
             breakConnection(m_broken);

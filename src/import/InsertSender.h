@@ -16,8 +16,8 @@
 //
 // Holds at most a bounded number of unanswered statements. Takes the connection into pipeline
 // mode for its lifetime and gives it back in its usual state by finish(). Never throws from
-// send() or finish() for a failure of the server or the connection: a broken connection
-// rejects every line still unanswered and every later line with libpq's text.
+// send() or finish() for a failure of the server or the connection: a connection that could
+// not be used rejects every line with libpq's text; one that broke is connectionLost().
 class InsertSender : public RowSender {
 public:
     // The rule says how the fields become values (FieldRule.h).
@@ -31,6 +31,14 @@ public:
                   qsizetype fieldCount) override;
     void finish() override;
     qint64 rowsAccepted() const override { return m_accepted; }
+    // A statement whose answer was lost with the connection is taken as not committed: the
+    // server flushes each statement's answers at its sync point, before it runs the next.
+    bool connectionLost() const override { return m_lost; }
+    qint64 firstUncommitted() const override;
+    // Once lost: every statement sent went in on its own as soon as the server ran it, and the
+    // answers of those it ran last were lost with the connection (a server ended in the middle
+    // of a pipeline does not send what it still held). Those lines are in doubt.
+    std::pair<qint64, qint64> unanswered() const override;
 
 private:
     struct Pending {
@@ -61,5 +69,6 @@ private:
     bool m_pipeline = false;
     bool m_finished = false;
     bool m_stopped = false; // a stop was taken (stopTaken())
+    bool m_lost = false;    // the connection broke (connectionLost())
     QString m_broken;       // libpq's text once the connection failed
 };

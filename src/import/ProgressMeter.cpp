@@ -60,5 +60,7 @@ QString ProgressMeter::rowsText() const {
     QString text = groupedCount(m_last.rowsSent) + QStringLiteral(" rows sent");
     if (const qint64 rate = rowsPerSecond(); rate >= 0)
         text += QStringLiteral(", ") + groupedCount(rate) + QStringLiteral(" rows/s");
+    if (m_last.waitingSeconds > 0)
+        text += QStringLiteral(", waiting up to %1 s for the server").arg(m_last.waitingSeconds);
     return text;
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class Connection;
 struct Record;
@@ -37,4 +38,19 @@ public:
     virtual void finish() = 0;
     // Rows the server has accepted so far.
     virtual qint64 rowsAccepted() const = 0;
+
+    // After the connection broke (not by a stop): the sender takes no more lines, reports no
+    // line still unsettled, and can only be asked what follows and then discarded.
+    virtual bool connectionLost() const { return false; }
+    // The index of the first line handed over that is not known committed (every line before
+    // it is committed or reported); the largest qint64 when there is none.
+    virtual qint64 firstUncommitted() const = 0;
+    // Once lost: txid_current() of a transaction that was open, whose fate is unknown, else empty.
+    virtual QString inDoubt() const { return {}; }
+    // Once lost: that transaction committed (its lines count and its rejections are reported)
+    // or not.
+    virtual void settleInDoubt(bool committed) { Q_UNUSED(committed); }
+    // Once lost: the first and last index of lines that were sent, each its own transaction,
+    // whose answers were lost, so that whether they went in is not known; {-1, -1} when none.
+    virtual std::pair<qint64, qint64> unanswered() const { return {-1, -1}; }
 };

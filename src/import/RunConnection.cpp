@@ -14,6 +14,14 @@ Connection& RunConnection::begin(const ConnectionSettings& settings) {
     return *m_connection;
 }
 
+Connection& RunConnection::replace(Connection connection) {
+    m_connection.reset();
+    m_connection.emplace(std::move(connection));
+    ++m_opened;
+    m_inTurn = true;
+    return *m_connection;
+}
+
 void RunConnection::close() {
     m_inTurn = false;
     m_connection.reset();

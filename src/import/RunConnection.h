@@ -29,6 +29,9 @@ public:
 
     void close();
 
+    // Takes a connection opened anew (the same settings) in place of the file's, which broke.
+    Connection& replace(Connection connection);
+
     // The connection of the file whose turn it is, or nullptr when it has none (not begun,
     // ended, or the connection could not be opened).
     Connection* current() { return m_inTurn && m_connection ? &*m_connection : nullptr; }

@@ -1,0 +1,358 @@
+#include "database/Connection.h"
+#include "support/CommandLineKit.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// A TCP relay between the program and the test server that cuts the first connection that
+// carries a COMMIT right after it relayed it: the program loses the answer of a COMMIT the server
+// still carries out. Every later connection is relayed whole.
+class CommitCutter {
+public:
+    explicit CommitCutter(int serverPort)
+        : m_serverPort(serverPort) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int yes = 1;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, 16);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~CommitCutter() {
+        m_done = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    int port() const { return m_port; }
+    bool cut() const { return m_cut; }
+
+private:
+    static int connectTo(int port) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    void serve() {
+        std::vector<std::thread> relays;
+        while (!m_done) {
+            pollfd waiting{m_listener, POLLIN, 0};
+            if (::poll(&waiting, 1, 50) != 1)
+                continue;
+            const int client = ::accept(m_listener, nullptr, nullptr);
+            const int server = connectTo(m_serverPort);
+            relays.emplace_back([this, client, server] { relay(client, server); });
+        }
+        for (std::thread& relay : relays)
+            relay.join();
+    }
+
+    void relay(int client, int server) {
+        QByteArray seen; // the tail of what the client sent, to find COMMIT across reads
+        char buffer[65536];
+        while (!m_done && server >= 0) {
+            pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+            if (::poll(ends, 2, 50) <= 0)
+                continue;
+            bool closed = false;
+            for (int i = 0; i < 2 && !closed; ++i) {
+                if (!(ends[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                const ssize_t got = ::read(ends[i].fd, buffer, sizeof buffer);
+                if (got <= 0) {
+                    closed = true;
+                    break;
+                }
+                const int to = i == 0 ? server : client;
+                for (ssize_t sent = 0; sent < got;) {
+                    const ssize_t wrote = ::write(to, buffer + sent, got - sent);
+                    if (wrote <= 0)
+                        break;
+                    sent += wrote;
+                }
+                if (i == 0 && !m_cut) {
+                    seen = (seen + QByteArray(buffer, got)).right(64);
+                    if (seen.contains(QByteArrayLiteral("COMMIT\0")) && !m_cut.exchange(true)) {
+                        ::shutdown(client, SHUT_RDWR); // the answer never reaches the program
+                        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                        closed = true;
+                    }
+                }
+            }
+            if (closed)
+                break;
+        }
+        ::close(client);
+        if (server >= 0)
+            ::close(server);
+    }
+
+    int m_serverPort;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_done{false};
+    std::atomic<bool> m_cut{false};
+    std::thread m_thread;
+};
+
+class CommandLineReconnectTest : public CommandLineFixture {
+protected:
+    struct Outcome {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+
+    Outcome finish(QProcess& process) {
+        Outcome outcome;
+        EXPECT_TRUE(process.waitForFinished(240000));
+        outcome.exitCode = process.exitCode();
+        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+        outcome.err = QString::fromUtf8(process.readAllStandardError());
+        return outcome;
+    }
+
+    // Ends the program's backends, asked of another database (this one may refuse
+    // connections).
+    void endBackends() {
+        Connection::open(TestServer::get().settings(QStringLiteral("postgres")))
+            .execute(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                    "datname = '%1' AND backend_type = 'client backend' AND pid "
+                                    "<> pg_backend_pid()")
+                         .arg(m_db.name()));
+    }
+
+    // Ends the program's backends once rows are in, as often as asked, each time once more
+    // rows went in.
+    void endBackendsWhileRowsGoIn(const QString& table, int times) {
+        qint64 before = 0;
+        for (int time = 0; time < times; ++time) {
+            ASSERT_TRUE(waitFor([&] { return count(table) > before; }));
+            before = count(table);
+            endBackends();
+        }
+    }
+
+    // Asked of another database: a database can't refuse connections to itself.
+    void allowConnections(bool allow) {
+        Connection::open(TestServer::get().settings(QStringLiteral("postgres")))
+            .execute(QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS %2")
+                         .arg(m_db.name(), allow ? "true" : "false"));
+    }
+
+    // The lines that standard error names (PATH:LINE:) for the file, in order.
+    static QList<int> namedLines(const QString& err, const QString& name) {
+        QList<int> lines;
+        const QRegularExpression named(QStringLiteral("^.*/%1:(\\d+):$").arg(name),
+                                       QRegularExpression::MultilineOption);
+        for (const QRegularExpressionMatch& match : named.globalMatch(err))
+            lines << match.captured(1).toInt();
+        return lines;
+    }
+
+    // Every row of the table once, as many as the file has data lines less those reported.
+    void expectEveryLineOnce(const QString& table, int lines, qint64 reported) {
+        EXPECT_EQ(
+            m_db.rows(QStringLiteral("SELECT count(*), count(DISTINCT n) FROM %1").arg(table)),
+            QStringList{QStringLiteral("%1|%1").arg(lines - reported)})
+            << "no row twice, none lost";
+    }
+
+    // Every data line of the numbered file (bad ones every badEvery, 0 for none) is accounted
+    // for: in the table once, or a bad line named on standard error, or in a range of lines
+    // sent row by row that a message names as in doubt, or in the lines a message names as not
+    // sent. Returns how many messages named lines in doubt.
+    int expectAccounted(const QString& table, int lines, int badEvery, const QString& err) {
+        EXPECT_EQ(
+            m_db.rows(QStringLiteral("SELECT count(*) - count(DISTINCT n) FROM %1").arg(table)),
+            QStringList{"0"})
+            << "no row twice";
+        QSet<int> in;
+        for (const QString& n : m_db.column(QStringLiteral("SELECT n FROM %1").arg(table)))
+            in.insert(n.toInt());
+        QList<std::pair<int, int>> doubt;
+        const QRegularExpression doubtful(
+            QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, lines (\\d+) to (\\d+), may or may "
+                           "not be in the table"));
+        for (const QRegularExpressionMatch& m : doubtful.globalMatch(err))
+            doubt.append({m.captured(2).toInt(), m.captured(3).toInt()});
+        int unsentFrom = lines + 2;
+        const QRegularExpressionMatch unsent =
+            QRegularExpression(QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, from line (\\d+) "
+                                              "on, were not sent"))
+                .match(err);
+        if (unsent.hasMatch()) {
+            unsentFrom = unsent.captured(2).toInt();
+            EXPECT_EQ(unsent.captured(1).toInt(), lines + 2 - unsentFrom);
+        }
+        const QList<int> named = namedLines(err, "lines.csv");
+        int badNamed = 0;
+        for (int n = 1; n <= lines; ++n) {
+            const int line = n + 1; // the header is line 1
+            const bool bad = badEvery > 0 && n % badEvery == 0;
+            if (std::any_of(doubt.begin(), doubt.end(),
+                            [line](auto r) { return line >= r.first && line <= r.second; }))
+                continue;
+            if (line >= unsentFrom) {
+                EXPECT_FALSE(in.contains(n)) << "line " << line << " was not sent";
+            } else if (bad) {
+                EXPECT_FALSE(in.contains(n)) << "bad line " << line;
+                EXPECT_TRUE(named.contains(line)) << "bad line " << line << " named";
+                ++badNamed;
+            } else {
+                EXPECT_TRUE(in.contains(n)) << "line " << line << " is in";
+            }
+        }
+        EXPECT_EQ(err.count(QStringLiteral("Please email screenshot")),
+                  badNamed + doubt.size() + (unsent.hasMatch() ? 1 : 0))
+            << err.toStdString();
+        return static_cast<int>(doubt.size());
+    }
+};
+
+} // namespace
+
+// Backends ended twice in the middle of a file, by COPY and row by row, with bad values among
+// the lines: every good line is in once, every bad one is reported once, and nothing else is
+// said.
+TEST_F(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
+    const int lines = 200000;
+    const int badEvery = 9973;
+    const QString path = file("lines.csv", numberedLines(lines, badEvery));
+    for (const bool rowByRow : {false, true}) {
+        SCOPED_TRACE(rowByRow ? "row by row" : "copy");
+        const QString table = rowByRow ? QStringLiteral("r") : QStringLiteral("c");
+        m_db.execute(QStringLiteral("CREATE TABLE %1(n int, t varchar(8))").arg(table));
+        QProcess process;
+        QStringList rest{"--append", table, path};
+        if (rowByRow)
+            rest.prepend("--row-by-row");
+        start(process, rest);
+        endBackendsWhileRowsGoIn(table, 2);
+        const Outcome outcome = finish(process);
+
+        EXPECT_FALSE(outcome.err.contains(QStringLiteral("not sent")));
+        EXPECT_EQ(outcome.exitCode, 1);
+        const int inDoubt = expectAccounted(table, lines, badEvery, outcome.err);
+        // COPY settles every chunk by its transaction; row by row, the lines whose answers the
+        // server held back when it was ended are named, at most one range for each end.
+        if (rowByRow)
+            EXPECT_LE(inDoubt, 2);
+        else
+            EXPECT_EQ(inDoubt, 0);
+    }
+}
+
+// The answer to a COMMIT lost on its way back while the server carried it out: the program
+// asks the server, finds the chunk committed and goes on after it, instead of sending it again.
+TEST_F(CommandLineReconnectTest, ACommitWhoseAnswerWasLostIsNotSentAgain) {
+    const int lines = 300000;
+    const QString path = file("lines.csv", numberedLines(lines));
+    m_db.execute("CREATE TABLE t(n int, t text)");
+    CommitCutter cutter(m_db.settings().port.toInt());
+    m_port = QString::number(cutter.port());
+    QProcess process;
+    start(process, {"--append", "t", path});
+    const Outcome outcome = finish(process);
+    EXPECT_TRUE(cutter.cut()) << "a COMMIT went through the relay";
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
+    expectEveryLineOnce("t", lines, 0);
+}
+
+// A server that does not take the program back within the bound (2 s here): one message names
+// the file, the first line not sent and how many were not sent; the rows in and the lines
+// named add up to the file. When it takes it back within the bound, every line goes in.
+TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
+    const int lines = 300000;
+    const QString path = file("lines.csv", numberedLines(lines));
+    for (const bool rowByRow : {false, true}) {
+        SCOPED_TRACE(rowByRow ? "row by row" : "copy");
+        const QString table = rowByRow ? QStringLiteral("r") : QStringLiteral("c");
+        m_db.execute(QStringLiteral("CREATE TABLE %1(n int, t text)").arg(table));
+        QProcess process;
+        QStringList rest{"--append", table, path};
+        if (rowByRow)
+            rest.prepend("--row-by-row");
+        start(process, rest, {{"QUENMARL_RECONNECT_SECONDS", "2"}});
+        ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
+        allowConnections(false);
+        endBackends();
+        const Outcome outcome = finish(process);
+        allowConnections(true);
+
+        EXPECT_EQ(outcome.exitCode, 1);
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral(
+            "were not sent: the connection to the server was lost and not regained within 2 s.")))
+            << outcome.err.toStdString();
+        const int inDoubt = expectAccounted(table, lines, 0, outcome.err);
+        EXPECT_LE(inDoubt, 1);
+        EXPECT_GT(count(table), 0);
+        EXPECT_LT(count(table), lines);
+    }
+
+    // Back after a second and a half: nothing is lost.
+    m_db.execute("CREATE TABLE back(n int, t text)");
+    QProcess process;
+    start(process, {"--append", "back", path});
+    ASSERT_TRUE(waitFor([&] { return count("back") > 0; }));
+    allowConnections(false);
+    endBackends();
+    QThread::msleep(1500);
+    allowConnections(true);
+    const Outcome outcome = finish(process);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    expectEveryLineOnce("back", lines, 0);
+}
+
+// The connection lost while the column-count query of an append waits (for a lock): the query
+// is asked again over a new connection and the file goes in whole.
+TEST_F(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
+    const QString path = file("lines.csv", numberedLines(1000));
+    m_db.execute("CREATE TABLE t(n int, t text)");
+    Connection holder = Connection::open(m_db.settings());
+    holder.execute("BEGIN");
+    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    QProcess process;
+    start(process, {"--append", "t", path});
+    ASSERT_TRUE(waitFor([&] {
+        return m_db.column("SELECT count(*) FROM pg_locks WHERE NOT granted") != QStringList{"0"};
+    }));
+    const QStringList held = {holder.query("SELECT pg_backend_pid()").value(0, 0)};
+    m_db.execute(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                "datname = current_database() AND backend_type = 'client "
+                                "backend' AND pid <> pg_backend_pid() AND pid <> %1")
+                     .arg(held[0]));
+    QThread::msleep(200);
+    holder.execute("ROLLBACK");
+    const Outcome outcome = finish(process);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
+    expectEveryLineOnce("t", 1000, 0);
+}
