@@ -2,8 +2,9 @@
 // closing message, with the program's own windows on the offscreen platform: the connection
 // window starts over a temporary settings store that points at the private cluster
 // (QUENMARL_TEST_HOST, _PORT, _USER, _PASSWORD), hands over to the main window, the file is
-// added to its list and the button is clicked with QTest. Every box the run shows is answered
-// through the window context's user interface, which notes the time of the first message.
+// added to its list and, once the window is on the screen and painted, the button is clicked
+// with QTest. Every box the run shows is answered through the window context's user
+// interface, which notes the time of the first message.
 //
 //   quenmarl_bench_window [--engine] DATABASE FILE...
 //
@@ -129,6 +130,15 @@ int main(int argc, char** argv) {
     Form2& window = connectionWindow.mainWindow();
     for (const QString& file : std::as_const(arguments))
         window.addFileEntry(file);
+    // A person clicks a window that is already on the screen: its first paint (and the
+    // connection window's hiding) belongs to the start-up, not to the import. Without this the
+    // whole window is laid out and painted on the UI thread after the click, beside the run.
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "the main window was never exposed\n");
+        return 1;
+    }
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 
     if (engineOnly) {
         const ImportChoices choices = window.importChoices();

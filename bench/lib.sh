@@ -56,15 +56,17 @@ load_text() {
 }
 
 # Runs a command under /usr/bin/time, its output in $work/out and $work/err; sets
-# SECONDS_TAKEN (wall clock), PEAK_KIB (peak resident set) and STATUS (exit status).
+# SECONDS_TAKEN (wall clock), CPU_SECONDS (the process's user and system time together),
+# PEAK_KIB (peak resident set) and STATUS (exit status).
 measure() {
-    local start end
+    local start end user system
     start="$(now)"
     STATUS=0
-    /usr/bin/time -f "%M" -o "$work/rss" "$@" >"$work/out" 2>"$work/err" || STATUS=$?
+    /usr/bin/time -f "%M %U %S" -o "$work/rss" "$@" >"$work/out" 2>"$work/err" || STATUS=$?
     end="$(now)"
     SECONDS_TAKEN="$(calc "%.3f" "$end - $start")"
-    PEAK_KIB="$(tail -n 1 "$work/rss")"
+    read -r PEAK_KIB user system < <(tail -n 1 "$work/rss")
+    CPU_SECONDS="$(calc "%.2f" "$user + $system")"
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
