@@ -49,9 +49,12 @@ public:
     void keepUtf8Lines() { m_keepUtf8 = true; }
 
 private:
+    QByteArrayView withoutReturns(QByteArrayView bytes);
+
     FieldRule m_rule;
     QString m_separator;
     QByteArray m_separatorUtf8;
+    bool m_byteSeparator; // one ASCII byte, counted on the bytes of every line
     bool m_keepUtf8 = false;
     LineReader m_lines;
     LineDecoder m_decoder;

@@ -153,6 +153,65 @@ TEST(LineDecoder, NamesTheLinesReadAsWindows1252WhenTheFileAlsoHoldsUtf8) {
     }
 }
 
+// Counting (the field-count check) and handing lines over as bytes (the rows sent) see each
+// plain line as reading it as text and cutting it into fields does: the same field counts, the
+// same text, and the same lines named as read as Windows-1252.
+TEST(RecordReader, BytesAndTextAgreeOnEveryLine) {
+    const QByteArray bytes = "h,a;b\t|\"c\r\n"
+                             "\r\n"
+                             "\r\r\n"
+                             "1,2\r3;4\r\n"
+                             "\xC3\xA9,\xE2\x82\xAC;\xC2\xA7|x\n"
+                             "\xE9,\x80;\xA7\t\"\r\n"
+                             ",,;;\t\t||\"\"\n"
+                             "\xEF\xBB\xBF,in the middle\n"
+                             "\xC2\xA7\xC2\xA7"
+                             "a\xC2\xA7\n"
+                             "\xA7x\xA7\n"
+                             "last,without;line\tfeed";
+    QTemporaryDir dir;
+    const QString path = writeTestFile(dir, QStringLiteral("mixed.csv"), bytes);
+    struct Seen {
+        QList<qsizetype> counts;
+        QStringList lines;
+        std::optional<QString> note;
+    };
+    enum class Way { Text, Counting, Bytes };
+    const auto read = [&](const QString& separator, Way way, qint64 chunk) {
+        auto file = snapshot(path);
+        RecordReader reader(*file, FieldRule::Plain, separator, chunk);
+        if (way == Way::Bytes)
+            reader.keepUtf8Lines();
+        Seen seen;
+        Record record;
+        while (reader.next(record, way != Way::Counting)) {
+            seen.counts.append(way == Way::Text ? record.fields.size() : record.fieldCount);
+            seen.lines.append(record.utf8.isNull() ? record.text : QString::fromUtf8(record.utf8));
+        }
+        seen.note = reader.decoder().note(path);
+        return seen;
+    };
+    for (const QString& separator :
+         {QStringLiteral(","), QStringLiteral(";"), QStringLiteral("\t"), QStringLiteral("\""),
+          QStringLiteral("|"), QStringLiteral("\u00a7"), QStringLiteral("||"), QStringLiteral("\r"),
+          QStringLiteral("\n")}) {
+        const Seen text = read(separator, Way::Text, 1 << 20);
+        ASSERT_TRUE(text.note.has_value()); // the file mixes UTF-8 and Windows-1252 lines
+        for (const Way way : {Way::Counting, Way::Bytes}) {
+            for (const qint64 chunk : {qint64(3), qint64(1) << 20}) {
+                const Seen other = read(separator, way, chunk);
+                const std::string name = "separator " +
+                                         QString(separator).toUtf8().toHex().toStdString() +
+                                         (way == Way::Counting ? ", counting" : ", as bytes") +
+                                         ", pieces of " + std::to_string(chunk);
+                EXPECT_EQ(other.counts, text.counts) << name;
+                EXPECT_EQ(other.lines, text.lines) << name;
+                EXPECT_EQ(other.note, text.note) << name;
+            }
+        }
+    }
+}
+
 TEST(FileSnapshot, Utf16FilesAreReadAsUtf16) {
     const QString text = QString::fromUtf16(u"Name,Wort\r\nJ\u00FCrgen,Gr\u00F6\u00DFe \U0001F600"
                                             u"\r\n\uFEFFzwei,\u20AC\r\n");
