@@ -1,6 +1,7 @@
 #include "import/ImportRun.h"
 
 #include "database/Connection.h"
+#include "import/ClockPace.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
 #include "import/InputFile.h"
@@ -11,8 +12,6 @@
 #include "import/Statements.h"
 #include "import/StoredTableName.h"
 #include "shell/StepRunner.h"
-
-#include <QElapsedTimer>
 
 #include <memory>
 #include <optional>
@@ -67,7 +66,7 @@ private:
     void appendFlow();
     void sendDataLines(const QString& table, const LoopSteps& steps);
     void listTable(const QString& name);
-    void showProgress(qint64 rowsOfFile, bool now, int waitingSeconds = 0);
+    void showProgress(qint64 rowsOfFile, int waitingSeconds = 0);
     Connection& connection();
     std::function<bool()> cancelled() {
         return [this] { return m_frontEnd.cancelRequested(); };
@@ -86,8 +85,8 @@ private:
     int m_position = 0;
     QString m_path;
     InputFile m_file;
-    RunConnection m_connection; // handed on from file to file
-    QElapsedTimer m_sinceProgress;
+    RunConnection m_connection;                   // handed on from file to file
+    ClockPace m_progressPace{ProgressIntervalMs}; // between two progress reports
 };
 
 ImportResult Run::steps() {
@@ -160,7 +159,7 @@ Run::Turn Run::importFile(int position) {
     m_run.step(120, [&] { m_connection.begin(m_choices.connection).setStopCheck(cancelled()); });
     m_path.clear();
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
-    showProgress(0, true);
+    showProgress(0);
 
     // A file that can't be read is reported here, and again by the field-count check, which
     // then ends the run. A stop while a pipe's writer is awaited ends the run.
@@ -187,7 +186,7 @@ Run::Turn Run::importFile(int position) {
         m_file.close();
     });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
-    showProgress(0, true);
+    showProgress(0);
     m_ui.endFile();
     return Turn::Next;
 }
@@ -334,7 +333,7 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
                 return makeRowSender(c, table, m_path, m_choices, rejected, cancelled());
             },
             [this] { return m_file.dataRecords(); }, m_choices.separator.toUtf8(), rejected, m_path,
-            [this](qint64 rows, int seconds) { showProgress(rows, true, seconds); }});
+            [this](qint64 rows, int seconds) { showProgress(rows, seconds); }});
     });
     if (!opened || !records || !sender)
         return;
@@ -374,7 +373,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
         m_run.begin(steps.build);
         ++handedOver;
         m_run.step(steps.execute, [&] { sender->sendRecord(record, separator); });
-        showProgress(sender->rowsAccepted(), false);
+        if (m_progressPace.due(record.utf8.isNull() ? record.text.size() : record.utf8.size()))
+            showProgress(sender->rowsAccepted());
     }
     m_run.step(steps.execute, [&] { sender->finish(); });
     m_result.rowsSent += sender->rowsAccepted();
@@ -392,10 +392,8 @@ void Run::listTable(const QString& name) {
     m_frontEnd.tableListed(stored);
 }
 
-void Run::showProgress(qint64 rowsOfFile, bool now, int waitingSeconds) {
-    if (!now && m_sinceProgress.isValid() && m_sinceProgress.elapsed() < ProgressIntervalMs)
-        return;
-    m_sinceProgress.start();
+void Run::showProgress(qint64 rowsOfFile, int waitingSeconds) {
+    m_progressPace.restart();
     ImportProgress progress;
     progress.file = m_position;
     progress.files = static_cast<int>(m_choices.files.size());

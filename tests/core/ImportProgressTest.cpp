@@ -1,4 +1,5 @@
 #include "database/Connection.h"
+#include "import/ClockPace.h"
 #include "import/CopySender.h"
 #include "import/ImportRun.h"
 #include "import/ProgressMeter.h"
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -59,6 +62,45 @@ protected:
 
 // The rate counts only the time during which rows arrive: a short import, whose time goes into
 // connecting and reading, never shows one.
+// The progress keeps its pace whether lines come quickly or slowly: the clock is not read for
+// every quick line, yet a slow line is never held back behind 63 others.
+TEST(ClockPace, KeepsTheIntervalForQuickAndForSlowLines) {
+    using namespace std::chrono_literals;
+    ClockPace patient(60000);
+    EXPECT_TRUE(patient.due(10)) << "before the first restart";
+    patient.restart();
+    for (int i = 0; i < 200; ++i)
+        EXPECT_FALSE(patient.due(10)) << "quick lines inside the interval, line " << i;
+
+    ClockPace pace(100);
+    pace.restart();
+    for (int i = 0; i < 200; ++i)
+        pace.due(10);
+    std::this_thread::sleep_for(120ms);
+    int quick = 1;
+    while (!pace.due(10) && quick < 100)
+        ++quick;
+    EXPECT_LE(quick, 64) << "quick lines look at the clock at least every 64 lines";
+
+    // Lines of 25 ms each: the interval is over by the fourth, seen by the sixth at the latest.
+    pace.restart();
+    int slow = 0;
+    bool seen = false;
+    while (!seen && slow < 64) {
+        std::this_thread::sleep_for(25ms);
+        ++slow;
+        seen = pace.due(10);
+    }
+    EXPECT_LE(slow, 6);
+
+    // A long line is looked at whatever the count.
+    pace.restart();
+    for (int i = 0; i < 200; ++i)
+        pace.due(10);
+    std::this_thread::sleep_for(120ms);
+    EXPECT_TRUE(pace.due(1 << 16));
+}
+
 TEST(ProgressMeter, TextsAndRate) {
     ProgressMeter meter;
     EXPECT_EQ(meter.fileText(), QString());

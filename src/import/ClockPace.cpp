@@ -1,0 +1,28 @@
+#include "import/ClockPace.h"
+
+#include <algorithm>
+
+bool ClockPace::due(qsizetype bytes) {
+    constexpr int MostLines = 64;
+    constexpr qsizetype MostBytes = 1 << 16;
+    if (!m_since.isValid())
+        return true;
+    m_bytes += bytes;
+    if (++m_lines < m_every && m_bytes < MostBytes)
+        return false;
+    const qint64 now = m_since.elapsed();
+    // Lines that took more than a tenth of the interval between two readings are read one by
+    // one; quicker ones twice as seldom as before.
+    m_every = now - m_lookedAt > m_intervalMs / 10 ? 1 : std::min(2 * m_every, MostLines);
+    m_lookedAt = now;
+    m_lines = 0;
+    m_bytes = 0;
+    return now >= m_intervalMs;
+}
+
+void ClockPace::restart() {
+    m_since.start();
+    m_lookedAt = 0;
+    m_lines = 0;
+    m_bytes = 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QtGlobal>
+
+// Says, line by line, when an interval has passed, without reading the clock for every line:
+// for a short line, reading it costs more than the rest of the line's turn. The clock is read
+// after a number of lines that doubles, up to 64, while the lines go quickly, and after every
+// line again as soon as lines take long (a slow server, long lines), so the interval is kept in
+// both cases. 64 KiB of lines always make it look.
+class ClockPace {
+public:
+    explicit ClockPace(qint64 intervalMs)
+        : m_intervalMs(intervalMs) {}
+
+    // Counts one line of the given bytes; true when the interval has passed since the last
+    // restart (or when there was none).
+    bool due(qsizetype bytes);
+    // The interval begins again now.
+    void restart();
+
+private:
+    qint64 m_intervalMs;
+    QElapsedTimer m_since; // since the last restart
+    qint64 m_lookedAt = 0; // m_since's milliseconds when the clock was last read
+    int m_every = 1;       // lines between two readings
+    int m_lines = 0;       // lines and bytes since the clock was last read
+    qsizetype m_bytes = 0;
+};
