@@ -150,37 +150,49 @@ bool QuotedFieldParser::addLine(QStringView line) {
     }
 }
 
+namespace {
+
+// One field of a line that is a whole record: where its text lies, whether it was quoted and
+// whether a "" stands inside the quotes.
+struct WholeField {
+    qsizetype begin, end;
+    bool quoted, doubled;
+};
+using WholeFields = QVarLengthArray<WholeField, 32>;
+
+char16_t code(QChar c) {
+    return c.unicode();
+}
+char16_t code(char c) {
+    return static_cast<unsigned char>(c);
+}
+
 // A line that is a whole record by itself, as most lines are, cut in one pass: every quote it
 // opens it closes, a separator or the line's end follows each closing quote, and carriage
 // returns stand only where they are simply left out (before a separator or the line's end,
-// or inside quotes, where they are kept). False, with nothing taken, for any other line,
-// which the general loop reads.
-bool QuotedFieldParser::wholeLine(QStringView line) {
-    struct Field {
-        qsizetype begin, end;
-        bool quoted, doubled; // doubled: a "" inside the quotes
-    };
-    QVarLengthArray<Field, 32> fields;
-    const QChar* data = line.data();
-    const qsizetype size = line.size();
-    const char16_t separator = m_single;
+// or inside quotes, where they are kept). False for any other line, which the general loop
+// reads. The characters are QChar, or the bytes of an ASCII line.
+template <typename Char>
+bool cutWholeLine(const Char* data, qsizetype size, char16_t separator, WholeFields& fields) {
+    constexpr char16_t QuoteCode = u'"';
+    constexpr char16_t ReturnCode = u'\r';
     const auto skipReturns = [&](qsizetype i) {
-        while (i < size && data[i] == CarriageReturn)
+        while (i < size && code(data[i]) == ReturnCode)
             ++i;
         return i;
     };
     qsizetype i = skipReturns(0);
     for (;;) {
-        Field field{i, i, false, false};
-        if (i < size && data[i] == Quote) {
+        WholeField field{i, i, false, false};
+        if (i < size && code(data[i]) == QuoteCode) {
             field.quoted = true;
             field.begin = ++i;
             for (;;) {
-                while (i < size && data[i] != Quote)
+                while (i < size && code(data[i]) != QuoteCode)
                     ++i;
                 if (i == size)
                     return false; // the value goes on in the next line
-                if (i + 1 < size && data[i + 1] == Quote) {
+                if (i + 1 < size && code(data[i + 1]) == QuoteCode) {
                     field.doubled = true;
                     i += 2;
                     continue;
@@ -189,27 +201,45 @@ bool QuotedFieldParser::wholeLine(QStringView line) {
             }
             field.end = i;
             i = skipReturns(i + 1);
-            if (i < size && data[i].unicode() != separator)
+            if (i < size && code(data[i]) != separator)
                 return false; // text after the closing quote: the loop reports it
         } else {
-            while (i < size && data[i].unicode() != separator && data[i] != CarriageReturn)
+            while (i < size && code(data[i]) != separator && code(data[i]) != ReturnCode)
                 ++i;
             field.end = i;
             i = skipReturns(i);
-            if (i < size && data[i].unicode() != separator)
+            if (i < size && code(data[i]) != separator)
                 return false; // a carriage return inside the value
         }
         fields.append(field);
         if (i == size)
-            break;
+            return true;
         i = skipReturns(i + 1);
     }
+}
+
+} // namespace
+
+qsizetype QuotedFieldParser::countAsciiLine(QByteArrayView line, char separator) {
+    qsizetype first = 0;
+    while (first < line.size() && line[first] == '\r')
+        ++first;
+    if (first == line.size())
+        return 0; // an empty record: no fields
+    WholeFields fields;
+    return cutWholeLine(line.data(), line.size(), code(separator), fields) ? fields.size() : -1;
+}
+
+bool QuotedFieldParser::wholeLine(QStringView line) {
+    WholeFields fields;
+    if (!cutWholeLine(line.data(), line.size(), m_single, fields))
+        return false;
     if (!m_keep) {
         m_count = fields.size();
         return true;
     }
     m_values.reserve(fields.size());
-    for (const Field& field : fields) {
+    for (const WholeField& field : fields) {
         const QStringView text = line.sliced(field.begin, field.end - field.begin);
         if (!field.quoted) {
             addUnquoted(text);

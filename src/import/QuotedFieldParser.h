@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -37,6 +38,11 @@ public:
 
     // The file ended while addLine() asked for another line: the quote was never closed.
     void endOfInput() { m_problem = Problem::UnclosedQuote; }
+
+    // The number of fields of a line of ASCII bytes that is a whole record by itself (every
+    // quote it opens it closes), as addLine() counts them for a separator of that one byte
+    // (neither '"' nor a carriage return); 0 for an empty record, -1 for any other line.
+    static qsizetype countAsciiLine(QByteArrayView line, char separator);
 
     qsizetype fieldCount() const { return m_count; }
     Problem problem() const { return m_problem; }

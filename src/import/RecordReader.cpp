@@ -104,6 +104,19 @@ bool RecordReader::next(Record& record, bool withFields) {
     }
 
     record.utf8 = {};
+    // Counting: an ASCII line that is a whole record by itself is counted on its bytes. The
+    // decoder would learn nothing from it, and no text needs to be made.
+    if (!withFields && m_byteSeparator && m_separatorUtf8.front() != '"' &&
+        scanLine(bytes, m_separatorUtf8.front()).ascii) {
+        const qsizetype count = QuotedFieldParser::countAsciiLine(bytes, m_separatorUtf8.front());
+        if (count >= 0) {
+            record.utf8 = bytes;
+            record.text.clear();
+            record.fields.clear();
+            record.fieldCount = count;
+            return true;
+        }
+    }
     record.text = m_decoder.decode(bytes, record.line);
     m_parser.begin(withFields);
     bool complete = m_parser.addLine(record.text);

@@ -212,6 +212,58 @@ TEST(RecordReader, BytesAndTextAgreeOnEveryLine) {
     }
 }
 
+// Under the quoted rule too, the field-count check counts each record as cutting it into its
+// fields does: the same records, counts, problems, reports and note.
+TEST(RecordReader, QuotedCountingAgreesWithCutting) {
+    const QByteArray bytes = "h,\"a;b\",c\r\n"
+                             "\"1\",\"x\"\"y\",\"\"\r\n"
+                             "\r\r\n"
+                             "\n"
+                             "\"over\r\n"
+                             "two\",lines;,\"\"\n"
+                             "a\"b,c\"d,e\n"
+                             "\"q\"\r,\r\"r\"\r;,\n"
+                             "x\ry,1,2\n"
+                             "\"closed\"after,1\n"
+                             "\xC3\xA9,\"\xE2\x82\xAC\",\xC2\xA7\n"
+                             "\xE9,\"\x80\",3\n"
+                             "\"a|b\"|c||d\t\"e\"\n"
+                             "\"left open,1\n"
+                             "2,3\n";
+    QTemporaryDir dir;
+    const QString path = writeTestFile(dir, QStringLiteral("quoted.csv"), bytes);
+    struct Seen {
+        QStringList records; // line, count, problem and report of each
+        std::optional<QString> note;
+    };
+    const auto read = [&](const QString& separator, bool withFields) {
+        auto file = snapshot(path);
+        RecordReader reader(*file, FieldRule::Quoted, separator, 5);
+        Seen seen;
+        Record record;
+        while (reader.next(record, withFields)) {
+            const qsizetype count = withFields ? record.fields.size() : record.fieldCount;
+            seen.records.append(QStringLiteral("%1 %2 %3 %4")
+                                    .arg(record.line)
+                                    .arg(count)
+                                    .arg(static_cast<int>(record.problem))
+                                    .arg(recordReport(record)));
+        }
+        seen.note = reader.decoder().note(path);
+        return seen;
+    };
+    for (const QString& separator :
+         {QStringLiteral(","), QStringLiteral(";"), QStringLiteral("\t"), QStringLiteral("|"),
+          QStringLiteral("\""), QStringLiteral("\u00a7"), QStringLiteral("||")}) {
+        const Seen cut = read(separator, true);
+        const Seen counted = read(separator, false);
+        const std::string name = "separator " + separator.toUtf8().toHex().toStdString();
+        EXPECT_EQ(counted.records, cut.records) << name;
+        EXPECT_EQ(counted.note, cut.note) << name;
+        ASSERT_TRUE(cut.note.has_value()) << name;
+    }
+}
+
 TEST(FileSnapshot, Utf16FilesAreReadAsUtf16) {
     const QString text = QString::fromUtf16(u"Name,Wort\r\nJ\u00FCrgen,Gr\u00F6\u00DFe \U0001F600"
                                             u"\r\n\uFEFFzwei,\u20AC\r\n");
