@@ -95,8 +95,9 @@ void CopySender::send(qint64 lineIndex, const QStringList& fields) {
 
 void CopySender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
                           qsizetype fieldCount) {
-    if (m_options.fieldRule != FieldRule::Plain)
-        return RowSender::sendUtf8(lineIndex, line, separator, fieldCount);
+    const bool plain = m_options.fieldRule == FieldRule::Plain;
+    if (!plain && separator.size() != 1)
+        return send(lineIndex, Utf8LineFields(line, separator, m_options.fieldRule));
     if (!takes(fieldCount))
         return;
     if (m_mode == Mode::RowByRow)
@@ -104,7 +105,10 @@ void CopySender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView 
     if (line.contains('\0'))
         return rejectNul(lineIndex);
     const qsizetype offset = lineStart();
-    appendCopyLineUtf8(m_data, line, separator);
+    if (plain)
+        appendCopyLineUtf8(m_data, line, separator);
+    else if (!appendQuotedCopyLineAscii(m_data, line, separator.front()))
+        return send(lineIndex, Utf8LineFields(line, separator, m_options.fieldRule));
     queue(lineIndex, offset, fieldCount);
 }
 

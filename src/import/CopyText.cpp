@@ -1,5 +1,7 @@
 #include "import/CopyText.h"
 
+#include "import/QuotedFieldParser.h"
+
 #include <array>
 #include <cstring>
 
@@ -251,4 +253,33 @@ QStringList copyLineFields(QByteArrayView line) {
     }
     flush();
     return fields;
+}
+
+bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator) {
+    QuotedFieldParser::LineFields fields;
+    if (!QuotedFieldParser::cutAsciiLine(line, separator, fields))
+        return false;
+    const qsizetype start = out.size();
+    out.resize(start + 2 * line.size() + 2 * fields.size() + 1); // every byte escaped at most
+    char* end = out.data() + start;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QuotedFieldParser::LineField& field = fields[i];
+        if (i > 0)
+            *end++ = '\t';
+        if (!field.quoted && field.begin == field.end) {
+            if (i > 0) { // an unquoted empty field other than the first is NULL
+                *end++ = '\\';
+                *end++ = 'N';
+            }
+            continue;
+        }
+        for (qsizetype at = field.begin; at < field.end; ++at) {
+            end = putEscaped<false>(end, line[at]);
+            if (field.doubled && line[at] == '"')
+                ++at; // "" inside the quotes stands for one quote
+        }
+    }
+    *end++ = '\n';
+    out.truncate(end - out.constData());
+    return true;
 }

@@ -19,6 +19,11 @@ void appendCopyLine(QByteArray& out, const QStringList& fields, FieldRule rule =
 // UTF-8 bytes; none cuts nothing). For a long line, memory grows by the line's COPY text only.
 void appendCopyLineUtf8(QByteArray& out, QByteArrayView line, QByteArrayView separator);
 
+// The same COPY line as appendCopyLine under the quoted rule, made straight from a line of
+// ASCII bytes that is a whole record by itself (QuotedFieldParser::cutAsciiLine) for a
+// separator of that one byte. False, with nothing written, for any other line.
+bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator);
+
 // The values of one line written by appendCopyLine (without its line feed), as fields that
 // BuildInsertStatement, under the same rule, turns into the same statement as the original
 // fields: NULL becomes a null field, any other value a text that is not null.

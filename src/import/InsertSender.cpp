@@ -83,11 +83,11 @@ void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
 }
 
 void InsertSender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
-                            qsizetype fieldCount) {
+                            qsizetype /*fieldCount*/) {
     if (m_stopped || m_lost)
         return;
     if (m_rule != FieldRule::Plain)
-        return RowSender::sendUtf8(lineIndex, line, separator, fieldCount);
+        return send(lineIndex, Utf8LineFields(line, separator, m_rule));
     if (line.contains('\0'))
         return rejectHere(lineIndex, NulCharacterRejection(lineIndex, m_path));
     sendStatement(lineIndex, [&] { return m_utf8Statement.build(line, separator); });

@@ -2,7 +2,7 @@
 
 #include "import/FieldRule.h"
 
-#include <QVarLengthArray>
+#include <algorithm>
 
 namespace {
 
@@ -152,13 +152,8 @@ bool QuotedFieldParser::addLine(QStringView line) {
 
 namespace {
 
-// One field of a line that is a whole record: where its text lies, whether it was quoted and
-// whether a "" stands inside the quotes.
-struct WholeField {
-    qsizetype begin, end;
-    bool quoted, doubled;
-};
-using WholeFields = QVarLengthArray<WholeField, 32>;
+using WholeField = QuotedFieldParser::LineField;
+using WholeFields = QuotedFieldParser::LineFields;
 
 char16_t code(QChar c) {
     return c.unicode();
@@ -220,14 +215,17 @@ bool cutWholeLine(const Char* data, qsizetype size, char16_t separator, WholeFie
 
 } // namespace
 
+bool QuotedFieldParser::cutAsciiLine(QByteArrayView line, char separator, LineFields& fields) {
+    fields.clear();
+    const bool empty = std::all_of(line.begin(), line.end(), [](char c) { return c == '\r'; });
+    return !empty && cutWholeLine(line.data(), line.size(), code(separator), fields);
+}
+
 qsizetype QuotedFieldParser::countAsciiLine(QByteArrayView line, char separator) {
-    qsizetype first = 0;
-    while (first < line.size() && line[first] == '\r')
-        ++first;
-    if (first == line.size())
+    if (std::all_of(line.begin(), line.end(), [](char c) { return c == '\r'; }))
         return 0; // an empty record: no fields
-    WholeFields fields;
-    return cutWholeLine(line.data(), line.size(), code(separator), fields) ? fields.size() : -1;
+    LineFields fields;
+    return cutAsciiLine(line, separator, fields) ? fields.size() : -1;
 }
 
 bool QuotedFieldParser::wholeLine(QStringView line) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <QVarLengthArray>
 
 // Cuts records into fields as CSV does, with any separator text in place of the comma, one
 // line of the file at a time:
@@ -39,9 +40,20 @@ public:
     // The file ended while addLine() asked for another line: the quote was never closed.
     void endOfInput() { m_problem = Problem::UnclosedQuote; }
 
-    // The number of fields of a line of ASCII bytes that is a whole record by itself (every
-    // quote it opens it closes), as addLine() counts them for a separator of that one byte
-    // (neither '"' nor a carriage return); 0 for an empty record, -1 for any other line.
+    // One field of a line that is a whole record by itself: where its text lies in the line
+    // (without the quotes), whether it was quoted and whether a "" stands inside the quotes.
+    struct LineField {
+        qsizetype begin, end;
+        bool quoted, doubled;
+    };
+    using LineFields = QVarLengthArray<LineField, 32>;
+
+    // Cuts a line of ASCII bytes that is a whole record by itself (every quote it opens it
+    // closes), as addLine() would cut it, for a separator of that one byte (neither '"' nor a
+    // carriage return); false, with the fields undefined, for any other line or an empty record.
+    static bool cutAsciiLine(QByteArrayView line, char separator, LineFields& fields);
+    // The number of fields of such a line as addLine() counts them; 0 for an empty record, -1
+    // for any other line.
     static qsizetype countAsciiLine(QByteArrayView line, char separator);
 
     qsizetype fieldCount() const { return m_count; }

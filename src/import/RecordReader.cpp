@@ -104,9 +104,10 @@ bool RecordReader::next(Record& record, bool withFields) {
     }
 
     record.utf8 = {};
-    // Counting: an ASCII line that is a whole record by itself is counted on its bytes. The
-    // decoder would learn nothing from it, and no text needs to be made.
-    if (!withFields && m_byteSeparator && m_separatorUtf8.front() != '"' &&
+    // An ASCII line that is a whole record by itself is counted, and handed over when lines
+    // come as bytes, as its bytes. The decoder would learn nothing from it, and no text needs
+    // to be made.
+    if ((!withFields || m_keepUtf8) && m_byteSeparator && m_separatorUtf8.front() != '"' &&
         scanLine(bytes, m_separatorUtf8.front()).ascii) {
         const qsizetype count = QuotedFieldParser::countAsciiLine(bytes, m_separatorUtf8.front());
         if (count >= 0) {

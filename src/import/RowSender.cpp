@@ -1,5 +1,7 @@
 #include "import/RowSender.h"
 
+#include "import/FieldRule.h"
+#include "import/QuotedFieldParser.h"
 #include "import/RecordReader.h"
 #include "import/Statements.h"
 
@@ -13,4 +15,14 @@ void RowSender::sendRecord(const Record& record, QByteArrayView separator) {
         send(record.line, record.fields);
     else
         sendUtf8(record.line, record.utf8, separator, record.fieldCount);
+}
+
+QStringList Utf8LineFields(QByteArrayView line, QByteArrayView separator, FieldRule rule) {
+    const QString text = QString::fromUtf8(line);
+    if (rule == FieldRule::Plain)
+        return SplitFields(text, QString::fromUtf8(separator));
+    QuotedFieldParser parser(QString::fromUtf8(separator), QLatin1Char('\n'));
+    parser.begin(true);
+    parser.addLine(text);
+    return parser.takeValues();
 }

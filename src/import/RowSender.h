@@ -9,6 +9,7 @@
 
 class Connection;
 struct Record;
+enum class FieldRule;
 
 // Sends the data lines of one file into one table over an open connection.
 //
@@ -29,7 +30,10 @@ public:
     virtual void send(qint64 lineIndex, const QStringList& fields) = 0;
     // A line under the plain rule as its bytes, valid UTF-8 without carriage returns, of
     // fieldCount fields (at least two) cut at every separator (UTF-8 bytes). Goes in exactly as
-    // send() with the fields of its text; by default it is cut into those and sent so.
+    // send() with the fields of its text; by default it is cut into those and sent so. Under
+    // the quoted rule (senders that know their rule): a line of ASCII bytes that is a whole
+    // record by itself, carriage returns still in it, for a separator of one byte; it goes in as
+    // send() with the values QuotedFieldParser gives (Utf8LineFields).
     virtual void sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
                           qsizetype fieldCount);
     // A record as a RecordReader hands it over: by sendUtf8() when it came as bytes, otherwise
@@ -54,3 +58,6 @@ public:
     // whose answers were lost, so that whether they went in is not known; {-1, -1} when none.
     virtual std::pair<qint64, qint64> unanswered() const { return {-1, -1}; }
 };
+
+// The fields of a line handed to sendUtf8() under the given rule, as send() takes them.
+QStringList Utf8LineFields(QByteArrayView line, QByteArrayView separator, FieldRule rule);

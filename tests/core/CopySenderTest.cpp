@@ -99,6 +99,43 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
     }
 }
 
+// Under the quoted rule, a whole line of ASCII bytes makes the COPY line its values make; any
+// other line is left to the parser, with nothing written.
+TEST(CopyText, QuotedAsciiLineAsFromItsValues) {
+    const struct {
+        QByteArray line;
+        char separator;
+        bool whole;
+    } cases[] = {
+        {"a,b,c", ',', true},
+        {",x,,\"\",\"\"\"\",", ',', true},
+        {"\"a,b\",\"say \"\"hi\"\"\",c\"d\"e", ',', true},
+        {"\"tab\there\",back\\slash,\\N,\"cr\rin\"\r", ',', true},
+        {"\r\"q\"\r,\r\"r\"\r,x\r", ',', true},
+        {"\r\"q\"\r,\r\"r\"\r;x\r", ',', false},
+        {"a;\"b;c\";;", ';', true},
+        {"\"\"", '|', true},
+        {"\"open,1", ',', false},
+        {"\"closed\"after,1", ',', false},
+        {"x\ry,1", ',', false},
+        {"\r\r", ',', false},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.line.toStdString();
+        QByteArray actual = "before|";
+        ASSERT_EQ(appendQuotedCopyLineAscii(actual, c.line, c.separator), c.whole) << name;
+        if (!c.whole) {
+            EXPECT_EQ(actual, "before|") << name;
+            continue;
+        }
+        QByteArray expected = "before|";
+        appendCopyLine(expected,
+                       Utf8LineFields(c.line, QByteArray(1, c.separator), FieldRule::Quoted),
+                       FieldRule::Quoted);
+        EXPECT_EQ(actual, expected) << name;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The catalogue check.
 
