@@ -152,8 +152,8 @@ bool QuotedFieldParser::addLine(QStringView line) {
 
 namespace {
 
-using WholeField = QuotedFieldParser::LineField;
-using WholeFields = QuotedFieldParser::LineFields;
+using LineField = QuotedFieldParser::LineField;
+using LineFields = QuotedFieldParser::LineFields;
 
 char16_t code(QChar c) {
     return c.unicode();
@@ -168,7 +168,7 @@ char16_t code(char c) {
 // or inside quotes, where they are kept). False for any other line, which the general loop
 // reads. The characters are QChar, or the bytes of an ASCII line.
 template <typename Char>
-bool cutWholeLine(const Char* data, qsizetype size, char16_t separator, WholeFields& fields) {
+bool cutWholeLine(const Char* data, qsizetype size, char16_t separator, LineFields& fields) {
     constexpr char16_t QuoteCode = u'"';
     constexpr char16_t ReturnCode = u'\r';
     const auto skipReturns = [&](qsizetype i) {
@@ -178,7 +178,7 @@ bool cutWholeLine(const Char* data, qsizetype size, char16_t separator, WholeFie
     };
     qsizetype i = skipReturns(0);
     for (;;) {
-        WholeField field{i, i, false, false};
+        LineField field{i, i, false, false};
         if (i < size && code(data[i]) == QuoteCode) {
             field.quoted = true;
             field.begin = ++i;
@@ -229,7 +229,7 @@ qsizetype QuotedFieldParser::countAsciiLine(QByteArrayView line, char separator)
 }
 
 bool QuotedFieldParser::wholeLine(QStringView line) {
-    WholeFields fields;
+    LineFields fields;
     if (!cutWholeLine(line.data(), line.size(), m_single, fields))
         return false;
     if (!m_keep) {
@@ -237,7 +237,7 @@ bool QuotedFieldParser::wholeLine(QStringView line) {
         return true;
     }
     m_values.reserve(fields.size());
-    for (const WholeField& field : fields) {
+    for (const LineField& field : fields) {
         const QStringView text = line.sliced(field.begin, field.end - field.begin);
         if (!field.quoted) {
             addUnquoted(text);

@@ -20,7 +20,9 @@ struct Record {
                      // carriage returns still in it); see utf8
     // Under the plain rule, when the line is valid UTF-8 and the reader hands such lines over
     // as bytes (counting only, or keepUtf8Lines()): its bytes without carriage returns, valid
-    // until the next record is read; text and fields are then left empty.
+    // until the next record is read; text and fields are then left empty. Under the quoted
+    // rule the same for a line of ASCII bytes that is a whole record by itself and a separator
+    // of one byte (QuotedFieldParser::cutAsciiLine), its carriage returns still in it.
     QByteArrayView utf8;
     QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
     qsizetype fieldCount = 0;        // 0 for an empty record
