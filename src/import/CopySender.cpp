@@ -95,9 +95,6 @@ void CopySender::send(qint64 lineIndex, const QStringList& fields) {
 
 void CopySender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
                           qsizetype fieldCount) {
-    const bool plain = m_options.fieldRule == FieldRule::Plain;
-    if (!plain && separator.size() != 1)
-        return send(lineIndex, Utf8LineFields(line, separator, m_options.fieldRule));
     if (!takes(fieldCount))
         return;
     if (m_mode == Mode::RowByRow)
@@ -105,9 +102,7 @@ void CopySender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView 
     if (line.contains('\0'))
         return rejectNul(lineIndex);
     const qsizetype offset = lineStart();
-    if (plain)
-        appendCopyLineUtf8(m_data, line, separator);
-    else if (!appendQuotedCopyLineAscii(m_data, line, separator.front()))
+    if (!appendCopyLineBytes(m_data, line, separator, m_options.fieldRule))
         return send(lineIndex, Utf8LineFields(line, separator, m_options.fieldRule));
     queue(lineIndex, offset, fieldCount);
 }
@@ -134,7 +129,11 @@ void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount)
 
     const qint64 settledBefore = m_settledPieces;
     if (alone) {
-        sendWaitingAlone();
+        // It waits its turn behind the COPY in flight, which ends here; the lines after it are
+        // read meanwhile.
+        if (m_phase == Phase::Streaming)
+            endStreaming();
+        advance(false);
     } else if (m_phase == Phase::Streaming) {
         m_sentEnd = lineCount();
         stream(false);
@@ -202,7 +201,7 @@ bool CopySender::chunkComplete(bool checkAge) const {
 
 // Moves the work on without blocking (wait false: only answers already in are taken) or until
 // it is done (wait true). Returns while a COPY is streaming, or when nothing is in flight and
-// nothing waits but a line to be sent alone.
+// nothing waits. A line to be sent alone goes in its turn, as its row statement (which blocks).
 void CopySender::advance(bool wait) {
     while (!m_lost) {
         switch (m_phase) {
@@ -223,11 +222,12 @@ void CopySender::advance(bool wait) {
                 sendCommit();
                 break;
             }
-            const qsizetype waitingEnd =
-                lineCount() - (!m_lines.empty() && m_lines.back().alone ? 1 : 0);
-            if (m_sentEnd >= waitingEnd)
+            if (m_sentEnd >= lineCount())
                 return;
-            openPiece();
+            if (m_lines[m_sentEnd].alone)
+                sendWaitingAlone();
+            else
+                openPiece();
             break;
         }
         }
@@ -306,10 +306,13 @@ qsizetype CopySender::failedCopyLine(const PGresult* result) const {
 void CopySender::openPiece() {
     m_pieceBegin = m_sentEnd;
     m_pieceFailed = false;
-    const qsizetype waitingEnd = lineCount() - (m_lines.back().alone ? 1 : 0);
     const qsizetype room = std::max<qsizetype>(1, m_options.chunkLines - m_pieceBegin);
     const qsizetype limit = std::min(m_pieces->limit(), room);
-    m_sentEnd = std::min(waitingEnd, m_pieceBegin + limit);
+    // The piece ends before the first line to be sent alone.
+    const qsizetype last = std::min(lineCount(), m_pieceBegin + limit);
+    m_sentEnd = m_pieceBegin;
+    while (m_sentEnd < last && !m_lines[m_sentEnd].alone)
+        ++m_sentEnd;
     m_streamed = m_lines[m_pieceBegin].offset;
     if (!beginCopy()) {
         // Nothing of it went out: split it at once.
@@ -416,35 +419,27 @@ void CopySender::settleCommit() {
     release(m_sentEnd);
 }
 
-// Ends the COPY in flight and waits until every line sent so far is settled (a rejected piece
-// may be split and streamed again, hence the loop).
-void CopySender::settleSentLines() {
-    for (;;) {
-        if (m_phase == Phase::Streaming)
-            endStreaming();
-        advance(true);
-        if (m_phase != Phase::Streaming)
-            break;
-    }
-}
-
-// Sends the line just added, of another number of values, as its own row statement once
-// every line before it is settled.
+// Sends the first waiting line, one to be sent alone, as its own row statement; every line
+// before it is settled.
 void CopySender::sendWaitingAlone() {
-    settleSentLines();
-    if (m_abandoned)
-        return;
-    const qsizetype line = lineCount() - 1;
+    const qsizetype line = m_sentEnd;
     if (!m_broken)
         sendAlone(line);
-    m_sentEnd = m_pieceBegin = lineCount();
+    if (m_abandoned)
+        return;
+    m_sentEnd = m_pieceBegin = line + 1;
     if (m_broken)
         salvage(m_sentEnd);
 }
 
-// Sends everything, commits and reports.
+// Sends everything, commits and reports. A rejected piece may be split and streamed again,
+// hence the loop.
 void CopySender::settleEverything() {
-    settleSentLines();
+    do {
+        if (m_phase == Phase::Streaming)
+            endStreaming();
+        advance(true);
+    } while (m_phase == Phase::Streaming);
     if (m_transaction.open()) {
         sendCommit();
         advance(true);

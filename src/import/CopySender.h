@@ -124,7 +124,6 @@ private:
     void settleCommit();
     qsizetype waitingLimit() const { return m_options.chunkBytes / 2; }
     bool chunkComplete(bool checkAge) const;
-    void settleSentLines();
     void sendWaitingAlone();
     void settleEverything();
     void dropWaiting();

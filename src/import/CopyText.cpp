@@ -283,3 +283,12 @@ bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separa
     out.truncate(end - out.constData());
     return true;
 }
+
+bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
+                         FieldRule rule) {
+    if (rule == FieldRule::Plain) {
+        appendCopyLineUtf8(out, line, separator);
+        return true;
+    }
+    return separator.size() == 1 && appendQuotedCopyLineAscii(out, line, separator.front());
+}

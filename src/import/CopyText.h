@@ -24,6 +24,11 @@ void appendCopyLineUtf8(QByteArray& out, QByteArrayView line, QByteArrayView sep
 // separator of that one byte. False, with nothing written, for any other line.
 bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator);
 
+// The COPY line of a line handed over as its bytes (RowSender::sendUtf8) under the rule: one of
+// the two above. False, with nothing written, for a line to be cut into its values instead.
+bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
+                         FieldRule rule);
+
 // The values of one line written by appendCopyLine (without its line feed), as fields that
 // BuildInsertStatement, under the same rule, turns into the same statement as the original
 // fields: NULL becomes a null field, any other value a text that is not null.

@@ -398,6 +398,28 @@ const InputFile Files[] = {
                            : goodLine(i);
          });
      }},
+    {"lines sent alone keep their place among duplicate keys",
+     [] {
+         return numbered(60, [](int i) {
+             switch (i) {
+             case 4:
+                 return QStringLiteral("2,two only"); // alone, a key already in
+             case 7:
+                 return QStringLiteral("x7,name,1"); // alone, refused before sending
+             case 12:
+                 return QStringLiteral("12,two only"); // alone, then its key again
+             case 13:
+             case 14:
+                 return goodLine(12);
+             case 40:
+                 return QStringLiteral("x40,,x"); // alone, two lines before its key
+             case 42:
+                 return goodLine(40);
+             default:
+                 return goodLine(i);
+             }
+         });
+     }},
     {"sparse bad lines over many chunks",
      [] {
          return numbered(300, [](int i) {
