@@ -96,6 +96,13 @@ bool ServerWait::untilWritable(PGconn* conn) {
 void ServerWait::giveUp(PGconn* conn) {
     m_gaveUp = true;
     const int socket = conn ? PQsocket(conn) : -1;
-    if (socket >= 0)
-        ::shutdown(socket, SHUT_RDWR);
+    if (socket < 0)
+        return;
+    // The socket is reset when it is closed, and what was not yet sent is dropped. An orderly
+    // end would wait behind those bytes, and a server that waits (for a lock) reads none: it
+    // would never learn that the client is gone, and would run the statements it already holds
+    // one after another.
+    const linger reset{1, 0};
+    ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    ::shutdown(socket, SHUT_RDWR);
 }

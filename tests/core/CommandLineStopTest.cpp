@@ -125,6 +125,32 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
     }
 }
 
+// The same with long lines, row by row: the statements queued behind the cancelled one are
+// more than the server's socket takes while it waits for the lock. Once the program has gone,
+// none of them waits for the lock (the server learns at once that the client is gone).
+TEST_F(CommandLineStopTest, CtrlCLeavesNoStatementWaitingBehindALock) {
+    QByteArray bytes = "n,t\n";
+    for (int i = 1; i <= 50000; ++i)
+        bytes += QByteArray::number(i) + ',' + QByteArray(2000, 'y') + '\n';
+    const QString path = file("long.csv", bytes);
+    m_db.execute("CREATE TABLE t(n TEXT, t TEXT)");
+    QProcess process;
+    start(process, {"--row-by-row", "--append", "t", path});
+    ASSERT_TRUE(waitFor([&] { return count("t") > 0; }));
+    Connection holder = Connection::open(m_db.settings());
+    holder.execute("BEGIN");
+    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    ASSERT_TRUE(waitFor([&] { return waitingForLocks() > 0; })) << "the run waits";
+    interrupt(process);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 130);
+    const qint64 rows = importStoppedRows(QString::fromUtf8(process.readAllStandardOutput()));
+    EXPECT_TRUE(waitFor([&] { return waitingForLocks() == 0; }, 5000))
+        << "a statement of the program waits for the lock after the program ended";
+    holder.execute("ROLLBACK");
+    EXPECT_EQ(count("t"), rows) << "exactly the rows the message counts";
+}
+
 // A server whose backend stops answering altogether (stopped by SIGSTOP in the middle of a
 // file): the first Ctrl+C gives the connection up within a few seconds, and the server, once
 // it goes on, keeps nothing it had not committed.
