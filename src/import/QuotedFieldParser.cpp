@@ -222,10 +222,11 @@ bool QuotedFieldParser::cutAsciiLine(QByteArrayView line, char separator, LineFi
 }
 
 qsizetype QuotedFieldParser::countAsciiLine(QByteArrayView line, char separator) {
-    if (std::all_of(line.begin(), line.end(), [](char c) { return c == '\r'; }))
-        return 0; // an empty record: no fields
     LineFields fields;
-    return cutAsciiLine(line, separator, fields) ? fields.size() : -1;
+    if (cutAsciiLine(line, separator, fields))
+        return fields.size();
+    // An empty record has no fields.
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == '\r'; }) ? 0 : -1;
 }
 
 bool QuotedFieldParser::wholeLine(QStringView line) {

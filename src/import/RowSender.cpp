@@ -7,7 +7,7 @@
 
 void RowSender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
                          qsizetype /*fieldCount*/) {
-    send(lineIndex, SplitFields(QString::fromUtf8(line), QString::fromUtf8(separator)));
+    send(lineIndex, Utf8LineFields(line, separator, FieldRule::Plain));
 }
 
 void RowSender::sendRecord(const Record& record, QByteArrayView separator) {
