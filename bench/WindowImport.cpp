@@ -75,8 +75,8 @@ public:
     QString inputText(const QString& prompt, const QString& answer) override {
         return m_ui.inputText(prompt, answer);
     }
-    void fieldCountReport(const QString& report) override {
-        m_ui.message(QStringLiteral("field-count report: ") + report);
+    void fieldCountReport(const FieldCountReport& report) override {
+        m_ui.message(QStringLiteral("field-count report: ") + report.windowText());
     }
     void setBusy(bool) override {}
     void tableListed(const QString&) override {}

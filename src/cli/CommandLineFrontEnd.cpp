@@ -53,9 +53,9 @@ QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
     return m_nextAnswer < m_columnNames.size() ? m_columnNames[m_nextAnswer++] : QString();
 }
 
-void CommandLineFrontEnd::fieldCountReport(const QString& report) {
+void CommandLineFrontEnd::fieldCountReport(const FieldCountReport& report) {
     wipeProgress();
-    m_err << terminalLine(m_path) << ":\n" << terminalLine(report) << '\n';
+    m_err << terminalLine(m_path) << ":\n" << terminalLine(report.windowText()) << '\n';
     m_err.flush();
 }
 

@@ -28,7 +28,7 @@ public:
     void applicationErrorAt(const FailurePlace& place, const QString& text) override;
     void passedOver(const QString& path, const QString& reason) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
-    void fieldCountReport(const QString& report) override;
+    void fieldCountReport(const FieldCountReport& report) override;
     void setBusy(bool) override {}
     void tableListed(const QString&) override {}
     void progress(const ImportProgress& progress) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/FieldCountCheck.h"
 #include "shell/UserInterface.h"
 
 #include <QString>
@@ -29,7 +30,7 @@ struct FailurePlace {
 class ImportFrontEnd : public UserInterface {
 public:
     // Shows the field-count report (the results window) and returns once it is closed.
-    virtual void fieldCountReport(const QString& report) = 0;
+    virtual void fieldCountReport(const FieldCountReport& report) = 0;
 
     // The busy pointer, on for each file's turn and off after it.
     virtual void setBusy(bool busy) = 0;

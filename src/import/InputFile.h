@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/FieldCountCheck.h"
 #include "import/FieldRule.h"
 #include "import/FileSnapshot.h"
 #include "import/RecordReader.h"
@@ -27,9 +28,9 @@ public:
     const QStringList& header() const { return m_header; }
 
     struct Checked {
-        std::optional<QString> report; // the field-count report that ends the run
-        QStringList notes;             // what to tell the user about how the file was read
-        bool cancelled = false;        // the file was awaited and the user stopped the run
+        std::optional<FieldCountReport> report; // the report that ends the run
+        QStringList notes;                      // what to tell the user about how the file was read
+        bool cancelled = false;                 // the file was awaited and the user stopped the run
     };
     // The field-count check against the header. A file that did not open is opened again
     // here, so that what kept it from opening is thrown again. Throws Failure (Overflow) when

@@ -137,7 +137,7 @@ bool RecordReader::next(Record& record, bool withFields) {
 QString recordReport(const Record& record) {
     QString text = record.utf8.isNull() ? record.text : QString::fromUtf8(record.utf8);
     text.remove(QLatin1Char('\r'));
-    return QStringLiteral("Line no ") + QString::number(record.line) + QStringLiteral(": ") + text;
+    return text;
 }
 
 qsizetype Utf8FieldCount(QByteArrayView line, QByteArrayView separator) {

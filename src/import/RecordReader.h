@@ -65,9 +65,8 @@ private:
     qint64 m_nextLine = 0;
 };
 
-// The report for a record, as the results window shows it: "Line no " + the index of the
-// record's first line + ": " + that line without carriage returns. Call it before the next
-// record is read.
+// What a report shows of a record: its first line without carriage returns. Call it before the
+// next record is read.
 QString recordReport(const Record& record);
 
 // The number of fields of a plain line of UTF-8 bytes cut at every separator (UTF-8), as

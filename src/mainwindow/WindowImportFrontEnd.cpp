@@ -36,8 +36,8 @@ QString WindowImportFrontEnd::inputText(const QString& prompt, const QString& de
     return answer;
 }
 
-void WindowImportFrontEnd::fieldCountReport(const QString& report) {
-    onUiThread([&] { m_context.showReport(report, m_window); });
+void WindowImportFrontEnd::fieldCountReport(const FieldCountReport& report) {
+    onUiThread([&] { m_context.showReport(report.windowText(), m_window); });
 }
 
 void WindowImportFrontEnd::tableListed(const QString& name) {

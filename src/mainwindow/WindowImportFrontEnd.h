@@ -25,7 +25,7 @@ public:
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
-    void fieldCountReport(const QString& report) override;
+    void fieldCountReport(const FieldCountReport& report) override;
     // Hands the run's busy pointer (on for each file's turn) to the UI thread without waiting;
     // it arrives there in order with the run's messages.
     void setBusy(bool busy) override;

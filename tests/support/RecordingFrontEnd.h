@@ -31,9 +31,9 @@ public:
         defaults.append(defaultAnswer);
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
-    void fieldCountReport(const QString& report) override {
-        reports.append(report);
-        log.append(QStringLiteral("report: ") + report);
+    void fieldCountReport(const FieldCountReport& report) override {
+        reports.append(report.windowText());
+        log.append(QStringLiteral("report: ") + report.windowText());
     }
     void setBusy(bool busy) override { busyChanges.append(busy); }
     void tableListed(const QString& name) override { listed.append(name); }
