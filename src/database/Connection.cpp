@@ -44,7 +44,7 @@ QString resultError(PGconn* conn, const PGresult* result) {
     return text;
 }
 
-Connection Connection::open(const ConnectionSettings& settings) {
+Connection Connection::open(const ConnectionSettings& settings, int connectTimeoutSeconds) {
     const std::pair<const char*, const QString*> given[] = {
         {"host", &settings.server},       {"port", &settings.port},       {"user", &settings.user},
         {"password", &settings.password}, {"dbname", &settings.database},
@@ -60,9 +60,11 @@ Connection Connection::open(const ConnectionSettings& settings) {
         keys.push_back(key);
         values.push_back(storage.back().constData());
     }
-    static const std::pair<const char*, const char*> fixed[] = {
-        {"client_encoding", "UTF8"}, {"connect_timeout", "15"},    {"keepalives", "1"},
-        {"keepalives_idle", "10"},   {"keepalives_interval", "5"}, {"keepalives_count", "3"},
+    const QByteArray timeout = QByteArray::number(std::max(connectTimeoutSeconds, 2));
+    const std::pair<const char*, const char*> fixed[] = {
+        {"client_encoding", "UTF8"},  {"connect_timeout", timeout.constData()},
+        {"keepalives", "1"},          {"keepalives_idle", "10"},
+        {"keepalives_interval", "5"}, {"keepalives_count", "3"},
     };
     for (const auto& [key, value] : fixed) {
         keys.push_back(key);
@@ -118,6 +120,14 @@ Connection::~Connection() {
 void Connection::close() {
     if (m_conn)
         PQfinish(std::exchange(m_conn, nullptr));
+}
+
+bool Connection::isBroken() const {
+    return !m_conn || PQstatus(m_conn) != CONNECTION_OK;
+}
+
+int Connection::backendPid() const {
+    return m_conn ? PQbackendPID(m_conn) : 0;
 }
 
 QString Connection::lastError() const {

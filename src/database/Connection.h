@@ -52,8 +52,9 @@ private:
 // that vanished without closing the connection is noticed in about 25 s.
 class Connection {
 public:
-    // Opens a connection. Throws DatabaseError with libpq's message when it can't.
-    static Connection open(const ConnectionSettings& settings);
+    // Opens a connection, giving up after connectTimeoutSeconds (at least 2, as libpq counts
+    // them). Throws DatabaseError with libpq's message when it can't.
+    static Connection open(const ConnectionSettings& settings, int connectTimeoutSeconds = 15);
 
     Connection(Connection&& other) noexcept;
     Connection& operator=(Connection&& other) noexcept;
@@ -101,6 +102,10 @@ public:
 
     void close();
     bool isOpen() const { return m_conn != nullptr; }
+    // Whether libpq saw the connection break (or it was never open).
+    bool isBroken() const;
+    // The process id of the connection's backend on the server, 0 when not open.
+    int backendPid() const;
 
     // The libpq handle, for work this class does not wrap (pipelines, COPY).
     PGconn* handle() const { return m_conn; }

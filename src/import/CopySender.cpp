@@ -165,6 +165,8 @@ void CopySender::finish() {
         m_stopped = true;
     }
     settleEverything();
+    if (!m_lost && !m_abandoned)
+        m_transaction.removeMarkers();
 }
 
 // A stop: the lines waiting behind the chunk in flight are forgotten unsent, so that the stop
@@ -413,7 +415,7 @@ void CopySender::settleCommit() {
         salvage(m_sentEnd);
         return;
     }
-    m_transaction.end();
+    m_transaction.committed();
     m_accepted += m_acceptedInChunk;
     m_acceptedInChunk = 0;
     release(m_sentEnd);
@@ -578,6 +580,14 @@ qint64 CopySender::firstUncommitted() const {
     const qint64 first =
         m_lines.empty() ? std::numeric_limits<qint64>::max() : m_lines.front().index;
     return std::min(first, m_rejections.first()); // a rejection not yet reported
+}
+
+std::optional<ChunkInDoubt> CopySender::inDoubt() const {
+    if (m_rowByRow)
+        return m_rowByRow->inDoubt();
+    if (!m_commitInFlight || !m_transaction.open())
+        return std::nullopt;
+    return m_transaction.inDoubt();
 }
 
 std::pair<qint64, qint64> CopySender::unanswered() const {

@@ -82,7 +82,8 @@ public:
     qint64 firstUncommitted() const override;
     // A transaction ends with its connection unless its COMMIT went out: only then is its
     // outcome in doubt.
-    QString inDoubt() const override { return m_commitInFlight ? m_transaction.id() : QString(); }
+    std::optional<ChunkInDoubt> inDoubt() const override;
+    QList<quint32> markersLeft() const override { return m_transaction.markersLeft(); }
     void settleInDoubt(bool committed) override;
     // The chunk whose COMMIT went out unanswered, until settleInDoubt() settled it.
     std::pair<qint64, qint64> unanswered() const override;

@@ -1,11 +1,17 @@
 #include "import/ResumingSender.h"
 
+#include "import/ChunkMarker.h"
 #include "import/RecordReader.h"
 #include "import/RunConnection.h"
 
 #include <algorithm>
 #include <limits>
 #include <optional>
+
+namespace {
+// Between two attempts to learn a chunk's fate that failed over connections that opened.
+constexpr int LookupPauseMs = 500;
+} // namespace
 
 ResumingSender::ResumingSender(Context context)
     : m_context(std::move(context))
@@ -98,31 +104,24 @@ void ResumingSender::resumeWhileLost() {
 // uncommitted one again to a new sender. False when the sender was given up (no server, or a
 // stop).
 bool ResumingSender::resume() {
-    const QString xid = m_sender->inDoubt();
-    std::optional<Connection> fresh;
-    bool committed = false;
-    try {
-        fresh.emplace(m_reconnector.open());
-        committed = !xid.isEmpty() && m_reconnector.committed(*fresh, xid);
-    } catch (const Stopped&) {
-        m_stopped = true;
-    } catch (const DatabaseError&) {
-        fresh.reset(); // no server within the bound
-    }
+    const std::optional<ChunkInDoubt> inDoubt = m_sender->inDoubt();
+    ChunkFate fate = ChunkFate::NotCommitted;
+    QString failure;
+    std::optional<Connection> fresh = reconnect(inDoubt, fate, failure);
     if (m_stopped) {
         m_acceptedBefore += m_sender->rowsAccepted();
         m_sender.reset();
         m_handed.clear();
         return false;
     }
+    if (fresh && fate != ChunkFate::Unknown)
+        m_sender->settleInDoubt(fate == ChunkFate::Committed);
     if (fresh)
-        m_sender->settleInDoubt(committed);
+        removeMarkers(*fresh, inDoubt);
     forgetCommitted();
     reportUnanswered();
     if (!fresh)
-        giveUp(QStringLiteral("the connection to the server was lost and not regained within "
-                              "%1 s")
-                   .arg(Reconnector::boundSeconds()));
+        giveUp(failure);
     m_acceptedBefore += m_sender->rowsAccepted();
     m_sender.reset();
     if (m_stopped || !m_gaveUp.isEmpty()) {
@@ -132,6 +131,60 @@ bool ResumingSender::resume() {
     ++m_resumptions;
     m_sender = m_context.make(m_context.connection.replace(std::move(*fresh)));
     return resend();
+}
+
+// A new connection over which the chunk in doubt, if any, was settled (its fate). Everything
+// that fails is tried again until the bound, counted from the loss, has passed: the server may
+// refuse connections while it starts or recovers, and may go away again while it is asked.
+// Without a connection, failure says why; after a stop, nothing is returned and m_stopped is
+// set.
+std::optional<Connection> ResumingSender::reconnect(const std::optional<ChunkInDoubt>& inDoubt,
+                                                    ChunkFate& fate, QString& failure) {
+    const QDeadlineTimer deadline = Reconnector::deadline();
+    QString lookupFailed; // the server's words when a connection was had but the lookup failed
+    try {
+        while (!deadline.hasExpired()) {
+            Connection fresh = m_reconnector.open(deadline); // throws once the deadline passed
+            try {
+                if (inDoubt)
+                    fate = m_reconnector.settle(fresh, *inDoubt);
+                return fresh;
+            } catch (const DatabaseError& error) {
+                lookupFailed = error.description();
+            }
+            m_reconnector.pause(LookupPauseMs);
+        }
+    } catch (const Stopped&) {
+        m_stopped = true;
+        return std::nullopt;
+    } catch (const DatabaseError&) {
+        // No connection until the deadline.
+    }
+    failure = lookupFailed.isEmpty()
+                  ? QStringLiteral("the connection to the server was lost and not regained "
+                                   "within %1 s")
+                        .arg(Reconnector::boundSeconds())
+                  : QStringLiteral("the connection to the server was lost, and within %1 s the "
+                                   "server did not say whether the last chunk committed (%2)")
+                        .arg(Reconnector::boundSeconds())
+                        .arg(lookupFailed);
+    return std::nullopt;
+}
+
+// The markers of chunks that committed over the lost connection, the chunk in doubt's among
+// them, are removed over the new one; a marker that can't be removed stays behind.
+void ResumingSender::removeMarkers(Connection& connection,
+                                   const std::optional<ChunkInDoubt>& inDoubt) {
+    QList<quint32> markers = m_sender->markersLeft();
+    if (inDoubt && inDoubt->marker != 0)
+        markers.append(inDoubt->marker);
+    if (markers.isEmpty())
+        return;
+    try {
+        connection.execute(QStringLiteral("SELECT ") +
+                           QString::fromLatin1(ChunkMarker::removal(markers)));
+    } catch (const DatabaseError&) {
+    }
 }
 
 // Reads the file again and hands the lines still held to the new sender, as the run handed

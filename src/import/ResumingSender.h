@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class RecordReader;
 class RunConnection;
@@ -16,12 +17,13 @@ class RunConnection;
 // Sends one file's lines through a sender made over the file's connection, and carries on
 // over a new connection when that one breaks: it keeps the index of every line handed over
 // and not yet known committed (the wrapped sender settles them a chunk at a time), opens the
-// connection again through Reconnector, asks the server whether the transaction in doubt
-// committed (txid_status), reads the file again from its start and sends the lines from the
-// first one not committed to a new sender. The lines themselves are not kept: the file is a
-// snapshot and reads the same bytes again. Nothing goes in twice; a line rejected before the
-// break is reported once. Lines whose fate can't be learnt (row statements whose answers were
-// lost, RowSender::unanswered()) are not sent again: one message names them.
+// connection again through Reconnector, learns whether a chunk whose COMMIT was in doubt
+// committed (from its ChunkMarker, Reconnector::settle()), reads the file again from its start
+// and sends the lines from the first one not committed to a new sender. The lines themselves
+// are not kept: the file is a snapshot and reads the same bytes again. Nothing goes in twice; a
+// line rejected before the break is reported once. Lines whose fate can't be learnt (row
+// statements whose answers were lost, RowSender::unanswered(); a chunk without a marker) are
+// not sent again: one message names them.
 //
 // When the server does not come back within the bound, or the file had no connection to begin
 // with, the lines not sent are reported once, by finish(), as one rejection at the first of
@@ -65,6 +67,9 @@ private:
     void afterSend();
     void resumeWhileLost();
     bool resume();
+    std::optional<Connection> reconnect(const std::optional<ChunkInDoubt>& inDoubt, ChunkFate& fate,
+                                        QString& failure);
+    void removeMarkers(Connection& connection, const std::optional<ChunkInDoubt>& inDoubt);
     bool resend();
     void reportUnanswered();
     void giveUp(const QString& reason);

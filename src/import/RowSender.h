@@ -1,10 +1,14 @@
 #pragma once
 
+#include "import/ChunkInDoubt.h"
+
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class Connection;
@@ -49,8 +53,10 @@ public:
     // The index of the first line handed over that is not known committed (every line before
     // it is committed or reported); the largest qint64 when there is none.
     virtual qint64 firstUncommitted() const = 0;
-    // Once lost: txid_current() of a transaction that was open, whose fate is unknown, else empty.
-    virtual QString inDoubt() const { return {}; }
+    // Once lost: a chunk whose COMMIT went out unanswered, whose fate is to be learnt.
+    virtual std::optional<ChunkInDoubt> inDoubt() const { return std::nullopt; }
+    // Once lost: markers (ChunkMarker) of committed chunks that are still to be removed.
+    virtual QList<quint32> markersLeft() const { return {}; }
     // Once lost: that transaction committed (its lines count and its rejections are reported)
     // or not.
     virtual void settleInDoubt(bool committed) { Q_UNUSED(committed); }

@@ -1,4 +1,5 @@
 #include "import/Reconnector.h"
+#include "import/ChunkTransaction.h"
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>
@@ -72,31 +73,105 @@ TEST(Reconnector, OpensAgainAfterTheBackendWasEnded) {
     EXPECT_EQ(again.query("SELECT 1").value(0, 0), QStringLiteral("1"));
 }
 
-// The lookup of a transaction whose COMMIT answer was lost: committed, rolled back, and one
-// still open in a backend whose client went (ended once the bound has passed, so that it can
-// never commit later).
-TEST(Reconnector, TellsWhetherATransactionCommitted) {
+// A chunk's transaction as the COPY path opens it (ChunkTransaction: its id, its marker), one
+// row in, over a connection of its own.
+struct OpenChunk {
+    explicit OpenChunk(const ConnectionSettings& settings)
+        : connection(Connection::open(settings))
+        , transaction(connection) {
+        connection.run(transaction.prefix() + "INSERT INTO t VALUES (1)");
+    }
+    Connection connection;
+    ChunkTransaction transaction;
+};
+
+// A chunk whose COMMIT's answer was lost is settled from its marker: committed, rolled back, and
+// one still open in a backend whose client went (ended once the bound has passed, so that it can
+// never commit later; another backend in a transaction is left alone). Without a marker (the
+// server refused one) the fate is unknown; a large object of another role under the marker's
+// oid is not taken for it.
+TEST(Reconnector, SettlesAChunkInDoubtFromItsMarker) {
     TestDatabase database;
     database.execute("CREATE TABLE t(n int)");
+    database.execute(QStringLiteral("GRANT INSERT ON t TO %1").arg(TestServer::get().role));
     const Bound bound(1);
     Reconnector reconnect(database.settings(), [] { return false; });
     Connection lookup = reconnect.open();
 
-    Connection first = reconnect.open();
-    first.execute("BEGIN");
-    const QString committedXid = first.query("SELECT txid_current()").value(0, 0);
-    first.execute("INSERT INTO t VALUES (1); COMMIT");
-    EXPECT_TRUE(reconnect.committed(lookup, committedXid));
+    OpenChunk committed(database.settings());
+    const ChunkInDoubt committedChunk = committed.transaction.inDoubt();
+    ASSERT_NE(committedChunk.marker, 0u);
+    committed.connection.execute("COMMIT");
+    EXPECT_EQ(reconnect.settle(lookup, committedChunk), ChunkFate::Committed);
 
-    first.execute("BEGIN");
-    const QString rolledBack = first.query("SELECT txid_current()").value(0, 0);
-    first.execute("INSERT INTO t VALUES (2); ROLLBACK");
-    EXPECT_FALSE(reconnect.committed(lookup, rolledBack));
+    OpenChunk rolledBack(database.settings());
+    const ChunkInDoubt rolledBackChunk = rolledBack.transaction.inDoubt();
+    rolledBack.connection.execute("ROLLBACK");
+    EXPECT_EQ(reconnect.settle(lookup, rolledBackChunk), ChunkFate::NotCommitted);
 
-    first.execute("BEGIN");
-    const QString open = first.query("SELECT txid_current()").value(0, 0);
-    first.execute("INSERT INTO t VALUES (3)");
-    EXPECT_FALSE(reconnect.committed(lookup, open));
-    EXPECT_THROW(first.execute("COMMIT"), DatabaseError) << "its backend was ended";
-    EXPECT_EQ(database.column("SELECT n FROM t"), QStringList{"1"});
+    Connection bystander = Connection::open(database.settings());
+    bystander.execute("BEGIN; INSERT INTO t VALUES (2)");
+    OpenChunk open(database.settings());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(reconnect.settle(lookup, open.transaction.inDoubt()), ChunkFate::NotCommitted);
+    EXPECT_GE(clock.elapsed(), 1000) << "the open transaction was waited for";
+    EXPECT_THROW(open.connection.execute("COMMIT"), DatabaseError) << "its backend was ended";
+    EXPECT_NO_THROW(bystander.execute("COMMIT")) << "another backend is left alone";
+    EXPECT_EQ(database.column("SELECT n FROM t ORDER BY n"), (QStringList{"1", "2"}));
+
+    ChunkInDoubt unmarked = committedChunk;
+    unmarked.marker = 0;
+    EXPECT_EQ(reconnect.settle(lookup, unmarked), ChunkFate::Unknown);
+
+    // A role's lookup does not take the superuser's large object for its own marker.
+    ChunkInDoubt foreign = committedChunk;
+    foreign.marker = lookup.query("SELECT lo_from_bytea(0, '\\x01')").value(0, 0).toUInt();
+    foreign.token = QByteArray(1, '\x01');
+    ConnectionSettings asRole = database.settings();
+    asRole.user = TestServer::get().role;
+    asRole.password = TestServer::get().rolePassword;
+    Connection roleLookup = Connection::open(asRole);
+    EXPECT_EQ(reconnect.settle(roleLookup, foreign), ChunkFate::NotCommitted);
+    EXPECT_EQ(reconnect.settle(lookup, foreign), ChunkFate::Committed) << "its owner's is found";
+}
+
+// Each chunk's transaction removes the markers of the chunks committed before it, and the last
+// ones go with removeMarkers(); where the role may not make large objects, chunks go without a
+// marker and still commit.
+TEST(ChunkTransaction, RemovesTheMarkersOfCommittedChunks) {
+    TestDatabase database;
+    database.execute("CREATE TABLE t(n int)");
+    Connection connection = Connection::open(database.settings());
+    ChunkTransaction transaction(connection);
+    const auto markers = [&] {
+        return database.column("SELECT count(*) FROM pg_largeobject_metadata").value(0);
+    };
+    for (int chunk = 1; chunk <= 3; ++chunk) {
+        connection.run(transaction.prefix() + "INSERT INTO t VALUES (1)");
+        EXPECT_NE(transaction.inDoubt().marker, 0u);
+        connection.execute(QString::fromLatin1(transaction.commitStatement()));
+        transaction.committed();
+        EXPECT_EQ(markers(), "1") << "chunk " << chunk << ": the earlier ones are removed";
+    }
+    transaction.removeMarkers();
+    EXPECT_EQ(markers(), "0");
+    EXPECT_TRUE(transaction.markersLeft().isEmpty());
+
+    // A role that may not make large objects.
+    database.execute("REVOKE EXECUTE ON FUNCTION lo_from_bytea(oid, bytea) FROM PUBLIC");
+    database.execute(QStringLiteral("GRANT INSERT ON t TO %1").arg(TestServer::get().role));
+    ConnectionSettings asRole = database.settings();
+    asRole.user = TestServer::get().role;
+    asRole.password = TestServer::get().rolePassword;
+    Connection roleConnection = Connection::open(asRole);
+    ChunkTransaction unmarked(roleConnection);
+    roleConnection.run(unmarked.prefix() + "INSERT INTO t VALUES (2)");
+    EXPECT_TRUE(unmarked.open());
+    EXPECT_EQ(unmarked.inDoubt().marker, 0u);
+    EXPECT_NE(unmarked.inDoubt().xid, 0);
+    roleConnection.execute(QString::fromLatin1(unmarked.commitStatement()));
+    unmarked.committed();
+    EXPECT_EQ(database.column("SELECT n FROM t WHERE n = 2"), QStringList{"2"});
+    EXPECT_TRUE(unmarked.markersLeft().isEmpty());
 }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The durable evidence that a chunk committed: a large object of 16 random bytes that the
+// chunk's own transaction creates. It exists after a crash exactly when the transaction's
+// COMMIT reached the disk, and no other transaction can have made it: a server that crashed may
+// hand the chunk's transaction id out again, but not its random bytes. Large objects live in
+// the system catalogue, not in any table of the user's, and any role may create them.
+//
+// A chunk's marker is removed by a later transaction once the chunk is known to have
+// committed (the next chunk's, or a statement of its own at the end of the file). One left
+// behind (the program was killed, the server never came back) is a large object of 16 bytes
+// owned by the user, which `SELECT lo_unlink(oid)` removes.
+class ChunkMarker {
+public:
+    // New random bytes for a chunk.
+    static QByteArray newToken();
+
+    // A select-list item that creates the marker and yields its oid.
+    static QByteArray creation(const QByteArray& token);
+
+    // A select-list item that removes the markers of this role among those given (those
+    // already gone are passed over), or the empty text when none is given.
+    static QByteArray removal(const QList<quint32>& markers);
+
+    // A query of one value, "t" when the marker with these bytes exists and belongs to this
+    // role, otherwise "f".
+    static QString lookup(quint32 marker, const QByteArray& token);
+};
