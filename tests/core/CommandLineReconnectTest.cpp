@@ -166,16 +166,6 @@ protected:
                          .arg(m_db.name(), allow ? "true" : "false"));
     }
 
-    // The lines that standard error names (PATH:LINE:) for the file, in order.
-    static QList<int> namedLines(const QString& err, const QString& name) {
-        QList<int> lines;
-        const QRegularExpression named(QStringLiteral("^.*/%1:(\\d+):$").arg(name),
-                                       QRegularExpression::MultilineOption);
-        for (const QRegularExpressionMatch& match : named.globalMatch(err))
-            lines << match.captured(1).toInt();
-        return lines;
-    }
-
     // Every row of the table once, as many as the file has data lines less those reported.
     void expectEveryLineOnce(const QString& table, int lines, qint64 reported) {
         EXPECT_EQ(
@@ -184,55 +174,15 @@ protected:
             << "no row twice, none lost";
     }
 
-    // Every data line of the numbered file (bad ones every badEvery, 0 for none) is accounted
-    // for: in the table once, or a bad line named on standard error, or in a range of lines
-    // sent row by row that a message names as in doubt, or in the lines a message names as not
-    // sent. Returns how many messages named lines in doubt.
+    // Every data line of the numbered file is accounted for (expectLinesAccounted()), and no
+    // row is in twice. Returns how many messages named lines in doubt.
     int expectAccounted(const QString& table, int lines, int badEvery, const QString& err) {
         EXPECT_EQ(
             m_db.rows(QStringLiteral("SELECT count(*) - count(DISTINCT n) FROM %1").arg(table)),
             QStringList{"0"})
             << "no row twice";
-        QSet<int> in;
-        for (const QString& n : m_db.column(QStringLiteral("SELECT n FROM %1").arg(table)))
-            in.insert(n.toInt());
-        QList<std::pair<int, int>> doubt;
-        const QRegularExpression doubtful(
-            QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, lines (\\d+) to (\\d+), may or may "
-                           "not be in the table"));
-        for (const QRegularExpressionMatch& m : doubtful.globalMatch(err))
-            doubt.append({m.captured(2).toInt(), m.captured(3).toInt()});
-        int unsentFrom = lines + 2;
-        const QRegularExpressionMatch unsent =
-            QRegularExpression(QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, from line (\\d+) "
-                                              "on, were not sent"))
-                .match(err);
-        if (unsent.hasMatch()) {
-            unsentFrom = unsent.captured(2).toInt();
-            EXPECT_EQ(unsent.captured(1).toInt(), lines + 2 - unsentFrom);
-        }
-        const QList<int> named = namedLines(err, "lines.csv");
-        int badNamed = 0;
-        for (int n = 1; n <= lines; ++n) {
-            const int line = n + 1; // the header is line 1
-            const bool bad = badEvery > 0 && n % badEvery == 0;
-            if (std::any_of(doubt.begin(), doubt.end(),
-                            [line](auto r) { return line >= r.first && line <= r.second; }))
-                continue;
-            if (line >= unsentFrom) {
-                EXPECT_FALSE(in.contains(n)) << "line " << line << " was not sent";
-            } else if (bad) {
-                EXPECT_FALSE(in.contains(n)) << "bad line " << line;
-                EXPECT_TRUE(named.contains(line)) << "bad line " << line << " named";
-                ++badNamed;
-            } else {
-                EXPECT_TRUE(in.contains(n)) << "line " << line << " is in";
-            }
-        }
-        EXPECT_EQ(err.count(QStringLiteral("Please email screenshot")),
-                  badNamed + doubt.size() + (unsent.hasMatch() ? 1 : 0))
-            << err.toStdString();
-        return static_cast<int>(doubt.size());
+        return expectLinesAccounted(m_db.column(QStringLiteral("SELECT n FROM %1").arg(table)),
+                                    lines, badEvery, err, "lines.csv");
     }
 };
 

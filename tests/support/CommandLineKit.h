@@ -6,10 +6,12 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 
@@ -33,6 +35,65 @@ inline qint64 importStoppedRows(const QString& out) {
                                           "row\\(s\\) were imported\\.\\n$"))
             .match(out);
     return match.hasMatch() ? match.captured(1).remove(QLatin1Char(',')).toLongLong() : -1;
+}
+
+// The lines that standard error names (PATH:LINE:) for the file called name, in order.
+inline QList<int> namedLines(const QString& err, const QString& name) {
+    QList<int> lines;
+    const QRegularExpression named(QStringLiteral("^.*/%1:(\\d+):$").arg(name),
+                                   QRegularExpression::MultilineOption);
+    for (const QRegularExpressionMatch& match : named.globalMatch(err))
+        lines << match.captured(1).toInt();
+    return lines;
+}
+
+// Every data line of a numbered file (numberedLines(); bad ones every badEvery, 0 for none)
+// called name is accounted for, given the numbers in the table and what the program wrote on
+// standard error: in the table, or a bad line named, or in a range of lines that a message
+// names as in doubt, or in the lines a message names as not sent. Returns how many messages
+// named lines in doubt.
+inline int expectLinesAccounted(const QStringList& numbersIn, int lines, int badEvery,
+                                const QString& err, const QString& name) {
+    QSet<int> in;
+    for (const QString& n : numbersIn)
+        in.insert(n.toInt());
+    QList<std::pair<int, int>> doubt;
+    const QRegularExpression doubtful(
+        QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, lines (\\d+) to (\\d+), may or may "
+                       "not be in the table"));
+    for (const QRegularExpressionMatch& m : doubtful.globalMatch(err))
+        doubt.append({m.captured(2).toInt(), m.captured(3).toInt()});
+    int unsentFrom = lines + 2;
+    const QRegularExpressionMatch unsent =
+        QRegularExpression(QStringLiteral("(\\d+) line\\(s\\) of [^\\n]*, from line (\\d+) "
+                                          "on, were not sent"))
+            .match(err);
+    if (unsent.hasMatch()) {
+        unsentFrom = unsent.captured(2).toInt();
+        EXPECT_EQ(unsent.captured(1).toInt(), lines + 2 - unsentFrom);
+    }
+    const QList<int> named = namedLines(err, name);
+    int badNamed = 0;
+    for (int n = 1; n <= lines; ++n) {
+        const int line = n + 1; // the header is line 1
+        const bool bad = badEvery > 0 && n % badEvery == 0;
+        if (std::any_of(doubt.begin(), doubt.end(),
+                        [line](auto r) { return line >= r.first && line <= r.second; }))
+            continue;
+        if (line >= unsentFrom) {
+            EXPECT_FALSE(in.contains(n)) << "line " << line << " was not sent";
+        } else if (bad) {
+            EXPECT_FALSE(in.contains(n)) << "bad line " << line;
+            EXPECT_TRUE(named.contains(line)) << "bad line " << line << " named";
+            ++badNamed;
+        } else {
+            EXPECT_TRUE(in.contains(n)) << "line " << line << " is in";
+        }
+    }
+    EXPECT_EQ(err.count(QStringLiteral("Please email screenshot")),
+              badNamed + doubt.size() + (unsent.hasMatch() ? 1 : 0))
+        << err.toStdString();
+    return static_cast<int>(doubt.size());
 }
 
 // quenmarl-cli run as a process against a fresh database, with a settings store of its own.

@@ -1,0 +1,198 @@
+#include "database/Connection.h"
+#include "support/CommandLineKit.h"
+#include "support/PrivateCluster.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+// quenmarl-cli appending a numbered file to a table of a private cluster that the test crashes
+// and restarts under it.
+class CrashResumeTest : public ::testing::Test {
+protected:
+    explicit CrashResumeTest(QStringList options = PrivateCluster::commitWaitsBeforeFlush())
+        : m_cluster(std::move(options)) {
+        m_cluster.execute("postgres", "CREATE DATABASE x");
+        m_cluster.execute("x", "CREATE TABLE t(n int, t text)");
+    }
+
+    void start(int lines) {
+        m_lines = lines;
+        const QString path = writeTestFile(m_dir, "lines.csv", numberedLines(lines));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", m_config.path());
+        environment.remove("QUENMARL_RECONNECT_SECONDS"); // the bound users get: 30 s
+        m_process.setProcessEnvironment(environment);
+        const ConnectionSettings s = m_cluster.settings("x");
+        m_process.start(QUENMARL_CLI_PATH,
+                        {"--server", s.server, "--port", s.port, "--user", s.user, "--password", "",
+                         "--database", s.database, "--append", "t", path});
+        ASSERT_TRUE(m_process.waitForStarted());
+    }
+
+    // Waits until the program's backend runs a statement matching the pattern (LIKE, on the whole
+    // text the program sent: a COPY comes behind its savepoint), asked
+    // over a connection of the test's own as often as it can; false when the program ended or
+    // a minute passed first.
+    bool awaitStatement(const QString& pattern) {
+        const QString query =
+            QStringLiteral("SELECT coalesce(max(backend_xid::text::bigint), -1) FROM "
+                           "pg_stat_activity WHERE datname = 'x' AND state = 'active' AND query "
+                           "LIKE '%1' AND pid <> pg_backend_pid()")
+                .arg(pattern);
+        std::optional<Connection> watcher;
+        return waitFor(
+                   [&] {
+                       // Lets QProcess notice an end: it has no event loop here.
+                       if (m_process.waitForFinished(1) || m_process.state() != QProcess::Running)
+                           return true;
+                       try {
+                           if (!watcher)
+                               watcher.emplace(Connection::open(m_cluster.settings("x")));
+                           m_xid = watcher->query(query).value(0, 0).toLongLong();
+                           return m_xid >= 0;
+                       } catch (const DatabaseError&) {
+                           watcher.reset(); // the server restarts after the last crash
+                           return false;
+                       }
+                   },
+                   60000) &&
+               m_process.state() == QProcess::Running;
+    }
+
+    // While the program can't reach the server, another client takes transaction ids until it
+    // is past the one the program's backend had at the crash (m_xid). True when that very id
+    // was handed out again: it never reached the WAL on disk before the crash.
+    bool takeTransactionIds() {
+        m_cluster.start(PrivateCluster::Folder::Side);
+        ConnectionSettings side = m_cluster.settings("x");
+        side.server.replace("/main", "/side");
+        Connection other = Connection::open(side);
+        bool reused = false;
+        for (int i = 0; i < 10000; ++i) {
+            const qint64 id =
+                other.query("SELECT txid_current()").value(0, 0).toLongLong() % (qint64(1) << 32);
+            reused = reused || id == m_xid;
+            if (id > m_xid)
+                break;
+        }
+        other.close();
+        m_cluster.stop("fast");
+        return reused;
+    }
+
+    struct Outcome {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    Outcome finish() {
+        Outcome outcome;
+        EXPECT_TRUE(m_process.state() == QProcess::NotRunning || m_process.waitForFinished(240000));
+        outcome.exitCode = m_process.exitCode();
+        outcome.out = QString::fromUtf8(m_process.readAllStandardOutput());
+        outcome.err = QString::fromUtf8(m_process.readAllStandardError());
+        return outcome;
+    }
+
+    void expectEveryLineOnce() {
+        EXPECT_EQ(m_cluster.value("x", "SELECT count(*) || '|' || count(DISTINCT n) FROM t"),
+                  QStringLiteral("%1|%1").arg(m_lines))
+            << "no row twice, none lost";
+    }
+
+    QTemporaryDir m_dir;
+    QTemporaryDir m_config;
+    PrivateCluster m_cluster;
+    QProcess m_process;
+    int m_lines = 0;
+    qint64 m_xid = -1; // the transaction id of the statement awaitStatement() found
+};
+
+} // namespace
+
+// The server crashes while a chunk's COMMIT waits for its WAL flush, and another client takes
+// the transaction id the chunk had (it never reached the disk); the server crashes again while
+// COPY data streams, and once more at a COMMIT without another client. The program learns each
+// time from evidence of its own whether its chunk committed: every line goes in once.
+TEST_F(CrashResumeTest, NoChunkIsTakenForCommittedOnAReusedTransactionId) {
+    start(2000000);
+    struct Crash {
+        const char* statement; // what the program's backend runs at the crash
+        bool otherClient;      // another client takes transaction ids before the program is back
+    };
+    const Crash crashes[] = {
+        {"%COMMIT", true},
+        {"%COPY%FROM STDIN", false},
+        {"%COMMIT", false},
+        {"%COMMIT", true},
+    };
+    for (const Crash& crash : crashes) {
+        SCOPED_TRACE(crash.statement);
+        ASSERT_TRUE(awaitStatement(crash.statement))
+            << "the run went on long enough: " << m_process.readAllStandardError().toStdString();
+        m_cluster.stop();
+        if (crash.otherClient) {
+            EXPECT_TRUE(takeTransactionIds()) << "the chunk's transaction id was handed out again";
+        }
+        m_cluster.start();
+    }
+    const Outcome outcome = finish();
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    expectEveryLineOnce();
+}
+
+// The server is away for 3 s after a crash during a COMMIT (the chunk's transaction id is then
+// one the server has not yet handed out), then for 25 s after a crash while COPY data streams:
+// the run waits up to its bound of 30 s, whatever the server says meanwhile, and every line
+// goes in.
+TEST_F(CrashResumeTest, AServerBackWithinTheBoundCostsNoLine) {
+    start(3000000);
+    const std::pair<int, const char*> crashes[] = {{3, "%COMMIT"}, {25, "%COPY%FROM STDIN"}};
+    for (const auto& [seconds, statement] : crashes) {
+        SCOPED_TRACE(seconds);
+        ASSERT_TRUE(awaitStatement(statement)) << m_process.readAllStandardError().toStdString();
+        m_cluster.stop();
+        QThread::sleep(seconds);
+        m_cluster.start();
+    }
+    const Outcome outcome = finish();
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    expectEveryLineOnce();
+}
+
+// Away for 40 s: the run gives up after its bound of 30 s with one message that names the lines
+// not sent; the rows in and the lines named add up to the file.
+TEST_F(CrashResumeTest, AServerAwayLongerThanTheBoundIsNamedOnce) {
+    start(2000000);
+    ASSERT_TRUE(awaitStatement("%COPY%FROM STDIN"));
+    m_cluster.stop();
+    QElapsedTimer away;
+    away.start();
+    const bool ended = m_process.waitForFinished(40000);
+    const qint64 gaveUpAfter = away.elapsed();
+    m_cluster.start();
+    ASSERT_TRUE(ended) << "the run gave up";
+    EXPECT_GE(gaveUpAfter, 30000) << "it waited its whole bound";
+    const Outcome outcome = finish();
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.err.count("were not sent: the connection to the server was lost and not "
+                                "regained within 30 s."),
+              1)
+        << outcome.err.toStdString();
+    QStringList numbers;
+    {
+        Connection reader = Connection::open(m_cluster.settings("x"));
+        const Result rows = reader.query("SELECT n FROM t");
+        for (int row = 0; row < rows.rowCount(); ++row)
+            numbers << rows.value(row, 0);
+    }
+    expectLinesAccounted(numbers, m_lines, 0, outcome.err, "lines.csv");
+}
