@@ -145,10 +145,11 @@ QString usageText() {
         "files are shown as ^[ and the like. When standard error is a terminal, it also shows\n"
         "the progress: the file (k of n), the rows sent and the rows per second, on one line.\n"
         "\n"
-        "Ctrl+C stops the run after the rows in flight: every row sent so far stays committed,\n"
-        "none is half-written, and \"Import stopped. F file(s) and R row(s) were imported.\"\n"
-        "is printed. A second Ctrl+C ends the program at once; the server then rolls back the\n"
-        "rows in flight.\n"
+        "Ctrl+C (SIGINT), SIGTERM (as timeout, systemd and cron stop a job) and SIGHUP stop\n"
+        "the run after the rows in flight: every row sent so far stays committed, none is\n"
+        "half-written, and \"Import stopped. F file(s) and R row(s) were imported.\" is\n"
+        "printed. A second of these signals ends the program at once; the server then rolls\n"
+        "back the rows in flight.\n"
         "\n"
         "Exit status:\n"
         "  0    every data line of every file is in the database\n"
@@ -160,5 +161,7 @@ QString usageText() {
         "  4    nothing was rejected, but files or lines were passed over (a table name\n"
         "       already listed, a column-count mismatch, missing column names, an empty\n"
         "       template, no line holding the separator)\n"
-        "  130  Ctrl+C stopped the run\n");
+        "  129  SIGHUP stopped the run\n"
+        "  130  Ctrl+C (SIGINT) stopped the run\n"
+        "  143  SIGTERM stopped the run\n");
 }

@@ -17,8 +17,8 @@
 // empty.
 //
 // With showProgress (for a terminal), the progress is one line on standard error, rewritten
-// in place and wiped before any other text. A stop is asked for by Ctrl+C, once
-// platform::catchInterrupt() has been called.
+// in place and wiped before any other text. A stop is asked for by Ctrl+C, SIGTERM or SIGHUP,
+// once platform::catchInterrupt() has been called.
 class CommandLineFrontEnd : public ImportFrontEnd {
 public:
     explicit CommandLineFrontEnd(QStringList columnNames, bool showProgress = false);

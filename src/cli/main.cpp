@@ -54,7 +54,7 @@ int exitStatus(const ImportResult& result) {
     case ImportOutcome::StoppedByFieldCount:
         return ExitStatus::FieldCount;
     case ImportOutcome::Cancelled:
-        return ExitStatus::Stopped;
+        return ExitStatus::stoppedBy(platform::interruptSignal());
     case ImportOutcome::Done:
     case ImportOutcome::TablesExisted:
         break;

@@ -25,14 +25,28 @@ inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 6
     return true;
 }
 
-// The rows counted by a closing "Import stopped." line that is all of the output, or -1 when
-// the output is something else.
-inline qint64 importStoppedRows(const QString& out) {
+// The files and rows counted by a closing "Import stopped." line that is all of the output;
+// both -1 when the output is something else.
+struct StoppedCounts {
+    qint64 files = -1;
+    qint64 rows = -1;
+};
+inline StoppedCounts importStopped(const QString& out) {
     const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("^Import stopped\\. 0 file\\(s\\) and ([\\d,]+) "
+        QRegularExpression(QStringLiteral("^Import stopped\\. ([\\d,]+) file\\(s\\) and ([\\d,]+) "
                                           "row\\(s\\) were imported\\.\\n$"))
             .match(out);
-    return match.hasMatch() ? match.captured(1).remove(QLatin1Char(',')).toLongLong() : -1;
+    if (!match.hasMatch())
+        return {};
+    return {match.captured(1).remove(QLatin1Char(',')).toLongLong(),
+            match.captured(2).remove(QLatin1Char(',')).toLongLong()};
+}
+
+// The rows counted by a closing "Import stopped." line that is all of the output and counts no
+// file, or -1 when the output is something else.
+inline qint64 importStoppedRows(const QString& out) {
+    const StoppedCounts counts = importStopped(out);
+    return counts.files == 0 ? counts.rows : -1;
 }
 
 // quenmarl-cli run as a process against a fresh database, with a settings store of its own.
@@ -63,7 +77,9 @@ protected:
         ASSERT_TRUE(process.waitForStarted());
     }
 
-    void interrupt(QProcess& process) { ::kill(static_cast<pid_t>(process.processId()), SIGINT); }
+    void interrupt(QProcess& process, int signal = SIGINT) {
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+    }
 
     // The rows of a table, 0 while it does not exist yet.
     qint64 count(const QString& table) const {
