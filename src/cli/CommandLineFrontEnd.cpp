@@ -34,12 +34,15 @@ void CommandLineFrontEnd::applicationError(const QString& text) {
     m_err.flush();
 }
 
-void CommandLineFrontEnd::applicationErrorAt(const FailurePlace& place, const QString& text) {
+void CommandLineFrontEnd::applicationErrorAt(const FailurePlace& place, const QString&,
+                                             const QString& text) {
     wipeProgress();
-    m_err << terminalLine(place.path) << ':';
-    if (place.line > 0)
-        m_err << place.line << ':';
-    m_err << '\n';
+    if (!place.path.isEmpty()) {
+        m_err << terminalLine(place.path) << ':';
+        if (place.line > 0)
+            m_err << place.line << ':';
+        m_err << '\n';
+    }
     applicationError(text);
 }
 

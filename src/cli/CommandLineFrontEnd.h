@@ -25,7 +25,8 @@ public:
 
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
-    void applicationErrorAt(const FailurePlace& place, const QString& text) override;
+    void applicationErrorAt(const FailurePlace& place, const QString& description,
+                            const QString& text) override;
     void passedOver(const QString& path, const QString& reason) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     void fieldCountReport(const FieldCountReport& report) override;
