@@ -11,6 +11,61 @@ CommandLine bad(const QString& problem) {
     return line;
 }
 
+// The field that an option without a value sets, or null for any other name.
+bool* switchOf(CommandLine& line, const QString& name) {
+    if (name == QLatin1String("row-by-row"))
+        return &line.rowByRow;
+    if (name == QLatin1String("quoted"))
+        return &line.quotedFields;
+    return nullptr;
+}
+
+bool takesValue(const QString& name) {
+    static const QStringList names{"server", "port",   "user",      "password",    "database",
+                                   "create", "append", "separator", "column-names"};
+    return names.contains(name);
+}
+
+// Sets the value of an option that takes one; returns why the value is bad, or the empty text.
+QString setValue(CommandLine& line, const QString& name, const QString& value) {
+    std::optional<QString>* target = nullptr;
+    if (name == QLatin1String("server"))
+        target = &line.server;
+    else if (name == QLatin1String("port"))
+        target = &line.port;
+    else if (name == QLatin1String("user"))
+        target = &line.user;
+    else if (name == QLatin1String("password"))
+        target = &line.password;
+    else if (name == QLatin1String("database"))
+        target = &line.database;
+    else if (name == QLatin1String("create"))
+        target = &line.createTemplate;
+    else if (name == QLatin1String("append"))
+        target = &line.appendTable;
+    if (target)
+        *target = value;
+    else if (name == QLatin1String("column-names"))
+        line.columnNames = value.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    else if (value.isEmpty()) // no line could be cut by an empty separator
+        return QStringLiteral("--separator must not be empty");
+    else
+        line.separator = value;
+    return QString();
+}
+
+// The options that go together, once every argument is read.
+CommandLine checked(CommandLine line) {
+    if (line.createTemplate && line.appendTable)
+        return bad(QStringLiteral("--create and --append exclude each other"));
+    if (!line.createTemplate && !line.appendTable)
+        return bad(QStringLiteral("either --create TEMPLATE or --append TABLE is needed"));
+    if (line.columnNames && !line.createTemplate)
+        return bad(QStringLiteral("--column-names goes with --create"));
+    line.action = CommandLine::Action::Import;
+    return line;
+}
+
 } // namespace
 
 ConnectionSettings CommandLine::connection(const ConnectionSettings& stored) const {
@@ -43,60 +98,25 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             inlineValue = name.mid(equals + 1);
             name = name.left(equals);
         }
-        if (name == QLatin1String("help") || name == QLatin1String("row-by-row") ||
-            name == QLatin1String("quoted")) {
+        if (name == QLatin1String("help") || switchOf(line, name)) {
             if (inlineValue)
                 return bad(QStringLiteral("--%1 takes no value").arg(name));
             if (name == QLatin1String("help")) {
                 line.action = CommandLine::Action::Help;
                 return line;
             }
-            (name == QLatin1String("quoted") ? line.quotedFields : line.rowByRow) = true;
+            *switchOf(line, name) = true;
             continue;
         }
-
-        std::optional<QString>* target = nullptr;
-        if (name == QLatin1String("server"))
-            target = &line.server;
-        else if (name == QLatin1String("port"))
-            target = &line.port;
-        else if (name == QLatin1String("user"))
-            target = &line.user;
-        else if (name == QLatin1String("password"))
-            target = &line.password;
-        else if (name == QLatin1String("database"))
-            target = &line.database;
-        else if (name == QLatin1String("create"))
-            target = &line.createTemplate;
-        else if (name == QLatin1String("append"))
-            target = &line.appendTable;
-        else if (name != QLatin1String("separator") && name != QLatin1String("column-names"))
+        if (!takesValue(name))
             return bad(QStringLiteral("unknown option %1").arg(argument));
-
-        QString value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else {
-            if (i + 1 >= arguments.size())
-                return bad(QStringLiteral("--%1 needs a value").arg(name));
-            value = arguments[++i];
-        }
-        if (target)
-            *target = value;
-        else if (name == QLatin1String("separator"))
-            line.separator = value;
-        else
-            line.columnNames = value.split(QLatin1Char(','), Qt::KeepEmptyParts);
+        if (!inlineValue && i + 1 >= arguments.size())
+            return bad(QStringLiteral("--%1 needs a value").arg(name));
+        const QString problem = setValue(line, name, inlineValue ? *inlineValue : arguments[++i]);
+        if (!problem.isEmpty())
+            return bad(problem);
     }
-
-    if (line.createTemplate && line.appendTable)
-        return bad(QStringLiteral("--create and --append exclude each other"));
-    if (!line.createTemplate && !line.appendTable)
-        return bad(QStringLiteral("either --create TEMPLATE or --append TABLE is needed"));
-    if (line.columnNames && !line.createTemplate)
-        return bad(QStringLiteral("--column-names goes with --create"));
-    line.action = CommandLine::Action::Import;
-    return line;
+    return checked(line);
 }
 
 QString usageText() {
@@ -118,7 +138,7 @@ QString usageText() {
         "  --append TABLE      every file into this existing table; each file's first line\n"
         "                      is a header and must have as many fields as the table has\n"
         "                      columns.\n"
-        "  --separator TEXT    the field separator, matched exactly (default \",\").\n"
+        "  --separator TEXT    the field separator, matched exactly (default \",\"); not empty.\n"
         "  --quoted            read fields in double quotes as CSV does: a separator or a line\n"
         "                      break inside the quotes belongs to the value, \"\" stands for\n"
         "                      one quote, and a quoted empty field is the empty text, not NULL.\n"

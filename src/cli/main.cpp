@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         return ExitStatus::Success;
     }
     if (line.action == CommandLine::Action::BadUsage) {
-        err << "quenmarl-cli: " << terminalLine(line.problem) << "\n\n" << usageText();
+        err << "quenmarl-cli: " << terminalLine(line.problem) << "\nTry 'quenmarl-cli --help'.\n";
         return ExitStatus::Usage;
     }
 
