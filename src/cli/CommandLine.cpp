@@ -17,6 +17,8 @@ bool* switchOf(CommandLine& line, const QString& name) {
         return &line.rowByRow;
     if (name == QLatin1String("quoted"))
         return &line.quotedFields;
+    if (name == QLatin1String("full-messages"))
+        return &line.fullMessages;
     return nullptr;
 }
 
@@ -122,7 +124,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
 QString usageText() {
     return QStringLiteral(
         "Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]\n"
-        "                    [--separator TEXT] [--quoted] [--row-by-row]\n"
+        "                    [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]\n"
         "                    (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)\n"
         "                    FILE...\n"
         "\n"
@@ -144,6 +146,12 @@ QString usageText() {
         "                      one quote, and a quoted empty field is the empty text, not NULL.\n"
         "                      Without it every separator cuts and every quote is dropped.\n"
         "  --row-by-row        one INSERT statement per line even where a faster path exists.\n"
+        "  --full-messages     errors, the field-count report and the closing message in the\n"
+        "                      words of the window program, as earlier versions printed\n"
+        "                      them: each error's whole \"Application Error\" text after a\n"
+        "                      line \"PATH:LINE:\" or \"PATH:\", the report as \"PATH:\" and\n"
+        "                      \"Line no N: RECORD\" (N counted from 0), and \"Done.\" or\n"
+        "                      \"Table(s) already exist.\" whatever failed.\n"
         "  --server, --port, --user, --password, --database\n"
         "                      connection values for this run only; those not given come\n"
         "                      from the program's settings. Nothing is written back.\n"
@@ -157,13 +165,24 @@ QString usageText() {
         "FILE may be a named pipe or a process substitution, and \"-\" reads standard input;\n"
         "such input is read to its end into a temporary file first.\n"
         "\n"
-        "The first line of every file is never imported as a row. Messages go to standard\n"
-        "output; errors, the field-count report and the files passed over go to standard\n"
-        "error. An error that belongs to a line of a file is preceded by a line \"PATH:LINE:\"\n"
-        "(lines counted from 1), one that belongs to a file as a whole by \"PATH:\". A file\n"
-        "passed over gives a line \"PATH: passed over: REASON\". Control characters from the\n"
-        "files are shown as ^[ and the like. When standard error is a terminal, it also shows\n"
-        "the progress: the file (k of n), the rows sent and the rows per second, on one line.\n"
+        "The first line of every file is never imported as a row. Messages and the closing\n"
+        "line go to standard output. Errors, the field-count report and the files passed\n"
+        "over go to standard error, a line each, the lines of a file counted from 1:\n"
+        "  PATH:LINE: ERROR:  ...     a rejected row, with the server's message; its DETAIL\n"
+        "                             follows as a second line \"PATH:LINE: DETAIL:  ...\"\n"
+        "  PATH: ...                  a failure of a file as a whole (its connection, its\n"
+        "                             table), in the same way\n"
+        "  quenmarl-cli: ...          a failure outside any file\n"
+        "  PATH:LINE: RECORD          the record whose number of fields differs from the\n"
+        "                             first line's; it ends the run\n"
+        "  PATH: passed over: REASON  a file, or some of its lines, passed over\n"
+        "Control characters from the files are shown as ^[ and the like. When standard error\n"
+        "is a terminal, it also shows the progress: the file (k of n), the rows sent and the\n"
+        "rows per second, on one line.\n"
+        "\n"
+        "The run closes with \"Done.\" when nothing was rejected, reported or passed over;\n"
+        "otherwise with \"Import incomplete. F of N file(s) and R row(s) were imported; E\n"
+        "error(s) were reported and P file(s) were passed over.\"\n"
         "\n"
         "Ctrl+C (SIGINT), SIGTERM (as timeout, systemd and cron stop a job) and SIGHUP stop\n"
         "the run after the rows in flight: every row sent so far stays committed, none is\n"

@@ -21,6 +21,7 @@ struct CommandLine {
     std::optional<QStringList> columnNames; // the typed answers, in question order
     bool rowByRow = false;
     bool quotedFields = false; // --quoted
+    bool fullMessages = false; // --full-messages: the windows' texts for errors and closing
     QStringList files;         // "-" is given as the path of standard input
 
     // The connection settings: the given values over the stored ones.

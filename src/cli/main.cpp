@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     err.flush();
 
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
-                                 platform::standardErrorIsTerminal());
+                                 platform::standardErrorIsTerminal(), line.fullMessages);
     platform::catchInterrupt();
     return exitStatus(runImport(choices, frontEnd));
 }
