@@ -11,6 +11,63 @@ CommandLine bad(const QString& problem) {
     return line;
 }
 
+// The field that an option without a value sets, or null for any other name.
+bool* switchOf(CommandLine& line, const QString& name) {
+    if (name == QLatin1String("row-by-row"))
+        return &line.rowByRow;
+    if (name == QLatin1String("quoted"))
+        return &line.quotedFields;
+    if (name == QLatin1String("full-messages"))
+        return &line.fullMessages;
+    return nullptr;
+}
+
+bool takesValue(const QString& name) {
+    static const QStringList names{"server", "port",   "user",      "password",    "database",
+                                   "create", "append", "separator", "column-names"};
+    return names.contains(name);
+}
+
+// Sets the value of an option that takes one; returns why the value is bad, or the empty text.
+QString setValue(CommandLine& line, const QString& name, const QString& value) {
+    std::optional<QString>* target = nullptr;
+    if (name == QLatin1String("server"))
+        target = &line.server;
+    else if (name == QLatin1String("port"))
+        target = &line.port;
+    else if (name == QLatin1String("user"))
+        target = &line.user;
+    else if (name == QLatin1String("password"))
+        target = &line.password;
+    else if (name == QLatin1String("database"))
+        target = &line.database;
+    else if (name == QLatin1String("create"))
+        target = &line.createTemplate;
+    else if (name == QLatin1String("append"))
+        target = &line.appendTable;
+    if (target)
+        *target = value;
+    else if (name == QLatin1String("column-names"))
+        line.columnNames = value.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    else if (value.isEmpty()) // no line could be cut by an empty separator
+        return QStringLiteral("--separator must not be empty");
+    else
+        line.separator = value;
+    return QString();
+}
+
+// The options that go together, once every argument is read.
+CommandLine checked(CommandLine line) {
+    if (line.createTemplate && line.appendTable)
+        return bad(QStringLiteral("--create and --append exclude each other"));
+    if (!line.createTemplate && !line.appendTable)
+        return bad(QStringLiteral("either --create TEMPLATE or --append TABLE is needed"));
+    if (line.columnNames && !line.createTemplate)
+        return bad(QStringLiteral("--column-names goes with --create"));
+    line.action = CommandLine::Action::Import;
+    return line;
+}
+
 } // namespace
 
 ConnectionSettings CommandLine::connection(const ConnectionSettings& stored) const {
@@ -43,66 +100,31 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             inlineValue = name.mid(equals + 1);
             name = name.left(equals);
         }
-        if (name == QLatin1String("help") || name == QLatin1String("row-by-row") ||
-            name == QLatin1String("quoted")) {
+        if (name == QLatin1String("help") || switchOf(line, name)) {
             if (inlineValue)
                 return bad(QStringLiteral("--%1 takes no value").arg(name));
             if (name == QLatin1String("help")) {
                 line.action = CommandLine::Action::Help;
                 return line;
             }
-            (name == QLatin1String("quoted") ? line.quotedFields : line.rowByRow) = true;
+            *switchOf(line, name) = true;
             continue;
         }
-
-        std::optional<QString>* target = nullptr;
-        if (name == QLatin1String("server"))
-            target = &line.server;
-        else if (name == QLatin1String("port"))
-            target = &line.port;
-        else if (name == QLatin1String("user"))
-            target = &line.user;
-        else if (name == QLatin1String("password"))
-            target = &line.password;
-        else if (name == QLatin1String("database"))
-            target = &line.database;
-        else if (name == QLatin1String("create"))
-            target = &line.createTemplate;
-        else if (name == QLatin1String("append"))
-            target = &line.appendTable;
-        else if (name != QLatin1String("separator") && name != QLatin1String("column-names"))
+        if (!takesValue(name))
             return bad(QStringLiteral("unknown option %1").arg(argument));
-
-        QString value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else {
-            if (i + 1 >= arguments.size())
-                return bad(QStringLiteral("--%1 needs a value").arg(name));
-            value = arguments[++i];
-        }
-        if (target)
-            *target = value;
-        else if (name == QLatin1String("separator"))
-            line.separator = value;
-        else
-            line.columnNames = value.split(QLatin1Char(','), Qt::KeepEmptyParts);
+        if (!inlineValue && i + 1 >= arguments.size())
+            return bad(QStringLiteral("--%1 needs a value").arg(name));
+        const QString problem = setValue(line, name, inlineValue ? *inlineValue : arguments[++i]);
+        if (!problem.isEmpty())
+            return bad(problem);
     }
-
-    if (line.createTemplate && line.appendTable)
-        return bad(QStringLiteral("--create and --append exclude each other"));
-    if (!line.createTemplate && !line.appendTable)
-        return bad(QStringLiteral("either --create TEMPLATE or --append TABLE is needed"));
-    if (line.columnNames && !line.createTemplate)
-        return bad(QStringLiteral("--column-names goes with --create"));
-    line.action = CommandLine::Action::Import;
-    return line;
+    return checked(line);
 }
 
 QString usageText() {
     return QStringLiteral(
         "Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]\n"
-        "                    [--separator TEXT] [--quoted] [--row-by-row]\n"
+        "                    [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]\n"
         "                    (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)\n"
         "                    FILE...\n"
         "\n"
@@ -118,12 +140,18 @@ QString usageText() {
         "  --append TABLE      every file into this existing table; each file's first line\n"
         "                      is a header and must have as many fields as the table has\n"
         "                      columns.\n"
-        "  --separator TEXT    the field separator, matched exactly (default \",\").\n"
+        "  --separator TEXT    the field separator, matched exactly (default \",\"); not empty.\n"
         "  --quoted            read fields in double quotes as CSV does: a separator or a line\n"
         "                      break inside the quotes belongs to the value, \"\" stands for\n"
         "                      one quote, and a quoted empty field is the empty text, not NULL.\n"
         "                      Without it every separator cuts and every quote is dropped.\n"
         "  --row-by-row        one INSERT statement per line even where a faster path exists.\n"
+        "  --full-messages     errors, the field-count report and the closing message in the\n"
+        "                      words of the window program, as earlier versions printed\n"
+        "                      them: each error's whole \"Application Error\" text after a\n"
+        "                      line \"PATH:LINE:\" or \"PATH:\", the report as \"PATH:\" and\n"
+        "                      \"Line no N: RECORD\" (N counted from 0), and \"Done.\" or\n"
+        "                      \"Table(s) already exist.\" whatever failed.\n"
         "  --server, --port, --user, --password, --database\n"
         "                      connection values for this run only; those not given come\n"
         "                      from the program's settings. Nothing is written back.\n"
@@ -137,18 +165,30 @@ QString usageText() {
         "FILE may be a named pipe or a process substitution, and \"-\" reads standard input;\n"
         "such input is read to its end into a temporary file first.\n"
         "\n"
-        "The first line of every file is never imported as a row. Messages go to standard\n"
-        "output; errors, the field-count report and the files passed over go to standard\n"
-        "error. An error that belongs to a line of a file is preceded by a line \"PATH:LINE:\"\n"
-        "(lines counted from 1), one that belongs to a file as a whole by \"PATH:\". A file\n"
-        "passed over gives a line \"PATH: passed over: REASON\". Control characters from the\n"
-        "files are shown as ^[ and the like. When standard error is a terminal, it also shows\n"
-        "the progress: the file (k of n), the rows sent and the rows per second, on one line.\n"
+        "The first line of every file is never imported as a row. Messages and the closing\n"
+        "line go to standard output. Errors, the field-count report and the files passed\n"
+        "over go to standard error, a line each, the lines of a file counted from 1:\n"
+        "  PATH:LINE: ERROR:  ...     a rejected row, with the server's message; its DETAIL\n"
+        "                             follows as a second line \"PATH:LINE: DETAIL:  ...\"\n"
+        "  PATH: ...                  a failure of a file as a whole (its connection, its\n"
+        "                             table), in the same way\n"
+        "  quenmarl-cli: ...          a failure outside any file\n"
+        "  PATH:LINE: RECORD          the record whose number of fields differs from the\n"
+        "                             first line's; it ends the run\n"
+        "  PATH: passed over: REASON  a file, or some of its lines, passed over\n"
+        "Control characters from the files are shown as ^[ and the like. When standard error\n"
+        "is a terminal, it also shows the progress: the file (k of n), the rows sent and the\n"
+        "rows per second, on one line.\n"
         "\n"
-        "Ctrl+C stops the run after the rows in flight: every row sent so far stays committed,\n"
-        "none is half-written, and \"Import stopped. F file(s) and R row(s) were imported.\"\n"
-        "is printed. A second Ctrl+C ends the program at once; the server then rolls back the\n"
-        "rows in flight.\n"
+        "The run closes with \"Done.\" when nothing was rejected, reported or passed over;\n"
+        "otherwise with \"Import incomplete. F of N file(s) and R row(s) were imported; E\n"
+        "error(s) were reported and P file(s) were passed over.\"\n"
+        "\n"
+        "Ctrl+C (SIGINT), SIGTERM (as timeout, systemd and cron stop a job) and SIGHUP stop\n"
+        "the run after the rows in flight: every row sent so far stays committed, none is\n"
+        "half-written, and \"Import stopped. F file(s) and R row(s) were imported.\" is\n"
+        "printed. A second of these signals ends the program at once; the server then rolls\n"
+        "back the rows in flight.\n"
         "\n"
         "Exit status:\n"
         "  0    every data line of every file is in the database\n"
@@ -160,5 +200,7 @@ QString usageText() {
         "  4    nothing was rejected, but files or lines were passed over (a table name\n"
         "       already listed, a column-count mismatch, missing column names, an empty\n"
         "       template, no line holding the separator)\n"
-        "  130  Ctrl+C stopped the run\n");
+        "  129  SIGHUP stopped the run\n"
+        "  130  Ctrl+C (SIGINT) stopped the run\n"
+        "  143  SIGTERM stopped the run\n");
 }

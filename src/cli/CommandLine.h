@@ -21,6 +21,7 @@ struct CommandLine {
     std::optional<QStringList> columnNames; // the typed answers, in question order
     bool rowByRow = false;
     bool quotedFields = false; // --quoted
+    bool fullMessages = false; // --full-messages: the windows' texts for errors and closing
     QStringList files;         // "-" is given as the path of standard input
 
     // The connection settings: the given values over the stored ones.
@@ -46,5 +47,10 @@ inline constexpr int FieldCount = 3; // the field-count check ended the run
 // name already listed, a column-count mismatch, missing column names, an empty template, no
 // line holding the separator); each such file is named on standard error.
 inline constexpr int PassedOver = 4;
-inline constexpr int Stopped = 130; // Ctrl+C stopped the run (128 + SIGINT, as shells report)
+// A signal stopped the run: 128 + its number, as shells report a program that signal ended
+// (130 for Ctrl+C, SIGINT; 143 for SIGTERM; 129 for SIGHUP).
+inline constexpr int Stopped = 130;
+constexpr int stoppedBy(int signal) {
+    return signal > 0 ? 128 + signal : Stopped;
+}
 } // namespace ExitStatus

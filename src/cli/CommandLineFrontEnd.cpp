@@ -1,5 +1,6 @@
 #include "cli/CommandLineFrontEnd.h"
 
+#include "cli/BriefError.h"
 #include "cli/TerminalText.h"
 #include "shell/Platform.h"
 
@@ -12,11 +13,33 @@ namespace {
 // The width the progress line keeps within, so that it never wraps on a usual terminal.
 constexpr qsizetype TerminalColumns = 79;
 
+// What begins each line of an error: the place, as compilers name one.
+QString placeText(const FailurePlace& place) {
+    if (place.path.isEmpty())
+        return QStringLiteral("quenmarl-cli: ");
+    QString text = terminalLine(place.path) + QLatin1Char(':');
+    if (place.line > 0)
+        text += QString::number(place.line) + QLatin1Char(':');
+    return text + QLatin1Char(' ');
+}
+
+// The closing line of a run in which something was rejected, reported or passed over: the
+// counts of the "Import stopped." line, and what did not go in.
+QString summaryText(const ImportResult& result) {
+    return QStringLiteral("Import incomplete. %1 of %2 file(s) and %3 row(s) were imported; %4 "
+                          "error(s) were reported and %5 file(s) were passed over.")
+        .arg(groupedCount(result.filesImported), groupedCount(result.filesListed),
+             groupedCount(result.rowsSent), groupedCount(result.errorsReported),
+             groupedCount(result.filesPassedOver));
+}
+
 } // namespace
 
-CommandLineFrontEnd::CommandLineFrontEnd(QStringList columnNames, bool showProgress)
+CommandLineFrontEnd::CommandLineFrontEnd(QStringList columnNames, bool showProgress,
+                                         bool fullMessages)
     : m_columnNames(std::move(columnNames))
     , m_showProgress(showProgress)
+    , m_fullMessages(fullMessages)
     , m_out(stdout)
     , m_err(stderr) {
     m_clock.start();
@@ -34,13 +57,32 @@ void CommandLineFrontEnd::applicationError(const QString& text) {
     m_err.flush();
 }
 
-void CommandLineFrontEnd::applicationErrorAt(const FailurePlace& place, const QString& text) {
+void CommandLineFrontEnd::applicationErrorAt(const FailurePlace& place, const QString& description,
+                                             const QString& text) {
     wipeProgress();
-    m_err << terminalLine(place.path) << ':';
-    if (place.line > 0)
-        m_err << place.line << ':';
-    m_err << '\n';
-    applicationError(text);
+    if (m_fullMessages) {
+        if (!place.path.isEmpty()) {
+            m_err << terminalLine(place.path) << ':';
+            if (place.line > 0)
+                m_err << place.line << ':';
+            m_err << '\n';
+        }
+        applicationError(text);
+        return;
+    }
+    const QString prefix = placeText(place);
+    for (const QString& line : briefErrorLines(description))
+        m_err << prefix << line << '\n';
+    m_err.flush();
+}
+
+void CommandLineFrontEnd::closing(const ImportResult& result, const QString& text) {
+    const bool closesWhole =
+        result.outcome == ImportOutcome::Done || result.outcome == ImportOutcome::TablesExisted;
+    if (!m_fullMessages && closesWhole && (result.errorsReported > 0 || result.filesPassedOver > 0))
+        message(summaryText(result));
+    else
+        message(text);
 }
 
 void CommandLineFrontEnd::passedOver(const QString& path, const QString& reason) {
@@ -55,7 +97,10 @@ QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
 
 void CommandLineFrontEnd::fieldCountReport(const FieldCountReport& report) {
     wipeProgress();
-    m_err << terminalLine(m_path) << ":\n" << terminalLine(report.windowText()) << '\n';
+    if (m_fullMessages)
+        m_err << terminalLine(m_path) << ":\n" << terminalLine(report.windowText()) << '\n';
+    else
+        m_err << placeText({m_path, report.line + 1}) << terminalLine(report.text) << '\n';
     m_err.flush();
 }
 

@@ -7,25 +7,36 @@
 #include <QStringList>
 #include <QTextStream>
 
-// The import's front end on a terminal: plain messages to standard output, "Application
-// Error" texts, the field-count report and the files passed over to standard error (line
-// breaks as "\n", control characters made visible). A failure that belongs to a file is
-// preceded by a line "PATH:LINE:" (the line counted from 1), or "PATH:" when it belongs to
-// the file as a whole; so is the field-count report, which names its line itself. A file
-// passed over gives one line "PATH: passed over: REASON". Input boxes for column names are
-// answered from a fixed list, from its start again for every file; past its end the answer is
-// empty.
+// The import's front end on a terminal: plain messages and the closing line to standard
+// output, errors, the field-count report and the files passed over to standard error (line
+// breaks as "\n", control characters made visible). An error is one line "PLACE: " followed by
+// what briefErrorLines() keeps of its description, and a second line with the same beginning
+// for the server's DETAIL; PLACE is "PATH:LINE" for a line of a file (counted from 1), "PATH"
+// for the file as a whole, "quenmarl-cli" outside any file. The field-count report is one line
+// "PATH:LINE: RECORD", the line counted from 1 too. A file passed over gives one line
+// "PATH: passed over: REASON". A run that closes with "Done." or "Table(s) already exist."
+// although something was rejected, reported or passed over closes with one line instead that
+// counts what went in and what did not (closing()).
+//
+// With fullMessages, errors, the report and the closing message are the windows' texts instead:
+// the whole "Application Error" text after a line "PATH:LINE:" or "PATH:" (none outside a
+// file), then a blank line; the report as "PATH:" and "Line no N: RECORD", N counted from 0.
+//
+// Input boxes for column names are answered from a fixed list, from its start again for every
+// file; past its end the answer is empty.
 //
 // With showProgress (for a terminal), the progress is one line on standard error, rewritten
-// in place and wiped before any other text. A stop is asked for by Ctrl+C, once
-// platform::catchInterrupt() has been called.
+// in place and wiped before any other text. A stop is asked for by Ctrl+C, SIGTERM or SIGHUP,
+// once platform::catchInterrupt() has been called.
 class CommandLineFrontEnd : public ImportFrontEnd {
 public:
-    explicit CommandLineFrontEnd(QStringList columnNames, bool showProgress = false);
+    CommandLineFrontEnd(QStringList columnNames, bool showProgress, bool fullMessages);
 
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
-    void applicationErrorAt(const FailurePlace& place, const QString& text) override;
+    void applicationErrorAt(const FailurePlace& place, const QString& description,
+                            const QString& text) override;
+    void closing(const ImportResult& result, const QString& text) override;
     void passedOver(const QString& path, const QString& reason) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     void fieldCountReport(const FieldCountReport& report) override;
@@ -39,6 +50,7 @@ private:
 
     QStringList m_columnNames;
     bool m_showProgress;
+    bool m_fullMessages;
     ProgressMeter m_meter;
     QElapsedTimer m_clock;
     qsizetype m_progressWidth = 0; // characters of the progress line on the terminal

@@ -54,7 +54,7 @@ int exitStatus(const ImportResult& result) {
     case ImportOutcome::StoppedByFieldCount:
         return ExitStatus::FieldCount;
     case ImportOutcome::Cancelled:
-        return ExitStatus::Stopped;
+        return ExitStatus::stoppedBy(platform::interruptSignal());
     case ImportOutcome::Done:
     case ImportOutcome::TablesExisted:
         break;
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         return ExitStatus::Success;
     }
     if (line.action == CommandLine::Action::BadUsage) {
-        err << "quenmarl-cli: " << terminalLine(line.problem) << "\n\n" << usageText();
+        err << "quenmarl-cli: " << terminalLine(line.problem) << "\nTry 'quenmarl-cli --help'.\n";
         return ExitStatus::Usage;
     }
 
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     err.flush();
 
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
-                                 platform::standardErrorIsTerminal());
+                                 platform::standardErrorIsTerminal(), line.fullMessages);
     platform::catchInterrupt();
     return exitStatus(runImport(choices, frontEnd));
 }

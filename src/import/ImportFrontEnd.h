@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/FieldCountCheck.h"
+#include "import/ImportRun.h"
 #include "shell/UserInterface.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ struct ImportProgress {
 
 // The file a reported failure belongs to and, when it belongs to one of the file's lines (a
 // rejected row), that line counted from 1 as an editor counts; 0 when it belongs to the file
-// as a whole (its connection, its table).
+// as a whole (its connection, its table). The path is empty when it belongs to no file.
 struct FailurePlace {
     QString path;
     qint64 line = 0;
@@ -40,12 +41,25 @@ public:
 
     virtual void progress(const ImportProgress& progress) = 0;
 
-    // An "Application Error" (the complete text, as applicationError() takes it) that belongs
-    // to a file of the run. The windows show it as any other; the command line names the
-    // place first.
-    virtual void applicationErrorAt(const FailurePlace& place, const QString& text) {
+    // An "Application Error" of the run: where it belongs, the failure's description (the
+    // server's, the system's or the run's own words) and the complete text as
+    // applicationError() takes it (the description, the step, the request to e-mail). The
+    // windows show the complete text as any other; the command line names the place and shows
+    // the description.
+    virtual void applicationErrorAt(const FailurePlace& place, const QString& description,
+                                    const QString& text) {
         Q_UNUSED(place);
+        Q_UNUSED(description);
         applicationError(text);
+    }
+
+    // The run is over and closes (outcome Done, TablesExisted or Cancelled; not after a failed
+    // start check nor after the field-count report): how it ended and what it counted, with
+    // the closing message the windows show ("Done.", "Table(s) already exist.", "Import
+    // stopped. ..."). By default that message is shown.
+    virtual void closing(const ImportResult& result, const QString& text) {
+        Q_UNUSED(result);
+        message(text);
     }
 
     // A file, or some of its lines, was passed over although the server rejected nothing (a

@@ -1,11 +1,18 @@
 #include "import/ImportReporter.h"
 
+#include "shell/ApplicationError.h"
+
+// A complete text without its parts: it stands for its description too.
 void ImportReporter::applicationError(const QString& text) {
     ++m_errors;
-    if (m_place.path.isEmpty())
-        m_frontEnd.applicationError(text);
-    else
-        m_frontEnd.applicationErrorAt(m_place, text);
+    m_frontEnd.applicationErrorAt(m_place, text, text);
+}
+
+void ImportReporter::applicationErrorOfStep(const QString& context, int step,
+                                            const QString& description) {
+    ++m_errors;
+    m_frontEnd.applicationErrorAt(m_place, description,
+                                  applicationErrorText(context, step, description));
 }
 
 void ImportReporter::beginFile(int position, const QString& path) {

@@ -8,9 +8,9 @@
 
 // What a run tells its front end about the files it takes. The run's step runner reports
 // through it: every "Application Error" is counted and handed on with the file and line it
-// belongs to (set by the run as it goes). Files passed over without a rejection are handed on
-// with their reason and counted once per file. Messages and input boxes pass straight on.
-// Used on the run's thread only.
+// belongs to (set by the run as it goes) and with its description apart. Files passed over without
+// a rejection are handed on with their reason and counted once per file. Messages and input boxes
+// pass straight on. Used on the run's thread only.
 class ImportReporter : public UserInterface {
 public:
     explicit ImportReporter(ImportFrontEnd& frontEnd)
@@ -18,6 +18,8 @@ public:
 
     void message(const QString& text) override { m_frontEnd.message(text); }
     void applicationError(const QString& text) override;
+    void applicationErrorOfStep(const QString& context, int step,
+                                const QString& description) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override {
         return m_frontEnd.inputText(prompt, defaultAnswer);
     }

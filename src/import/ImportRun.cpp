@@ -58,6 +58,7 @@ private:
     enum class Turn { Next, EndRun };
 
     ImportResult steps();
+    void close(const QString& text);
     Turn importFile(int position);
     bool checkFile();
     void createFlow(int position);
@@ -116,6 +117,7 @@ ImportResult Run::steps() {
 
     m_run.begin(112);
     const int count = static_cast<int>(m_choices.files.size());
+    m_result.filesListed = count;
     for (int position = 1; position <= count; ++position) {
         if (m_frontEnd.cancelRequested()) {
             m_cancelled = true;
@@ -133,20 +135,26 @@ ImportResult Run::steps() {
     if (m_cancelled) {
         m_result.outcome = ImportOutcome::Cancelled;
         // Counted as the progress row counts them, so the two never disagree in form.
-        m_ui.message(
-            QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
-                .arg(groupedCount(m_result.filesImported), groupedCount(m_result.rowsSent)));
+        close(QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
+                  .arg(groupedCount(m_result.filesImported), groupedCount(m_result.rowsSent)));
         return m_result;
     }
 
     if (m_run.test(354, [&] { return m_complete; })) {
-        m_run.step(356, [&] { m_ui.message(QStringLiteral("Done.")); });
         m_result.outcome = ImportOutcome::Done;
+        m_run.step(356, [&] { close(QStringLiteral("Done.")); });
     } else {
-        m_run.step(358, [&] { m_ui.message(QStringLiteral("Table(s) already exist.")); });
         m_result.outcome = ImportOutcome::TablesExisted;
+        m_run.step(358, [&] { close(QStringLiteral("Table(s) already exist.")); });
     }
     return m_result;
+}
+
+// The closing message, handed to the front end with the outcome and the counts so far.
+void Run::close(const QString& text) {
+    m_result.errorsReported = m_ui.errors();
+    m_result.filesPassedOver = m_ui.filesPassedOver();
+    m_frontEnd.closing(m_result, text);
 }
 
 Run::Turn Run::importFile(int position) {

@@ -22,8 +22,10 @@ struct ImportResult {
     int filesImported = 0;   // files whose data lines were all sent (not those passed over)
     qint64 rowsSent = 0;     // rows the server accepted
     int filesPassedOver = 0; // files of which some or all lines were passed over (passedOver())
+    int filesListed = 0;     // files in the run's list
 };
 
 // The import run: the start checks, then every file of the list in order, then the closing
-// message, all through the front end. Runs on the calling thread; never throws.
+// message (ImportFrontEnd::closing()), all through the front end. Runs on the calling thread;
+// never throws.
 ImportResult runImport(const ImportChoices& choices, ImportFrontEnd& frontEnd);

@@ -11,5 +11,5 @@ QString applicationErrorText(const QString& context, int step, const QString& de
 
 void ReportApplicationError(UserInterface& ui, const QString& context, int step,
                             const QString& description) {
-    ui.applicationError(applicationErrorText(context, step, description));
+    ui.applicationErrorOfStep(context, step, description);
 }

@@ -12,7 +12,7 @@ inline constexpr const char* SupportEmailAddress = "support@vantrell.example";
 // request to e-mail a screenshot.
 QString applicationErrorText(const QString& context, int step, const QString& description);
 
-// Shows the "Application Error" message through the user interface and returns once the user
-// has closed it.
+// Shows the "Application Error" message through the user interface (its
+// applicationErrorOfStep()) and returns once the user has closed it.
 void ReportApplicationError(UserInterface& ui, const QString& context, int step,
                             const QString& description);

@@ -99,11 +99,14 @@ bool openToOthers(const QString& path);
 // Whether standard error goes to a terminal rather than a file or a pipe.
 bool standardErrorIsTerminal();
 
-// Ctrl+C (SIGINT here). From this call on, the first Ctrl+C only sets the flag that
-// interruptRequested() reads, from any thread; a second one ends the program at once, as
-// Ctrl+C ordinarily does.
+// The requests to stop: Ctrl+C, a job runner's or the system's stop, a closed terminal (SIGINT,
+// SIGTERM and SIGHUP here). From this call on, the first of them only notes itself for
+// interruptRequested() and interruptSignal(), which any thread may ask; a second one, of any of
+// them, ends the program at once, as that signal ordinarily does.
 void catchInterrupt();
 bool interruptRequested();
+// The signal's number (SIGINT, SIGTERM or SIGHUP) of the first request, 0 before any.
+int interruptSignal();
 
 // An input file opened once for reading. The descriptor belongs to the caller, who closes it.
 struct OpenedInput {

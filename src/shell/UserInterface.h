@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ApplicationError.h"
+
 #include <QString>
 
 // What the program asks of whoever is in front of it: the GUI shows modal boxes, the command
@@ -15,6 +17,15 @@ public:
 
     // The "Application Error" message: its complete text, built by applicationErrorText().
     virtual void applicationError(const QString& text) = 0;
+
+    // The "Application Error" message of a failed step, from its parts: the procedure's context
+    // text, the step's number and the failure's description. By default shows the complete
+    // text through applicationError(); a front end that shows the description apart overrides
+    // it.
+    virtual void applicationErrorOfStep(const QString& context, int step,
+                                        const QString& description) {
+        applicationError(applicationErrorText(context, step, description));
+    }
 
     // An input box with the application title. Cancel gives the empty text.
     virtual QString inputText(const QString& prompt, const QString& defaultAnswer) = 0;

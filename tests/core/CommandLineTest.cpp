@@ -119,39 +119,45 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
          true,
          3,
          "",
-         cut + ":\nLine no 1: \"Smith, John\",3\n"},
+         cut + ":2: \"Smith, John\",3\n"},
         {"rejected row",
          {"--append", "people", bad},
          true,
          1,
-         "Done.\n",
-         bad + ":2:\nERROR:  invalid input syntax for type integer: \"x\""},
+         "Import incomplete. 1 of 1 file(s) and 1 row(s) were imported; 1 error(s) were "
+         "reported and 0 file(s) were passed over.\n",
+         bad + ":2: ERROR:  invalid input syntax for type integer: \"x\"\n"},
         {"rejected row beats a file passed over",
          {"--append", "people", wide, bad},
          true,
          1,
-         "Done.\n",
+         "Import incomplete. 1 of 2 file(s) and 1 row(s) were imported; 1 error(s) were "
+         "reported and 1 file(s) were passed over.\n",
          wide + ": passed over: the file has 3 columns"},
         {"column counts differ",
          {"--append", "people", good, wide},
          true,
          4,
-         "The table people has 2 columns.\nDone.\n",
+         "The table people has 2 columns.\nImport incomplete. 1 of 2 file(s) and 1 row(s) "
+         "were imported; 0 error(s) were reported and 1 file(s) were passed over.\n",
          wide + ": passed over: the file has 3 columns and the table \"people\" has 2; no row "
                 "was sent.\n"},
         {"no line holds the separator",
          {"--create", "single", single},
          true,
          4,
-         "No rows were sent from " + single + ": no line holds the separator \",\".\nDone.\n",
+         "No rows were sent from " + single +
+             ": no line holds the separator \",\".\nImport incomplete. 0 of 1 file(s) and 0 "
+             "row(s) were imported; 0 error(s) were reported and 1 file(s) were passed over.\n",
          single + ": passed over: no line holds the separator \",\"; no row was sent.\n"},
         {"table not created, so no row sent",
          {"--create", "imp[counter]", viewed},
          true,
          1,
          viewed + " was skipped because its table \"imp1\" could not be created; no row was "
-                  "sent.\nDone.\n",
-         viewed + ":\nERROR:  relation \"imp1\" already exists"},
+                  "sent.\nImport incomplete. 0 of 1 file(s) and 0 row(s) were imported; 1 "
+                  "error(s) were reported and 0 file(s) were passed over.\n",
+         viewed + ": ERROR:  relation \"imp1\" already exists\n"},
         {"all good", {"--append", "people", good}, true, 0, "Done.\n", ""},
     };
     for (const auto& c : cases) {
@@ -171,11 +177,12 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
     const Outcome refused =
         runCli({"--server", "127.0.0.1", "--port", "1", "--create", "t", good}, m_config.path());
     EXPECT_TRUE(refused.err.contains("Connection refused")) << refused.err.toStdString();
-    // The rejected row's error is the whole "Application Error" text with its step, on
-    // standard error only; the good rows stayed.
-    const Outcome rejected = run({"--append", "people", bad});
+    // With --full-messages, the rejected row's error is the whole "Application Error" text
+    // with its step, on standard error only; the good rows stayed.
+    const Outcome rejected = run({"--full-messages", "--append", "people", bad});
     EXPECT_TRUE(rejected.err.contains(
         "in Quenmarl2021/08/31.Form2.PushButton1_Click at line 342\n\nPlease email screenshot"));
+    EXPECT_EQ(rejected.out, "Done.\n");
     EXPECT_EQ(m_db.column("SELECT count(*) FROM people WHERE name = 'Cid'"), QStringList{"3"});
     EXPECT_EQ(m_db.column("SELECT count(*) FROM people WHERE name = 'Fay'"), QStringList{"0"})
         << "no row went through the view";
@@ -200,14 +207,17 @@ TEST_F(CommandLineTest, ImportsAFolderIntoNewTablesAndIntoAnExistingOne) {
                            "identical.\n\n" +
                                c +
                                " was split by , and has 3 columns. The table load1 has 2 "
-                               "columns.\nDone.\n");
+                               "columns.\nImport incomplete. 2 of 3 file(s) and 3 row(s) were "
+                               "imported; 0 error(s) were reported and 1 file(s) were passed "
+                               "over.\n");
     EXPECT_EQ(m_db.rows("SELECT * FROM load1"),
               (QStringList{"Ann|Rome", "Bob|Oslo", "Cid|Lima", "Eve|Kiel"}));
 
     // A template without "[counter]": the second file is skipped.
     outcome = run({"--create", "once", a, b});
     EXPECT_EQ(outcome.exitCode, 4);
-    EXPECT_EQ(outcome.out, "Table(s) already exist.\n");
+    EXPECT_EQ(outcome.out, "Import incomplete. 1 of 2 file(s) and 1 row(s) were imported; 0 "
+                           "error(s) were reported and 1 file(s) were passed over.\n");
     EXPECT_EQ(outcome.err, b + ": passed over: the table name \"once\" is already in the list of "
                                "existing tables; no row was sent.\n");
 }
@@ -218,7 +228,8 @@ TEST_F(CommandLineTest, TypedNamesAndSeparator) {
     const Outcome outcome = run({"--separator", "||", "--column-names", "First Col,Second",
                                  "--create", "typed[counter]", a, b});
     EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
-    EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(outcome.out, "Import incomplete. 1 of 2 file(s) and 1 row(s) were imported; 0 "
+                           "error(s) were reported and 1 file(s) were passed over.\n");
     EXPECT_EQ(outcome.err, b + ": passed over: no name was given for column #3; no table was "
                                "created and no row was sent.\n");
     EXPECT_EQ(m_db.column("SELECT column_name FROM information_schema.columns WHERE "
@@ -364,9 +375,9 @@ TEST_F(CommandLineTest, ControlCharactersFromFilesAreShownNotObeyed) {
         }
     }
     const Outcome rejected = run({"--append", "people", red});
-    EXPECT_TRUE(rejected.err.contains(m_dir.filePath("red^[[31m.csv") + ":2:\n"))
+    EXPECT_TRUE(rejected.err.contains(m_dir.filePath("red^[[31m.csv") + ":2: ERROR:  "))
         << rejected.err.toStdString();
     EXPECT_TRUE(rejected.err.contains("\"^[[H1^H^?<U+009B>\"")) << rejected.err.toStdString();
     const Outcome report = run({"--append", "people", cut});
-    EXPECT_TRUE(report.err.contains("Line no 2: ^[]0;title^G\n")) << report.err.toStdString();
+    EXPECT_TRUE(report.err.contains(cut + ":3: ^[]0;title^G\n")) << report.err.toStdString();
 }

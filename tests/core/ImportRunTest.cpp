@@ -109,6 +109,7 @@ TEST_F(ImportRunTest, StartChecksComeInOrderAndOpenNothing) {
         const ImportResult result = runImport(choices, ui);
         EXPECT_EQ(result.outcome, ImportOutcome::StartCheckFailed) << c.name;
         EXPECT_EQ(ui.log, QStringList{QStringLiteral("message: ") + c.message}) << c.name;
+        EXPECT_TRUE(ui.closings.isEmpty()) << c.name << ": a start check is no closing";
         EXPECT_TRUE(ui.busyChanges.isEmpty()) << c.name;
     }
 }
@@ -210,6 +211,65 @@ TEST_F(ImportRunTest, ExistingTableNamesSkipFilesAndDecideTheClosingMessage) {
     EXPECT_EQ(none.filesPassedOver, 2);
     EXPECT_TRUE(empty.log.contains("passed over: " + b +
                                    ": the table-name template is empty; no row was sent."));
+}
+
+// The closing message comes through closing(), with the outcome and the counts the run
+// returns, so that a front end can word the end itself; a run that the field-count report
+// ended has none.
+TEST_F(ImportRunTest, TheClosingComesWithTheOutcomeAndTheCounts) {
+    m_db.execute("CREATE TABLE people(name TEXT, n INTEGER)");
+    const QString good = file("good.csv", "name,n\nAnn,1\nBob,2\n");
+    const QString bad = file("bad.csv", "name,n\nCid,x\nDan,3\n");
+    const QString wide = file("wide.csv", "name,n,city\nEve,4,Rome\n");
+    const QString cut = file("cut.csv", "name,n\nFay,5,6\n");
+    const struct {
+        const char* name;
+        ImportChoices choices;
+        qint64 stopAfterRows;
+        ImportOutcome outcome;
+        QString text; // the closing message; empty: none
+        int errors, imported;
+        qint64 rows;
+        int passedOver;
+    } cases[] = {
+        {"clean", append({good}, "people"), -1, ImportOutcome::Done, "Done.", 0, 1, 2, 0},
+        {"a rejected row", append({good, bad}, "people"), -1, ImportOutcome::Done, "Done.", 1, 2, 3,
+         0},
+        {"a file passed over", append({wide, good}, "people"), -1, ImportOutcome::Done, "Done.", 0,
+         1, 2, 1},
+        {"a table name listed", create({good, good}, "Same"), -1, ImportOutcome::TablesExisted,
+         "Table(s) already exist.", 0, 1, 2, 1},
+        {"stopped after the first file", append({good, good}, "people"), 1,
+         ImportOutcome::Cancelled, "Import stopped. 1 file(s) and 2 row(s) were imported.", 0, 1, 2,
+         0},
+        {"ended by the field-count report", append({good, cut}, "people"), -1,
+         ImportOutcome::StoppedByFieldCount, "", 0, 1, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingFrontEnd ui;
+        ui.stopAfterRows = c.stopAfterRows;
+        const ImportResult result = runImport(c.choices, ui);
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.errorsReported, c.errors);
+        EXPECT_EQ(result.filesImported, c.imported);
+        EXPECT_EQ(result.rowsSent, c.rows);
+        EXPECT_EQ(result.filesPassedOver, c.passedOver);
+        EXPECT_EQ(result.filesListed, c.choices.files.size());
+        if (c.text.isEmpty()) {
+            EXPECT_TRUE(ui.closings.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(ui.log.last(), "message: " + c.text) << "shown as a message by default";
+        ASSERT_EQ(ui.closings.size(), 1);
+        const ImportResult& closing = ui.closings[0];
+        EXPECT_EQ(closing.outcome, result.outcome);
+        EXPECT_EQ(closing.errorsReported, result.errorsReported);
+        EXPECT_EQ(closing.filesImported, result.filesImported);
+        EXPECT_EQ(closing.rowsSent, result.rowsSent);
+        EXPECT_EQ(closing.filesPassedOver, result.filesPassedOver);
+        EXPECT_EQ(closing.filesListed, result.filesListed);
+    }
 }
 
 TEST_F(ImportRunTest, FieldCountMismatchEndsTheRunAfterEarlierFilesAreIn) {
@@ -319,6 +379,8 @@ TEST_F(ImportRunTest, RejectedRowsAreReportedInLineOrderAndTheRestStays) {
         EXPECT_TRUE(m_ui.errors[i].contains(expected[i])) << m_ui.errors[i].toStdString();
         EXPECT_TRUE(m_ui.errors[i].contains(Context + "at line 342"));
         EXPECT_EQ(m_ui.errorPlaces[i], path + ":" + QString::number(lines[i]));
+        EXPECT_EQ(m_ui.errors[i], error(342, m_ui.descriptions[i]))
+            << "the description comes apart, and the text is composed of it";
     }
     EXPECT_EQ(m_ui.errors.last(), error(342, expected.last()));
     EXPECT_EQ(result.errorsReported, expected.size());

@@ -5,8 +5,9 @@
 #include <QStringList>
 
 // Records everything an import run shows, in one ordered log and per kind (the files passed
-// over in the log only), and answers input boxes from a queue (the empty text, as Cancel, once
-// the queue is empty). Can ask the run to stop once a number of rows were reported as sent.
+// over in the log only; the closing message as a message, with the result it came with), and
+// answers input boxes from a queue (the empty text, as Cancel, once the queue is empty). Can
+// ask the run to stop once a number of rows were reported as sent.
 class RecordingFrontEnd : public ImportFrontEnd {
 public:
     void message(const QString& text) override {
@@ -18,10 +19,17 @@ public:
         errorPlaces.append(QString());
         log.append(QStringLiteral("error: ") + text);
     }
-    void applicationErrorAt(const FailurePlace& place, const QString& text) override {
+    void applicationErrorAt(const FailurePlace& place, const QString& description,
+                            const QString& text) override {
         applicationError(text);
-        errorPlaces.last() = place.path + QLatin1Char(':') +
-                             (place.line > 0 ? QString::number(place.line) : QString());
+        if (!place.path.isEmpty())
+            errorPlaces.last() = place.path + QLatin1Char(':') +
+                                 (place.line > 0 ? QString::number(place.line) : QString());
+        descriptions.append(description);
+    }
+    void closing(const ImportResult& result, const QString& text) override {
+        closings.append(result);
+        ImportFrontEnd::closing(result, text);
     }
     void passedOver(const QString& path, const QString& reason) override {
         log.append(QStringLiteral("passed over: ") + path + QStringLiteral(": ") + reason);
@@ -49,7 +57,9 @@ public:
     QStringList log;
     QStringList messages;
     QStringList errors;
-    QStringList errorPlaces; // beside each error: "PATH:LINE", "PATH:" or empty (no file)
+    QStringList errorPlaces;      // beside each error: "PATH:LINE", "PATH:" or empty (no file)
+    QStringList descriptions;     // beside each error of the run: its description
+    QList<ImportResult> closings; // what closing() was given, beside its message
     QStringList prompts;
     QStringList defaults;
     QStringList answers;
