@@ -144,6 +144,8 @@ QString usageText() {
         "passed over gives a line \"PATH: passed over: REASON\". Control characters from the\n"
         "files are shown as ^[ and the like. When standard error is a terminal, it also shows\n"
         "the progress: the file (k of n), the rows sent and the rows per second, on one line.\n"
+        "The server's notices go to standard error after the file they came with\n"
+        "(\"PATH: NOTICE:  ...\"), except those that announce the end of the connection.\n"
         "\n"
         "Ctrl+C stops the run after the rows in flight: every row sent so far stays committed,\n"
         "none is half-written, and \"Import stopped. F file(s) and R row(s) were imported.\"\n"

@@ -49,6 +49,12 @@ void CommandLineFrontEnd::passedOver(const QString& path, const QString& reason)
     m_err.flush();
 }
 
+void CommandLineFrontEnd::serverNotice(const QString& path, const QString& text) {
+    wipeProgress();
+    m_err << terminalLine(path) << ": " << terminalText(text) << '\n';
+    m_err.flush();
+}
+
 QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
     return m_nextAnswer < m_columnNames.size() ? m_columnNames[m_nextAnswer++] : QString();
 }

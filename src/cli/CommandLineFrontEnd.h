@@ -27,6 +27,8 @@ public:
     void applicationError(const QString& text) override;
     void applicationErrorAt(const FailurePlace& place, const QString& text) override;
     void passedOver(const QString& path, const QString& reason) override;
+    // On standard error: "PATH: " and the notice ("NOTICE:  ...").
+    void serverNotice(const QString& path, const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     void fieldCountReport(const FieldCountReport& report) override;
     void setBusy(bool) override {}

@@ -57,6 +57,14 @@ public:
         Q_UNUSED(reason);
     }
 
+    // A notice or warning the server sent while the file at path had its turn (a trigger's
+    // RAISE NOTICE, ...), as libpq words it ("NOTICE:  ..."), possibly over several lines. The
+    // windows show nothing for it; the command line names the file.
+    virtual void serverNotice(const QString& path, const QString& text) {
+        Q_UNUSED(path);
+        Q_UNUSED(text);
+    }
+
     // Whether the user asked the run to stop. The run stops after the statement or chunk in
     // flight; everything committed stays.
     virtual bool cancelRequested() { return false; }

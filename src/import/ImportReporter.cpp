@@ -68,6 +68,12 @@ void ImportReporter::linesWithoutSeparator(qint64 lines, bool noneSent, const QS
                    .arg(QString::number(lines), separator));
 }
 
+void ImportReporter::serverNotice(const ServerNotice& notice) {
+    if (m_place.path.isEmpty() || notice.endsConnection())
+        return;
+    m_frontEnd.serverNotice(m_place.path, notice.text);
+}
+
 void ImportReporter::passedOver(const QString& reason) {
     if (m_position != m_lastPassedOver) {
         m_lastPassedOver = m_position;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/ServerNotice.h"
 #include "import/ImportFrontEnd.h"
 #include "shell/UserInterface.h"
 
@@ -43,6 +44,11 @@ public:
     // Lines of the file that had fewer than two fields and were not sent. When no line of the
     // file was sent, the user is also told (a message) that no line held the separator.
     void linesWithoutSeparator(qint64 lines, bool noneSent, const QString& separator);
+
+    // A notice the server sent over the connection of the file whose turn it is, handed on
+    // with the file's path. Left out outside a file's turn, and when it announces the end of
+    // the connection, which the run's reconnecting answers.
+    void serverNotice(const ServerNotice& notice);
 
     int errors() const { return m_errors; }
     int filesPassedOver() const { return m_filesPassedOver; }

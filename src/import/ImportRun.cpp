@@ -45,7 +45,9 @@ public:
         , m_ui(frontEnd)
         , m_run(m_ui, Context)
         , m_tables(choices.existingTables)
-        , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {}
+        , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {
+        m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
+    }
 
     ImportResult execute() {
         ImportResult result = steps();

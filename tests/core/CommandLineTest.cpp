@@ -370,3 +370,19 @@ TEST_F(CommandLineTest, ControlCharactersFromFilesAreShownNotObeyed) {
     const Outcome report = run({"--append", "people", cut});
     EXPECT_TRUE(report.err.contains("Line no 2: ^[]0;title^G\n")) << report.err.toStdString();
 }
+
+// The server's notices are named with their file on standard error, never printed bare.
+TEST_F(CommandLineTest, ServerNoticesAreNamedWithTheirFile) {
+    m_db.execute("CREATE TABLE t(a text, b text);"
+                 "CREATE FUNCTION note() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                 "IF NEW.a = 'quiet' THEN "
+                 "RAISE WARNING 'going away' USING ERRCODE = 'admin_shutdown'; "
+                 "ELSE RAISE WARNING 'saw %', NEW.a USING HINT = 'look'; END IF; "
+                 "RETURN NEW; END$$;"
+                 "CREATE TRIGGER note BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION note()");
+    const QString a = file("a.csv", "a,b\nAnn,1\nquiet,2\n");
+    const Outcome outcome = run({"--append", "t", a});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(outcome.err, a + ": WARNING:  saw Ann\nHINT:  look\n");
+}

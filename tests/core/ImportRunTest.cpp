@@ -3,6 +3,7 @@
 #include "import/Statements.h"
 #include "shell/ApplicationError.h"
 #include "support/RecordingFrontEnd.h"
+#include "support/StandardErrorCapture.h"
 #include "support/TestEnvironment.h"
 
 #include "database/PostgreSQL.h"
@@ -445,6 +446,28 @@ TEST_F(ImportRunTest, FilesWithoutTheSeparatorAreToldOnceInEveryMode) {
     EXPECT_TRUE(rows("single").isEmpty());
 }
 
+// A trigger's notices are named with their file, and reach standard error only through the
+// front end; one that announces the end of the connection is left out, as the run answers
+// that itself.
+TEST_F(ImportRunTest, ServerNoticesAreNamedWithTheirFile) {
+    m_db.execute("CREATE TABLE t(a text, b text);"
+                 "CREATE FUNCTION note() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                 "IF NEW.a = 'quiet' THEN "
+                 "RAISE WARNING 'going away' USING ERRCODE = 'admin_shutdown'; "
+                 "ELSE RAISE NOTICE 'saw %', NEW.a; END IF; RETURN NEW; END$$;"
+                 "CREATE TRIGGER note BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION note()");
+    const QString a = file("a.csv", "a,b\nAnn,1\nquiet,2\n");
+    const QString b = file("b.csv", "a,b\nBob,3\n");
+    StandardErrorCapture err;
+    const ImportResult result = runImport(append({a, b}, "t"), m_ui);
+    EXPECT_EQ(err.text(), QByteArray());
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    EXPECT_EQ(result.errorsReported, 0);
+    EXPECT_EQ(result.rowsSent, 3);
+    EXPECT_EQ(m_ui.log, (QStringList{"notice: " + a + ": NOTICE:  saw Ann",
+                                     "notice: " + b + ": NOTICE:  saw Bob", "message: Done."}));
+}
+
 // The run hands its connection on from file to file; one that was lost between two files is
 // replaced, and the run reads exactly as a run without the loss.
 TEST_F(ImportRunTest, AConnectionLostBetweenFilesIsReplacedUnseen) {
@@ -477,7 +500,9 @@ TEST_F(ImportRunTest, AConnectionLostBetweenFilesIsReplacedUnseen) {
     m_db.execute("TRUNCATE t");
 
     EndingFrontEnd ending(m_db);
+    StandardErrorCapture err;
     const ImportResult result = runImport(append({a, b, c}, "t"), ending);
+    EXPECT_EQ(err.text(), QByteArray()) << "the ended backend's last words are not printed";
     EXPECT_EQ(ending.ended, QStringList{"t"}) << "the run's own session was ended";
     EXPECT_EQ(result.outcome, ImportOutcome::Done);
     EXPECT_EQ(result.rowsSent, 4);
