@@ -159,7 +159,8 @@ QString usageText() {
         "  2    bad usage, or a failed start (no connection to the server, no files, no\n"
         "       table, table name exists)\n"
         "  3    a line with another number of fields than the first line ended the run\n"
-        "  4    nothing was rejected, but files or lines were passed over (a table name\n"
+        "  4    nothing was rejected, but files or lines were passed over (a file that\n"
+        "       could not be opened or read, an empty file or first line, a table name\n"
         "       already listed, a column-count mismatch, missing column names, an empty\n"
         "       template, no line holding the separator)\n"
         "  130  Ctrl+C stopped the run\n");

@@ -65,6 +65,19 @@ public:
         Q_UNUSED(text);
     }
 
+    // A file that could not be opened or read is passed over (passedOver() follows): the
+    // complete "Application Error" text of the step that failed, not counted as an error. The
+    // windows show it as any other (the default); the command line leaves it out, as its
+    // passed-over line names the file and the cause.
+    virtual void unreadableFile(const FailurePlace& place, const QString& text) {
+        applicationErrorAt(place, text);
+    }
+
+    // A file is passed over with a message of its own (passedOver() follows with the reason):
+    // an empty file, a first line that can't name a table's columns. The windows show it as a
+    // plain message (the default); the command line leaves it out.
+    virtual void passedOverMessage(const QString& text) { message(text); }
+
     // Whether the user asked the run to stop. The run stops after the statement or chunk in
     // flight; everything committed stays.
     virtual bool cancelRequested() { return false; }

@@ -31,6 +31,13 @@ public:
     void endFile();
 
     // The reasons for passing over the file whose turn it is.
+    //
+    // The file could not be opened or read: text is the complete "Application Error" text of
+    // the step that failed, description what failed (the file system's words). Shown as any
+    // "Application Error" in the windows, but counted as a file passed over, not an error.
+    void unreadable(const QString& text, const QString& description);
+    // The file has no line at all (noLines), or its first line is empty: it gives no columns.
+    void noColumns(bool noLines);
     void tableAlreadyListed(const QString& table);
     void templateEmpty();
     void columnNameMissing(qsizetype column);
@@ -55,6 +62,8 @@ public:
 
 private:
     void passedOver(const QString& reason);
+    // Passed over with a message box of its own in the windows.
+    void passedOverWithMessage(const QString& reason);
 
     ImportFrontEnd& m_frontEnd;
     FailurePlace m_place; // the path is empty outside a file's turn

@@ -2,6 +2,7 @@
 
 #include "database/Connection.h"
 #include "import/ClockPace.h"
+#include "import/FileIntake.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
 #include "import/InputFile.h"
@@ -61,7 +62,6 @@ private:
 
     ImportResult steps();
     Turn importFile(int position);
-    bool checkFile();
     void createFlow(int position);
     void firstLineFlow(const QString& name);
     void typedFlow(const QString& name);
@@ -163,25 +163,28 @@ Run::Turn Run::importFile(int position) {
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0);
 
-    // A file that can't be read is reported here, and again by the field-count check, which
-    // then ends the run. A stop while a pipe's writer is awaited ends the run.
+    // A file that can't be read, or gives no columns, is passed over; a stop while a pipe's
+    // writer is awaited ends the run, as does the field-count report.
     m_file.close();
-    m_run.step(124, [&] { m_cancelled = !m_file.open(m_path, cancelled()); });
-    m_run.step(136, [&] { m_file.readHeader(); });
-    const bool stop = !m_cancelled && m_run.test(138, [&] { return checkFile(); });
-    if (stop || m_cancelled) {
+    const FileIntake::Outcome intake =
+        FileIntake(m_run, m_ui, m_frontEnd).take(m_file, m_path, cancelled());
+    m_cancelled = intake == FileIntake::Outcome::Stopped;
+    if (m_cancelled || intake == FileIntake::Outcome::EndRun) {
         m_run.step(140, [&] { m_frontEnd.setBusy(false); });
         m_connection.close();
         m_file.close();
         m_ui.endFile();
-        return stop ? Turn::EndRun : Turn::Next;
+        return m_cancelled ? Turn::Next : Turn::EndRun;
     }
 
-    m_run.begin(142); // the data lines are read as they are sent
-    if (m_run.test(162, [&] { return m_choices.mode == ImportChoices::TableMode::Create; }))
-        createFlow(position);
-    else if (m_run.test(300, [&] { return m_choices.mode == ImportChoices::TableMode::Append; }))
-        appendFlow();
+    if (intake == FileIntake::Outcome::Send) {
+        m_run.begin(142); // the data lines are read as they are sent
+        if (m_run.test(162, [&] { return m_choices.mode == ImportChoices::TableMode::Create; }))
+            createFlow(position);
+        else if (m_run.test(300,
+                            [&] { return m_choices.mode == ImportChoices::TableMode::Append; }))
+            appendFlow();
+    }
 
     m_run.step(348, [&] {
         m_connection.end();
@@ -191,18 +194,6 @@ Run::Turn Run::importFile(int position) {
     showProgress(0);
     m_ui.endFile();
     return Turn::Next;
-}
-
-// The field-count check; true when it ended the run. Once the file passed, the user is told
-// about lines that were not read as the rest of the file was.
-bool Run::checkFile() {
-    const InputFile::Checked checked = m_file.check(cancelled());
-    m_cancelled = checked.cancelled;
-    if (checked.report)
-        m_frontEnd.fieldCountReport(*checked.report);
-    for (const QString& note : checked.notes)
-        m_ui.message(note);
-    return checked.report.has_value();
 }
 
 void Run::createFlow(int position) {

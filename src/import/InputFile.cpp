@@ -1,8 +1,10 @@
 #include "import/InputFile.h"
 
 #include "import/FieldCountCheck.h"
+#include "import/LineReader.h"
 #include "shell/Failure.h"
 
+#include <algorithm>
 #include <limits>
 
 InputFile::InputFile(FieldRule rule, QString separator)
@@ -19,21 +21,39 @@ bool InputFile::open(const QString& path, const std::function<bool()>& cancelled
 void InputFile::close() {
     m_file.reset();
     m_header.clear();
+    m_noLines = false;
+    m_firstLineEmpty = false;
 }
 
 void InputFile::readHeader() {
     m_header.clear();
-    if (m_file)
-        m_header = ::readHeader(*m_file, m_rule, m_separator);
+    m_noLines = false;
+    m_firstLineEmpty = false;
+    if (!m_file)
+        return;
+    m_header = ::readHeader(*m_file, m_rule, m_separator);
+    if (!m_header.isEmpty())
+        return;
+    // Under either rule a first line with a character other than the carriage return gives a
+    // field, unless it begins a malformed record.
+    LineReader lines(*m_file);
+    QByteArrayView first;
+    m_noLines = !lines.next(first);
+    m_firstLineEmpty =
+        !m_noLines && std::all_of(first.begin(), first.end(), [](char c) { return c == '\r'; });
 }
 
-InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
-    const qsizetype lastIndex = m_header.size() - 1;
-    if (lastIndex > std::numeric_limits<qint16>::max())
+void InputFile::checkWidth() const {
+    if (m_header.size() - 1 > std::numeric_limits<qint16>::max())
         throw Failure(QStringLiteral("Overflow: the first line of %1 has %2 fields; the "
                                      "field-count check takes at most 32768.")
                           .arg(m_path)
                           .arg(m_header.size()));
+}
+
+InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
+    checkWidth();
+    const qsizetype lastIndex = m_header.size() - 1;
     Checked checked;
     if (!m_file)
         m_file = FileSnapshot::open(m_path, cancelled);

@@ -1,6 +1,7 @@
 #include "shell/Settings.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
@@ -369,6 +370,33 @@ TEST_F(CommandLineTest, ControlCharactersFromFilesAreShownNotObeyed) {
     EXPECT_TRUE(rejected.err.contains("\"^[[H1^H^?<U+009B>\"")) << rejected.err.toStdString();
     const Outcome report = run({"--append", "people", cut});
     EXPECT_TRUE(report.err.contains("Line no 2: ^[]0;title^G\n")) << report.err.toStdString();
+}
+
+// Files that give nothing to import are named once each on standard error, and the run goes on
+// with the next file: exit status 4, not 3 (a field-count mismatch) or 1 (an error).
+TEST_F(CommandLineTest, FilesThatCanNotBeReadOrHaveNoColumnsArePassedOver) {
+    const QString missing = m_dir.filePath("missing.csv");
+    const QString folder = m_dir.filePath("folder");
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder"));
+    const QString empty = file("empty.csv", "");
+    const QString blank = file("blank.csv", "\r\na,b\n1,2\n");
+    const QString good = file("good.csv", "a,b\n3,4\n");
+    const Outcome outcome = run({"--create", "t[counter]", missing, folder, empty, blank, good});
+    EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(outcome.err,
+              missing +
+                  ": passed over: could not open the file: No such file or directory; no "
+                  "row was sent.\n" +
+                  folder +
+                  ": passed over: could not open the file: Is a directory; no row was "
+                  "sent.\n" +
+                  empty + ": passed over: the file is empty; no row was sent.\n" + blank +
+                  ": passed over: the first line is empty, so the file has no columns; no row "
+                  "was sent.\n");
+    EXPECT_EQ(m_db.rows("SELECT * FROM t5"), QStringList{"3|4"});
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
+              QStringList{"1"});
 }
 
 // The server's notices are named with their file on standard error, never printed bare.
