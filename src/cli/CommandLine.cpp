@@ -110,7 +110,9 @@ QString usageText() {
         "\n"
         "  --create TEMPLATE   one new table per file, all columns TEXT; \"[counter]\" in the\n"
         "                      template becomes the file's position (1, 2, ...). Column names\n"
-        "                      come from each file's first line.\n"
+        "                      come from each file's first line: each field's ASCII letters\n"
+        "                      and digits. A file whose first line has a field that gives no\n"
+        "                      name, or two fields that give the same name, is passed over.\n"
         "  --column-names N1,N2,...\n"
         "                      with --create: the column names to use instead of the first\n"
         "                      line, the same for every file; an empty name ends the list,\n"
@@ -160,8 +162,9 @@ QString usageText() {
         "       table, table name exists)\n"
         "  3    a line with another number of fields than the first line ended the run\n"
         "  4    nothing was rejected, but files or lines were passed over (a file that\n"
-        "       could not be opened or read, an empty file or first line, a table name\n"
-        "       already listed, a column-count mismatch, missing column names, an empty\n"
-        "       template, no line holding the separator)\n"
+        "       could not be opened or read, an empty file or first line, a first line\n"
+        "       that can't name the columns, a table name already listed, a column-count\n"
+        "       mismatch, missing column names, an empty template, no line holding the\n"
+        "       separator)\n"
         "  130  Ctrl+C stopped the run\n");
 }

@@ -38,6 +38,10 @@ void ImportReporter::noColumns(bool noLines) {
                                                    "columns; no row was sent."));
 }
 
+void ImportReporter::unusableHeader(const QString& problem) {
+    passedOverWithMessage(problem + QStringLiteral("; no table was created and no row was sent."));
+}
+
 void ImportReporter::tableAlreadyListed(const QString& table) {
     passedOver(QStringLiteral("the table name \"%1\" is already in the list of existing tables; "
                               "no row was sent.")

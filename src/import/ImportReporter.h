@@ -38,6 +38,8 @@ public:
     void unreadable(const QString& text, const QString& description);
     // The file has no line at all (noLines), or its first line is empty: it gives no columns.
     void noColumns(bool noLines);
+    // The first line's fields can't name the columns of a table (HeaderColumns::problem()).
+    void unusableHeader(const QString& problem);
     void tableAlreadyListed(const QString& table);
     void templateEmpty();
     void columnNameMissing(qsizetype column);

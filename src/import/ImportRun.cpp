@@ -3,6 +3,7 @@
 #include "database/Connection.h"
 #include "import/ClockPace.h"
 #include "import/FileIntake.h"
+#include "import/HeaderColumns.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
 #include "import/InputFile.h"
@@ -219,16 +220,17 @@ void Run::createFlow(int position) {
 void Run::firstLineFlow(const QString& name) {
     QStringList header;
     m_run.step(170, [&] { header = m_file.header(); });
-    QStringList columns;
+    HeaderColumns columns{QStringList()};
     m_run.begin(172);
-    for (const QString& field : header) {
-        m_run.step(174, [&] {
-            if (!field.isEmpty())
-                columns.append(HeaderColumnName(field));
-        });
+    m_run.step(174, [&] { columns = HeaderColumns(header); });
+    // Checked before the table is made: the server would refuse the names, or make a table
+    // with fewer columns than the file's lines have fields.
+    if (!columns.problem().isEmpty()) {
+        m_ui.unusableHeader(columns.problem());
+        return;
     }
     QString statement;
-    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, columns); });
+    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, columns.names()); });
     if (!m_run.step(190, [&] { connection().execute(statement); })) {
         m_ui.tableNotCreated(name);
         return;

@@ -374,14 +374,16 @@ TEST_F(CommandLineTest, ControlCharactersFromFilesAreShownNotObeyed) {
 
 // Files that give nothing to import are named once each on standard error, and the run goes on
 // with the next file: exit status 4, not 3 (a field-count mismatch) or 1 (an error).
-TEST_F(CommandLineTest, FilesThatCanNotBeReadOrHaveNoColumnsArePassedOver) {
+TEST_F(CommandLineTest, FilesThatGiveNoTableArePassedOverAndTheRunGoesOn) {
     const QString missing = m_dir.filePath("missing.csv");
     const QString folder = m_dir.filePath("folder");
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder"));
     const QString empty = file("empty.csv", "");
     const QString blank = file("blank.csv", "\r\na,b\n1,2\n");
+    const QString unnamed = file("unnamed.csv", "a,,c\n1,2,3\n");
     const QString good = file("good.csv", "a,b\n3,4\n");
-    const Outcome outcome = run({"--create", "t[counter]", missing, folder, empty, blank, good});
+    const Outcome outcome =
+        run({"--create", "t[counter]", missing, folder, empty, blank, unnamed, good});
     EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
     EXPECT_EQ(outcome.out, "Done.\n");
     EXPECT_EQ(outcome.err,
@@ -393,8 +395,12 @@ TEST_F(CommandLineTest, FilesThatCanNotBeReadOrHaveNoColumnsArePassedOver) {
                   "sent.\n" +
                   empty + ": passed over: the file is empty; no row was sent.\n" + blank +
                   ": passed over: the first line is empty, so the file has no columns; no row "
+                  "was sent.\n" +
+                  unnamed +
+                  ": passed over: in the first line, field 2 gives no column name (a name is "
+                  "made of a field's ASCII letters and digits); no table was created and no row "
                   "was sent.\n");
-    EXPECT_EQ(m_db.rows("SELECT * FROM t5"), QStringList{"3|4"});
+    EXPECT_EQ(m_db.rows("SELECT * FROM t6"), QStringList{"3|4"});
     EXPECT_EQ(m_db.column("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
               QStringList{"1"});
 }
