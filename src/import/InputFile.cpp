@@ -20,6 +20,7 @@ bool InputFile::open(const QString& path, const std::function<bool()>& cancelled
 
 void InputFile::close() {
     m_file.reset();
+    m_lines = -1;
     m_header.clear();
     m_noLines = false;
     m_firstLineEmpty = false;
@@ -65,6 +66,7 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
     checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex));
     if (checked.report)
         return checked;
+    m_lines = records.linesRead();
     if (!m_file->note().isEmpty())
         checked.notes.append(m_file->note());
     if (const auto note = records.decoder().note(m_path))
@@ -76,6 +78,8 @@ RecordReader InputFile::dataRecords() {
     if (!m_file)
         throw Failure(QStringLiteral("Could not read %1.").arg(m_path));
     RecordReader records(*m_file, m_rule, m_separator);
+    if (m_lines >= 0)
+        records.expectLines(m_lines);
     Record first;
     records.next(first, false);
     records.keepUtf8Lines();

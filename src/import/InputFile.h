@@ -46,7 +46,9 @@ public:
     Checked check(const std::function<bool()>& cancelled);
 
     // The records after the first, for sending; plain lines of valid UTF-8 come as bytes
-    // (RecordReader::keepUtf8Lines()). The file must be open.
+    // (RecordReader::keepUtf8Lines()). Once the check read the whole file, a file found
+    // shorter is reported with the lines that were not read (RecordReader::expectLines()).
+    // The file must be open.
     RecordReader dataRecords();
 
 private:
@@ -57,4 +59,5 @@ private:
     QStringList m_header;
     bool m_noLines = false;
     bool m_firstLineEmpty = false;
+    qint64 m_lines = -1; // the lines the check read, -1 before it read them all
 };

@@ -3,6 +3,7 @@
 #include "import/FileSnapshot.h"
 #include "import/Statements.h"
 #include "import/TextEncoding.h"
+#include "shell/Failure.h"
 
 #include <algorithm>
 
@@ -60,6 +61,27 @@ QByteArrayView RecordReader::withoutReturns(QByteArrayView bytes) {
 }
 
 bool RecordReader::next(Record& record, bool withFields) {
+    try {
+        const bool more = read(record, withFields);
+        m_wholeLines = m_nextLine;
+        return more;
+    } catch (const Failure& failure) {
+        if (!m_lines.shrank() || m_expectedLines < 0)
+            throw;
+        const qint64 unread = m_expectedLines - m_wholeLines;
+        if (m_wholeLines == 0)
+            throw Failure(QStringLiteral("%1 None of its %2 line(s) were read.")
+                              .arg(failure.description())
+                              .arg(unread));
+        throw Failure(QStringLiteral("%1 The last line loaded is line %2; %3 line(s) after it "
+                                     "were not read.")
+                          .arg(failure.description())
+                          .arg(m_wholeLines)
+                          .arg(unread));
+    }
+}
+
+bool RecordReader::read(Record& record, bool withFields) {
     QByteArrayView bytes;
     if (!m_lines.next(bytes))
         return false;

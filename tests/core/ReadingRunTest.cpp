@@ -137,14 +137,18 @@ TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
         EXPECT_EQ(rows("T1"), (QStringList{"1|2", "3|4"})) << "lines written later wait";
         EXPECT_TRUE(ui.errors.isEmpty());
     }
-    // Cut short after the check: the missing lines are reported, not passed over in silence.
+    // Cut short after the check (the file now has 4 lines, 5,6 included): the missing lines
+    // are reported, not passed over in silence.
     HookFrontEnd ui;
     ui.answers = {"x", "y"};
     choices.tableTemplate = QStringLiteral("Cut");
     ui.hook = [&] { ASSERT_TRUE(QFile::resize(path, 6)); };
     EXPECT_EQ(runImport(choices, ui).outcome, ImportOutcome::Done);
     ASSERT_EQ(ui.errors.size(), 1);
-    EXPECT_TRUE(ui.errors[0].contains("the file became shorter while it was imported"))
+    EXPECT_TRUE(ui.errors[0].startsWith("Could not read " + path +
+                                        ": the file became shorter while it was imported. The "
+                                        "last line loaded is line 1; 3 line(s) after it were not "
+                                        "read.\r\n"))
         << ui.errors[0].toStdString();
     EXPECT_TRUE(ui.errors[0].contains("at line 264"));
 }

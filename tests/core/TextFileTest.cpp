@@ -43,27 +43,34 @@ TEST(TextFileReader, GivesTheSameLinesWhateverThePieceSize) {
         const char* name;
         QByteArray bytes;
         QStringList lines;
+        qint64 counted; // as an editor counts them: no line after the final line end
     } cases[] = {
-        {"empty file has no lines", "", {}},
-        {"one line without line feed", "a,b", {"a,b"}},
-        {"final line feed adds an empty line", "a\nb\n", {"a", "b", ""}},
-        {"CR LF and LF give the same lines", "a\r\nb\nc\r\n", {"a", "b", "c", ""}},
-        {"a CR inside a line disappears", "a\rb,c\r\r\nd", {"ab,c", "d"}},
-        {"line feed only", "\n", {"", ""}},
-        {"empty lines in between", "h\n\n\nx", {"h", "", "", "x"}},
-        {"byte-order mark is dropped", "\xEF\xBB\xBFName\nJ\xC3\xBCrgen", {"Name", "Jürgen"}},
-        {"byte-order mark alone", "\xEF\xBB\xBF", {}},
-        {"four-byte character", "\xF0\x9F\x98\x80,x", {QString::fromUtf8("😀,x")}},
+        {"empty file has no lines", "", {}, 0},
+        {"one line without line feed", "a,b", {"a,b"}, 1},
+        {"final line feed adds an empty line", "a\nb\n", {"a", "b", ""}, 2},
+        {"CR LF and LF give the same lines", "a\r\nb\nc\r\n", {"a", "b", "c", ""}, 3},
+        {"a CR inside a line disappears", "a\rb,c\r\r\nd", {"ab,c", "d"}, 2},
+        {"line feed only", "\n", {"", ""}, 1},
+        {"empty lines in between", "h\n\n\nx", {"h", "", "", "x"}, 4},
+        {"byte-order mark is dropped", "\xEF\xBB\xBFName\nJ\xC3\xBCrgen", {"Name", "Jürgen"}, 2},
+        {"byte-order mark alone", "\xEF\xBB\xBF", {}, 0},
+        {"four-byte character", "\xF0\x9F\x98\x80,x", {QString::fromUtf8("😀,x")}, 1},
         // Without a line feed anywhere, the carriage return ends the lines.
-        {"carriage returns alone end lines", "a,b\rc,d\r", {"a,b", "c,d", ""}},
-        {"carriage returns only", "\r\r", {"", "", ""}},
-        {"one line feed makes every CR a character", "a\rb\rc\nd", {"abc", "d"}},
+        {"carriage returns alone end lines", "a,b\rc,d\r", {"a,b", "c,d", ""}, 2},
+        {"carriage returns only", "\r\r", {"", "", ""}, 2},
+        {"one line feed makes every CR a character", "a\rb\rc\nd", {"abc", "d"}, 2},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
         const QString path = writeTestFile(dir, QStringLiteral("f.txt"), c.bytes);
         for (const qint64 chunk : {1, 2, 3, 4096})
             EXPECT_EQ(readAll(path, chunk), c.lines) << c.name << ", pieces of " << chunk;
+        auto file = snapshot(path);
+        RecordReader reader(*file, FieldRule::Plain, QStringLiteral(","), 2);
+        Record record;
+        while (reader.next(record)) {
+        }
+        EXPECT_EQ(reader.linesRead(), c.counted) << c.name;
     }
 }
 
