@@ -61,7 +61,9 @@ QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
 
 void CommandLineFrontEnd::fieldCountReport(const FieldCountReport& report) {
     wipeProgress();
-    m_err << terminalLine(m_path) << ":\n" << terminalLine(report.windowText()) << '\n';
+    m_err << terminalLine(m_path) << ":\n" << terminalLine(report.recordText()) << '\n';
+    if (!report.why.isEmpty())
+        m_err << terminalLine(report.why) << '\n';
     m_err.flush();
 }
 

@@ -345,11 +345,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
                             // The check read these bytes whole; a record that no longer reads so
                             // means the file was written to in place.
                             if (more && record.problem != Record::Problem::None)
-                                throw Failure(
-                                    QStringLiteral("%1 changed while it was imported: %2")
-                                        .arg(m_path,
-                                             FieldCountReport{record.line, recordReport(record)}
-                                                 .windowText()));
+                                throw Failure(QStringLiteral("%1 changed while it was imported: %2")
+                                                  .arg(m_path, recordReport(record).windowText()));
                         }) ||
             !more)
             break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/FieldCountCheck.h"
 #include "import/FieldRule.h"
 #include "import/LineDecoder.h"
 #include "import/LineReader.h"
@@ -27,6 +28,8 @@ struct Record {
     QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
     qsizetype fieldCount = 0;        // 0 for an empty record
     Problem problem = Problem::None; // a malformed record (quoted rule only)
+    qint64 problemLine = 0;          // index of the line where the problem lies
+                                     // (QuotedFieldParser::problemLine())
 };
 
 // Reads the records of a file snapshot from its start, each line decoded by LineDecoder, the
@@ -76,9 +79,11 @@ private:
     qint64 m_expectedLines = -1;
 };
 
-// What a report shows of a record: its first line without carriage returns. Call it before the
-// next record is read.
-QString recordReport(const Record& record);
+// The field-count report of a record: its first line without carriage returns, at most
+// FieldCountReport::ShownCharacters of it, the characters left out counted, and under the
+// quoted rule why the record ends there. Never copies the line whole. Call it before the next
+// record is read.
+FieldCountReport recordReport(const Record& record);
 
 // The number of fields of a plain line of UTF-8 bytes cut at every separator (UTF-8), as
 // FieldCount() counts those of its text.

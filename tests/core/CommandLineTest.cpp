@@ -405,6 +405,18 @@ TEST_F(CommandLineTest, FilesThatGiveNoTableArePassedOverAndTheRunGoesOn) {
               QStringList{"1"});
 }
 
+// The field-count report shows the start of a long record, how much was left out and, under the
+// quoted rule, why the record ends there.
+TEST_F(CommandLineTest, TheFieldCountReportShowsTheStartOfTheRecordAndWhyItEnds) {
+    const QString open = file("open.csv", "a,b\n1,2\n3,\"" + QByteArray(100000, 'y') + "\n4,5\n");
+    const Outcome outcome = run({"--quoted", "--create", "t", open});
+    EXPECT_EQ(outcome.exitCode, 3);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, open + ":\nLine no 2: 3,\"" + QString(1997, 'y') +
+                               " \u2026 (98,003 more characters)\nThe quote opened in line 2 is "
+                               "never closed.\n");
+}
+
 // The server's notices are named with their file on standard error, never printed bare.
 TEST_F(CommandLineTest, ServerNoticesAreNamedWithTheirFile) {
     m_db.execute("CREATE TABLE t(a text, b text);"

@@ -102,9 +102,13 @@ TEST_F(ReadingRunTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
         QString path;
         QString report;
     } cases[] = {
+        // The quote runs on to the next quote in the file, which text follows.
         {"a quote left open near the end of a big file", open,
-         "Line no 200001: 200001,\"never closed"},
-        {"text after a closing quote", after, "Line no 2: \"3\"x,4"},
+         "Line no 200001: 200001,\"never closed\nA closing quote in line 200003 is followed by "
+         "text instead of the separator or the line's end."},
+        {"text after a closing quote", after,
+         "Line no 2: \"3\"x,4\nA closing quote in line 2 is followed by text instead of the "
+         "separator or the line's end."},
     };
     for (const auto& c : cases) {
         TestDatabase db;

@@ -135,7 +135,7 @@ TEST_F(MainWindowFixture, RunLocksTheWindowAndKeepsTheHourglassWhileHovered) {
         frontEnd.message(QStringLiteral("half-way"));
         goOn.acquire();
         answer = frontEnd.inputText(QStringLiteral("Enter name for column #1:"), QString());
-        frontEnd.fieldCountReport({2, QStringLiteral("x")});
+        frontEnd.fieldCountReport({2, QStringLiteral("x"), 0, QString()});
         frontEnd.applicationError(QStringLiteral("late failure"));
         frontEnd.setBusy(false);
         return ImportResult{ImportOutcome::Done, 1, 1, 3};
