@@ -43,9 +43,10 @@ inline constexpr int Errors = 1;  // an error was reported (a rejected row, ...)
 // the table name exists.
 inline constexpr int Usage = 2;
 inline constexpr int FieldCount = 3; // the field-count check ended the run
-// The run finished and nothing was rejected, but files or lines were passed over (a table
-// name already listed, a column-count mismatch, missing column names, an empty template, no
-// line holding the separator); each such file is named on standard error.
+// The run finished and nothing was rejected, but files or lines were passed over (a file that
+// could not be opened or read, an empty file or first line, a first line that can't name the
+// columns, a table name already listed, a column-count mismatch, missing column names, an
+// empty template, no line holding the separator); each such file is named on standard error.
 inline constexpr int PassedOver = 4;
 // A signal stopped the run: 128 + its number, as shells report a program that signal ended
 // (130 for Ctrl+C, SIGINT; 143 for SIGTERM; 129 for SIGHUP).

@@ -91,16 +91,28 @@ void CommandLineFrontEnd::passedOver(const QString& path, const QString& reason)
     m_err.flush();
 }
 
+void CommandLineFrontEnd::serverNotice(const QString& path, const QString& text) {
+    wipeProgress();
+    m_err << terminalLine(path) << ": " << terminalText(text) << '\n';
+    m_err.flush();
+}
+
 QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
     return m_nextAnswer < m_columnNames.size() ? m_columnNames[m_nextAnswer++] : QString();
 }
 
 void CommandLineFrontEnd::fieldCountReport(const FieldCountReport& report) {
     wipeProgress();
-    if (m_fullMessages)
-        m_err << terminalLine(m_path) << ":\n" << terminalLine(report.windowText()) << '\n';
-    else
-        m_err << placeText({m_path, report.line + 1}) << terminalLine(report.text) << '\n';
+    if (m_fullMessages) {
+        m_err << terminalLine(m_path) << ":\n" << terminalLine(report.recordText()) << '\n';
+        if (report.problem != FieldCountReport::Problem::None)
+            m_err << terminalLine(report.why()) << '\n';
+    } else {
+        const QString place = placeText({m_path, report.line + 1});
+        m_err << place << terminalLine(report.shownText()) << '\n';
+        if (report.problem != FieldCountReport::Problem::None)
+            m_err << place << terminalLine(report.why(1)) << '\n';
+    }
     m_err.flush();
 }
 

@@ -38,6 +38,11 @@ public:
                             const QString& text) override;
     void closing(const ImportResult& result, const QString& text) override;
     void passedOver(const QString& path, const QString& reason) override;
+    // Left out: the passed-over line that follows names the file and the reason.
+    void unreadableFile(const FailurePlace&, const QString&, const QString&) override {}
+    void passedOverMessage(const QString&) override {}
+    // On standard error: "PATH: " and the notice ("NOTICE:  ...").
+    void serverNotice(const QString& path, const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     void fieldCountReport(const FieldCountReport& report) override;
     void setBusy(bool) override {}

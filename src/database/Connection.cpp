@@ -98,19 +98,47 @@ void Connection::resetSession() {
 }
 
 Connection::Connection(PGconn* conn)
-    : m_conn(conn) {}
+    : m_conn(conn)
+    , m_notices(std::make_unique<Notices>()) {
+    PQsetNoticeReceiver(m_conn, &Connection::relayNotice, m_notices.get());
+}
 
 Connection::Connection(Connection&& other) noexcept
     : m_conn(std::exchange(other.m_conn, nullptr))
+    , m_notices(std::move(other.m_notices))
     , m_wait(std::move(other.m_wait)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         m_conn = std::exchange(other.m_conn, nullptr);
+        m_notices = std::move(other.m_notices);
         m_wait = std::move(other.m_wait);
     }
     return *this;
+}
+
+void Connection::setNoticeReceiver(std::function<void(const ServerNotice&)> receive) {
+    if (m_notices)
+        m_notices->receive = std::move(receive);
+}
+
+// Called by libpq, inside whichever of its calls read the notice; nothing may be thrown back
+// through it.
+void Connection::relayNotice(void* notices, const PGresult* notice) {
+    const Notices* relay = static_cast<const Notices*>(notices);
+    if (!relay->receive)
+        return;
+    try {
+        ServerNotice received;
+        received.text = QString::fromUtf8(PQresultErrorMessage(notice));
+        while (received.text.endsWith(QLatin1Char('\n')))
+            received.text.chop(1);
+        if (const char* state = PQresultErrorField(notice, PG_DIAG_SQLSTATE))
+            received.sqlState = QString::fromLatin1(state);
+        relay->receive(received);
+    } catch (...) {
+    }
 }
 
 Connection::~Connection() {

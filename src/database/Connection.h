@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database/ConnectionSettings.h"
+#include "database/ServerNotice.h"
 #include "database/ServerWait.h"
 #include "shell/Failure.h"
 
@@ -50,6 +51,11 @@ private:
 // quoted text is plain text), gives up connecting after 15 seconds, and has TCP keepalives on
 // (first probe after 10 s idle, then every 5 s, given up after 3 unanswered), so that a server
 // that vanished without closing the connection is noticed in about 25 s.
+//
+// The server's notices and warnings never reach standard error as libpq's default would print
+// them: each goes to the receiver set with setNoticeReceiver(), and is dropped while none is
+// set. (Those the server sends while the connection is being opened come before any receiver
+// can be set and are printed by libpq.)
 class Connection {
 public:
     // Opens a connection, giving up after connectTimeoutSeconds (at least 2, as libpq counts
@@ -71,6 +77,11 @@ public:
     bool stopTaken() const { return m_wait.stopTaken(); }
     // Shuts the connection's socket at once, leaving the server to roll back what is open.
     void giveUp() { m_wait.giveUp(m_conn); }
+
+    // Where the server's notices go from now on, on the thread that is using the connection,
+    // while libpq reads the server's messages; an empty function drops them. The receiver
+    // must not throw; what it throws is dropped.
+    void setNoticeReceiver(std::function<void(const ServerNotice&)> receive);
 
     // Runs one statement on its own and discards any rows. Throws DatabaseError with the
     // server's message when the server rejects it.
@@ -114,11 +125,19 @@ public:
     QString lastError() const;
 
 private:
+    // The receiver lives on the heap, so that libpq's pointer to it stays valid when the
+    // connection is moved.
+    struct Notices {
+        std::function<void(const ServerNotice&)> receive;
+    };
+    static void relayNotice(void* notices, const PGresult* notice);
+
     explicit Connection(PGconn* conn);
     void applySessionSettings();
     Result checked(Result result);
 
     PGconn* m_conn = nullptr;
+    std::unique_ptr<Notices> m_notices; // made with the connection
     ServerWait m_wait;
 };
 

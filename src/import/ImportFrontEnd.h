@@ -71,6 +71,28 @@ public:
         Q_UNUSED(reason);
     }
 
+    // A notice or warning the server sent while the file at path had its turn (a trigger's
+    // RAISE NOTICE, ...), as libpq words it ("NOTICE:  ..."), possibly over several lines. The
+    // windows show nothing for it; the command line names the file.
+    virtual void serverNotice(const QString& path, const QString& text) {
+        Q_UNUSED(path);
+        Q_UNUSED(text);
+    }
+
+    // A file that could not be opened or read is passed over (passedOver() follows): the
+    // failure as applicationErrorAt() takes it, not counted as an error. The windows show it
+    // as any other (the default); the command line leaves it out, as its passed-over line
+    // names the file and the cause.
+    virtual void unreadableFile(const FailurePlace& place, const QString& description,
+                                const QString& text) {
+        applicationErrorAt(place, description, text);
+    }
+
+    // A file is passed over with a message of its own (passedOver() follows with the reason):
+    // an empty file, a first line that can't name a table's columns. The windows show it as a
+    // plain message (the default); the command line leaves it out.
+    virtual void passedOverMessage(const QString& text) { message(text); }
+
     // Whether the user asked the run to stop. The run stops after the statement or chunk in
     // flight; everything committed stays.
     virtual bool cancelRequested() { return false; }

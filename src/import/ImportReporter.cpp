@@ -25,6 +25,30 @@ void ImportReporter::endFile() {
     m_place = {};
 }
 
+void ImportReporter::unreadable(const QString& text, const QString& description) {
+    m_frontEnd.unreadableFile(m_place, description, text);
+    // "Could not open PATH: No such file or directory" becomes the reason "could not open the
+    // file: No such file or directory; no row was sent.", as the line names the file first.
+    QString cause = description;
+    if (!m_place.path.isEmpty())
+        cause.replace(m_place.path, QStringLiteral("the file"));
+    while (cause.endsWith(QLatin1Char('.')))
+        cause.chop(1);
+    if (!cause.isEmpty())
+        cause[0] = cause[0].toLower();
+    passedOver(cause + QStringLiteral("; no row was sent."));
+}
+
+void ImportReporter::noColumns(bool noLines) {
+    passedOverWithMessage(noLines ? QStringLiteral("the file is empty; no row was sent.")
+                                  : QStringLiteral("the first line is empty, so the file has no "
+                                                   "columns; no row was sent."));
+}
+
+void ImportReporter::unusableHeader(const QString& problem) {
+    passedOverWithMessage(problem + QStringLiteral("; no table was created and no row was sent."));
+}
+
 void ImportReporter::tableAlreadyListed(const QString& table) {
     passedOver(QStringLiteral("the table name \"%1\" is already in the list of existing tables; "
                               "no row was sent.")
@@ -73,6 +97,18 @@ void ImportReporter::linesWithoutSeparator(qint64 lines, bool noneSent, const QS
     }
     passedOver(QStringLiteral("%1 line(s) without the separator \"%2\" were not sent.")
                    .arg(QString::number(lines), separator));
+}
+
+void ImportReporter::passedOverWithMessage(const QString& reason) {
+    m_frontEnd.passedOverMessage(
+        QStringLiteral("%1 was passed over: %2").arg(m_place.path, reason));
+    passedOver(reason);
+}
+
+void ImportReporter::serverNotice(const ServerNotice& notice) {
+    if (m_place.path.isEmpty() || notice.endsConnection())
+        return;
+    m_frontEnd.serverNotice(m_place.path, notice.text);
 }
 
 void ImportReporter::passedOver(const QString& reason) {

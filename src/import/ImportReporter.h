@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/ServerNotice.h"
 #include "import/ImportFrontEnd.h"
 #include "shell/UserInterface.h"
 
@@ -32,6 +33,15 @@ public:
     void endFile();
 
     // The reasons for passing over the file whose turn it is.
+    //
+    // The file could not be opened or read: text is the complete "Application Error" text of
+    // the step that failed, description what failed (the file system's words). Shown as any
+    // "Application Error" in the windows, but counted as a file passed over, not an error.
+    void unreadable(const QString& text, const QString& description);
+    // The file has no line at all (noLines), or its first line is empty: it gives no columns.
+    void noColumns(bool noLines);
+    // The first line's fields can't name the columns of a table (HeaderColumns::problem()).
+    void unusableHeader(const QString& problem);
     void tableAlreadyListed(const QString& table);
     void templateEmpty();
     void columnNameMissing(qsizetype column);
@@ -46,11 +56,18 @@ public:
     // file was sent, the user is also told (a message) that no line held the separator.
     void linesWithoutSeparator(qint64 lines, bool noneSent, const QString& separator);
 
+    // A notice the server sent over the connection of the file whose turn it is, handed on
+    // with the file's path. Left out outside a file's turn, and when it announces the end of
+    // the connection, which the run's reconnecting answers.
+    void serverNotice(const ServerNotice& notice);
+
     int errors() const { return m_errors; }
     int filesPassedOver() const { return m_filesPassedOver; }
 
 private:
     void passedOver(const QString& reason);
+    // Passed over with a message box of its own in the windows.
+    void passedOverWithMessage(const QString& reason);
 
     ImportFrontEnd& m_frontEnd;
     FailurePlace m_place; // the path is empty outside a file's turn

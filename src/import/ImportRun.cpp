@@ -2,6 +2,8 @@
 
 #include "database/Connection.h"
 #include "import/ClockPace.h"
+#include "import/FileIntake.h"
+#include "import/HeaderColumns.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
 #include "import/InputFile.h"
@@ -45,7 +47,9 @@ public:
         , m_ui(frontEnd)
         , m_run(m_ui, Context)
         , m_tables(choices.existingTables)
-        , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {}
+        , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {
+        m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
+    }
 
     ImportResult execute() {
         ImportResult result = steps();
@@ -60,7 +64,6 @@ private:
     ImportResult steps();
     void close(const QString& text);
     Turn importFile(int position);
-    bool checkFile();
     void createFlow(int position);
     void firstLineFlow(const QString& name);
     void typedFlow(const QString& name);
@@ -169,25 +172,28 @@ Run::Turn Run::importFile(int position) {
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0);
 
-    // A file that can't be read is reported here, and again by the field-count check, which
-    // then ends the run. A stop while a pipe's writer is awaited ends the run.
+    // A file that can't be read, or gives no columns, is passed over; a stop while a pipe's
+    // writer is awaited ends the run, as does the field-count report.
     m_file.close();
-    m_run.step(124, [&] { m_cancelled = !m_file.open(m_path, cancelled()); });
-    m_run.step(136, [&] { m_file.readHeader(); });
-    const bool stop = !m_cancelled && m_run.test(138, [&] { return checkFile(); });
-    if (stop || m_cancelled) {
+    const FileIntake::Outcome intake =
+        FileIntake(m_run, m_ui, m_frontEnd).take(m_file, m_path, cancelled());
+    m_cancelled = intake == FileIntake::Outcome::Stopped;
+    if (m_cancelled || intake == FileIntake::Outcome::EndRun) {
         m_run.step(140, [&] { m_frontEnd.setBusy(false); });
         m_connection.close();
         m_file.close();
         m_ui.endFile();
-        return stop ? Turn::EndRun : Turn::Next;
+        return m_cancelled ? Turn::Next : Turn::EndRun;
     }
 
-    m_run.begin(142); // the data lines are read as they are sent
-    if (m_run.test(162, [&] { return m_choices.mode == ImportChoices::TableMode::Create; }))
-        createFlow(position);
-    else if (m_run.test(300, [&] { return m_choices.mode == ImportChoices::TableMode::Append; }))
-        appendFlow();
+    if (intake == FileIntake::Outcome::Send) {
+        m_run.begin(142); // the data lines are read as they are sent
+        if (m_run.test(162, [&] { return m_choices.mode == ImportChoices::TableMode::Create; }))
+            createFlow(position);
+        else if (m_run.test(300,
+                            [&] { return m_choices.mode == ImportChoices::TableMode::Append; }))
+            appendFlow();
+    }
 
     m_run.step(348, [&] {
         m_connection.end();
@@ -197,18 +203,6 @@ Run::Turn Run::importFile(int position) {
     showProgress(0);
     m_ui.endFile();
     return Turn::Next;
-}
-
-// The field-count check; true when it ended the run. Once the file passed, the user is told
-// about lines that were not read as the rest of the file was.
-bool Run::checkFile() {
-    const InputFile::Checked checked = m_file.check(cancelled());
-    m_cancelled = checked.cancelled;
-    if (checked.report)
-        m_frontEnd.fieldCountReport(*checked.report);
-    for (const QString& note : checked.notes)
-        m_ui.message(note);
-    return checked.report.has_value();
 }
 
 void Run::createFlow(int position) {
@@ -234,16 +228,17 @@ void Run::createFlow(int position) {
 void Run::firstLineFlow(const QString& name) {
     QStringList header;
     m_run.step(170, [&] { header = m_file.header(); });
-    QStringList columns;
+    HeaderColumns columns{QStringList()};
     m_run.begin(172);
-    for (const QString& field : header) {
-        m_run.step(174, [&] {
-            if (!field.isEmpty())
-                columns.append(HeaderColumnName(field));
-        });
+    m_run.step(174, [&] { columns = HeaderColumns(header); });
+    // Checked before the table is made: the server would refuse the names, or make a table
+    // with fewer columns than the file's lines have fields.
+    if (!columns.problem().isEmpty()) {
+        m_ui.unusableHeader(columns.problem());
+        return;
     }
     QString statement;
-    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, columns); });
+    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, columns.names()); });
     if (!m_run.step(190, [&] { connection().execute(statement); })) {
         m_ui.tableNotCreated(name);
         return;
@@ -326,7 +321,7 @@ void Run::appendFlow() {
 
 void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     std::optional<RecordReader> records;
-    std::unique_ptr<RowSender> sender;
+    std::unique_ptr<ResumingSender> sender;
     const RowSender::Rejected rejected = [&](qint64 lineIndex, const QString& description) {
         m_run.begin(steps.execute);
         m_ui.atLine(lineIndex + 1);
@@ -350,20 +345,19 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     Record record;
     qint64 withoutSeparator = 0; // non-empty records of fewer than two fields
     qint64 handedOver = 0;       // records given to the sender
+    bool readToTheEnd = true;    // false when the file could not be read to its end
     for (;;) {
         bool more = false;
-        if (!m_run.step(steps.next,
-                        [&] {
-                            more = records->next(record);
-                            // The check read these bytes whole; a record that no longer reads so
-                            // means the file was written to in place.
-                            if (more && record.problem != Record::Problem::None)
-                                throw Failure(
-                                    QStringLiteral("%1 changed while it was imported: %2")
-                                        .arg(m_path,
-                                             FieldCountReport{record.line, recordReport(record)}
-                                                 .windowText()));
-                        }) ||
+        if (!(readToTheEnd = m_run.step(
+                  steps.next,
+                  [&] {
+                      more = records->next(record);
+                      // The check read these bytes whole; a record that no longer reads so
+                      // means the file was written to in place.
+                      if (more && record.problem != Record::Problem::None)
+                          throw Failure(QStringLiteral("%1 changed while it was imported: %2")
+                                            .arg(m_path, recordReport(record).windowText()));
+                  })) ||
             !more)
             break;
         // Asked once a line is in hand, so that a stop after the last line leaves the file
@@ -391,7 +385,7 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     m_result.rowsSent += sender->rowsAccepted();
     if (m_cancelled)
         return;
-    if (withoutSeparator == 0)
+    if (withoutSeparator == 0 && readToTheEnd && sender->allSent())
         ++m_result.filesImported;
     else
         m_ui.linesWithoutSeparator(withoutSeparator, handedOver == 0, m_choices.separator);

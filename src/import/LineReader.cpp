@@ -29,6 +29,7 @@ bool LineReader::fill() {
     const qint64 got = m_file.device().read(m_buffer.data() + old, wanted);
     if (got <= 0) {
         m_buffer.resize(old);
+        m_shrank = got == 0;
         if (got == 0)
             throw Failure(QStringLiteral("Could not read %1: the file became shorter while it "
                                          "was imported.")
@@ -69,8 +70,10 @@ bool LineReader::next(QByteArrayView& line) {
         // The end of the file: what is left is the last line.
         m_finished = true;
         line = QByteArrayView(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+        m_lines += line.isEmpty() ? 0 : 1;
         return true;
     }
+    ++m_lines;
     line = QByteArrayView(m_buffer.constData() + m_pos, found - m_pos);
     m_pos = found + 1;
     m_searched = m_pos;

@@ -18,8 +18,15 @@ public:
 
     // The next line, without its line end, or false after the last one. The view stays valid
     // until the next call. Throws Failure when the file can't be read, or holds fewer bytes
-    // than when its snapshot was made.
+    // than when its snapshot was made (shrank() then answers true).
     bool next(QByteArrayView& line);
+
+    // The lines returned so far, counted as an editor counts them: the empty line after the
+    // file's final line end is not counted.
+    qint64 linesRead() const { return m_lines; }
+
+    // Whether the file was found shorter than when its snapshot was made.
+    bool shrank() const { return m_shrank; }
 
 private:
     bool fill(); // reads the next piece; false when the snapshot's bytes are all read
@@ -32,4 +39,6 @@ private:
     qsizetype m_searched = 0; // from m_pos up to here, known to hold no line end
     bool m_started = false;   // the byte-order mark question is settled
     bool m_finished = false;
+    bool m_shrank = false;
+    qint64 m_lines = 0;
 };

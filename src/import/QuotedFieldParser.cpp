@@ -28,6 +28,9 @@ void QuotedFieldParser::begin(bool keepValues) {
     m_value = QString();
     m_count = 0;
     m_problem = Problem::None;
+    m_lines = 0;
+    m_quoteLine = 0;
+    m_problemLine = 0;
 }
 
 void QuotedFieldParser::addUnquoted(QStringView text) {
@@ -99,16 +102,20 @@ bool QuotedFieldParser::afterQuote(QStringView line, qsizetype& pos) {
         skipReturns();
         if (pos == line.size() || line[pos] != wanted) {
             m_problem = Problem::TextAfterQuote;
+            m_problemLine = m_lines - 1;
             return true;
         }
         ++pos;
     }
-    if (m_separator.isEmpty())
+    if (m_separator.isEmpty()) {
         m_problem = Problem::TextAfterQuote;
+        m_problemLine = m_lines - 1;
+    }
     return m_separator.isEmpty();
 }
 
 bool QuotedFieldParser::addLine(QStringView line) {
+    ++m_lines;
     qsizetype pos = 0;
     const qsizetype size = line.size();
     if (m_inQuotes) {
@@ -138,6 +145,7 @@ bool QuotedFieldParser::addLine(QStringView line) {
             m_value = QString();
             if (!scanQuoted(line, pos)) {
                 m_inQuotes = true;
+                m_quoteLine = m_lines - 1;
                 return false;
             }
             addQuoted();

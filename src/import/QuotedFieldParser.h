@@ -38,7 +38,10 @@ public:
     bool addLine(QStringView line);
 
     // The file ended while addLine() asked for another line: the quote was never closed.
-    void endOfInput() { m_problem = Problem::UnclosedQuote; }
+    void endOfInput() {
+        m_problem = Problem::UnclosedQuote;
+        m_problemLine = m_quoteLine;
+    }
 
     // One field of a line that is a whole record by itself: where its text lies in the line
     // (without the quotes), whether it was quoted and whether a "" stands inside the quotes.
@@ -58,6 +61,9 @@ public:
 
     qsizetype fieldCount() const { return m_count; }
     Problem problem() const { return m_problem; }
+    // Where the problem lies, as the record's line counted from 0: the line in which the quote
+    // left open was opened, or the line with text after a closing quote.
+    qsizetype problemLine() const { return m_problemLine; }
     // The values of the complete record, when they were kept.
     QStringList takeValues() { return std::move(m_values); }
 
@@ -82,4 +88,7 @@ private:
     QString m_value; // the quoted value being read
     qsizetype m_count = 0;
     Problem m_problem = Problem::None;
+    qsizetype m_lines = 0;     // lines of the record taken so far
+    qsizetype m_quoteLine = 0; // the line in which the quote open at the line's end was opened
+    qsizetype m_problemLine = 0;
 };

@@ -3,6 +3,7 @@
 #include "import/FileSnapshot.h"
 #include "import/Statements.h"
 #include "import/TextEncoding.h"
+#include "shell/Failure.h"
 
 #include <algorithm>
 
@@ -60,11 +61,33 @@ QByteArrayView RecordReader::withoutReturns(QByteArrayView bytes) {
 }
 
 bool RecordReader::next(Record& record, bool withFields) {
+    try {
+        const bool more = read(record, withFields);
+        m_wholeLines = m_nextLine;
+        return more;
+    } catch (const Failure& failure) {
+        if (!m_lines.shrank() || m_expectedLines < 0)
+            throw;
+        const qint64 unread = m_expectedLines - m_wholeLines;
+        if (m_wholeLines == 0)
+            throw Failure(QStringLiteral("%1 None of its %2 line(s) were read.")
+                              .arg(failure.description())
+                              .arg(unread));
+        throw Failure(QStringLiteral("%1 The last line loaded is line %2; %3 line(s) after it "
+                                     "were not read.")
+                          .arg(failure.description())
+                          .arg(m_wholeLines)
+                          .arg(unread));
+    }
+}
+
+bool RecordReader::read(Record& record, bool withFields) {
     QByteArrayView bytes;
     if (!m_lines.next(bytes))
         return false;
     record.line = m_nextLine++;
     record.problem = Record::Problem::None;
+    record.problemLine = record.line;
     if (m_rule == FieldRule::Plain) {
         // Counting needs no text where the bytes are UTF-8: the separator's bytes are counted.
         const bool asBytes = m_keepUtf8 || !withFields;
@@ -129,15 +152,66 @@ bool RecordReader::next(Record& record, bool withFields) {
         complete = m_parser.addLine(m_decoder.decode(bytes, m_nextLine++));
     }
     record.problem = m_parser.problem();
+    record.problemLine = record.line + m_parser.problemLine();
     record.fieldCount = m_parser.fieldCount();
     record.fields = m_parser.takeValues();
     return true;
 }
 
-QString recordReport(const Record& record) {
-    QString text = record.utf8.isNull() ? record.text : QString::fromUtf8(record.utf8);
-    text.remove(QLatin1Char('\r'));
-    return text;
+namespace {
+
+constexpr qsizetype Shown = FieldCountReport::ShownCharacters;
+
+// The report's part of a line of text: its first characters (code points; a surrogate pair is
+// one), carriage returns left out, and the count of the others.
+void cutForReport(QStringView text, FieldCountReport& report) {
+    const qsizetype size = text.size();
+    report.text.reserve(std::min(size, 2 * Shown));
+    qsizetype i = 0;
+    for (qsizetype shown = 0; i < size && shown < Shown; ++i) {
+        if (text[i] == u'\r')
+            continue;
+        report.text += text[i];
+        if (text[i].isHighSurrogate() && i + 1 < size && text[i + 1].isLowSurrogate())
+            report.text += text[++i];
+        ++shown;
+    }
+    for (; i < size; ++i) {
+        const bool pairEnd = text[i].isLowSurrogate() && text[i - 1].isHighSurrogate();
+        report.moreCharacters += text[i] != u'\r' && !pairEnd;
+    }
+}
+
+// The same for a line of valid UTF-8 bytes.
+void cutForReport(QByteArrayView utf8, FieldCountReport& report) {
+    const auto continuation = [](char c) { return (static_cast<uchar>(c) & 0xC0) == 0x80; };
+    const qsizetype size = utf8.size();
+    qsizetype end = 0;
+    for (qsizetype shown = 0; end < size && shown < Shown; ++end) {
+        if (utf8[end] == '\r')
+            continue;
+        while (end + 1 < size && continuation(utf8[end + 1]))
+            ++end;
+        ++shown;
+    }
+    report.text = QString::fromUtf8(utf8.first(end));
+    report.text.remove(QLatin1Char('\r'));
+    for (qsizetype i = end; i < size; ++i)
+        report.moreCharacters += utf8[i] != '\r' && !continuation(utf8[i]);
+}
+
+} // namespace
+
+FieldCountReport recordReport(const Record& record) {
+    FieldCountReport report;
+    report.line = record.line;
+    if (record.utf8.isNull())
+        cutForReport(QStringView(record.text), report);
+    else
+        cutForReport(record.utf8, report);
+    report.problem = record.problem;
+    report.problemLine = record.problemLine;
+    return report;
 }
 
 qsizetype Utf8FieldCount(QByteArrayView line, QByteArrayView separator) {

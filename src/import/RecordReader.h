@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/FieldCountCheck.h"
 #include "import/FieldRule.h"
 #include "import/LineDecoder.h"
 #include "import/LineReader.h"
@@ -27,6 +28,8 @@ struct Record {
     QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
     qsizetype fieldCount = 0;        // 0 for an empty record
     Problem problem = Problem::None; // a malformed record (quoted rule only)
+    qint64 problemLine = 0;          // index of the line where the problem lies
+                                     // (QuotedFieldParser::problemLine())
 };
 
 // Reads the records of a file snapshot from its start, each line decoded by LineDecoder, the
@@ -41,8 +44,16 @@ public:
                  qint64 chunkSize = 1 << 20);
 
     // The next record, or false after the last one. Without withFields only the fields are
-    // counted. Throws Failure when the file can't be read.
+    // counted. Throws Failure when the file can't be read; when it became shorter than its
+    // snapshot and expectLines() was told how many lines it had, the text names the last line
+    // of the last whole record read (counted from 1) and how many lines were not read.
     bool next(Record& record, bool withFields = true);
+
+    // The lines read so far, as an editor counts them (LineReader::linesRead()).
+    qint64 linesRead() const { return m_lines.linesRead(); }
+
+    // How many lines the file had when it was read whole (linesRead() at its end).
+    void expectLines(qint64 lines) { m_expectedLines = lines; }
 
     const LineDecoder& decoder() const { return m_decoder; }
 
@@ -51,6 +62,7 @@ public:
     void keepUtf8Lines() { m_keepUtf8 = true; }
 
 private:
+    bool read(Record& record, bool withFields);
     QByteArrayView withoutReturns(QByteArrayView bytes);
 
     FieldRule m_rule;
@@ -63,11 +75,15 @@ private:
     QuotedFieldParser m_parser;
     QByteArray m_scratch; // a plain line without its carriage returns
     qint64 m_nextLine = 0;
+    qint64 m_wholeLines = 0; // the lines of the records read whole
+    qint64 m_expectedLines = -1;
 };
 
-// What a report shows of a record: its first line without carriage returns. Call it before the
-// next record is read.
-QString recordReport(const Record& record);
+// The field-count report of a record: its first line without carriage returns, at most
+// FieldCountReport::ShownCharacters of it, the characters left out counted, and under the
+// quoted rule why the record ends there. Never copies the line whole. Call it before the next
+// record is read.
+FieldCountReport recordReport(const Record& record);
 
 // The number of fields of a plain line of UTF-8 bytes cut at every separator (UTF-8), as
 // FieldCount() counts those of its text.

@@ -59,6 +59,9 @@ public:
     qint64 rowsAccepted() const override;
     qint64 firstUncommitted() const override;
 
+    // Whether every line handed over was sent: none was left unsent for want of a server.
+    bool allSent() const { return m_unsent == 0; }
+
     // How many connections this file went on over after its first one broke.
     int resumptions() const { return m_resumptions; }
 

@@ -11,7 +11,14 @@ Connection& RunConnection::begin(const ConnectionSettings& settings) {
         ++m_opened;
     }
     m_inTurn = true;
+    m_connection->setNoticeReceiver(m_notices);
     return *m_connection;
+}
+
+void RunConnection::end() {
+    m_inTurn = false;
+    if (m_connection)
+        m_connection->setNoticeReceiver({});
 }
 
 Connection& RunConnection::replace(Connection connection) {
@@ -19,6 +26,7 @@ Connection& RunConnection::replace(Connection connection) {
     m_connection.emplace(std::move(connection));
     ++m_opened;
     m_inTurn = true;
+    m_connection->setNoticeReceiver(m_notices);
     return *m_connection;
 }
 

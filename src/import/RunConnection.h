@@ -3,6 +3,7 @@
 #include "database/Connection.h"
 #include "database/ConnectionSettings.h"
 
+#include <functional>
 #include <optional>
 
 // The database connection of one import run, handed on from one file's turn to the next.
@@ -17,6 +18,9 @@
 // to open one is reported by the same step. Nothing is kept beyond the run: close() (or the
 // destructor) closes it.
 //
+// The server's notices go to the run's notice receiver while a file's turn lasts (from
+// begin(), or replace(), to end()); outside a turn they are dropped.
+//
 // Used from the run's thread only.
 class RunConnection {
 public:
@@ -25,7 +29,12 @@ public:
     Connection& begin(const ConnectionSettings& settings);
 
     // The file's turn is over; the connection stays for the next file's begin().
-    void end() { m_inTurn = false; }
+    void end();
+
+    // Where the notices of a file's turn go (Connection::setNoticeReceiver()).
+    void setNoticeReceiver(std::function<void(const ServerNotice&)> receive) {
+        m_notices = std::move(receive);
+    }
 
     void close();
 
@@ -44,6 +53,7 @@ private:
 
     std::optional<Connection> m_connection;
     ConnectionSettings m_settings;
+    std::function<void(const ServerNotice&)> m_notices;
     bool m_inTurn = false;
     int m_opened = 0;
 };

@@ -51,6 +51,7 @@ protected:
 TEST_F(CommandLineMessageTest, ErrorsAndTheReportByDefaultAndInFull) {
     m_db.execute("CREATE TABLE nums(label TEXT, n INTEGER CHECK (n <> 13), v VARCHAR(3))");
     m_db.execute("CREATE TABLE trig(a TEXT, b TEXT)");
+    m_db.execute("CREATE VIEW dup AS SELECT 1 AS one"); // a name the table list does not show
     m_db.execute("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE "
                  "EXCEPTION 'no %', NEW.a USING DETAIL = 'the detail', HINT = 'a hint'; END $$");
     m_db.execute("CREATE TRIGGER refuse BEFORE INSERT ON trig FOR EACH ROW EXECUTE FUNCTION "
@@ -59,13 +60,13 @@ TEST_F(CommandLineMessageTest, ErrorsAndTheReportByDefaultAndInFull) {
     const QString check = file("check.csv", "label,n,v\nb,13,y\n");
     const QString twoLines = file("twolines.csv", "label,n,v\ne,\"two\nlines\",q\n");
     const QString trigger = file("trigger.csv", "a,b\nx,y\n");
-    const QString twice = file("twice.csv", "a,a\n1,2\n");
+    const QString twice = file("twice.csv", "a,b\n1,2\n");
     const QString cut = file("cut.csv", "name,n\n1,2\n\n3,4,5\n");
 
     const QString checkDescription =
         "ERROR:  new row for relation \"nums\" violates check constraint \"nums_n_check\"\n"
         "DETAIL:  Failing row contains (b, 13, y).";
-    const QString twiceDescription = "ERROR:  column \"a\" specified more than once";
+    const QString twiceDescription = "ERROR:  relation \"dup\" already exists";
     const QString twiceSkipped = twice + " was skipped because its table \"dup\" could not be "
                                          "created; no row was sent.\n";
     const struct {

@@ -1,6 +1,7 @@
 #include "shell/Settings.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
@@ -380,4 +381,70 @@ TEST_F(CommandLineTest, ControlCharactersFromFilesAreShownNotObeyed) {
     EXPECT_TRUE(rejected.err.contains("\"^[[H1^H^?<U+009B>\"")) << rejected.err.toStdString();
     const Outcome report = run({"--append", "people", cut});
     EXPECT_TRUE(report.err.contains(cut + ":3: ^[]0;title^G\n")) << report.err.toStdString();
+}
+
+// Files that give nothing to import are named once each on standard error, and the run goes on
+// with the next file: exit status 4, not 3 (a field-count mismatch) or 1 (an error).
+TEST_F(CommandLineTest, FilesThatGiveNoTableArePassedOverAndTheRunGoesOn) {
+    const QString missing = m_dir.filePath("missing.csv");
+    const QString folder = m_dir.filePath("folder");
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder"));
+    const QString empty = file("empty.csv", "");
+    const QString blank = file("blank.csv", "\r\na,b\n1,2\n");
+    const QString unnamed = file("unnamed.csv", "a,,c\n1,2,3\n");
+    const QString good = file("good.csv", "a,b\n3,4\n");
+    const Outcome outcome =
+        run({"--create", "t[counter]", missing, folder, empty, blank, unnamed, good});
+    EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Import incomplete. 1 of 6 file(s) and 1 row(s) were imported; 0 "
+                           "error(s) were reported and 5 file(s) were passed over.\n");
+    EXPECT_EQ(outcome.err,
+              missing +
+                  ": passed over: could not open the file: No such file or directory; no "
+                  "row was sent.\n" +
+                  folder +
+                  ": passed over: could not open the file: Is a directory; no row was "
+                  "sent.\n" +
+                  empty + ": passed over: the file is empty; no row was sent.\n" + blank +
+                  ": passed over: the first line is empty, so the file has no columns; no row "
+                  "was sent.\n" +
+                  unnamed +
+                  ": passed over: in the first line, field 2 gives no column name (a name is "
+                  "made of a field's ASCII letters and digits); no table was created and no row "
+                  "was sent.\n");
+    EXPECT_EQ(m_db.rows("SELECT * FROM t6"), QStringList{"3|4"});
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
+              QStringList{"1"});
+}
+
+// The field-count report shows the start of a long record, how much was left out and, under the
+// quoted rule, why the record ends there.
+TEST_F(CommandLineTest, TheFieldCountReportShowsTheStartOfTheRecordAndWhyItEnds) {
+    const QString open = file("open.csv", "a,b\n1,2\n3,\"" + QByteArray(100000, 'y') + "\n4,5\n");
+    const Outcome outcome = run({"--quoted", "--create", "t", open});
+    EXPECT_EQ(outcome.exitCode, 3);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, open + ":3: 3,\"" + QString(1997, 'y') +
+                               " \u2026 (98,003 more characters)\n" + open +
+                               ":3: The quote opened in line 3 is never closed.\n");
+    const Outcome full = run({"--full-messages", "--quoted", "--create", "t", open});
+    EXPECT_EQ(full.err, open + ":\nLine no 2: 3,\"" + QString(1997, 'y') +
+                            " \u2026 (98,003 more characters)\nThe quote opened in line 2 is "
+                            "never closed.\n");
+}
+
+// The server's notices are named with their file on standard error, never printed bare.
+TEST_F(CommandLineTest, ServerNoticesAreNamedWithTheirFile) {
+    m_db.execute("CREATE TABLE t(a text, b text);"
+                 "CREATE FUNCTION note() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                 "IF NEW.a = 'quiet' THEN "
+                 "RAISE WARNING 'going away' USING ERRCODE = 'admin_shutdown'; "
+                 "ELSE RAISE WARNING 'saw %', NEW.a USING HINT = 'look'; END IF; "
+                 "RETURN NEW; END$$;"
+                 "CREATE TRIGGER note BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION note()");
+    const QString a = file("a.csv", "a,b\nAnn,1\nquiet,2\n");
+    const Outcome outcome = run({"--append", "t", a});
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(outcome.err, a + ": WARNING:  saw Ann\nHINT:  look\n");
 }

@@ -2,6 +2,7 @@
 #include "database/ConnectionSettings.h"
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
+#include "support/StandardErrorCapture.h"
 #include "support/TestEnvironment.h"
 
 #include <QTimer>
@@ -211,4 +212,57 @@ TEST(Connection, StandardConformingStringsIsForcedOn) {
     connection.execute(QStringLiteral("INSERT INTO \"t\" VALUES('x\\',' ); DROP TABLE t; --');"));
     EXPECT_EQ(db.rows(QStringLiteral("SELECT a, b FROM t")),
               QStringList{QStringLiteral("x\\| ); DROP TABLE t; --")});
+}
+
+// libpq would print every notice on standard error; a connection hands them to its receiver,
+// which goes with the connection when it is moved, and drops them while it has none.
+TEST(Connection, NoticesGoToTheReceiverAndNeverToStandardError) {
+    TestDatabase db;
+    const QString raise = QStringLiteral(
+        "DO $$BEGIN RAISE NOTICE 'one'; RAISE WARNING 'two' USING DETAIL = 'more'; END$$");
+    QStringList heard;
+    StandardErrorCapture err;
+    {
+        Connection quiet = Connection::open(db.settings());
+        quiet.execute(raise);
+
+        Connection first = Connection::open(db.settings());
+        first.setNoticeReceiver(
+            [&](const ServerNotice& notice) { heard.append(notice.sqlState + " " + notice.text); });
+        Connection moved = std::move(first);
+        Connection target = Connection::open(db.settings());
+        target = std::move(moved);
+        target.execute(raise);
+        EXPECT_EQ(heard, (QStringList{"00000 NOTICE:  one", "01000 WARNING:  two\nDETAIL:  more"}));
+
+        // A backend ended while its connection is idle: its last words come as a notice when
+        // libpq next reads from the server.
+        heard.clear();
+        const QString pid = target.query(QStringLiteral("SELECT pg_backend_pid()")).value(0, 0);
+        db.execute(QStringLiteral("SELECT pg_terminate_backend(%1, 10000)").arg(pid));
+        PQconsumeInput(target.handle());
+        PQisBusy(target.handle());
+        ASSERT_EQ(heard.size(), 1);
+        EXPECT_TRUE(heard[0].startsWith("57P01 FATAL:  terminating connection"))
+            << heard[0].toStdString();
+
+        target.setNoticeReceiver({});
+        heard.clear();
+        quiet.execute(raise);
+        EXPECT_TRUE(heard.isEmpty());
+    }
+    EXPECT_EQ(err.text(), QByteArray());
+}
+
+TEST(ServerNotice, AnnouncesTheConnectionsEndByClass57Or08) {
+    const struct {
+        const char* sqlState;
+        bool ends;
+    } cases[] = {
+        {"57P01", true},  {"57P02", true}, {"57P03", true},  {"57P05", true},
+        {"08006", true},  {"08P01", true}, {"00000", false}, {"01000", false},
+        {"P0001", false}, {"", false},     {"42P07", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ((ServerNotice{"", c.sqlState}.endsConnection()), c.ends) << c.sqlState;
 }

@@ -3,11 +3,13 @@
 #include "import/Statements.h"
 #include "shell/ApplicationError.h"
 #include "support/RecordingFrontEnd.h"
+#include "support/StandardErrorCapture.h"
 #include "support/TestEnvironment.h"
 
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -392,15 +394,29 @@ TEST_F(ImportRunTest, RejectedRowsAreReportedInLineOrderAndTheRestStays) {
 }
 
 TEST_F(ImportRunTest, UnreadableFilesAndFailedConnectionsAreReportedByStep) {
-    // A file that can't be read: reported when read and again by the check, which ends the run.
+    // Files that can't be opened: each is named once, by the "Application Error" of step 124
+    // as the windows show it, counted as passed over, and the run goes on with the next file.
     const QString missing = m_dir.filePath("missing.csv");
-    ImportResult result = runImport(create({missing}), m_ui);
-    EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount);
-    ASSERT_EQ(m_ui.errors.size(), 2);
-    EXPECT_TRUE(m_ui.errors[0].contains(Context + "at line 124")) << m_ui.errors[0].toStdString();
-    EXPECT_TRUE(m_ui.errors[1].contains(Context + "at line 138"));
-    EXPECT_TRUE(m_ui.messages.isEmpty());
-    EXPECT_EQ(m_ui.errorPlaces, QStringList(2, missing + ":")) << "the file, no line";
+    const QString folder = m_dir.filePath("folder.csv");
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.csv"));
+    const QString good = file("good.csv", "h1,h2\n1,2\n");
+    ImportResult result = runImport(create({missing, folder, good}), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    const QStringList causes{"No such file or directory", "Is a directory"};
+    const QStringList paths{missing, folder};
+    QStringList log;
+    for (int i = 0; i < 2; ++i) {
+        log << "error: " + error(124, "Could not open " + paths[i] + ": " + causes[i])
+            << "passed over: " + paths[i] + ": could not open the file: " + causes[i] +
+                   "; no row was sent.";
+    }
+    EXPECT_EQ(m_ui.log, log + QStringList{"message: Done."});
+    EXPECT_EQ(m_ui.errorPlaces, (QStringList{missing + ":", folder + ":"})) << "no line";
+    EXPECT_EQ(result.errorsReported, 0);
+    EXPECT_EQ(result.filesPassedOver, 2);
+    EXPECT_EQ(result.filesImported, 1);
+    EXPECT_EQ(m_ui.listed, QStringList{"NewTable3"});
+    EXPECT_EQ(rows("NewTable3"), QStringList{"1|2"});
 
     // A connection that can't be opened: the table statement fails, and with no table the
     // file's rows are not sent.
@@ -507,6 +523,94 @@ TEST_F(ImportRunTest, FilesWithoutTheSeparatorAreToldOnceInEveryMode) {
     EXPECT_TRUE(rows("single").isEmpty());
 }
 
+// A file without lines, or whose first line is empty, gives no columns: it is passed over with
+// a message in every mode, before the field-count check, no question asked and no statement
+// sent, and the run goes on.
+TEST_F(ImportRunTest, FilesWithoutColumnsArePassedOverInEveryMode) {
+    m_db.execute("CREATE TABLE two(a TEXT, b TEXT)");
+    const QString empty = QStringLiteral("the file is empty; no row was sent.");
+    const QString blank =
+        QStringLiteral("the first line is empty, so the file has no columns; no row was sent.");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QString reason;
+    } files[] = {
+        {"no bytes", "", empty},
+        {"a byte-order mark only", "\xEF\xBB\xBF", empty},
+        {"an empty first line before data", "\na,b\n1,2\n", blank},
+        {"a first line of carriage returns", "\r\r\na,b\n1,2\n", blank},
+        {"a byte-order mark and a line feed", "\xEF\xBB\xBF\n1,2\n", blank},
+    };
+    const struct {
+        const char* name;
+        ImportChoices::TableMode mode;
+        ImportChoices::ColumnNames names;
+        bool quoted;
+    } modes[] = {
+        {"create, first line", ImportChoices::TableMode::Create,
+         ImportChoices::ColumnNames::FirstLine, false},
+        {"create, first line, quoted", ImportChoices::TableMode::Create,
+         ImportChoices::ColumnNames::FirstLine, true},
+        {"create, typed names", ImportChoices::TableMode::Create, ImportChoices::ColumnNames::Typed,
+         false},
+        {"append", ImportChoices::TableMode::Append, ImportChoices::ColumnNames::FirstLine, false},
+    };
+    const QString good = file("good.csv", "a,b\n3,4\n");
+    int run = 0;
+    for (const auto& m : modes) {
+        for (const auto& f : files) {
+            const QString path = file(QStringLiteral("f%1.csv").arg(++run), f.bytes);
+            RecordingFrontEnd ui;
+            ui.answers = {"x", "y"};
+            ImportChoices choices = append({path, good}, "two");
+            choices.mode = m.mode;
+            choices.names = m.names;
+            choices.quotedFields = m.quoted;
+            choices.tableTemplate = QStringLiteral("t%1_[counter]").arg(run);
+            const ImportResult result = runImport(choices, ui);
+            const std::string name = std::string(m.name) + ", " + f.name;
+            EXPECT_EQ(result.outcome, ImportOutcome::Done) << name;
+            EXPECT_EQ(ui.log,
+                      (QStringList{"message: " + path + " was passed over: " + f.reason,
+                                   "passed over: " + path + ": " + f.reason, "message: Done."}))
+                << name;
+            EXPECT_EQ(result.errorsReported, 0) << name;
+            EXPECT_EQ(result.filesPassedOver, 1) << name;
+            EXPECT_EQ(result.filesImported, 1) << name;
+            EXPECT_EQ(ui.prompts.size(), m.names == ImportChoices::ColumnNames::Typed &&
+                                                 m.mode == ImportChoices::TableMode::Create
+                                             ? 2
+                                             : 0)
+                << name << ": only the good file's columns are asked for";
+            EXPECT_FALSE(tables().contains(QStringLiteral("t%1_1").arg(run))) << name;
+        }
+    }
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM two"), QStringList{"5"});
+}
+
+// A trigger's notices are named with their file, and reach standard error only through the
+// front end; one that announces the end of the connection is left out, as the run answers
+// that itself.
+TEST_F(ImportRunTest, ServerNoticesAreNamedWithTheirFile) {
+    m_db.execute("CREATE TABLE t(a text, b text);"
+                 "CREATE FUNCTION note() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                 "IF NEW.a = 'quiet' THEN "
+                 "RAISE WARNING 'going away' USING ERRCODE = 'admin_shutdown'; "
+                 "ELSE RAISE NOTICE 'saw %', NEW.a; END IF; RETURN NEW; END$$;"
+                 "CREATE TRIGGER note BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION note()");
+    const QString a = file("a.csv", "a,b\nAnn,1\nquiet,2\n");
+    const QString b = file("b.csv", "a,b\nBob,3\n");
+    StandardErrorCapture err;
+    const ImportResult result = runImport(append({a, b}, "t"), m_ui);
+    EXPECT_EQ(err.text(), QByteArray());
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    EXPECT_EQ(result.errorsReported, 0);
+    EXPECT_EQ(result.rowsSent, 3);
+    EXPECT_EQ(m_ui.log, (QStringList{"notice: " + a + ": NOTICE:  saw Ann",
+                                     "notice: " + b + ": NOTICE:  saw Bob", "message: Done."}));
+}
+
 // The run hands its connection on from file to file; one that was lost between two files is
 // replaced, and the run reads exactly as a run without the loss.
 TEST_F(ImportRunTest, AConnectionLostBetweenFilesIsReplacedUnseen) {
@@ -539,7 +643,9 @@ TEST_F(ImportRunTest, AConnectionLostBetweenFilesIsReplacedUnseen) {
     m_db.execute("TRUNCATE t");
 
     EndingFrontEnd ending(m_db);
+    StandardErrorCapture err;
     const ImportResult result = runImport(append({a, b, c}, "t"), ending);
+    EXPECT_EQ(err.text(), QByteArray()) << "the ended backend's last words are not printed";
     EXPECT_EQ(ending.ended, QStringList{"t"}) << "the run's own session was ended";
     EXPECT_EQ(result.outcome, ImportOutcome::Done);
     EXPECT_EQ(result.rowsSent, 4);

@@ -12,6 +12,7 @@ struct Parsed {
     qsizetype counted = 0;   // the field count without keeping values
     qsizetype linesUsed = 0; // lines the record took
     Problem problem = Problem::None;
+    qsizetype problemLine = 0; // the record's line where the problem lies
 };
 
 Parsed parse(const QStringList& lines, const QString& separator, bool keep) {
@@ -28,6 +29,7 @@ Parsed parse(const QStringList& lines, const QString& separator, bool keep) {
     if (!complete)
         parser.endOfInput();
     parsed.problem = parser.problem();
+    parsed.problemLine = parser.problemLine();
     parsed.counted = parser.fieldCount();
     for (const QString& value : parser.takeValues())
         parsed.values.append(value.isNull() ? QStringLiteral("<NULL>") : value);
@@ -41,6 +43,7 @@ struct ParserCase {
     QStringList values;
     qsizetype linesUsed;
     Problem problem = Problem::None;
+    qsizetype problemLine = 0;
 };
 
 } // namespace
@@ -107,7 +110,22 @@ TEST(QuotedFieldParser, ReadsFieldsAsCsvDoes) {
          ",",
          {},
          2,
-         Problem::TextAfterQuote},
+         Problem::TextAfterQuote,
+         1},
+        {"a quote left open after one closed on a later line",
+         {"\"a", "b\",\"c", "d"},
+         ",",
+         {},
+         3,
+         Problem::UnclosedQuote,
+         1},
+        {"text after the third quote, on the third line",
+         {"\"a", "b\",\"c", "d\"e"},
+         ",",
+         {},
+         3,
+         Problem::TextAfterQuote,
+         2},
         {"quote never closed",
          {"1,\"open", "more", "and more"},
          ",",
@@ -120,9 +138,11 @@ TEST(QuotedFieldParser, ReadsFieldsAsCsvDoes) {
         const Parsed kept = parse(c.lines, c.separator, true);
         EXPECT_EQ(kept.problem, c.problem) << c.name;
         EXPECT_EQ(kept.linesUsed, c.linesUsed) << c.name;
+        EXPECT_EQ(kept.problemLine, c.problemLine) << c.name;
         const Parsed counted = parse(c.lines, c.separator, false);
         EXPECT_EQ(counted.problem, c.problem) << c.name;
         EXPECT_EQ(counted.linesUsed, c.linesUsed) << c.name;
+        EXPECT_EQ(counted.problemLine, c.problemLine) << c.name;
         EXPECT_TRUE(counted.values.isEmpty()) << c.name << ": counting keeps nothing";
         if (c.problem == Problem::None) {
             EXPECT_EQ(kept.values, c.values) << c.name;

@@ -102,9 +102,13 @@ TEST_F(ReadingRunTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
         QString path;
         QString report;
     } cases[] = {
+        // The quote runs on to the next quote in the file, which text follows.
         {"a quote left open near the end of a big file", open,
-         "Line no 200001: 200001,\"never closed"},
-        {"text after a closing quote", after, "Line no 2: \"3\"x,4"},
+         "Line no 200001: 200001,\"never closed\nA closing quote in line 200003 is followed by "
+         "text instead of the separator or the line's end."},
+        {"text after a closing quote", after,
+         "Line no 2: \"3\"x,4\nA closing quote in line 2 is followed by text instead of the "
+         "separator or the line's end."},
     };
     for (const auto& c : cases) {
         TestDatabase db;
@@ -137,14 +141,18 @@ TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
         EXPECT_EQ(rows("T1"), (QStringList{"1|2", "3|4"})) << "lines written later wait";
         EXPECT_TRUE(ui.errors.isEmpty());
     }
-    // Cut short after the check: the missing lines are reported, not passed over in silence.
+    // Cut short after the check (the file now has 4 lines, 5,6 included): the missing lines
+    // are reported, not passed over in silence.
     HookFrontEnd ui;
     ui.answers = {"x", "y"};
     choices.tableTemplate = QStringLiteral("Cut");
     ui.hook = [&] { ASSERT_TRUE(QFile::resize(path, 6)); };
     EXPECT_EQ(runImport(choices, ui).outcome, ImportOutcome::Done);
     ASSERT_EQ(ui.errors.size(), 1);
-    EXPECT_TRUE(ui.errors[0].contains("the file became shorter while it was imported"))
+    EXPECT_TRUE(ui.errors[0].startsWith("Could not read " + path +
+                                        ": the file became shorter while it was imported. The "
+                                        "last line loaded is line 1; 3 line(s) after it were not "
+                                        "read.\r\n"))
         << ui.errors[0].toStdString();
     EXPECT_TRUE(ui.errors[0].contains("at line 264"));
 }

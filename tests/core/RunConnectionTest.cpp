@@ -81,3 +81,24 @@ TEST(RunConnection, OpensANewOneWhenTheKeptOneCannotServe) {
     EXPECT_NO_THROW(run.begin(db.settings()));
     EXPECT_EQ(run.opened(), opened + 1);
 }
+
+// Notices reach the run's receiver during a file's turn only, over a kept connection as over
+// one that replaced a broken one.
+TEST(RunConnection, HandsOnNoticesDuringATurnOnly) {
+    TestDatabase db;
+    RunConnection run;
+    QStringList heard;
+    run.setNoticeReceiver([&](const ServerNotice& notice) { heard.append(notice.text); });
+    const auto raise = [](Connection& connection, const QString& text) {
+        connection.execute(QStringLiteral("DO $$BEGIN RAISE NOTICE '%1'; END$$").arg(text));
+    };
+    Connection& first = run.begin(db.settings());
+    raise(first, QStringLiteral("in the first turn"));
+    run.end();
+    raise(first, QStringLiteral("between turns"));
+    raise(run.begin(db.settings()), QStringLiteral("in the second turn"));
+    raise(run.replace(Connection::open(db.settings())), QStringLiteral("after a replacement"));
+    EXPECT_EQ(run.opened(), 2);
+    EXPECT_EQ(heard, (QStringList{"NOTICE:  in the first turn", "NOTICE:  in the second turn",
+                                  "NOTICE:  after a replacement"}));
+}

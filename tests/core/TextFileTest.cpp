@@ -43,27 +43,34 @@ TEST(TextFileReader, GivesTheSameLinesWhateverThePieceSize) {
         const char* name;
         QByteArray bytes;
         QStringList lines;
+        qint64 counted; // as an editor counts them: no line after the final line end
     } cases[] = {
-        {"empty file has no lines", "", {}},
-        {"one line without line feed", "a,b", {"a,b"}},
-        {"final line feed adds an empty line", "a\nb\n", {"a", "b", ""}},
-        {"CR LF and LF give the same lines", "a\r\nb\nc\r\n", {"a", "b", "c", ""}},
-        {"a CR inside a line disappears", "a\rb,c\r\r\nd", {"ab,c", "d"}},
-        {"line feed only", "\n", {"", ""}},
-        {"empty lines in between", "h\n\n\nx", {"h", "", "", "x"}},
-        {"byte-order mark is dropped", "\xEF\xBB\xBFName\nJ\xC3\xBCrgen", {"Name", "Jürgen"}},
-        {"byte-order mark alone", "\xEF\xBB\xBF", {}},
-        {"four-byte character", "\xF0\x9F\x98\x80,x", {QString::fromUtf8("😀,x")}},
+        {"empty file has no lines", "", {}, 0},
+        {"one line without line feed", "a,b", {"a,b"}, 1},
+        {"final line feed adds an empty line", "a\nb\n", {"a", "b", ""}, 2},
+        {"CR LF and LF give the same lines", "a\r\nb\nc\r\n", {"a", "b", "c", ""}, 3},
+        {"a CR inside a line disappears", "a\rb,c\r\r\nd", {"ab,c", "d"}, 2},
+        {"line feed only", "\n", {"", ""}, 1},
+        {"empty lines in between", "h\n\n\nx", {"h", "", "", "x"}, 4},
+        {"byte-order mark is dropped", "\xEF\xBB\xBFName\nJ\xC3\xBCrgen", {"Name", "Jürgen"}, 2},
+        {"byte-order mark alone", "\xEF\xBB\xBF", {}, 0},
+        {"four-byte character", "\xF0\x9F\x98\x80,x", {QString::fromUtf8("😀,x")}, 1},
         // Without a line feed anywhere, the carriage return ends the lines.
-        {"carriage returns alone end lines", "a,b\rc,d\r", {"a,b", "c,d", ""}},
-        {"carriage returns only", "\r\r", {"", "", ""}},
-        {"one line feed makes every CR a character", "a\rb\rc\nd", {"abc", "d"}},
+        {"carriage returns alone end lines", "a,b\rc,d\r", {"a,b", "c,d", ""}, 2},
+        {"carriage returns only", "\r\r", {"", "", ""}, 2},
+        {"one line feed makes every CR a character", "a\rb\rc\nd", {"abc", "d"}, 2},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
         const QString path = writeTestFile(dir, QStringLiteral("f.txt"), c.bytes);
         for (const qint64 chunk : {1, 2, 3, 4096})
             EXPECT_EQ(readAll(path, chunk), c.lines) << c.name << ", pieces of " << chunk;
+        auto file = snapshot(path);
+        RecordReader reader(*file, FieldRule::Plain, QStringLiteral(","), 2);
+        Record record;
+        while (reader.next(record)) {
+        }
+        EXPECT_EQ(reader.linesRead(), c.counted) << c.name;
     }
 }
 
@@ -247,7 +254,7 @@ TEST(RecordReader, QuotedCountingAgreesWithCutting) {
                                     .arg(record.line)
                                     .arg(count)
                                     .arg(static_cast<int>(record.problem))
-                                    .arg(recordReport(record)));
+                                    .arg(recordReport(record).windowText()));
         }
         seen.note = reader.decoder().note(path);
         return seen;
@@ -340,6 +347,9 @@ TEST(FileSnapshot, PipesAndDevicesAreReadOnceIntoATemporaryCopy) {
 }
 
 TEST(CheckFieldCounts, ReportsTheFirstRecordThatDiffers) {
+    const QString neverClosed = QStringLiteral("\nThe quote opened in line %1 is never closed.");
+    const QString textAfter = QStringLiteral("\nA closing quote in line %1 is followed by text "
+                                             "instead of the separator or the line's end.");
     const struct {
         const char* name;
         QByteArray bytes;
@@ -371,11 +381,15 @@ TEST(CheckFieldCounts, ReportsTheFirstRecordThatDiffers) {
         {"quoted: a record over lines counts as one", "a,b\n\"x\ny\",1\n\"\n\",2\n3\n", ",",
          FieldRule::Quoted, QStringLiteral("Line no 5: 3")},
         {"quoted: text after a closing quote", "a,b\r\n1,2\r\n\"x\"y,3\r\n", ",", FieldRule::Quoted,
-         QStringLiteral("Line no 2: \"x\"y,3")},
+         QStringLiteral("Line no 2: \"x\"y,3") + textAfter.arg(2)},
+        {"quoted: text after a quote closed on a later line", "a,b\n\"x\ny\"z,1\n", ",",
+         FieldRule::Quoted, QStringLiteral("Line no 1: \"x") + textAfter.arg(2)},
         {"quoted: a quote left open names its first line", "a,b\n1,2\n3,\"open\n4,5\n6,7\n", ",",
-         FieldRule::Quoted, QStringLiteral("Line no 2: 3,\"open")},
+         FieldRule::Quoted, QStringLiteral("Line no 2: 3,\"open") + neverClosed.arg(2)},
+        {"quoted: a quote left open after one closed on a later line", "a,b\n\"x\ny\",\"open\nz\n",
+         ",", FieldRule::Quoted, QStringLiteral("Line no 1: \"x") + neverClosed.arg(2)},
         {"quoted: a header left open", "a,\"b\n1,2\n", ",", FieldRule::Quoted,
-         QStringLiteral("Line no 0: a,\"b")},
+         QStringLiteral("Line no 0: a,\"b") + neverClosed.arg(0)},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
@@ -385,5 +399,55 @@ TEST(CheckFieldCounts, ReportsTheFirstRecordThatDiffers) {
         RecordReader records(*file, c.rule, c.separator);
         const auto report = CheckFieldCounts(records, static_cast<qint16>(header.size() - 1));
         EXPECT_EQ(report ? std::optional(report->windowText()) : std::nullopt, c.report) << c.name;
+    }
+}
+
+// A long record is shown by its first 2,000 characters (code points, carriage returns left
+// out) and the count of the others, whichever way its line was read: as bytes, as UTF-8 text,
+// as Windows-1252 text, or as the quoted rule's text with its carriage returns.
+TEST(CheckFieldCounts, ShowsTheStartOfALongRecordAndCountsTheRest) {
+    const QString smiley = QString::fromUtf16(u"\U0001F600");
+    const QString open = QStringLiteral("The quote opened in line 1 is never closed.");
+    const struct {
+        const char* name;
+        QByteArray line;
+        FieldRule rule;
+        QString shown;
+        QString more;
+        QString why;
+    } cases[] = {
+        {"ASCII bytes", QByteArray(5000, 'x'), FieldRule::Plain, QString(2000, 'x'),
+         " \u2026 (3,000 more characters)", ""},
+        {"exactly as many as are shown", QByteArray(2000, 'x'), FieldRule::Plain,
+         QString(2000, 'x'), "", ""},
+        {"UTF-8 bytes", QByteArray("\xC3\xA9").repeated(2500), FieldRule::Plain,
+         QString(2000, QChar(0xE9)), " \u2026 (500 more characters)", ""},
+        {"Windows-1252 text", QByteArray("\xE9").repeated(2500), FieldRule::Plain,
+         QString(2000, QChar(0xE9)), " \u2026 (500 more characters)", ""},
+        {"four-byte characters count once", QByteArray("\xF0\x9F\x98\x80").repeated(2001),
+         FieldRule::Plain, smiley.repeated(2000), " \u2026 (1 more character)", ""},
+        {"carriage returns are not counted", QByteArray("x\r").repeated(3000), FieldRule::Plain,
+         QString(2000, 'x'), " \u2026 (1,000 more characters)", ""},
+        {"quoted, a quote left open", "1,\"" + QByteArray(5000, 'y'), FieldRule::Quoted,
+         "1,\"" + QString(1997, 'y'), " \u2026 (3,003 more characters)", open},
+        {"quoted, carriage returns kept in the value", "1,\"" + QByteArray("y\r").repeated(3000),
+         FieldRule::Quoted, "1,\"" + QString(1997, 'y'), " \u2026 (1,003 more characters)", open},
+        {"quoted, a surrogate pair is never cut",
+         "1,\"" + QByteArray("\xF0\x9F\x98\x80").repeated(2000), FieldRule::Quoted,
+         "1,\"" + smiley.repeated(1997), " \u2026 (3 more characters)", open},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path =
+            writeTestFile(dir, QStringLiteral("long.csv"), "a,b\n" + c.line + "\n");
+        auto file = snapshot(path);
+        RecordReader records(*file, c.rule, QStringLiteral(","));
+        const auto report = CheckFieldCounts(records, 1);
+        ASSERT_TRUE(report.has_value()) << c.name;
+        EXPECT_EQ(report->recordText(), "Line no 1: " + c.shown + c.more) << c.name;
+        EXPECT_EQ(report->why(), c.why) << c.name;
+        EXPECT_EQ(report->windowText(),
+                  report->recordText() + (c.why.isEmpty() ? QString() : "\n" + c.why))
+            << c.name;
     }
 }

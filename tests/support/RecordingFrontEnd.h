@@ -5,9 +5,9 @@
 #include <QStringList>
 
 // Records everything an import run shows, in one ordered log and per kind (the files passed
-// over in the log only; the closing message as a message, with the result it came with), and
-// answers input boxes from a queue (the empty text, as Cancel, once the queue is empty). Can
-// ask the run to stop once a number of rows were reported as sent.
+// over and the server's notices in the log only; the closing message as a message, with the
+// result it came with), and answers input boxes from a queue (the empty text, as Cancel, once
+// the queue is empty). Can ask the run to stop once a number of rows were reported as sent.
 class RecordingFrontEnd : public ImportFrontEnd {
 public:
     void message(const QString& text) override {
@@ -33,6 +33,9 @@ public:
     }
     void passedOver(const QString& path, const QString& reason) override {
         log.append(QStringLiteral("passed over: ") + path + QStringLiteral(": ") + reason);
+    }
+    void serverNotice(const QString& path, const QString& text) override {
+        log.append(QStringLiteral("notice: ") + path + QStringLiteral(": ") + text);
     }
     QString inputText(const QString& prompt, const QString& defaultAnswer) override {
         prompts.append(prompt);

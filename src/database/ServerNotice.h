@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// A notice or warning the server sent over a connection outside any answer to a statement: a
+// trigger's RAISE NOTICE, a warning before the server ends the connection, the last words of a
+// backend that was ended while the connection was idle.
+struct ServerNotice {
+    QString text;     // as libpq words it ("WARNING:  ..."), without the final line break
+    QString sqlState; // the five-character SQLSTATE, or empty when the server sent none
+
+    // Whether it announces that the connection ends: SQLSTATE class 57 (operator
+    // intervention: the backend was ended, the server shuts down or crashed) or class 08 (a
+    // connection exception).
+    bool endsConnection() const {
+        return sqlState.startsWith(QLatin1String("57")) || sqlState.startsWith(QLatin1String("08"));
+    }
+};

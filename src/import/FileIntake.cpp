@@ -1,0 +1,54 @@
+#include "import/FileIntake.h"
+
+#include "import/ImportReporter.h"
+#include "import/InputFile.h"
+#include "shell/ApplicationError.h"
+#include "shell/StepRunner.h"
+
+FileIntake::FileIntake(StepRunner& run, ImportReporter& ui, ImportFrontEnd& frontEnd)
+    : m_run(run)
+    , m_ui(ui)
+    , m_frontEnd(frontEnd) {}
+
+FileIntake::Outcome FileIntake::take(InputFile& file, const QString& path,
+                                     const std::function<bool()>& cancelled) {
+    bool stopped = false;
+    if (!readable(124, [&] { stopped = !file.open(path, cancelled); }))
+        return Outcome::PassedOver;
+    if (stopped)
+        return Outcome::Stopped;
+    if (!readable(136, [&] { file.readHeader(); }))
+        return Outcome::PassedOver;
+    if (file.noLines() || file.firstLineEmpty()) {
+        m_ui.noColumns(file.noLines());
+        return Outcome::PassedOver;
+    }
+    if (!m_run.step(138, [&] { file.checkWidth(); }))
+        return Outcome::EndRun;
+    InputFile::Checked checked;
+    if (!readable(138, [&] { checked = file.check(cancelled); }))
+        return Outcome::PassedOver;
+    if (checked.report) {
+        m_frontEnd.fieldCountReport(*checked.report);
+        return Outcome::EndRun;
+    }
+    if (checked.cancelled)
+        return Outcome::Stopped;
+    // Once the file passed, the user is told about lines that were not read as the rest of
+    // the file was.
+    for (const QString& note : checked.notes)
+        m_ui.message(note);
+    return Outcome::Send;
+}
+
+bool FileIntake::readable(int step, const std::function<void()>& work) {
+    m_run.begin(step);
+    try {
+        work();
+        return true;
+    } catch (...) {
+        const QString description = StepRunner::describe(std::current_exception());
+        m_ui.unreadable(applicationErrorText(m_run.context(), step, description), description);
+        return false;
+    }
+}
