@@ -15,4 +15,8 @@ struct ServerNotice {
     bool endsConnection() const {
         return sqlState.startsWith(QLatin1String("57")) || sqlState.startsWith(QLatin1String("08"));
     }
+    // Whether libpq wrote it itself, not the server (which always gives a notice its
+    // SQLSTATE): its remarks on what arrives after a connection went wrong ("message type 0x31
+    // arrived from server while idle"), which the run answers as it answers the failure.
+    bool fromLibpq() const { return sqlState.isEmpty(); }
 };

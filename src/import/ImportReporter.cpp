@@ -106,7 +106,7 @@ void ImportReporter::passedOverWithMessage(const QString& reason) {
 }
 
 void ImportReporter::serverNotice(const ServerNotice& notice) {
-    if (m_place.path.isEmpty() || notice.endsConnection())
+    if (m_place.path.isEmpty() || notice.endsConnection() || notice.fromLibpq())
         return;
     m_frontEnd.serverNotice(m_place.path, notice.text);
 }
