@@ -27,6 +27,11 @@ QString Result::value(int row, int column) const {
                              PQgetlength(m_result.get(), row, column));
 }
 
+bool Result::succeeded() const {
+    const ExecStatusType status = m_result ? PQresultStatus(m_result.get()) : PGRES_FATAL_ERROR;
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
+}
+
 bool Result::isNull(int row, int column) const {
     return PQgetisnull(m_result.get(), row, column) != 0;
 }

@@ -31,6 +31,8 @@ public:
     // The value at a row and column as text; NULL reads as the empty text.
     QString value(int row, int column) const;
     bool isNull(int row, int column) const;
+    // Whether the statement succeeded (no result at all counts as a failure).
+    bool succeeded() const;
 
     PGresult* get() const { return m_result.get(); }
 

@@ -46,7 +46,8 @@ public:
     ChunkInDoubt inDoubt() const;
     // Markers of committed chunks not yet removed.
     const QList<quint32>& markersLeft() const { return m_committedMarkers; }
-    // Removes them, on its own outside a transaction; what can't be removed stays behind.
+    // Removes them in a transaction of their own, outside the chunk's, which does not wait for
+    // the disk; what can't be removed stays behind.
     void removeMarkers();
 
 private:
