@@ -26,13 +26,13 @@
 
 #include "database/Connection.h"
 #include "database/ConnectionSettings.h"
-#include "import/CopySender.h"
-#include "import/CopyTarget.h"
-#include "import/FieldCountCheck.h"
-#include "import/InputFile.h"
-#include "import/RunConnection.h"
-#include "import/Statements.h"
+#include "resume/RunConnection.h"
+#include "sending/Statements.h"
+#include "sending/copy/CopySender.h"
+#include "sending/copy/CopyTarget.h"
 #include "shell/Failure.h"
+#include "textfile/FieldCountCheck.h"
+#include "textfile/InputFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

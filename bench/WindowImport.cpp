@@ -14,12 +14,12 @@
 // not exist. Prints "seconds S" and then every message shown; exits 0 when the run closed with
 // "Done." and showed no error, 1 otherwise.
 
-#include "database/Form1.h"
 #include "import/ImportRun.h"
-#include "mainwindow/Form2.h"
 #include "shell/Settings.h"
 #include "shell/UserInterface.h"
-#include "shell/WindowContext.h"
+#include "widgets/WindowContext.h"
+#include "windows/Form1.h"
+#include "windows/Form2.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "app/ShippedFilesCheck.h"
 
 #include "shell/Platform.h"
-#include "shell/WindowPointer.h"
+#include "widgets/WindowPointer.h"
 
 #include <QStringList>
 #include <QTextStream>

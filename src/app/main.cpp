@@ -1,9 +1,9 @@
 #include "app/ShippedFilesCheck.h"
-#include "database/Form1.h"
-#include "import/Form3.h"
-#include "shell/GuiUserInterface.h"
-#include "shell/WindowContext.h"
-#include "shell/WindowHelpers.h"
+#include "widgets/GuiUserInterface.h"
+#include "widgets/WindowContext.h"
+#include "widgets/WindowHelpers.h"
+#include "windows/Form1.h"
+#include "windows/Form3.h"
 
 #include <QApplication>
 #include <QTextStream>

@@ -2,6 +2,7 @@
 
 #include "cli/BriefError.h"
 #include "cli/TerminalText.h"
+#include "shell/NumberText.h"
 #include "shell/Platform.h"
 
 #include <algorithm>

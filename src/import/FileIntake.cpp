@@ -1,9 +1,9 @@
 #include "import/FileIntake.h"
 
 #include "import/ImportReporter.h"
-#include "import/InputFile.h"
 #include "shell/ApplicationError.h"
 #include "shell/StepRunner.h"
+#include "textfile/InputFile.h"
 
 FileIntake::FileIntake(StepRunner& run, ImportReporter& ui, ImportFrontEnd& frontEnd)
     : m_run(run)

@@ -1,6 +1,7 @@
 #include "import/HeaderColumns.h"
+#include "import/TableNames.h"
 
-#include "import/Statements.h"
+#include "sending/Statements.h"
 
 #include <QHash>
 #include <QList>
@@ -36,7 +37,7 @@ HeaderColumns::HeaderColumns(const QStringList& header) {
     QStringList givenTwice;                    // in the order of their second field
     m_names.reserve(header.size());
     for (qsizetype i = 0; i < header.size(); ++i) {
-        const QString name = HeaderColumnName(header[i]);
+        const QString name = headerColumnName(header[i]);
         m_names.append(name);
         if (name.isEmpty()) {
             unnamed.append(i + 1);

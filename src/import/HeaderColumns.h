@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The columns of a new table named by a file's first line: one per field, named by
-// HeaderColumnName() (its ASCII letters and digits, the first 63 of them). A table can be made
+// headerColumnName() (its ASCII letters and digits, the first 63 of them). A table can be made
 // of them only when every field gives a name and no two names are equal as the server compares
 // quoted names (exactly, case and all); otherwise no CREATE TABLE is to be sent, as the server
 // would refuse it or, without the fields that give no name, make a table with fewer columns

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "import/FieldCountCheck.h"
 #include "import/ImportRun.h"
 #include "shell/UserInterface.h"
+#include "textfile/FieldCountCheck.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -1,4 +1,6 @@
 #include "import/ImportRun.h"
+#include "import/TableNames.h"
+#include "shell/NumberText.h"
 
 #include "database/Connection.h"
 #include "import/ClockPace.h"
@@ -6,14 +8,14 @@
 #include "import/HeaderColumns.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
-#include "import/InputFile.h"
 #include "import/ProgressMeter.h"
-#include "import/ResumingSender.h"
-#include "import/RowSenderFactory.h"
-#include "import/RunConnection.h"
-#include "import/Statements.h"
 #include "import/StoredTableName.h"
+#include "resume/ResumingSender.h"
+#include "resume/RunConnection.h"
+#include "sending/RowSenderFactory.h"
+#include "sending/Statements.h"
 #include "shell/StepRunner.h"
+#include "textfile/InputFile.h"
 
 #include <memory>
 #include <optional>
@@ -333,7 +335,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
         sender = std::make_unique<ResumingSender>(ResumingSender::Context{
             m_connection, m_choices.connection, cancelled(),
             [&](Connection& c) {
-                return makeRowSender(c, table, m_path, m_choices, rejected, cancelled());
+                return makeRowSender(c, table, m_path, m_file.rule(), m_choices.rowByRow, rejected,
+                                     cancelled());
             },
             [this] { return m_file.dataRecords(); }, m_choices.separator.toUtf8(), rejected, m_path,
             [this](qint64 rows, int seconds) { showProgress(rows, seconds); }});

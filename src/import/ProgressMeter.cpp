@@ -1,5 +1,7 @@
 #include "import/ProgressMeter.h"
 
+#include "shell/NumberText.h"
+
 #include <QFileInfo>
 #include <QLocale>
 
@@ -13,11 +15,6 @@ constexpr qint64 WindowMilliseconds = 3000;
 constexpr qint64 ShortestSpanMilliseconds = 1000;
 
 } // namespace
-
-QString groupedCount(qint64 number) {
-    static const QLocale english(QLocale::English, QLocale::UnitedStates);
-    return english.toString(number);
-}
 
 void ProgressMeter::update(const ImportProgress& progress, qint64 atMilliseconds) {
     if (!m_samples.empty() && atMilliseconds < m_samples.back().at)

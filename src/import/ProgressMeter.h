@@ -37,7 +37,3 @@ private:
     bool m_rowsArriving = false;  // some report had more rows than the first one
     std::deque<Sample> m_samples; // the first is the newest one at least a window old
 };
-
-// A count as every text of an import run shows it: thousands grouped with commas, whatever
-// the system's locale ("1,234,567").
-QString groupedCount(qint64 number);

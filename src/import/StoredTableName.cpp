@@ -1,6 +1,7 @@
 #include "import/StoredTableName.h"
+#include "import/TableNames.h"
 
-#include "import/Statements.h"
+#include "sending/Statements.h"
 
 #include <utility>
 

@@ -2,6 +2,7 @@
 // a run as Ctrl+C does; a second signal of any kind ends the program at once.
 #include "database/Connection.h"
 #include "import/ProgressMeter.h"
+#include "shell/NumberText.h"
 #include "support/CommandLineKit.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 #include "database/Connection.h"
 #include "import/ProgressMeter.h"
+#include "shell/NumberText.h"
 #include "support/CommandLineKit.h"
 
 #include <QElapsedTimer>

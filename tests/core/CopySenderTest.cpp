@@ -1,15 +1,16 @@
-#include "import/CopySender.h"
+#include "sending/copy/CopySender.h"
 #include "database/Connection.h"
-#include "import/CopyTarget.h"
-#include "import/CopyText.h"
 #include "import/ImportRun.h"
-#include "import/InsertSender.h"
-#include "import/InsertStatementUtf8.h"
-#include "import/QuotedFieldParser.h"
-#include "import/RecordReader.h"
-#include "import/Statements.h"
+#include "sending/InsertSender.h"
+#include "sending/InsertStatementUtf8.h"
+#include "sending/Statements.h"
+#include "sending/copy/CopyTarget.h"
+#include "sending/copy/CopyText.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/TestEnvironment.h"
+#include "textfile/FieldSplitting.h"
+#include "textfile/QuotedFieldParser.h"
+#include "textfile/RecordReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,7 +90,7 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
         appendCopyLineUtf8(actual, c.line.toUtf8(), c.separator.toUtf8());
         EXPECT_EQ(actual, expected) << c.line.left(40).toStdString();
 
-        EXPECT_EQ(Utf8Fields(c.line.toUtf8(), c.separator.toUtf8()),
+        EXPECT_EQ(fieldsFromBytes(c.line.toUtf8(), c.separator.toUtf8()),
                   SplitFields(c.line, c.separator));
         // The row statement made from the bytes is the one made from the fields.
         const QString table = QStringLiteral("T\"\u00e4");
@@ -130,7 +131,7 @@ TEST(CopyText, QuotedAsciiLineAsFromItsValues) {
         }
         QByteArray expected = "before|";
         appendCopyLine(expected,
-                       Utf8LineFields(c.line, QByteArray(1, c.separator), FieldRule::Quoted),
+                       valuesFromBytes(c.line, QByteArray(1, c.separator), FieldRule::Quoted),
                        FieldRule::Quoted);
         EXPECT_EQ(actual, expected) << name;
     }
@@ -777,7 +778,7 @@ TEST(CopySenderDifferential, WholeRunsWithQuotedFields) {
                                                           "e \"7\"|"));
     // Lines: header 0, then every fifth record takes two lines, so record i starts at line
     // i + (i - 1) / 5.
-    const QString nul = NulCharacterRejection(900 + 899 / 5, path);
+    const QString nul = nulCharacterRejection(900 + 899 / 5, path);
     // The NUL line in both runs; appended, -1 four times, "abc" three times and the quoted
     // empty amount (the empty text, which numeric rejects) on every seventh line.
     EXPECT_EQ(rowwise.errors.filter(nul).size(), 2) << rowwise.errors.join("\n").toStdString();

@@ -1,8 +1,9 @@
 #include "database/Connection.h"
 #include "import/ClockPace.h"
-#include "import/CopySender.h"
 #include "import/ImportRun.h"
 #include "import/ProgressMeter.h"
+#include "sending/copy/CopySender.h"
+#include "shell/NumberText.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/TestEnvironment.h"
 

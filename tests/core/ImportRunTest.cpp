@@ -1,7 +1,8 @@
 #include "import/ImportRun.h"
 #include "import/ProgressMeter.h"
-#include "import/Statements.h"
+#include "sending/Statements.h"
 #include "shell/ApplicationError.h"
+#include "shell/NumberText.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/StandardErrorCapture.h"
 #include "support/TestEnvironment.h"
@@ -371,7 +372,7 @@ TEST_F(ImportRunTest, RejectedRowsAreReportedInLineOrderAndTheRestStays) {
     // A NUL character can't be stored; its line is rejected in its place in the order.
     bytes += "nul,1" + QByteArray(1, '\0') + "2\nlast,3001\n";
     const QString path = file("nums.csv", bytes);
-    expected.append(NulCharacterRejection(3001, path));
+    expected.append(nulCharacterRejection(3001, path));
     lines.append(3002);
 
     const ImportResult result = runImport(append({path}, "nums"), m_ui);

@@ -1,4 +1,4 @@
-#include "import/QuotedFieldParser.h"
+#include "textfile/QuotedFieldParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Whole import runs over the ways a file is read: quoted fields, a pipe awaiting its writer,
 // files that change while read, and text in more than one encoding or with CR line ends.
 #include "import/ImportRun.h"
-#include "import/Statements.h"
+#include "sending/Statements.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/TestEnvironment.h"
 

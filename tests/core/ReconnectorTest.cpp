@@ -1,5 +1,5 @@
-#include "import/Reconnector.h"
-#include "import/ChunkTransaction.h"
+#include "resume/Reconnector.h"
+#include "sending/copy/ChunkTransaction.h"
 #include "support/TestEnvironment.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "import/RunConnection.h"
+#include "resume/RunConnection.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,6 @@
-#include "import/Statements.h"
+#include "sending/Statements.h"
+#include "import/TableNames.h"
+#include "textfile/FieldSplitting.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +32,7 @@ TEST(SplitFields, CutsPlainlyAtTheWholeSeparator) {
     };
     for (const SplitCase& c : cases) {
         EXPECT_EQ(SplitFields(c.line, c.separator), c.fields) << c.name;
-        EXPECT_EQ(FieldCount(c.line, c.separator), c.fields.size()) << c.name;
+        EXPECT_EQ(fieldCount(c.line, c.separator), c.fields.size()) << c.name;
     }
 }
 
@@ -133,9 +135,9 @@ TEST(TableNames, TemplateAndListRules) {
 }
 
 TEST(NulCharacter, IsFoundAndNamedWithLineAndFile) {
-    EXPECT_FALSE(HoldsNulCharacter({"a", "b"}));
-    EXPECT_TRUE(HoldsNulCharacter({"a", QStringLiteral("b") + QChar(0) + QStringLiteral("c")}));
-    const QString text = NulCharacterRejection(7, QStringLiteral("/data/a.csv"));
+    EXPECT_FALSE(holdsNulCharacter({"a", "b"}));
+    EXPECT_TRUE(holdsNulCharacter({"a", QStringLiteral("b") + QChar(0) + QStringLiteral("c")}));
+    const QString text = nulCharacterRejection(7, QStringLiteral("/data/a.csv"));
     EXPECT_TRUE(text.contains(QStringLiteral("Line no 7 ")));
     EXPECT_TRUE(text.contains(QStringLiteral("/data/a.csv")));
     EXPECT_TRUE(text.contains(QStringLiteral("NUL")));

@@ -3,11 +3,13 @@
 #include "database/TableList.h"
 #include "import/HeaderColumns.h"
 #include "import/ImportRun.h"
-#include "import/Statements.h"
 #include "import/StoredTableName.h"
+#include "import/TableNames.h"
+#include "sending/Statements.h"
 #include "shell/ApplicationError.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/TestEnvironment.h"
+#include "textfile/FieldSplitting.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
-#include "import/FieldCountCheck.h"
-#include "import/FileSnapshot.h"
-#include "import/RecordReader.h"
-#include "import/TextEncoding.h"
 #include "shell/Failure.h"
 #include "support/TestEnvironment.h"
+#include "textfile/FieldCountCheck.h"
+#include "textfile/FileSnapshot.h"
+#include "textfile/RecordReader.h"
+#include "textfile/TextEncoding.h"
 
 #include <QDir>
 #include <QFile>

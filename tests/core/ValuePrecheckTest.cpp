@@ -1,8 +1,8 @@
-#include "import/ValuePrecheck.h"
+#include "sending/copy/ValuePrecheck.h"
 #include "database/Connection.h"
-#include "import/CopyTarget.h"
-#include "import/CopyText.h"
-#include "import/Statements.h"
+#include "sending/Statements.h"
+#include "sending/copy/CopyTarget.h"
+#include "sending/copy/CopyText.h"
 #include "support/TestEnvironment.h"
 
 #include <libpq-fe.h>

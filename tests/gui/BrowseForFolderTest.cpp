@@ -1,4 +1,4 @@
-#include "shell/BrowseForFolder.h"
+#include "widgets/BrowseForFolder.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 // during a folder scan, a scan and an import that overlap, and the pointer of an import run.
 #include "WindowTestKit.h"
 
-#include "mainwindow/Form2.h"
-#include "shell/WindowPointer.h"
+#include "widgets/WindowPointer.h"
+#include "windows/Form2.h"
 
 #include <QLineEdit>
 #include <QMimeData>

@@ -1,8 +1,8 @@
 #include "WindowTestKit.h"
 
-#include "database/Form1.h"
-#include "mainwindow/Form2.h"
-#include "shell/WindowPointer.h"
+#include "widgets/WindowPointer.h"
+#include "windows/Form1.h"
+#include "windows/Form2.h"
 
 #include <QApplication>
 #include <QCloseEvent>

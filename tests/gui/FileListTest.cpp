@@ -1,8 +1,8 @@
 #include "WindowTestKit.h"
 
-#include "mainwindow/Form2.h"
 #include "shell/Platform.h"
-#include "shell/WindowPointer.h"
+#include "widgets/WindowPointer.h"
+#include "windows/Form2.h"
 
 #include <QDir>
 #include <QFile>

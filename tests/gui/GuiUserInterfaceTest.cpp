@@ -1,4 +1,4 @@
-#include "shell/GuiUserInterface.h"
+#include "widgets/GuiUserInterface.h"
 #include "shell/AppTitle.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "ClickKit.h"
 #include "WindowTestKit.h"
 
-#include "mainwindow/Form2.h"
+#include "windows/Form2.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "WindowTestKit.h"
 
-#include "mainwindow/Form2.h"
+#include "windows/Form2.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -1,10 +1,11 @@
 #include "WindowTestKit.h"
+#include "shell/NumberText.h"
 
 #include "database/Connection.h"
 #include "import/ProgressMeter.h"
-#include "mainwindow/Form2.h"
-#include "mainwindow/WindowImportFrontEnd.h"
-#include "shell/WindowPointer.h"
+#include "widgets/WindowPointer.h"
+#include "windows/Form2.h"
+#include "windows/WindowImportFrontEnd.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "WindowTestKit.h"
 
 #include "database/Connection.h"
-#include "mainwindow/Form2.h"
+#include "windows/Form2.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -1,8 +1,8 @@
 #include "WindowTestKit.h"
 
 #include "import/ImportFrontEnd.h"
-#include "mainwindow/Form2.h"
-#include "shell/WindowPointer.h"
+#include "widgets/WindowPointer.h"
+#include "windows/Form2.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "shell/OpenFilesDialog.h"
+#include "widgets/OpenFilesDialog.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

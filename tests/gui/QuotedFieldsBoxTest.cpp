@@ -2,8 +2,8 @@
 #include "WindowTestKit.h"
 
 #include "import/ImportFrontEnd.h"
-#include "mainwindow/Form2.h"
-#include "shell/WindowHelpers.h"
+#include "widgets/WindowHelpers.h"
+#include "windows/Form2.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

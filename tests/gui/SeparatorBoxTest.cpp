@@ -1,8 +1,8 @@
 #include "ClickKit.h"
 #include "WindowTestKit.h"
 
-#include "mainwindow/Form2.h"
-#include "mainwindow/SeparatorText.h"
+#include "windows/Form2.h"
+#include "windows/SeparatorText.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
 #include "WindowTestKit.h"
 
-#include "import/Form3.h"
 #include "shell/Failure.h"
 #include "shell/Platform.h"
-#include "shell/Splash.h"
-#include "shell/WindowPointer.h"
+#include "widgets/Splash.h"
+#include "widgets/WindowPointer.h"
+#include "windows/Form3.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "shell/WindowHelpers.h"
+#include "widgets/WindowHelpers.h"
 #include "shell/Platform.h"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "database/ConnectionSettings.h"
-#include "database/Form1.h"
-#include "mainwindow/Form2.h"
 #include "shell/Settings.h"
-#include "shell/WindowContext.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TestEnvironment.h"
+#include "widgets/WindowContext.h"
+#include "windows/Form1.h"
+#include "windows/Form2.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

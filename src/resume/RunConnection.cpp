@@ -1,0 +1,58 @@
+#include "resume/RunConnection.h"
+
+#include <libpq-fe.h>
+
+Connection& RunConnection::begin(const ConnectionSettings& settings) {
+    m_inTurn = false;
+    if (!reusable(settings)) {
+        m_connection.reset();
+        m_connection.emplace(Connection::open(settings));
+        m_settings = settings;
+        ++m_opened;
+    }
+    m_inTurn = true;
+    m_connection->setNoticeReceiver(m_notices);
+    return *m_connection;
+}
+
+void RunConnection::end() {
+    m_inTurn = false;
+    if (m_connection)
+        m_connection->setNoticeReceiver({});
+}
+
+Connection& RunConnection::replace(Connection connection) {
+    m_connection.reset();
+    m_connection.emplace(std::move(connection));
+    ++m_opened;
+    m_inTurn = true;
+    m_connection->setNoticeReceiver(m_notices);
+    return *m_connection;
+}
+
+void RunConnection::close() {
+    m_inTurn = false;
+    m_connection.reset();
+}
+
+// Whether the kept connection can serve the next file. Any doubt answers no: a new connection
+// costs time only.
+bool RunConnection::reusable(const ConnectionSettings& settings) {
+    if (!m_connection || !m_connection->isOpen() || !(settings == m_settings))
+        return false;
+    PGconn* conn = m_connection->handle();
+    // Reads whatever the server sent meanwhile: a backend that was ended has sent its last
+    // error and closed the socket, which turns the status bad here. Nothing may be left unsent
+    // either (the connection waits in non-blocking mode, so libpq may still hold output).
+    if (PQconsumeInput(conn) == 0 || PQstatus(conn) != CONNECTION_OK || PQisBusy(conn) != 0 ||
+        PQtransactionStatus(conn) != PQTRANS_IDLE || PQpipelineStatus(conn) != PQ_PIPELINE_OFF ||
+        PQflush(conn) != 0)
+        return false;
+    // The round trip also proves that the server still answers.
+    try {
+        m_connection->resetSession();
+    } catch (const DatabaseError&) {
+        return false;
+    }
+    return PQtransactionStatus(conn) == PQTRANS_IDLE;
+}

@@ -1,0 +1,51 @@
+#include "sending/Statements.h"
+
+QString quoteIdentifier(const QString& name) {
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString BuildInsertStatement(const QString& table, const QStringList& fields, FieldRule rule) {
+    QString statement =
+        QStringLiteral("INSERT INTO ") + quoteIdentifier(table) + QStringLiteral(" VALUES(");
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        QString value = fields[i];
+        const bool null = rule == FieldRule::Plain
+                              ? (value.remove(QLatin1Char('"')).isEmpty() && i > 0)
+                              : value.isNull();
+        value.replace(QLatin1Char('\''), QLatin1String("''"));
+        if (i > 0)
+            statement += QLatin1Char(',');
+        if (null)
+            statement += QLatin1String("NULL");
+        else
+            statement += QLatin1Char('\'') + value + QLatin1Char('\'');
+    }
+    statement += QLatin1String(");");
+    return statement;
+}
+
+QString BuildCreateTableStatement(const QString& table, const QStringList& columns) {
+    QString statement = QStringLiteral("CREATE TABLE ") + quoteIdentifier(table) + QLatin1Char('(');
+    for (const QString& column : columns)
+        statement += quoteIdentifier(column) + QStringLiteral(" TEXT, ");
+    statement.chop(2);
+    statement += QLatin1String(");");
+    return statement;
+}
+
+bool holdsNulCharacter(const QStringList& fields) {
+    for (const QString& field : fields) {
+        if (field.contains(QChar(0)))
+            return true;
+    }
+    return false;
+}
+
+QString nulCharacterRejection(qint64 lineIndex, const QString& path) {
+    return QStringLiteral("Line no %1 of %2 was not imported: it holds a NUL character "
+                          "(code 0), which a PostgreSQL text value cannot hold.")
+        .arg(lineIndex)
+        .arg(path);
+}

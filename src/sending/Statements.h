@@ -1,0 +1,32 @@
+#pragma once
+
+#include "textfile/FieldRule.h"
+
+#include <QString>
+#include <QStringList>
+
+// The SQL text the senders and the run build: quoted names, row statements, CREATE TABLE.
+// Pure functions; nothing here touches a file or the server.
+
+// A table or column name between double quotes, with every double quote inside it doubled so
+// that the name can't end the quoted name early.
+QString quoteIdentifier(const QString& name);
+
+// INSERT INTO "T" VALUES(...); for one data line, apostrophes doubled. Under the plain rule
+// double quotes are removed from each field and an empty field other than the first is NULL;
+// under the quoted rule each field is its value and a null field is NULL. Everything else is
+// quoted text.
+QString BuildInsertStatement(const QString& table, const QStringList& fields,
+                             FieldRule rule = FieldRule::Plain);
+
+// CREATE TABLE "T"("a" TEXT, "b" TEXT); with no column the statement is malformed on purpose
+// (the server rejects it), as the two-character removal takes the opening parenthesis.
+QString BuildCreateTableStatement(const QString& table, const QStringList& columns);
+
+// Whether a field holds the NUL character, which a PostgreSQL text value cannot hold and which
+// would cut a statement short on its way to the server.
+bool holdsNulCharacter(const QStringList& fields);
+
+// The description reported for a data line that holds the NUL character and so is not sent.
+// The line index counts the file's first line as 0, as the field-count report does.
+QString nulCharacterRejection(qint64 lineIndex, const QString& path);

@@ -1,0 +1,92 @@
+#include "sending/copy/ChunkTransaction.h"
+
+#include "database/Connection.h"
+#include "sending/copy/ChunkMarker.h"
+
+QByteArray ChunkTransaction::prefix() {
+    if (m_rollBackFirst) {
+        m_rollBackFirst = false;
+        m_dirty = false;
+        return QByteArrayLiteral("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
+    }
+    if (!m_open) {
+        begin();
+        return QByteArrayLiteral("SAVEPOINT quenmarl_copy; ");
+    }
+    if (m_dirty) {
+        m_dirty = false;
+        return QByteArrayLiteral("RELEASE SAVEPOINT quenmarl_copy; SAVEPOINT quenmarl_copy; ");
+    }
+    return {};
+}
+
+// Opens the transaction in one round trip: its id, its marker and the removal of the markers
+// of chunks committed before it. Should the server refuse the marker, the transaction is begun
+// again without one; should the connection fail, the statements that follow fail with it.
+void ChunkTransaction::begin() {
+    m_open = true;
+    m_dirty = false;
+    m_age.start();
+    m_xid = 0;
+    m_marker = 0;
+    m_removing.clear();
+    m_backendPid = m_connection.backendPid();
+    if (!m_markersRefused) {
+        m_token = ChunkMarker::newToken();
+        QByteArray statement = "BEGIN; SELECT txid_current(), " + ChunkMarker::creation(m_token);
+        const QByteArray removal = ChunkMarker::removal(m_committedMarkers);
+        if (!removal.isEmpty())
+            statement += ", " + removal;
+        const Result begun = m_connection.run(statement);
+        if (begun.rowCount() == 1) {
+            m_xid = begun.value(0, 0).toLongLong();
+            m_marker = begun.value(0, 1).toUInt();
+            m_removing = m_committedMarkers;
+            return;
+        }
+        if (m_connection.isBroken())
+            return;
+        m_markersRefused = true;
+        m_connection.run("ROLLBACK");
+    }
+    const Result begun = m_connection.run("BEGIN; SELECT txid_current()");
+    m_xid = begun.rowCount() == 1 ? begun.value(0, 0).toLongLong() : 0;
+}
+
+QByteArray ChunkTransaction::commitStatement() {
+    QByteArray statement = "COMMIT";
+    if (m_rollBackFirst)
+        statement.prepend("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
+    m_rollBackFirst = false;
+    return statement;
+}
+
+void ChunkTransaction::committed() {
+    for (const quint32 removed : std::as_const(m_removing))
+        m_committedMarkers.removeOne(removed);
+    if (m_marker != 0)
+        m_committedMarkers.append(m_marker);
+    m_marker = 0;
+    end();
+}
+
+void ChunkTransaction::end() {
+    m_open = m_dirty = m_rollBackFirst = false;
+    m_marker = 0;
+    m_removing.clear();
+}
+
+ChunkInDoubt ChunkTransaction::inDoubt() const {
+    return {m_xid, m_backendPid, m_marker, m_token};
+}
+
+void ChunkTransaction::removeMarkers() {
+    if (m_committedMarkers.isEmpty() || m_open || m_connection.isBroken())
+        return;
+    // A removal that a crash undoes leaves a marker behind, which is true evidence still: it
+    // need not wait for the disk.
+    const Result removed = m_connection.run("BEGIN; SET LOCAL synchronous_commit = off; SELECT " +
+                                            ChunkMarker::removal(m_committedMarkers) + "; COMMIT");
+    if (removed.succeeded())
+        m_committedMarkers.clear();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "sending/copy/ChunkInDoubt.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QString>
+
+class Connection;
+
+// The transaction that holds one chunk of a COPY, and the savepoint behind which each attempt
+// runs, so that a failed attempt takes back only itself. Says which statements must come
+// before the next attempt and before COMMIT; the sender sends them.
+//
+// Each transaction also makes the chunk's ChunkMarker, so that a COMMIT whose answer is lost
+// can be settled from evidence of its own, and removes the markers of the chunks known to have
+// committed before it. Where no marker can be made (the server refuses large objects), chunks
+// go without one.
+class ChunkTransaction {
+public:
+    explicit ChunkTransaction(Connection& connection)
+        : m_connection(connection) {}
+
+    // The statements that must come before the next attempt: a fresh savepoint when work was
+    // done since the last one, the take-back of a failed attempt. Opens the transaction when
+    // none is open (a round trip, which also notes its txid_current() and makes its marker).
+    QByteArray prefix();
+    // COMMIT, behind the take-back of a failed attempt.
+    QByteArray commitStatement();
+    // An attempt went in (a COPY statement or a row statement).
+    void workDone() { m_dirty = true; }
+    // The attempt failed: it is taken back by the next statement sent.
+    void attemptFailed() {
+        m_dirty = false;
+        m_rollBackFirst = true;
+    }
+    // The COMMIT was answered: the chunk's marker waits to be removed.
+    void committed();
+    // Rolled back, or left to the server to roll back (also after a COMMIT in doubt).
+    void end();
+
+    bool open() const { return m_open; }
+    qint64 ageMilliseconds() const { return m_age.elapsed(); }
+    // What it takes to settle the open transaction once its COMMIT's answer was lost.
+    ChunkInDoubt inDoubt() const;
+    // Markers of committed chunks not yet removed.
+    const QList<quint32>& markersLeft() const { return m_committedMarkers; }
+    // Removes them in a transaction of their own, outside the chunk's, which does not wait for
+    // the disk; what can't be removed stays behind.
+    void removeMarkers();
+
+private:
+    void begin();
+
+    Connection& m_connection;
+    QElapsedTimer m_age;
+    qint64 m_xid = 0;
+    int m_backendPid = 0;
+    QByteArray m_token;
+    quint32 m_marker = 0;              // the open transaction's marker, 0 when it has none
+    QList<quint32> m_committedMarkers; // of committed chunks, to be removed
+    QList<quint32> m_removing;         // removed by the open transaction
+    bool m_markersRefused = false;     // the server would not make one
+    bool m_open = false;
+    bool m_dirty = false;         // work done since the savepoint was set
+    bool m_rollBackFirst = false; // a failed attempt is still to be taken back
+};

@@ -1,0 +1,294 @@
+#include "sending/copy/CopyText.h"
+
+#include "textfile/QuotedFieldParser.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// Writes one byte of a value, escaped for COPY's text format; returns the new end. Under the
+// plain rule (DropQuotes) a double quote is left out.
+template <bool DropQuotes> inline char* putEscaped(char* out, char c) {
+    switch (c) {
+    case '\\':
+        *out++ = '\\';
+        *out++ = '\\';
+        break;
+    case '\t':
+        *out++ = '\\';
+        *out++ = 't';
+        break;
+    case '\n':
+        *out++ = '\\';
+        *out++ = 'n';
+        break;
+    case '\r':
+        *out++ = '\\';
+        *out++ = 'r';
+        break;
+    case '"':
+        if (!DropQuotes)
+            *out++ = c;
+        break;
+    default:
+        *out++ = c;
+    }
+    return out;
+}
+
+template <bool Plain> void appendLine(QByteArray& out, const QStringList& fields) {
+    // Room for the worst case (every UTF-16 unit as three bytes, escapes as two), taken once
+    // for the line and given back at its end.
+    qsizetype room = fields.size();
+    for (const QString& field : fields)
+        room += 3 * field.size() + 2;
+    const qsizetype start = out.size();
+    out.resize(start + room);
+    char* end = out.data() + start;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QString& field = fields[i];
+        if (i > 0)
+            *end++ = '\t';
+        bool empty = true;
+        bool ascii = true;
+        for (const QChar c : field) {
+            const char16_t u = c.unicode();
+            if (!Plain || u != u'"')
+                empty = false;
+            if (u >= 0x80)
+                ascii = false;
+        }
+        const bool null = Plain ? empty && i > 0 : field.isNull();
+        if (null) {
+            *end++ = '\\';
+            *end++ = 'N';
+            continue;
+        }
+        if (empty)
+            continue;
+        if (ascii) {
+            for (const QChar c : field)
+                end = putEscaped<Plain>(end, static_cast<char>(c.unicode()));
+        } else {
+            // Quotes go before the conversion, as in the row statement, so that the bytes are
+            // those of the statement's text.
+            QString value = field;
+            if (Plain)
+                value.remove(QLatin1Char('"'));
+            const QByteArray utf8 = value.toUtf8();
+            const qsizetype used = end - out.constData();
+            if (used + 2 * utf8.size() + 1 > out.size()) {
+                out.resize(used + 2 * utf8.size() + room);
+                end = out.data() + used;
+            }
+            for (const char c : utf8)
+                end = putEscaped<Plain>(end, c);
+        }
+    }
+    *end++ = '\n';
+    out.truncate(end - out.constData());
+}
+
+// The bytes that a plain value does not pass over as they are: COPY's escapes and the double
+// quote the plain rule leaves out.
+constexpr auto Special = [] {
+    std::array<bool, 256> special{};
+    for (const char c : {'\\', '\t', '\n', '\r', '"'})
+        special[static_cast<unsigned char>(c)] = true;
+    return special;
+}();
+
+// Writes the COPY line of a plain UTF-8 line at out, or only counts its bytes (Write false);
+// returns their number.
+template <bool Write>
+qsizetype utf8CopyLine(QByteArrayView line, QByteArrayView separator, char* out) {
+    char scratch[2];
+    char* const start = out;
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    qsizetype counted = 0;
+    const auto put = [&](char* written) {
+        if constexpr (Write)
+            out = written;
+        else
+            counted += written - scratch;
+    };
+    const auto at = [&]() -> char* {
+        if constexpr (Write)
+            return out;
+        else
+            return scratch;
+    };
+    bool first = true;
+    // Ends a field: an empty one (after the first) is NULL, as in the row statement.
+    const auto endField = [&](bool empty, char terminator) {
+        char* o = at();
+        if (empty && !first) {
+            *o++ = '\\';
+            *o++ = 'N';
+        }
+        *o++ = terminator;
+        put(o);
+        first = false;
+    };
+    if (separator.size() == 1) {
+        // The common separator of one byte: the fields are cut in the same pass that escapes
+        // them, without a search per field.
+        const char cut = separator.front();
+        bool empty = true;
+        for (; p < end; ++p) {
+            const char c = *p;
+            if (!Special[static_cast<unsigned char>(c)] && c != cut) {
+                // Most bytes go over as they are: one look in the table instead of the escapes'
+                // comparisons.
+                empty = false;
+                if constexpr (Write)
+                    *out++ = c;
+                else
+                    ++counted;
+                continue;
+            }
+            if (c == cut) {
+                endField(empty, '\t');
+                empty = true;
+            } else if (c != '"') {
+                empty = false;
+                put(putEscaped<true>(at(), c));
+            }
+        }
+        endField(empty, '\n');
+    } else {
+        for (;;) {
+            const char* fieldEnd = end;
+            if (!separator.isEmpty()) {
+                for (const char* q = p; q < end; ++q) {
+                    q = static_cast<const char*>(std::memchr(q, separator.front(), end - q));
+                    if (!q)
+                        break;
+                    if (end - q >= separator.size() &&
+                        std::memcmp(q, separator.data(), separator.size()) == 0) {
+                        fieldEnd = q;
+                        break;
+                    }
+                }
+            }
+            bool empty = true;
+            for (const char* q = p; q < fieldEnd; ++q) {
+                if (*q == '"')
+                    continue;
+                empty = false;
+                put(putEscaped<true>(at(), *q));
+            }
+            if (fieldEnd == end) {
+                endField(empty, '\n');
+                break;
+            }
+            endField(empty, '\t');
+            p = fieldEnd + separator.size();
+        }
+    }
+    if constexpr (Write)
+        return out - start;
+    else
+        return counted;
+}
+
+} // namespace
+
+void appendCopyLineUtf8(QByteArray& out, QByteArrayView line, QByteArrayView separator) {
+    const qsizetype start = out.size();
+    // A short line takes room for the worst case (every byte escaped, every field NULL); a
+    // long one is measured first, so that it takes no more than its text.
+    constexpr qsizetype Short = 1 << 16;
+    const qsizetype room =
+        line.size() <= Short ? 5 * line.size() + 4 : utf8CopyLine<false>(line, separator, nullptr);
+    if (start + room > out.capacity())
+        out.reserve(start + room);
+    out.resize(start + room);
+    out.truncate(start + utf8CopyLine<true>(line, separator, out.data() + start));
+}
+
+void appendCopyLine(QByteArray& out, const QStringList& fields, FieldRule rule) {
+    if (rule == FieldRule::Plain)
+        appendLine<true>(out, fields);
+    else
+        appendLine<false>(out, fields);
+}
+
+QStringList copyLineFields(QByteArrayView line) {
+    QStringList fields;
+    QByteArray value;
+    bool null = false;
+    const auto flush = [&] {
+        fields.append(null ? QString() : value.isEmpty() ? emptyValue() : QString::fromUtf8(value));
+        value.clear();
+        null = false;
+    };
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            flush();
+        } else if (c == '\\' && i + 1 < line.size()) {
+            const char next = line[++i];
+            switch (next) {
+            case 't':
+                value.append('\t');
+                break;
+            case 'n':
+                value.append('\n');
+                break;
+            case 'r':
+                value.append('\r');
+                break;
+            case 'N':
+                null = true;
+                break;
+            default:
+                value.append(next);
+            }
+        } else {
+            value.append(c);
+        }
+    }
+    flush();
+    return fields;
+}
+
+bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator) {
+    QuotedFieldParser::LineFields fields;
+    if (!QuotedFieldParser::cutAsciiLine(line, separator, fields))
+        return false;
+    const qsizetype start = out.size();
+    out.resize(start + 2 * line.size() + 2 * fields.size() + 1); // every byte escaped at most
+    char* end = out.data() + start;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QuotedFieldParser::LineField& field = fields[i];
+        if (i > 0)
+            *end++ = '\t';
+        if (!field.quoted && field.begin == field.end) {
+            if (i > 0) { // an unquoted empty field other than the first is NULL
+                *end++ = '\\';
+                *end++ = 'N';
+            }
+            continue;
+        }
+        for (qsizetype at = field.begin; at < field.end; ++at) {
+            end = putEscaped<false>(end, line[at]);
+            if (field.doubled && line[at] == '"')
+                ++at; // "" inside the quotes stands for one quote
+        }
+    }
+    *end++ = '\n';
+    out.truncate(end - out.constData());
+    return true;
+}
+
+bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
+                         FieldRule rule) {
+    if (rule == FieldRule::Plain) {
+        appendCopyLineUtf8(out, line, separator);
+        return true;
+    }
+    return separator.size() == 1 && appendQuotedCopyLineAscii(out, line, separator.front());
+}

@@ -1,0 +1,40 @@
+#include "sending/copy/PendingRejections.h"
+
+#include <algorithm>
+#include <iterator>
+
+std::vector<PendingRejections::Entry> PendingRejections::takeBefore(qint64 boundary) {
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.index < b.index; });
+    const auto settled =
+        std::partition_point(m_entries.begin(), m_entries.end(),
+                             [boundary](const Entry& entry) { return entry.index < boundary; });
+    std::vector<Entry> taken(std::make_move_iterator(m_entries.begin()),
+                             std::make_move_iterator(settled));
+    m_entries.erase(m_entries.begin(), settled);
+    return taken;
+}
+
+void PendingRejections::dropServerBefore(qint64 boundary) {
+    std::erase_if(m_entries, [boundary](const Entry& entry) {
+        return !entry.local && entry.index < boundary;
+    });
+}
+
+void PendingRejections::dropLocalFrom(qint64 boundary) {
+    std::erase_if(m_entries, [boundary](const Entry& entry) {
+        return entry.local && entry.index >= boundary;
+    });
+}
+
+qsizetype PendingRejections::fromServer() const {
+    return std::count_if(m_entries.begin(), m_entries.end(),
+                         [](const Entry& entry) { return !entry.local; });
+}
+
+qint64 PendingRejections::first() const {
+    qint64 first = std::numeric_limits<qint64>::max();
+    for (const Entry& entry : m_entries)
+        first = std::min(first, entry.index);
+    return first;
+}

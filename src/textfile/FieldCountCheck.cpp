@@ -1,0 +1,46 @@
+#include "textfile/FieldCountCheck.h"
+
+#include "shell/NumberText.h"
+#include "textfile/RecordReader.h"
+
+QString FieldCountReport::recordText() const {
+    return QStringLiteral("Line no ") + QString::number(line) + QStringLiteral(": ") + shownText();
+}
+
+QString FieldCountReport::shownText() const {
+    QString shown = text;
+    if (moreCharacters == 1)
+        shown += QStringLiteral(" \u2026 (1 more character)");
+    else if (moreCharacters > 1)
+        shown += QStringLiteral(" \u2026 (%1 more characters)").arg(groupedCount(moreCharacters));
+    return shown;
+}
+
+QString FieldCountReport::why(int firstLine) const {
+    const qint64 number = problemLine + firstLine;
+    if (problem == Problem::UnclosedQuote)
+        return QStringLiteral("The quote opened in line %1 is never closed.").arg(number);
+    if (problem == Problem::TextAfterQuote)
+        return QStringLiteral("A closing quote in line %1 is followed by text instead of the "
+                              "separator or the line's end.")
+            .arg(number);
+    return {};
+}
+
+QString FieldCountReport::windowText() const {
+    return problem == Problem::None ? recordText() : recordText() + QLatin1Char('\n') + why();
+}
+
+std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected) {
+    Record record;
+    if (!records.next(record, false))
+        return std::nullopt;
+    if (record.problem != Record::Problem::None)
+        return recordReport(record);
+    while (records.next(record, false)) {
+        if (record.problem != Record::Problem::None ||
+            (record.fieldCount > 0 && record.fieldCount - 1 != expected))
+            return recordReport(record);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,87 @@
+#include "textfile/InputFile.h"
+
+#include "shell/Failure.h"
+#include "textfile/FieldCountCheck.h"
+#include "textfile/LineReader.h"
+
+#include <algorithm>
+#include <limits>
+
+InputFile::InputFile(FieldRule rule, QString separator)
+    : m_rule(rule)
+    , m_separator(std::move(separator)) {}
+
+bool InputFile::open(const QString& path, const std::function<bool()>& cancelled) {
+    close();
+    m_path = path;
+    m_file = FileSnapshot::open(path, cancelled);
+    return m_file != nullptr;
+}
+
+void InputFile::close() {
+    m_file.reset();
+    m_lines = -1;
+    m_header.clear();
+    m_noLines = false;
+    m_firstLineEmpty = false;
+}
+
+void InputFile::readHeader() {
+    m_header.clear();
+    m_noLines = false;
+    m_firstLineEmpty = false;
+    if (!m_file)
+        return;
+    m_header = ::readHeader(*m_file, m_rule, m_separator);
+    if (!m_header.isEmpty())
+        return;
+    // Under either rule a first line with a character other than the carriage return gives a
+    // field, unless it begins a malformed record.
+    LineReader lines(*m_file);
+    QByteArrayView first;
+    m_noLines = !lines.next(first);
+    m_firstLineEmpty =
+        !m_noLines && std::all_of(first.begin(), first.end(), [](char c) { return c == '\r'; });
+}
+
+void InputFile::checkWidth() const {
+    if (m_header.size() - 1 > std::numeric_limits<qint16>::max())
+        throw Failure(QStringLiteral("Overflow: the first line of %1 has %2 fields; the "
+                                     "field-count check takes at most 32768.")
+                          .arg(m_path)
+                          .arg(m_header.size()));
+}
+
+InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
+    checkWidth();
+    const qsizetype lastIndex = m_header.size() - 1;
+    Checked checked;
+    if (!m_file)
+        m_file = FileSnapshot::open(m_path, cancelled);
+    if (!m_file) {
+        checked.cancelled = true;
+        return checked;
+    }
+    RecordReader records(*m_file, m_rule, m_separator);
+    checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex));
+    if (checked.report)
+        return checked;
+    m_lines = records.linesRead();
+    if (!m_file->note().isEmpty())
+        checked.notes.append(m_file->note());
+    if (const auto note = records.decoder().note(m_path))
+        checked.notes.append(*note);
+    return checked;
+}
+
+RecordReader InputFile::dataRecords() {
+    if (!m_file)
+        throw Failure(QStringLiteral("Could not read %1.").arg(m_path));
+    RecordReader records(*m_file, m_rule, m_separator);
+    if (m_lines >= 0)
+        records.expectLines(m_lines);
+    Record first;
+    records.next(first, false);
+    records.keepUtf8Lines();
+    return records;
+}

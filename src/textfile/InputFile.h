@@ -1,0 +1,65 @@
+#pragma once
+
+#include "textfile/FieldCountCheck.h"
+#include "textfile/FieldRule.h"
+#include "textfile/FileSnapshot.h"
+#include "textfile/RecordReader.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// One file of an import run as the run reads it: opened once for its turn (FileSnapshot), its
+// header, the field-count check and then its data records, all of the same bytes and by the
+// same rule. Every call may throw Failure with the file system's text.
+class InputFile {
+public:
+    InputFile(FieldRule rule, QString separator);
+
+    // Opens the file for its turn; false when cancelled answered true while the file was
+    // awaited (a pipe without a writer), and nothing is open then.
+    bool open(const QString& path, const std::function<bool()>& cancelled);
+    void close();
+
+    FieldRule rule() const { return m_rule; }
+
+    // Reads the header, the fields of the first record (none when not open).
+    void readHeader();
+    const QStringList& header() const { return m_header; }
+    // Why the header has no fields, when that is not a malformed first record (which the
+    // field-count check reports): the file has no line at all, or its first line is empty
+    // (carriage returns aside). Known once readHeader() ran.
+    bool noLines() const { return m_noLines; }
+    bool firstLineEmpty() const { return m_firstLineEmpty; }
+
+    // Throws Failure (Overflow) when the header has more fields than the field-count check
+    // takes.
+    void checkWidth() const;
+
+    struct Checked {
+        std::optional<FieldCountReport> report; // the report that ends the run
+        QStringList notes;                      // what to tell the user about how the file was read
+        bool cancelled = false;                 // the file was awaited and the user stopped the run
+    };
+    // The field-count check against the header. A file that did not open is opened again
+    // here, so that what kept it from opening is thrown again.
+    Checked check(const std::function<bool()>& cancelled);
+
+    // The records after the first, for sending; plain lines of valid UTF-8 come as bytes
+    // (RecordReader::keepUtf8Lines()). Once the check read the whole file, a file found
+    // shorter is reported with the lines that were not read (RecordReader::expectLines()).
+    // The file must be open.
+    RecordReader dataRecords();
+
+private:
+    FieldRule m_rule;
+    QString m_separator;
+    QString m_path;
+    std::unique_ptr<FileSnapshot> m_file;
+    QStringList m_header;
+    bool m_noLines = false;
+    bool m_firstLineEmpty = false;
+    qint64 m_lines = -1; // the lines the check read, -1 before it read them all
+};

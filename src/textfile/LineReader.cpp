@@ -1,0 +1,81 @@
+#include "textfile/LineReader.h"
+
+#include "shell/Failure.h"
+#include "textfile/FileSnapshot.h"
+
+#include <algorithm>
+
+LineReader::LineReader(FileSnapshot& file, qint64 chunkSize)
+    : m_file(file)
+    , m_chunkSize(chunkSize > 0 ? chunkSize : 1)
+    , m_left(file.size()) {
+    if (!m_file.device().seek(0))
+        throw Failure(QStringLiteral("Could not read %1: %2")
+                          .arg(m_file.path(), m_file.device().errorString()));
+}
+
+bool LineReader::fill() {
+    if (m_left == 0)
+        return false;
+    // Drop the used-up bytes first, so the buffer holds at most one line and one piece.
+    if (m_pos > 0) {
+        m_buffer.remove(0, m_pos);
+        m_searched -= m_pos;
+        m_pos = 0;
+    }
+    const qint64 wanted = std::min(m_chunkSize, m_left);
+    const qsizetype old = m_buffer.size();
+    m_buffer.resize(old + wanted);
+    const qint64 got = m_file.device().read(m_buffer.data() + old, wanted);
+    if (got <= 0) {
+        m_buffer.resize(old);
+        m_shrank = got == 0;
+        if (got == 0)
+            throw Failure(QStringLiteral("Could not read %1: the file became shorter while it "
+                                         "was imported.")
+                              .arg(m_file.path()));
+        throw Failure(QStringLiteral("Could not read %1: %2")
+                          .arg(m_file.path(), m_file.device().errorString()));
+    }
+    m_buffer.resize(old + got);
+    m_left -= got;
+    return true;
+}
+
+bool LineReader::next(QByteArrayView& line) {
+    if (m_finished)
+        return false;
+    if (!m_started) {
+        while (m_buffer.size() < 3 && fill()) {
+        }
+        if (m_buffer.startsWith("\xEF\xBB\xBF"))
+            m_pos = 3;
+        m_searched = m_pos;
+        m_started = true;
+        if (m_buffer.size() == m_pos && m_left == 0) {
+            m_finished = true; // no text at all: no lines
+            return false;
+        }
+    }
+
+    const char end = m_file.lineEnd();
+    qsizetype found = m_buffer.indexOf(end, m_searched);
+    while (found < 0) {
+        m_searched = m_buffer.size();
+        if (!fill())
+            break;
+        found = m_buffer.indexOf(end, m_searched);
+    }
+    if (found < 0) {
+        // The end of the file: what is left is the last line.
+        m_finished = true;
+        line = QByteArrayView(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+        m_lines += line.isEmpty() ? 0 : 1;
+        return true;
+    }
+    ++m_lines;
+    line = QByteArrayView(m_buffer.constData() + m_pos, found - m_pos);
+    m_pos = found + 1;
+    m_searched = m_pos;
+    return true;
+}

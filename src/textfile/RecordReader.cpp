@@ -1,0 +1,234 @@
+#include "textfile/RecordReader.h"
+#include "textfile/FieldSplitting.h"
+
+#include "shell/Failure.h"
+#include "textfile/FileSnapshot.h"
+#include "textfile/TextEncoding.h"
+
+#include <algorithm>
+
+namespace {
+
+// What one pass over a plain line finds: its separator bytes, its carriage returns, and whether
+// every byte is ASCII. One loop without calls, so that the common line costs one look at each
+// byte instead of one search for each question.
+struct LineScan {
+    qsizetype separators = 0;
+    qsizetype returns = 0;
+    bool ascii = true;
+};
+
+LineScan scanLine(QByteArrayView bytes, char separator) {
+    qsizetype separators = 0;
+    qsizetype returns = 0;
+    unsigned char bits = 0;
+    for (const char c : bytes) {
+        separators += c == separator;
+        returns += c == '\r';
+        bits |= static_cast<unsigned char>(c);
+    }
+    return {separators, returns, bits < 0x80};
+}
+
+// A separator of one ASCII byte, other than the carriage return that lines drop, can be
+// counted on the bytes of any line whatever its encoding: UTF-8 and Windows-1252 both give
+// that byte, and only that byte, for that character.
+bool countableByte(const QByteArray& separator) {
+    return separator.size() == 1 && static_cast<unsigned char>(separator.front()) < 0x80 &&
+           separator.front() != '\r';
+}
+
+} // namespace
+
+RecordReader::RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
+                           qint64 chunkSize)
+    : m_rule(rule)
+    , m_separator(separator)
+    , m_separatorUtf8(separator.toUtf8())
+    , m_byteSeparator(countableByte(m_separatorUtf8))
+    , m_lines(file, chunkSize)
+    , m_parser(separator, QLatin1Char(file.lineEnd())) {}
+
+QByteArrayView RecordReader::withoutReturns(QByteArrayView bytes) {
+    m_scratch.resize(bytes.size());
+    char* out = m_scratch.data();
+    for (const char c : bytes) {
+        if (c != '\r')
+            *out++ = c;
+    }
+    m_scratch.truncate(out - m_scratch.constData());
+    return m_scratch;
+}
+
+bool RecordReader::next(Record& record, bool withFields) {
+    try {
+        const bool more = read(record, withFields);
+        m_wholeLines = m_nextLine;
+        return more;
+    } catch (const Failure& failure) {
+        if (!m_lines.shrank() || m_expectedLines < 0)
+            throw;
+        const qint64 unread = m_expectedLines - m_wholeLines;
+        if (m_wholeLines == 0)
+            throw Failure(QStringLiteral("%1 None of its %2 line(s) were read.")
+                              .arg(failure.description())
+                              .arg(unread));
+        throw Failure(QStringLiteral("%1 The last line loaded is line %2; %3 line(s) after it "
+                                     "were not read.")
+                          .arg(failure.description())
+                          .arg(m_wholeLines)
+                          .arg(unread));
+    }
+}
+
+bool RecordReader::read(Record& record, bool withFields) {
+    QByteArrayView bytes;
+    if (!m_lines.next(bytes))
+        return false;
+    record.line = m_nextLine++;
+    record.problem = Record::Problem::None;
+    record.problemLine = record.line;
+    if (m_rule == FieldRule::Plain) {
+        // Counting needs no text where the bytes are UTF-8: the separator's bytes are counted.
+        const bool asBytes = m_keepUtf8 || !withFields;
+        record.utf8 = {};
+        if (asBytes && m_byteSeparator) {
+            const LineScan scan = scanLine(bytes, m_separatorUtf8.front());
+            if (scan.returns > 0)
+                bytes = withoutReturns(bytes);
+            // An ASCII line is valid UTF-8 without a multi-byte sequence: the decoder would
+            // take it as such and learn nothing from it.
+            if (scan.ascii) {
+                record.utf8 = bytes;
+                record.text.clear();
+                record.fields.clear();
+                record.fieldCount = bytes.isEmpty() ? 0 : 1 + scan.separators;
+                return true;
+            }
+        } else if (bytes.contains('\r')) {
+            bytes = withoutReturns(bytes);
+        }
+        if (asBytes && m_decoder.isUtf8(bytes, record.line)) {
+            record.utf8 = bytes;
+            record.text.clear();
+            record.fields.clear();
+            record.fieldCount = fieldCountFromBytes(bytes, m_separatorUtf8);
+            return true;
+        }
+        record.text = asBytes ? decodeWindows1252(bytes) : m_decoder.decode(bytes, record.line);
+        if (withFields) {
+            record.fields = SplitFields(record.text, m_separator);
+            record.fieldCount = record.fields.size();
+        } else {
+            record.fields.clear();
+            record.fieldCount = fieldCount(record.text, m_separator);
+        }
+        return true;
+    }
+
+    record.utf8 = {};
+    // An ASCII line that is a whole record by itself is counted, and handed over when lines
+    // come as bytes, as its bytes. The decoder would learn nothing from it, and no text needs
+    // to be made.
+    if ((!withFields || m_keepUtf8) && m_byteSeparator && m_separatorUtf8.front() != '"' &&
+        scanLine(bytes, m_separatorUtf8.front()).ascii) {
+        const qsizetype count = QuotedFieldParser::countAsciiLine(bytes, m_separatorUtf8.front());
+        if (count >= 0) {
+            record.utf8 = bytes;
+            record.text.clear();
+            record.fields.clear();
+            record.fieldCount = count;
+            return true;
+        }
+    }
+    record.text = m_decoder.decode(bytes, record.line);
+    m_parser.begin(withFields);
+    bool complete = m_parser.addLine(record.text);
+    while (!complete) {
+        if (!m_lines.next(bytes)) {
+            m_parser.endOfInput();
+            break;
+        }
+        complete = m_parser.addLine(m_decoder.decode(bytes, m_nextLine++));
+    }
+    record.problem = m_parser.problem();
+    record.problemLine = record.line + m_parser.problemLine();
+    record.fieldCount = m_parser.fieldCount();
+    record.fields = m_parser.takeValues();
+    return true;
+}
+
+namespace {
+
+constexpr qsizetype Shown = FieldCountReport::ShownCharacters;
+
+// The report's part of a line of text: its first characters (code points; a surrogate pair is
+// one), carriage returns left out, and the count of the others.
+void cutForReport(QStringView text, FieldCountReport& report) {
+    const qsizetype size = text.size();
+    report.text.reserve(std::min(size, 2 * Shown));
+    qsizetype i = 0;
+    for (qsizetype shown = 0; i < size && shown < Shown; ++i) {
+        if (text[i] == u'\r')
+            continue;
+        report.text += text[i];
+        if (text[i].isHighSurrogate() && i + 1 < size && text[i + 1].isLowSurrogate())
+            report.text += text[++i];
+        ++shown;
+    }
+    for (; i < size; ++i) {
+        const bool pairEnd = text[i].isLowSurrogate() && text[i - 1].isHighSurrogate();
+        report.moreCharacters += text[i] != u'\r' && !pairEnd;
+    }
+}
+
+// The same for a line of valid UTF-8 bytes.
+void cutForReport(QByteArrayView utf8, FieldCountReport& report) {
+    const auto continuation = [](char c) { return (static_cast<uchar>(c) & 0xC0) == 0x80; };
+    const qsizetype size = utf8.size();
+    qsizetype end = 0;
+    for (qsizetype shown = 0; end < size && shown < Shown; ++end) {
+        if (utf8[end] == '\r')
+            continue;
+        while (end + 1 < size && continuation(utf8[end + 1]))
+            ++end;
+        ++shown;
+    }
+    report.text = QString::fromUtf8(utf8.first(end));
+    report.text.remove(QLatin1Char('\r'));
+    for (qsizetype i = end; i < size; ++i)
+        report.moreCharacters += utf8[i] != '\r' && !continuation(utf8[i]);
+}
+
+} // namespace
+
+FieldCountReport recordReport(const Record& record) {
+    FieldCountReport report;
+    report.line = record.line;
+    if (record.utf8.isNull())
+        cutForReport(QStringView(record.text), report);
+    else
+        cutForReport(record.utf8, report);
+    report.problem = record.problem;
+    report.problemLine = record.problemLine;
+    return report;
+}
+
+QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separator) {
+    Record header;
+    if (rule == FieldRule::Quoted) {
+        RecordReader counting(file, rule, separator);
+        if (!counting.next(header, false) || header.problem != Record::Problem::None)
+            return {};
+    }
+    RecordReader reader(file, rule, separator);
+    if (rule == FieldRule::Quoted)
+        return reader.next(header) ? header.fields : QStringList();
+    // A plain line of UTF-8 is cut on its bytes, so that a long header is never held as one
+    // text and as its fields at once.
+    if (!reader.next(header, false))
+        return {};
+    if (header.utf8.isNull())
+        return SplitFields(header.text, separator);
+    return fieldsFromBytes(header.utf8, separator.toUtf8());
+}

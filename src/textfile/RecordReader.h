@@ -1,0 +1,92 @@
+#pragma once
+
+#include "textfile/FieldCountCheck.h"
+#include "textfile/FieldRule.h"
+#include "textfile/LineDecoder.h"
+#include "textfile/LineReader.h"
+#include "textfile/QuotedFieldParser.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class FileSnapshot;
+
+// One record of a file: one line under FieldRule::Plain, one or more under FieldRule::Quoted.
+struct Record {
+    using Problem = QuotedFieldParser::Problem;
+
+    qint64 line = 0; // index of its first line; the file's first line is 0
+    QString text;    // its first line as read (under the quoted rule with its
+                     // carriage returns still in it); see utf8
+    // Under the plain rule, when the line is valid UTF-8 and the reader hands such lines over
+    // as bytes (counting only, or keepUtf8Lines()): its bytes without carriage returns, valid
+    // until the next record is read; text and fields are then left empty. Under the quoted
+    // rule the same for a line of ASCII bytes that is a whole record by itself and a separator
+    // of one byte (QuotedFieldParser::cutAsciiLine), its carriage returns still in it.
+    QByteArrayView utf8;
+    QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
+    qsizetype fieldCount = 0;        // 0 for an empty record
+    Problem problem = Problem::None; // a malformed record (quoted rule only)
+    qint64 problemLine = 0;          // index of the line where the problem lies
+                                     // (QuotedFieldParser::problemLine())
+};
+
+// Reads the records of a file snapshot from its start, each line decoded by LineDecoder, the
+// fields cut by the rule: Plain cuts every line at every separator (SplitFields) after dropping
+// its carriage returns, Quoted reads fields as CSV does (QuotedFieldParser). Memory holds one
+// piece of the file and the current record; without fields, only its first line.
+class RecordReader {
+public:
+    // Seeks the snapshot to its start. Throws Failure when it can't. The file is read in pieces
+    // of chunkSize bytes.
+    RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
+                 qint64 chunkSize = 1 << 20);
+
+    // The next record, or false after the last one. Without withFields only the fields are
+    // counted. Throws Failure when the file can't be read; when it became shorter than its
+    // snapshot and expectLines() was told how many lines it had, the text names the last line
+    // of the last whole record read (counted from 1) and how many lines were not read.
+    bool next(Record& record, bool withFields = true);
+
+    // The lines read so far, as an editor counts them (LineReader::linesRead()).
+    qint64 linesRead() const { return m_lines.linesRead(); }
+
+    // How many lines the file had when it was read whole (linesRead() at its end).
+    void expectLines(qint64 lines) { m_expectedLines = lines; }
+
+    const LineDecoder& decoder() const { return m_decoder; }
+
+    // From now on a plain line that is valid UTF-8 comes as its bytes (Record::utf8), uncut,
+    // so that no text is made of it; other lines still come as text and fields.
+    void keepUtf8Lines() { m_keepUtf8 = true; }
+
+private:
+    bool read(Record& record, bool withFields);
+    QByteArrayView withoutReturns(QByteArrayView bytes);
+
+    FieldRule m_rule;
+    QString m_separator;
+    QByteArray m_separatorUtf8;
+    bool m_byteSeparator; // one ASCII byte, counted on the bytes of every line
+    bool m_keepUtf8 = false;
+    LineReader m_lines;
+    LineDecoder m_decoder;
+    QuotedFieldParser m_parser;
+    QByteArray m_scratch; // a plain line without its carriage returns
+    qint64 m_nextLine = 0;
+    qint64 m_wholeLines = 0; // the lines of the records read whole
+    qint64 m_expectedLines = -1;
+};
+
+// The field-count report of a record: its first line without carriage returns, at most
+// FieldCountReport::ShownCharacters of it, the characters left out counted, and under the
+// quoted rule why the record ends there. Never copies the line whole. Call it before the next
+// record is read.
+FieldCountReport recordReport(const Record& record);
+
+// The fields of the file's first record, the header: none for an empty file or a malformed
+// first record (which the field-count check reports). Under the quoted rule the record is
+// counted first, so that a quote left open holds nothing of the file in memory. Throws Failure
+// when the file can't be read.
+QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separator);

@@ -1,0 +1,75 @@
+#include "windows/FileListEvents.h"
+
+#include "windows/Form2.h"
+
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+FileListEvents::FileListEvents(Form2& window)
+    : m_window(window) {
+    m_window.ListView1->installEventFilter(this);
+    m_window.ListView1->viewport()->installEventFilter(this);
+}
+
+bool FileListEvents::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_window.ListView1->viewport())
+        return viewportEvent(event);
+    if (watched == m_window.ListView1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return m_window.ListView1_KeyDown(key->key(), key->modifiers());
+    }
+    return false;
+}
+
+bool FileListEvents::viewportEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        m_window.ListView1_MouseDown(mouse->button(), mouse->modifiers(), at);
+        if (QTreeWidgetItem* item = m_window.ListView1->itemAt(at))
+            m_window.ListView1_ItemClick(item);
+        return false; // the list selects the entry pressed
+    }
+    case QEvent::MouseMove: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        m_window.ListView1_MouseMove(mouse->buttons(), mouse->modifiers(),
+                                     mouse->position().toPoint());
+        return m_window.draggingFileEntry();
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        m_window.ListView1_MouseUp(mouse->button(), mouse->modifiers(),
+                                   mouse->position().toPoint());
+        return false;
+    }
+    case QEvent::MouseButtonDblClick:
+        m_window.ListView1_DblClick();
+        return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (m_window.ListView1_OLEDragOver(drag->mimeData())) {
+            drag->acceptProposedAction();
+        } else {
+            drag->setDropAction(Qt::IgnoreAction);
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!m_window.ListView1_OLEDragOver(drop->mimeData())) {
+            drop->ignore();
+            return true;
+        }
+        m_window.ListView1_OLEDragDrop(drop->mimeData());
+        drop->acceptProposedAction();
+        return true;
+    }
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,412 @@
+#include "windows/Form2.h"
+
+#include "database/PostgreSQL.h"
+#include "shell/AppTitle.h"
+#include "shell/ApplicationError.h"
+#include "shell/Failure.h"
+#include "shell/Paths.h"
+#include "shell/Platform.h"
+#include "shell/Settings.h"
+#include "shell/StepRunner.h"
+#include "shell/UserInterface.h"
+#include "widgets/WindowContext.h"
+#include "widgets/WindowHelpers.h"
+#include "widgets/WindowPlace.h"
+#include "widgets/WindowPointer.h"
+#include "windows/Form1.h"
+#include "windows/ListBoxTableList.h"
+#include "windows/SeparatorText.h"
+#include "windows/WindowImportFrontEnd.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QThread>
+#include <QTreeWidget>
+
+namespace {
+
+const QString ImportContext = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
+
+template <class Control>
+Control* place(Control* control, const char* name, int left, int top, int width, int height) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    return control;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                    int width, int height) {
+    auto* control = place(new QPushButton(caption, parent), name, left, top, width, height);
+    control->setFont(designFont(11.25));
+    control->setAutoDefault(false);
+    return control;
+}
+
+} // namespace
+
+QString fileFormatHelpText() {
+    return QStringList{
+        QStringLiteral("Text files should look like this:"),
+        QString(),
+        QStringLiteral("Name,State"),
+        QStringLiteral("Peter,NH"),
+        QStringLiteral("Jane,MA"),
+        QString(),
+        QStringLiteral("Also, if appending, make sure the number of columns in the text file "
+                       "match the number of columns in the table."),
+        QString(),
+        QStringLiteral("When appending, number of columns and data types (number, decimal, "
+                       "text, etc.) must be identical."),
+    }
+        .join(QStringLiteral("\r\n"));
+}
+
+Form2::Form2(WindowContext& context, Form1& connectionWindow)
+    : QWidget(nullptr)
+    , m_context(context)
+    , m_form1(connectionWindow)
+    , m_pointer(new WindowPointer(this))
+    , m_engine(runImport) {
+    setObjectName(QStringLiteral("Form2"));
+    // Shown and hidden in turn with the other window: it reappears where the user left it.
+    new WindowPlace(this);
+    setFixedSize(twips(6360), twips(8175));
+    setFont(designFont(9));
+
+    Frame1 = place(new QGroupBox(this), "Frame1", 120, 0, 6120, 2480);
+    ListView1 = place(new QTreeWidget(Frame1), "ListView1", 120, 240, 5880, 1215);
+    ListView1->setColumnCount(0);
+    ListView1->setRootIsDecorated(false);
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setToolTip(QStringLiteral(
+        "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
+        "of window to reveal full names."));
+    PushButton3 =
+        button(Frame1, "PushButton3", QStringLiteral("Add Text File(s)"), 120, 1540, 2895, 400);
+    PushButton4 = button(Frame1, "PushButton4", QStringLiteral("Add All File(s) In Folder"), 3120,
+                         1540, 2870, 400);
+    Label1 = place(new QLabel(QStringLiteral("Fields Separated By:"), Frame1), "Label1", 240, 2090,
+                   2055, 255);
+    Text3 = place(new QLineEdit(Frame1), "Text3", 2280, 2050, 1695, 330);
+    PushButton6 = button(Frame1, "PushButton6", QStringLiteral("?"), 4080, 2033, 495, 345);
+    const QString separatorHint =
+        QStringLiteral("The text between two fields, such as , or ; or | (type \\t for a Tab).");
+    Label1->setToolTip(separatorHint);
+    Text3->setToolTip(separatorHint);
+    Check3 =
+        place(new QCheckBox(QStringLiteral("CSV quotes"), Frame1), "Check3", 4665, 2060, 1425, 300);
+    Check3->setToolTip(
+        QStringLiteral("Read fields in double quotes as CSV files have them:\n"
+                       "\"Smith, John\" is one field, \"Bolt \"\"M8\"\"\" reads Bolt \"M8\",\n"
+                       "and a value in quotes may go over several lines."));
+
+    Frame2 = place(new QGroupBox(QStringLiteral("Table Options"), this), "Frame2", 120, 2520, 6120,
+                   5055);
+    Option1 = place(new QRadioButton(QStringLiteral("Create New Table From Text File"), Frame2),
+                    "Option1", 180, 360, 3495, 255);
+    Frame3 = place(new QGroupBox(QStringLiteral("Create New Table Options"), Frame2), "Frame3", 180,
+                   720, 5775, 1455);
+    Option3 = place(
+        new QRadioButton(QStringLiteral("First line in file will be used to create table columns"),
+                         Frame3),
+        "Option3", 120, 300, 4695, 255);
+    Option4 = place(
+        new QRadioButton(QStringLiteral("Ignore first line, user-specified columns names"), Frame3),
+        "Option4", 120, 600, 4455, 255);
+    Label5 =
+        place(new QLabel(QStringLiteral("Table Name:"), Frame3), "Label5", 240, 960, 1215, 255);
+    Text2 = place(new QLineEdit(Frame3), "Text2", 1680, 960, 3735, 330);
+    Option2 =
+        place(new QRadioButton(QStringLiteral("Append to Existing Table From Text File"), Frame2),
+              "Option2", 180, 2280, 4095, 255);
+    Frame4 = place(new QGroupBox(QStringLiteral("Append to Existing Table Options"), Frame2),
+                   "Frame4", 180, 2640, 5775, 2175);
+    Check2 = place(new QCheckBox(QStringLiteral("Ignore first line in file because it is a "
+                                                "header row with no data"),
+                                 Frame4),
+                   "Check2", 120, 360, 5535, 255);
+    Label2 =
+        place(new QLabel(QStringLiteral("Table Name:"), Frame4), "Label2", 240, 720, 1215, 255);
+    List1 = place(new QListWidget(Frame4), "List1", 1680, 720, 3735, 1185);
+
+    PushButton1 =
+        button(this, "PushButton1", QStringLiteral("Import to PostgreSQL"), 120, 7680, 3015, 400);
+    PushButton5 =
+        button(this, "PushButton5", QStringLiteral("Setup Connection"), 3240, 7680, 3000, 400);
+
+    m_tableOptions = new QButtonGroup(this);
+    m_tableOptions->addButton(Option1);
+    m_tableOptions->addButton(Option2);
+    m_columnOptions = new QButtonGroup(this);
+    m_columnOptions->addButton(Option3);
+    m_columnOptions->addButton(Option4);
+    Option1->setChecked(true);
+    Option3->setChecked(true);
+    Frame4->setEnabled(false);
+    Check2->setEnabled(false);
+    Label2->setEnabled(false);
+    List1->setEnabled(false);
+
+    connect(Option1, &QRadioButton::toggled, this, &Form2::Option1_Click);
+    connect(Option2, &QRadioButton::toggled, this, &Form2::Option2_Click);
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form2::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
+    Check3->setChecked(ReadSetting(SettingKeys::QuotedFields) == QLatin1String("1"));
+    connect(Check3, &QCheckBox::toggled, this, &Form2::Check3_Click);
+
+    m_pointer->watchButtons({PushButton1, PushButton3, PushButton4, PushButton5, PushButton6});
+    m_pointer->watchSurfaces(
+        {this, Frame1, Frame2, Frame3, Frame4, Label1, List1, Text3, ListView1});
+    createProgressRow();
+    setUpFileList();
+}
+
+Form2::~Form2() {
+    if (!m_worker)
+        return;
+    // The program is ending during a run: the run is asked to stop, its questions are answered
+    // at once, and the window waits for its thread before anything the run uses goes away.
+    m_frontEnd->stop();
+    disconnect(m_worker, nullptr, this, nullptr);
+    while (!m_worker->wait(10))
+        QCoreApplication::sendPostedEvents(m_frontEnd->receiver());
+    delete m_worker;
+}
+
+void Form2::Form_Load() {
+    StepRunner run(m_context.ui, QStringLiteral("in Quenmarl2021/08/31.Form2.Form_Load "));
+    run.step(100, [&] { ApplyButtonFaceColors(this); });
+    run.step(102, [&] { setWindowIcon(applicationIcon()); });
+    run.step(104, [&] { Text2->setText(QStringLiteral("NewTable[counter]")); });
+    run.step(106, [&] { Text3->setText(QStringLiteral(",")); });
+    const QString cursor = platform::fileBesideProgram(QStringLiteral("HAND-M.CUR"));
+    if (run.test(108, [&] { return PathExists(cursor); }))
+        run.step(110, [&] { m_pointer->loadHandCursor(cursor); });
+    run.step(112, [&] { setWindowTitle(QString::fromLatin1(ProductName)); });
+    run.step(114, [&] { List1->clear(); });
+    run.step(116, [&] {
+        ListBoxTableList tables(*List1);
+        ListDatabaseTables(m_form1.connectionSettings(), tables);
+    });
+    if (run.test(118, [&] { return ListView1->columnCount() == 0; }))
+        run.step(120, [&] { ListView1->setHeaderLabels({QStringLiteral("Text Files")}); });
+    run.step(122, [&] { ListView1->setColumnWidth(0, twips(5000)); });
+}
+
+void Form2::Option1_Click() {
+    if (!Option1->isChecked())
+        return;
+    for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
+                             static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
+        control->setEnabled(true);
+    for (QWidget* control : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Check2),
+                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(List1)})
+        control->setEnabled(false);
+}
+
+void Form2::Option2_Click() {
+    if (!Option2->isChecked())
+        return;
+    for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
+                             static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
+        control->setEnabled(false);
+    for (QWidget* control : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Check2),
+                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(List1)})
+        control->setEnabled(true);
+}
+
+void Form2::PushButton5_Click() {
+    StepRunner run(m_context.ui, QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton5_Click "));
+    run.step(100, [&] { m_form1.show(); });
+    run.step(102, [&] { hide(); });
+}
+
+void Form2::PushButton6_Click() {
+    StepRunner run(m_context.ui, QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton6_Click "));
+    run.step(100, [&] { m_context.ui.message(fileFormatHelpText()); });
+    run.begin(114);
+}
+
+void Form2::Check3_Click() {
+    // A store that can't be written is told once, not on every click, until a write succeeds.
+    try {
+        WriteSetting(SettingKeys::QuotedFields,
+                     Check3->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        m_storeFailing = false;
+    } catch (const Failure& failure) {
+        if (!m_storeFailing) {
+            m_storeFailing = true;
+            ReportApplicationError(m_context.ui,
+                                   QStringLiteral("in Quenmarl2021/08/31.Form2.Check3_Click "), 100,
+                                   failure.description());
+        }
+    }
+}
+
+void Form2::addFileEntry(const QString& path) {
+    ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
+}
+
+QStringList Form2::fileEntries() const {
+    QStringList entries;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        entries.append(ListView1->topLevelItem(i)->text(0));
+    return entries;
+}
+
+ImportChoices Form2::importChoices() const {
+    ImportChoices choices;
+    choices.files = fileEntries();
+    choices.mode = Option1->isChecked()   ? ImportChoices::TableMode::Create
+                   : Option2->isChecked() ? ImportChoices::TableMode::Append
+                                          : ImportChoices::TableMode::None;
+    choices.names = Option3->isChecked()   ? ImportChoices::ColumnNames::FirstLine
+                    : Option4->isChecked() ? ImportChoices::ColumnNames::Typed
+                                           : ImportChoices::ColumnNames::None;
+    choices.tableTemplate = Text2->text();
+    choices.separator = separatorFromBox(Text3->text());
+    choices.quotedFields = Check3->isChecked();
+    for (int i = 0; i < List1->count(); ++i)
+        choices.existingTables.append(List1->item(i)->text());
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    choices.selectedTable = selected.isEmpty() ? -1 : List1->row(selected.first());
+    choices.connection = m_form1.connectionSettings();
+    return choices;
+}
+
+QList<QWidget*> Form2::lockedDuringImport() const {
+    return {ListView1, PushButton3, PushButton4, Option1, Option2,     Option3,    Option4,
+            Text2,     Text3,       Check3,      List1,   PushButton1, PushButton5};
+}
+
+void Form2::PushButton1_Click() {
+    if (m_worker)
+        return;
+    // The run works on a copy of the choices on its own thread, so the window stays live even
+    // inside a long statement. The controls it was given stay locked until it ends, so what
+    // the window shows is what is being imported.
+    const ImportChoices choices = importChoices();
+    m_lockedStates.clear();
+    for (QWidget* control : lockedDuringImport()) {
+        m_lockedStates.append({control, !control->testAttribute(Qt::WA_Disabled)});
+        control->setEnabled(false);
+    }
+
+    // The busy pointer shows for each file's turn only, as the run switches it; a folder scan
+    // still running holds it too.
+    m_frontEnd = std::make_unique<WindowImportFrontEnd>(
+        m_context, this, [this](const QString& name) { List1->insertItem(0, name); });
+    m_frontEnd->setBusyReceiver([this](bool busy) { setImportBusy(busy); });
+    m_frontEnd->setProgressReceiver(
+        [this](const ImportProgress& progress) { showProgress(progress); });
+    m_meter = ProgressMeter();
+    m_cancelling = false;
+    m_runClock.start();
+    m_result = ImportResult{};
+    WindowImportFrontEnd* frontEnd = m_frontEnd.get();
+    m_worker = QThread::create([this, choices, frontEnd, engine = m_engine] {
+        try {
+            m_result = engine(choices, *frontEnd);
+        } catch (...) {
+            // The engine reports its own failures; this only keeps an exception from leaving
+            // the thread.
+            ReportApplicationError(*frontEnd, ImportContext, 100,
+                                   StepRunner::describe(std::current_exception()));
+        }
+    });
+    connect(m_worker, &QThread::finished, this, &Form2::endImport);
+    m_worker->start();
+}
+
+void Form2::endImport() {
+    m_worker->wait();
+    delete m_worker;
+    m_worker = nullptr;
+    m_frontEnd.reset();
+    m_lastResult = m_result;
+    for (const auto& [control, enabled] : std::as_const(m_lockedStates))
+        control->setEnabled(enabled);
+    m_lockedStates.clear();
+    showProgressRow(false);
+    setImportBusy(false);
+    emit importFinished();
+}
+
+void Form2::setImportBusy(bool busy) {
+    if (busy == m_importHoldsPointer)
+        return;
+    m_importHoldsPointer = busy;
+    if (busy)
+        m_pointer->holdBusy();
+    else
+        m_pointer->releaseBusy();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    event->accept();
+    m_context.endProgram();
+}
+
+void Form2::createProgressRow() {
+    m_designedHeight = height();
+    const int top = 8175; // the designed height: the row lies wholly below the window's design
+    LabelProgress = place(new QLabel(this), "LabelProgress", 120, top, 4920, 570);
+    LabelProgress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabelProgress->setTextFormat(Qt::PlainText);
+    PushButtonCancel =
+        button(this, "PushButtonCancel", QStringLiteral("Cancel"), 5145, top + 85, 1095, 400);
+    connect(PushButtonCancel, &QPushButton::clicked, this, &Form2::PushButtonCancel_Click);
+    LabelProgress->hide();
+    PushButtonCancel->hide();
+}
+
+void Form2::showProgressRow(bool shown) {
+    if (shown == PushButtonCancel->isVisible())
+        return;
+    const int rowHeight = twips(8175 + 660) - m_designedHeight;
+    setFixedSize(width(), m_designedHeight + (shown ? rowHeight : 0));
+    LabelProgress->setVisible(shown);
+    PushButtonCancel->setVisible(shown);
+    if (shown) {
+        PushButtonCancel->setEnabled(true);
+        // The one live control during a run shows that it can be clicked.
+        PushButtonCancel->setCursor(Qt::ArrowCursor);
+    } else {
+        LabelProgress->clear();
+    }
+}
+
+void Form2::showProgress(const ImportProgress& progress) {
+    if (!m_worker)
+        return;
+    m_meter.update(progress, m_runClock.elapsed());
+    showProgressRow(true);
+    const QString file = LabelProgress->fontMetrics().elidedText(
+        m_meter.fileText(), Qt::ElideMiddle, LabelProgress->width());
+    QString rows = m_meter.rowsText();
+    if (m_cancelling)
+        rows += QStringLiteral(" (stopping)");
+    LabelProgress->setText(file + QLatin1Char('\n') + rows);
+}
+
+void Form2::PushButtonCancel_Click() {
+    if (!m_worker || m_cancelling)
+        return;
+    m_cancelling = true;
+    m_frontEnd->cancel();
+    PushButtonCancel->setEnabled(false);
+    LabelProgress->setText(LabelProgress->text() + QStringLiteral(" (stopping)"));
+}

@@ -1,0 +1,178 @@
+#pragma once
+
+#include "import/ImportChoices.h"
+#include "import/ImportRun.h"
+#include "import/ProgressMeter.h"
+#include "windows/FileListDesktop.h"
+
+#include <QElapsedTimer>
+#include <QPersistentModelIndex>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class Form1;
+class QButtonGroup;
+class QCheckBox;
+class QMimeData;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QThread;
+class QTreeWidget;
+class QTreeWidgetItem;
+class WindowImportFrontEnd;
+class WindowPointer;
+struct WindowContext;
+
+// The main window: the file list, the separator, the table options, the list of existing
+// tables and the import. Loaded by the connection window, which it reads the connection
+// settings from and hands back to with "Setup Connection". Closing it ends the program.
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    // The import engine the button runs; tests may put another in its place.
+    using ImportEngine = std::function<ImportResult(const ImportChoices&, ImportFrontEnd&)>;
+
+    Form2(WindowContext& context, Form1& connectionWindow);
+    ~Form2() override;
+
+    // The start-up steps. Safe to run again: the file list and the options stay, the separator
+    // and the table-name template are reset and the table list is filled afresh.
+    void Form_Load();
+    void Option1_Click();
+    void Option2_Click();
+    void PushButton1_Click(); // "Import to PostgreSQL"
+    void PushButton3_Click(); // "Add Text File(s)"
+    void PushButton4_Click(); // "Add All File(s) In Folder"
+    void PushButton5_Click(); // "Setup Connection"
+    void PushButton6_Click(); // "?"
+    // "CSV quotes": stores the choice at once.
+    void Check3_Click();
+    // "Cancel", shown with the progress during a run: the run stops after the rows in flight.
+    void PushButtonCancel_Click();
+
+    // Appends an entry to the end of the file list.
+    void addFileEntry(const QString& path);
+    QStringList fileEntries() const;
+
+    // The window's choices as an import run takes them.
+    ImportChoices importChoices() const;
+
+    bool importRunning() const { return m_worker != nullptr; }
+    // How the last finished run ended.
+    const ImportResult& lastImportResult() const { return m_lastResult; }
+    void setImportEngine(ImportEngine engine) { m_engine = std::move(engine); }
+
+    WindowPointer* pointer() const { return m_pointer; }
+
+    // The file list's handlers. Positions are the list viewport's, in pixels. A press on an
+    // entry is reported as ListView1_MouseDown and then ListView1_ItemClick.
+    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at);
+    void ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift,
+                             const QPoint& at);
+    void ListView1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& at);
+    // Whether the dragged data may be dropped on the list: local files and folders only.
+    bool ListView1_OLEDragOver(const QMimeData* data) const;
+    void ListView1_OLEDragDrop(const QMimeData* data);
+    // Returns whether the key was taken (Delete); the list handles every other key itself.
+    bool ListView1_KeyDown(int key, Qt::KeyboardModifiers shift);
+    void ListView1_DblClick();
+
+    // Whether an entry is being dragged within the list (the list must not act on the moves).
+    bool draggingFileEntry() const { return DragActive; }
+    // The dialogs and the pointer position the file-list commands use.
+    FileListDesktop& fileListDesktop() { return m_desktop; }
+
+    QGroupBox* Frame1;
+    QTreeWidget* ListView1;
+    QPushButton* PushButton3;
+    QPushButton* PushButton4;
+    QLabel* Label1;
+    QLineEdit* Text3;
+    QPushButton* PushButton6;
+    // Reads fields in double quotes as CSV files have them. Not a designed control: it sits in
+    // the free space of the first frame, so nothing designed moves.
+    QCheckBox* Check3;
+    QGroupBox* Frame2;
+    QRadioButton* Option1;
+    QGroupBox* Frame3;
+    QRadioButton* Option3;
+    QRadioButton* Option4;
+    QLabel* Label5;
+    QLineEdit* Text2;
+    QRadioButton* Option2;
+    QGroupBox* Frame4;
+    QCheckBox* Check2;
+    QLabel* Label2;
+    QListWidget* List1;
+    QPushButton* PushButton1;
+    QPushButton* PushButton5;
+    // The progress row below the buttons: shown, and the window made taller, from the run's
+    // first progress report to its end; hidden otherwise, so the window keeps its designed
+    // size and layout.
+    QLabel* LabelProgress;
+    QPushButton* PushButtonCancel;
+
+signals:
+    // The import started by the button has ended and the window is unlocked again.
+    void importFinished();
+
+protected:
+    // Form_Unload: closing the window ends the program.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // UI thread, when the run's thread has ended: unlocks the window.
+    void endImport();
+    // UI thread: the run's busy pointer for a file's turn, on or off.
+    void setImportBusy(bool busy);
+    // The controls the run reads, disabled for its length.
+    QList<QWidget*> lockedDuringImport() const;
+    void createProgressRow();
+    void showProgressRow(bool shown);
+    // UI thread: a progress report of the run.
+    void showProgress(const ImportProgress& progress);
+
+    WindowContext& m_context;
+    Form1& m_form1;
+    // Option1/Option2 and Option3/Option4: each pair excludes only its own partner. Qt's
+    // automatic exclusion would group every option button below Frame2, Frame3's included.
+    QButtonGroup* m_tableOptions;
+    QButtonGroup* m_columnOptions;
+    bool m_storeFailing = false;
+    WindowPointer* m_pointer;
+    ImportEngine m_engine;
+    QThread* m_worker = nullptr;
+    std::unique_ptr<WindowImportFrontEnd> m_frontEnd;
+    ImportResult m_result;     // written by the run's thread, read after it ended
+    ImportResult m_lastResult; // of the last finished run
+    QList<std::pair<QWidget*, bool>> m_lockedStates;
+    int m_designedHeight = 0;
+    ProgressMeter m_meter;
+    QElapsedTimer m_runClock;
+    bool m_cancelling = false;
+    bool m_importHoldsPointer = false;
+
+    // File list: dialogs, drops and reordering.
+    void setUpFileList();
+    void appendFileEntries(const QStringList& paths);
+    void removeSelectedFileEntry();
+    // The scroll rule after an exchange that moved the dragged text to `position` (0-based).
+    void scrollAfterExchange(int position);
+
+    FileListDesktop m_desktop;
+    // The list's event filter. A member, not a child, so that it is gone before the QWidget
+    // part of the window sends its last events to the list.
+    std::unique_ptr<QObject> m_fileListEvents;
+    bool DragActive = false;
+    QPersistentModelIndex DragItem; // becomes empty when its entry is removed
+    QPersistentModelIndex HoverItem;
+};
+
+// The text of "?".
+QString fileFormatHelpText();
