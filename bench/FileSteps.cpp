@@ -27,6 +27,7 @@
 #include "database/Connection.h"
 #include "database/ConnectionSettings.h"
 #include "resume/RunConnection.h"
+#include "sending/RowSenderFactory.h"
 #include "sending/Statements.h"
 #include "sending/copy/CopySender.h"
 #include "sending/copy/CopyTarget.h"
@@ -121,14 +122,17 @@ int main(int argc, char** argv) {
             steps.time("copy_decision", [&] { copyColumnList(*connection, table, header.size()); });
             steps.time("rows", [&] {
                 RecordReader records = file.dataRecords();
-                CopySender sender(*connection, table, path,
+                // As the run makes it: the COPY decision, then the sender.
+                const SenderChoice choice{table, path, FieldRule::Plain, separatorUtf8, false, {}};
+                const std::unique_ptr<RowSender> sender =
+                    makeRowSender(*connection, choice, header.size(),
                                   [&](qint64, const QString&) { ++rejected; });
                 Record record;
                 while (records.next(record)) {
                     if (record.fieldCount > 0)
-                        sender.sendRecord(record, separatorUtf8);
+                        sender->send(record);
                 }
-                sender.finish();
+                sender->finish();
             });
             const QString name = QStringLiteral("bench_steps_%1").arg(round);
             steps.time("create_table",

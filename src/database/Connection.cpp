@@ -32,6 +32,19 @@ bool Result::succeeded() const {
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
 }
 
+bool Result::isCopyIn() const {
+    return m_result && PQresultStatus(m_result.get()) == PGRES_COPY_IN;
+}
+
+QString Result::commandTag() const {
+    return m_result ? QString::fromUtf8(PQcmdStatus(m_result.get())) : QString();
+}
+
+QByteArray Result::errorContext() const {
+    const char* context = m_result ? PQresultErrorField(m_result.get(), PG_DIAG_CONTEXT) : nullptr;
+    return context ? QByteArray(context) : QByteArray();
+}
+
 bool Result::isNull(int row, int column) const {
     return PQgetisnull(m_result.get(), row, column) != 0;
 }
@@ -159,6 +172,21 @@ bool Connection::isBroken() const {
     return !m_conn || PQstatus(m_conn) != CONNECTION_OK;
 }
 
+bool Connection::inTransaction() const {
+    return m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+}
+
+bool Connection::idle() {
+    if (!m_conn || PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK)
+        return false;
+    return PQisBusy(m_conn) == 0 && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
+           PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && PQflush(m_conn) == 0;
+}
+
+QString Connection::errorOf(const Result& result) const {
+    return resultError(m_conn, result.get());
+}
+
 int Connection::backendPid() const {
     return m_conn ? PQbackendPID(m_conn) : 0;
 }
@@ -191,6 +219,38 @@ Result Connection::run(const QByteArray& statement, bool params) {
                             : PQsendQuery(m_conn, statement.constData());
     if (sent != 1)
         return Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR));
+    return collect();
+}
+
+Result Connection::runWithValues(const QByteArray& statement, const QList<QByteArray>& values) {
+    if (!m_conn)
+        return Result(nullptr);
+    PQsetnonblocking(m_conn, 1);
+    std::vector<const char*> texts;
+    for (const QByteArray& value : values)
+        texts.push_back(value.constData());
+    if (PQsendQueryParams(m_conn, statement.constData(), static_cast<int>(texts.size()), nullptr,
+                          texts.data(), nullptr, nullptr, 0) != 1)
+        return Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR));
+    return collect();
+}
+
+bool Connection::sendOnly(const QByteArray& statement) {
+    if (!m_conn)
+        return false;
+    PQsetnonblocking(m_conn, 1);
+    return PQsendQuery(m_conn, statement.constData()) == 1 && flush();
+}
+
+bool Connection::answerReady() {
+    if (!m_conn || PQflush(m_conn) < 0 || PQconsumeInput(m_conn) != 1)
+        return true; // the failure is read as the answer
+    return PQisBusy(m_conn) == 0;
+}
+
+// Reads every answer of what was sent: the first failed result, or else the last one; a COPY
+// at once, for the caller to go on with.
+Result Connection::collect() {
     Result kept(nullptr);
     bool failed = false;
     for (;;) {

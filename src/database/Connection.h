@@ -5,6 +5,8 @@
 #include "database/ServerWait.h"
 #include "shell/Failure.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <map>
@@ -33,6 +35,12 @@ public:
     bool isNull(int row, int column) const;
     // Whether the statement succeeded (no result at all counts as a failure).
     bool succeeded() const;
+    // Whether the server waits for COPY data.
+    bool isCopyIn() const;
+    // The command tag ("COMMIT", "ROLLBACK", "INSERT 0 1", ...).
+    QString commandTag() const;
+    // The context lines of the server's error ("COPY t, line 12: ..."), empty without one.
+    QByteArray errorContext() const;
 
     PGresult* get() const { return m_result.get(); }
 
@@ -91,6 +99,9 @@ public:
 
     // Runs a query and keeps its rows. Throws DatabaseError like execute().
     Result query(const QString& statement);
+    // One statement with the values of its parameters ($1, $2, ...), as text; waits as
+    // ServerWait does and never throws: a failure is a failed result.
+    Result runWithValues(const QByteArray& statement, const QList<QByteArray>& values);
 
     // The calls below wait as ServerWait does and never throw.
     // Sends one text (it may hold several statements; with params true, a single statement by
@@ -99,6 +110,12 @@ public:
     Result run(const QByteArray& statement, bool params = false);
     // The next result of the statement in flight, null after its last.
     Result nextResult();
+    // Sends a text of statements without reading the answer (nextResult() reads it); false
+    // when it could not be sent.
+    bool sendOnly(const QByteArray& statement);
+    // Whether the answer awaited is in, so that reading it won't block: also true when the
+    // connection failed, as the failure is then read as the answer. Never waits.
+    bool answerReady();
     // Hands COPY data to libpq, waiting while the socket is full; false on failure.
     bool putCopyData(const char* data, qsizetype size);
     // Ends the COPY (with an error text: gives it up) and sends it; false on failure.
@@ -117,10 +134,19 @@ public:
     bool isOpen() const { return m_conn != nullptr; }
     // Whether libpq saw the connection break (or it was never open).
     bool isBroken() const;
+    // Whether a transaction is open (or failed and not yet ended).
+    bool inTransaction() const;
+    // Whether the connection can take a new statement as a new one could: it still answers
+    // (whatever the server sent meanwhile is read: a backend that was ended has closed the
+    // socket), nothing is in flight or waits to be sent, no transaction is open and no
+    // pipeline. Never waits.
+    bool idle();
+    // The error text of a failed result of this connection (resultError()).
+    QString errorOf(const Result& result) const;
     // The process id of the connection's backend on the server, 0 when not open.
     int backendPid() const;
 
-    // The libpq handle, for work this class does not wrap (pipelines, COPY).
+    // The libpq handle, for Pipeline and for tests that meet libpq itself.
     PGconn* handle() const { return m_conn; }
 
     // libpq's current error text for this connection, trimmed.
@@ -137,6 +163,7 @@ private:
     explicit Connection(PGconn* conn);
     void applySessionSettings();
     Result checked(Result result);
+    Result collect();
 
     PGconn* m_conn = nullptr;
     std::unique_ptr<Notices> m_notices; // made with the connection

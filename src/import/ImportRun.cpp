@@ -3,11 +3,11 @@
 #include "shell/NumberText.h"
 
 #include "database/Connection.h"
-#include "import/ClockPace.h"
 #include "import/FileIntake.h"
 #include "import/HeaderColumns.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
+#include "import/IntervalCheck.h"
 #include "import/ProgressMeter.h"
 #include "import/StoredTableName.h"
 #include "resume/ResumingSender.h"
@@ -91,8 +91,8 @@ private:
     int m_position = 0;
     QString m_path;
     InputFile m_file;
-    RunConnection m_connection;                   // handed on from file to file
-    ClockPace m_progressPace{ProgressIntervalMs}; // between two progress reports
+    RunConnection m_connection;                       // handed on from file to file
+    IntervalCheck m_progressInterval{ProgressIntervalMs}; // between two progress reports
 };
 
 ImportResult Run::steps() {
@@ -332,19 +332,20 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
     };
     const bool opened = m_run.step(steps.open, [&] {
         records.emplace(m_file.dataRecords());
+        const SenderChoice choice{
+            table,      m_path, m_file.rule(), m_choices.separator.toUtf8(), m_choices.rowByRow,
+            cancelled()};
         sender = std::make_unique<ResumingSender>(ResumingSender::Context{
             m_connection, m_choices.connection, cancelled(),
-            [&](Connection& c) {
-                return makeRowSender(c, table, m_path, m_file.rule(), m_choices.rowByRow, rejected,
-                                     cancelled());
+            [choice, rejected](Connection& c, qsizetype valueCount) {
+                return makeRowSender(c, choice, valueCount, rejected);
             },
-            [this] { return m_file.dataRecords(); }, m_choices.separator.toUtf8(), rejected, m_path,
+            [this] { return m_file.dataRecords(); }, rejected, m_path,
             [this](qint64 rows, int seconds) { showProgress(rows, seconds); }});
     });
     if (!opened || !records || !sender)
         return;
 
-    const QByteArray separator = m_choices.separator.toUtf8();
     Record record;
     qint64 withoutSeparator = 0; // non-empty records of fewer than two fields
     qint64 handedOver = 0;       // records given to the sender
@@ -380,8 +381,8 @@ void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
         }
         m_run.begin(steps.build);
         ++handedOver;
-        m_run.step(steps.execute, [&] { sender->sendRecord(record, separator); });
-        if (m_progressPace.due(record.utf8.isNull() ? record.text.size() : record.utf8.size()))
+        m_run.step(steps.execute, [&] { sender->send(record); });
+        if (m_progressInterval.due(record.bytes.isNull() ? record.text.size() : record.bytes.size()))
             showProgress(sender->rowsAccepted());
     }
     m_run.step(steps.execute, [&] { sender->finish(); });
@@ -401,7 +402,7 @@ void Run::listTable(const QString& name) {
 }
 
 void Run::showProgress(qint64 rowsOfFile, int waitingSeconds) {
-    m_progressPace.restart();
+    m_progressInterval.restart();
     ImportProgress progress;
     progress.file = m_position;
     progress.files = static_cast<int>(m_choices.files.size());

@@ -5,12 +5,19 @@
 #include "textfile/RecordReader.h"
 
 #include <algorithm>
-#include <limits>
-#include <optional>
+#include <iterator>
 
 namespace {
+
 // Between two attempts to learn a chunk's fate that failed over connections that opened.
 constexpr int LookupPauseMs = 500;
+
+// The lines of the list from first to last, taken out of it; how many there were.
+qsizetype takeRange(std::vector<qint64>& lines, qint64 first, qint64 last) {
+    return std::erase_if(lines,
+                         [first, last](qint64 line) { return line >= first && line <= last; });
+}
+
 } // namespace
 
 ResumingSender::ResumingSender(Context context)
@@ -19,9 +26,7 @@ ResumingSender::ResumingSender(Context context)
         if (m_context.waiting)
             m_context.waiting(rowsAccepted(), seconds);
     }) {
-    if (Connection* open = m_context.connection.current(); open && open->isOpen())
-        m_sender = m_context.make(*open);
-    else
+    if (Connection* open = m_context.connection.current(); !open || !open->isOpen())
         m_gaveUp = QStringLiteral("the connection to the server could not be opened");
 }
 
@@ -33,38 +38,21 @@ ResumingSender::~ResumingSender() {
     }
 }
 
-void ResumingSender::send(qint64 lineIndex, const QStringList& fields) {
-    if (!take(lineIndex))
-        return;
-    m_sender->send(lineIndex, fields);
-    afterSend();
-}
-
-void ResumingSender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
-                              qsizetype fieldCount) {
-    if (!take(lineIndex))
-        return;
-    m_sender->sendUtf8(lineIndex, line, separator, fieldCount);
-    afterSend();
-}
-
-// Whether the line goes to the sender; once given up, it is only counted as not sent.
-bool ResumingSender::take(qint64 lineIndex) {
+void ResumingSender::send(const Record& record) {
     if (m_stopped || m_finished)
-        return false;
+        return;
     if (!m_gaveUp.isEmpty()) {
+        // Once given up, a line is only counted as not sent.
         if (m_unsent++ == 0)
-            m_firstUnsent = lineIndex;
-        return false;
+            m_firstUnsent = record.line;
+        return;
     }
-    m_handed.push_back(lineIndex);
-    return true;
-}
-
-void ResumingSender::afterSend() {
+    if (!m_sender) {
+        m_valueCount = record.fieldCount;
+        m_sender = m_context.make(*m_context.connection.current(), m_valueCount);
+    }
+    m_sender->send(record);
     resumeWhileLost();
-    if (m_handed.size() % 1024 == 0) // asked now and then: a sender settles a chunk at a time
-        forgetCommitted();
 }
 
 void ResumingSender::finish() {
@@ -73,11 +61,10 @@ void ResumingSender::finish() {
     m_finished = true;
     while (m_sender && !m_stopped) {
         m_sender->finish();
-        if (!m_sender->connectionLost())
+        if (!lost())
             break;
         resumeWhileLost();
     }
-    forgetCommitted();
     if (!m_gaveUp.isEmpty() && m_unsent > 0)
         m_context.rejected(m_firstUnsent,
                            QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: %4.")
@@ -91,46 +78,73 @@ qint64 ResumingSender::rowsAccepted() const {
     return m_acceptedBefore + (m_sender ? m_sender->rowsAccepted() : 0);
 }
 
-qint64 ResumingSender::firstUncommitted() const {
-    return m_handed.empty() ? std::numeric_limits<qint64>::max() : m_handed.front();
-}
-
 void ResumingSender::resumeWhileLost() {
-    while (m_sender && m_sender->connectionLost() && resume()) {
+    while (lost() && resume()) {
     }
 }
 
-// Over a new connection: settles the transaction in doubt, then sends the lines from the first
-// uncommitted one again to a new sender. False when the sender was given up (no server, or a
-// stop).
+// Over a new connection: settles the chunk in doubt, then sends the lines not committed again
+// to a new sender. False when the sender was given up (no server, or a stop).
 bool ResumingSender::resume() {
-    const std::optional<ChunkInDoubt> inDoubt = m_sender->inDoubt();
+    const LostConnection left = *m_sender->lostConnection();
+    m_acceptedBefore += m_sender->rowsAccepted();
+    // What the broken sender had not committed comes before what it was still owed.
+    std::vector<qint64> owed;
+    std::set_union(left.notCommitted.begin(), left.notCommitted.end(), m_owed.begin(), m_owed.end(),
+                   std::back_inserter(owed));
+    m_owed = std::move(owed);
+
     ChunkFate fate = ChunkFate::NotCommitted;
     QString failure;
-    std::optional<Connection> fresh = reconnect(inDoubt, fate, failure);
-    if (m_stopped) {
-        m_acceptedBefore += m_sender->rowsAccepted();
-        m_sender.reset();
-        m_handed.clear();
-        return false;
-    }
-    if (fresh && fate != ChunkFate::Unknown)
-        m_sender->settleInDoubt(fate == ChunkFate::Committed);
-    if (fresh)
-        removeMarkers(*fresh, inDoubt);
-    forgetCommitted();
-    reportUnanswered();
-    if (!fresh)
-        giveUp(failure);
-    m_acceptedBefore += m_sender->rowsAccepted();
+    std::optional<Connection> fresh = reconnect(left.chunkInDoubt, fate, failure);
     m_sender.reset();
-    if (m_stopped || !m_gaveUp.isEmpty()) {
-        m_handed.clear();
+    if (m_stopped) {
+        m_owed.clear();
         return false;
     }
+    if (left.chunkInDoubt)
+        settleChunk(*left.chunkInDoubt, fresh ? std::optional(fate) : std::nullopt);
+    if (left.unanswered.first >= 0)
+        nameInDoubt(left.unanswered.first, left.unanswered.second);
+    if (!fresh) {
+        giveUp(failure);
+        return false;
+    }
+    removeMarkers(*fresh, left);
     ++m_resumptions;
-    m_sender = m_context.make(m_context.connection.replace(std::move(*fresh)));
+    m_sender = m_context.make(m_context.connection.replace(std::move(*fresh)), m_valueCount);
     return resend();
+}
+
+// What the server's evidence says of the chunk in doubt (no fate: the server did not come
+// back): committed, its rows count and its rejections are reported; not committed, its lines
+// are sent again; unknown, they are named.
+void ResumingSender::settleChunk(const ChunkInDoubt& chunk, std::optional<ChunkFate> fate) {
+    if (fate == ChunkFate::NotCommitted)
+        return;
+    if (fate == ChunkFate::Committed) {
+        m_acceptedBefore += chunk.rowsAccepted;
+        std::erase_if(m_owed, [&chunk](qint64 line) { return line < chunk.lineAfter; });
+        for (const auto& [line, description] : chunk.rejections)
+            m_context.rejected(line, description);
+        return;
+    }
+    nameInDoubt(chunk.firstLine, chunk.lastLine);
+}
+
+// Lines whose answers were lost with the connection, with no way to learn whether they went in
+// (row by row; a COPY chunk whose fate can't be learnt), are not sent again, which could put
+// them in twice: one message names them for the user to look at.
+void ResumingSender::nameInDoubt(qint64 first, qint64 last) {
+    const qsizetype count = takeRange(m_owed, first, last);
+    m_context.rejected(first,
+                       QStringLiteral("%1 line(s) of %2, lines %3 to %4, may or may not be in "
+                                      "the table: the connection to the server was lost "
+                                      "before the server answered for them.")
+                           .arg(count)
+                           .arg(m_context.path)
+                           .arg(first + 1)
+                           .arg(last + 1));
 }
 
 // A new connection over which the chunk in doubt, if any, was settled (its fate). Everything
@@ -138,7 +152,7 @@ bool ResumingSender::resume() {
 // refuse connections while it starts or recovers, and may go away again while it is asked.
 // Without a connection, failure says why; after a stop, nothing is returned and m_stopped is
 // set.
-std::optional<Connection> ResumingSender::reconnect(const std::optional<ChunkInDoubt>& inDoubt,
+std::optional<Connection> ResumingSender::reconnect(const std::optional<ChunkInDoubt>& chunk,
                                                     ChunkFate& fate, QString& failure) {
     const QDeadlineTimer deadline = Reconnector::deadline();
     QString lookupFailed; // the server's words when a connection was had but the lookup failed
@@ -146,8 +160,8 @@ std::optional<Connection> ResumingSender::reconnect(const std::optional<ChunkInD
         while (!deadline.hasExpired()) {
             Connection fresh = m_reconnector.open(deadline); // throws once the deadline passed
             try {
-                if (inDoubt)
-                    fate = m_reconnector.settle(fresh, *inDoubt);
+                if (chunk)
+                    fate = m_reconnector.settle(fresh, *chunk);
                 return fresh;
             } catch (const DatabaseError& error) {
                 lookupFailed = error.description();
@@ -173,11 +187,10 @@ std::optional<Connection> ResumingSender::reconnect(const std::optional<ChunkInD
 
 // The markers of chunks that committed over the lost connection, the chunk in doubt's among
 // them, are removed over the new one; a marker that can't be removed stays behind.
-void ResumingSender::removeMarkers(Connection& connection,
-                                   const std::optional<ChunkInDoubt>& inDoubt) {
-    QList<quint32> markers = m_sender->markersLeft();
-    if (inDoubt && inDoubt->marker != 0)
-        markers.append(inDoubt->marker);
+void ResumingSender::removeMarkers(Connection& connection, const LostConnection& lost) {
+    QList<quint32> markers = lost.markersLeft;
+    if (lost.chunkInDoubt && lost.chunkInDoubt->marker != 0)
+        markers.append(lost.chunkInDoubt->marker);
     if (markers.isEmpty())
         return;
     try {
@@ -187,70 +200,41 @@ void ResumingSender::removeMarkers(Connection& connection,
     }
 }
 
-// Reads the file again and hands the lines still held to the new sender, as the run handed
-// them over the first time. False when the file no longer reads as it did.
+// Reads the file again and hands the lines owed to the new sender, as the run handed them over
+// the first time. False when the file no longer reads as it did.
 bool ResumingSender::resend() {
-    if (m_handed.empty())
+    if (m_owed.empty())
         return true;
     RecordReader records = m_context.reread();
     Record record;
     std::size_t next = 0;
-    while (next < m_handed.size() && !m_sender->connectionLost() && records.next(record)) {
-        if (record.line < m_handed[next] || record.fieldCount < 2)
+    while (next < m_owed.size() && !lost() && records.next(record)) {
+        if (record.line < m_owed[next] || record.fieldCount < 2)
             continue; // committed, reported, or in doubt
-        if (record.line != m_handed[next] || record.problem != Record::Problem::None)
+        if (record.line != m_owed[next] || record.problem != Record::Problem::None)
             break;
-        m_sender->sendRecord(record, m_context.separator);
+        m_sender->send(record);
         ++next;
     }
-    if (next == m_handed.size() || m_sender->connectionLost())
+    m_owed.erase(m_owed.begin(), m_owed.begin() + static_cast<std::ptrdiff_t>(next));
+    if (m_owed.empty() || lost())
         return true;
     // The file no longer reads as it did (written to in place): what was found again goes in,
     // the rest is not sent.
     m_sender->finish();
-    if (m_sender->connectionLost())
+    if (lost())
         return true;
-    giveUp(QStringLiteral("the file changed while it was imported"));
     m_acceptedBefore += m_sender->rowsAccepted();
     m_sender.reset();
+    giveUp(QStringLiteral("the file changed while it was imported"));
     return false;
 }
 
-// Lines whose answers were lost with the connection, with no way to learn whether they went in
-// (row by row; on the COPY path a chunk whose COMMIT went out when the server did not come
-// back), are not sent again, which could put them in twice: one message names them for the
-// user to look at.
-void ResumingSender::reportUnanswered() {
-    const auto [first, last] = m_sender->unanswered();
-    if (first < 0)
-        return;
-    const auto inDoubt = [first, last](qint64 line) { return line >= first && line <= last; };
-    const qint64 count = std::count_if(m_handed.begin(), m_handed.end(), inDoubt);
-    std::erase_if(m_handed, inDoubt);
-    m_context.rejected(first,
-                       QStringLiteral("%1 line(s) of %2, lines %3 to %4, may or may not be in "
-                                      "the table: the connection to the server was lost "
-                                      "before the server answered for them.")
-                           .arg(count)
-                           .arg(m_context.path)
-                           .arg(first + 1)
-                           .arg(last + 1));
-}
-
-// The lines from the first one not known committed are not sent; should the server still have
-// committed a transaction in doubt, its lines are counted among them.
+// The lines owed are not sent; should the server still have committed a chunk in doubt, its
+// lines are counted among them.
 void ResumingSender::giveUp(const QString& reason) {
-    forgetCommitted();
     m_gaveUp = reason;
-    m_unsent = static_cast<qint64>(m_handed.size());
-    m_firstUnsent = m_handed.empty() ? -1 : m_handed.front();
-}
-
-// Drops the handed lines the current sender has settled.
-void ResumingSender::forgetCommitted() {
-    if (!m_sender)
-        return;
-    const qint64 first = m_sender->firstUncommitted();
-    while (!m_handed.empty() && m_handed.front() < first)
-        m_handed.pop_front();
+    m_unsent = static_cast<qint64>(m_owed.size());
+    m_firstUnsent = m_owed.empty() ? -1 : m_owed.front();
+    m_owed.clear();
 }

@@ -1,7 +1,5 @@
 #include "resume/RunConnection.h"
 
-#include <libpq-fe.h>
-
 Connection& RunConnection::begin(const ConnectionSettings& settings) {
     m_inTurn = false;
     if (!reusable(settings)) {
@@ -40,13 +38,9 @@ void RunConnection::close() {
 bool RunConnection::reusable(const ConnectionSettings& settings) {
     if (!m_connection || !m_connection->isOpen() || !(settings == m_settings))
         return false;
-    PGconn* conn = m_connection->handle();
-    // Reads whatever the server sent meanwhile: a backend that was ended has sent its last
-    // error and closed the socket, which turns the status bad here. Nothing may be left unsent
-    // either (the connection waits in non-blocking mode, so libpq may still hold output).
-    if (PQconsumeInput(conn) == 0 || PQstatus(conn) != CONNECTION_OK || PQisBusy(conn) != 0 ||
-        PQtransactionStatus(conn) != PQTRANS_IDLE || PQpipelineStatus(conn) != PQ_PIPELINE_OFF ||
-        PQflush(conn) != 0)
+    // Whatever the server sent meanwhile is read first: a backend that was ended has sent its
+    // last error and closed the socket, which makes the connection not idle.
+    if (!m_connection->idle())
         return false;
     // The round trip also proves that the server still answers.
     try {
@@ -54,5 +48,5 @@ bool RunConnection::reusable(const ConnectionSettings& settings) {
     } catch (const DatabaseError&) {
         return false;
     }
-    return PQtransactionStatus(conn) == PQTRANS_IDLE;
+    return !m_connection->inTransaction();
 }

@@ -1,10 +1,9 @@
 #include "sending/InsertSender.h"
-#include "textfile/FieldSplitting.h"
 
 #include "database/Connection.h"
 #include "sending/Statements.h"
-
-#include <libpq-fe.h>
+#include "textfile/FieldSplitting.h"
+#include "textfile/RecordReader.h"
 
 #include <limits>
 
@@ -18,31 +17,29 @@ constexpr qsizetype MaxPendingBytes = 8 << 20;
 } // namespace
 
 InsertSender::InsertSender(Connection& connection, QString table, QString path, Rejected rejected,
-                           FieldRule rule)
+                           FieldRule rule, QByteArray separator)
     : m_connection(connection)
     , m_table(std::move(table))
     , m_path(std::move(path))
     , m_rejected(std::move(rejected))
     , m_rule(rule)
-    , m_utf8Statement(m_table) {
-    PGconn* conn = m_connection.handle();
-    m_lost = conn && PQstatus(conn) == CONNECTION_BAD;
-    if (!conn || PQstatus(conn) != CONNECTION_OK) {
+    , m_separator(std::move(separator))
+    , m_fromBytes(m_table) {
+    m_lost = m_connection.isOpen() && m_connection.isBroken();
+    if (!m_connection.isOpen() || m_connection.isBroken()) {
         if (!m_lost)
-            m_broken =
-                conn ? m_connection.lastError() : QStringLiteral("The connection is not open.");
+            m_broken = QStringLiteral("The connection is not open.");
         return;
     }
     // A server that waits (for a lock) when a stop gives the connection up then notices soon
     // that it is gone, and runs none of the statements still queued (servers before 14 don't
     // know the setting and refuse it).
     m_connection.run("SET client_connection_check_interval = 250");
-    if (PQsetnonblocking(conn, 1) != 0 || PQenterPipelineMode(conn) != 1) {
+    m_pipeline.emplace(m_connection);
+    if (!m_pipeline->entered()) {
         m_broken = m_connection.lastError();
-        PQsetnonblocking(conn, 0);
-        return;
+        m_pipeline.reset();
     }
-    m_pipeline = true;
 }
 
 InsertSender::~InsertSender() {
@@ -53,45 +50,40 @@ InsertSender::~InsertSender() {
     }
 }
 
-qint64 InsertSender::firstUncommitted() const {
-    return m_pending.empty() ? std::numeric_limits<qint64>::max() : m_pending.front().lineIndex;
-}
-
-std::pair<qint64, qint64> InsertSender::unanswered() const {
+std::optional<LostConnection> InsertSender::lostConnection() const {
     if (!m_lost)
-        return {-1, -1};
-    qint64 first = -1;
-    qint64 last = -1;
+        return std::nullopt;
+    LostConnection lost;
     for (const Pending& entry : m_pending) {
+        lost.notCommitted.push_back(entry.lineIndex);
         // Even an error read for the head may belong to a later statement: the server's last
         // message (the reason it ended) comes after the answers it did not send.
         if (entry.bytes == 0)
             continue;
-        if (first < 0)
-            first = entry.lineIndex;
-        last = entry.lineIndex;
+        if (lost.unanswered.first < 0)
+            lost.unanswered.first = entry.lineIndex;
+        lost.unanswered.second = entry.lineIndex;
     }
-    return {first, last};
+    return lost;
 }
 
-void InsertSender::send(qint64 lineIndex, const QStringList& fields) {
+void InsertSender::send(const Record& record) {
     if (m_stopped || m_lost)
         return;
+    if (record.bytes.isNull())
+        return sendFields(record.line, record.fields);
+    if (m_rule != FieldRule::Plain)
+        return sendFields(record.line, valuesFromBytes(record.bytes, m_separator, m_rule));
+    if (record.bytes.contains('\0'))
+        return rejectHere(record.line, nulCharacterRejection(record.line, m_path));
+    sendStatement(record.line, [&] { return m_fromBytes.build(record.bytes, m_separator); });
+}
+
+void InsertSender::sendFields(qint64 lineIndex, const QStringList& fields) {
     if (holdsNulCharacter(fields))
         return rejectHere(lineIndex, nulCharacterRejection(lineIndex, m_path));
     sendStatement(lineIndex,
                   [&] { return BuildInsertStatement(m_table, fields, m_rule).toUtf8(); });
-}
-
-void InsertSender::sendUtf8(qint64 lineIndex, QByteArrayView line, QByteArrayView separator,
-                            qsizetype /*fieldCount*/) {
-    if (m_stopped || m_lost)
-        return;
-    if (m_rule != FieldRule::Plain)
-        return send(lineIndex, valuesFromBytes(line, separator, m_rule));
-    if (line.contains('\0'))
-        return rejectHere(lineIndex, nulCharacterRejection(lineIndex, m_path));
-    sendStatement(lineIndex, [&] { return m_utf8Statement.build(line, separator); });
 }
 
 void InsertSender::rejectHere(qint64 lineIndex, const QString& description) {
@@ -110,10 +102,7 @@ void InsertSender::sendStatement(qint64 lineIndex, const std::function<QByteArra
     Pending entry;
     entry.lineIndex = lineIndex;
     const QByteArray statement = build();
-    PGconn* conn = m_connection.handle();
-    if (PQsendQueryParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) !=
-            1 ||
-        PQpipelineSync(conn) != 1) {
+    if (!m_pipeline->send(statement)) {
         // The statement may or may not have left; either way it can't be answered now.
         breakConnection(m_connection.lastError());
         entry.local = !m_lost; // a lost line stays unanswered, for the resend
@@ -131,12 +120,9 @@ void InsertSender::finish() {
         return;
     m_finished = true;
     drain(0, 0);
-    PGconn* conn = m_connection.handle();
-    if (m_pipeline && conn) {
-        PQexitPipelineMode(conn);
-        PQsetnonblocking(conn, 0);
-    }
-    m_pipeline = false;
+    if (m_pipeline)
+        m_pipeline->leave();
+    m_pipeline.reset();
 }
 
 // Reports entries at the head of the queue that were rejected without being sent.
@@ -166,7 +152,7 @@ bool InsertSender::stopTaken() {
 void InsertSender::breakConnection(const QString& description) {
     if (stopTaken() || m_lost)
         return;
-    if (PQstatus(m_connection.handle()) == CONNECTION_BAD) {
+    if (m_connection.isBroken()) {
         // The answers that arrived before the connection broke are still in libpq's buffer:
         // those lines are settled. Every line still unanswered stays, for a resend over a new
         // connection.
@@ -189,50 +175,52 @@ void InsertSender::breakConnection(const QString& description) {
 
 // Takes every answer libpq already holds. Returns whether any entry was settled.
 bool InsertSender::readAnswers() {
-    PGconn* conn = m_connection.handle();
+    if (!m_pipeline)
+        return false;
     bool settled = false;
-    bool ended = false; // the last result taken ended a statement's results
+    bool ended = false; // the last answer taken ended a statement's results
     for (;;) {
         settleLocalHead();
-        if (m_pending.empty() || PQisBusy(conn))
+        if (m_pending.empty() || !m_pipeline->answerWaiting())
             break;
-        PGresult* result = PQgetResult(conn);
-        Pending& head = m_pending.front();
-        if (!result) {
+        const Pipeline::Answer answer = m_pipeline->take();
+        if (answer.kind == Pipeline::Answer::Kind::End) {
             // The end of one statement's results; the sync's answer follows. Without an
-            // answered head there is nothing more to take now.
-            // Two ends in a row: nothing more is in (a connection that broke has no sync to
-            // follow).
-            if (!head.answered || ended)
+            // answered head there is nothing more to take now. Two ends in a row: nothing more
+            // is in (a connection that broke has no sync to follow).
+            if (!m_pending.front().answered || ended)
                 break;
             ended = true;
             continue;
         }
         ended = false;
-        const ExecStatusType status = PQresultStatus(result);
-        if (status == PGRES_PIPELINE_SYNC) {
-            PQclear(result);
-            const Pending entry = std::move(head);
-            m_pending.pop_front();
-            m_pendingBytes -= entry.bytes;
+        if (answer.kind == Pipeline::Answer::Kind::Sync) {
             settled = true;
-            if (entry.error.isEmpty())
-                ++m_accepted;
-            else if (!stopTaken())
-                m_rejected(entry.lineIndex, entry.error);
-            else
+            if (!settleHead())
                 break;
             continue;
         }
-        if (status == PGRES_FATAL_ERROR || status == PGRES_PIPELINE_ABORTED ||
-            status == PGRES_NONFATAL_ERROR || status == PGRES_BAD_RESPONSE) {
-            if (head.error.isEmpty())
-                head.error = resultError(conn, result);
-        }
+        Pending& head = m_pending.front();
+        if (answer.failed && head.error.isEmpty())
+            head.error = answer.error;
         head.answered = true;
-        PQclear(result);
     }
     return settled;
+}
+
+// The sync point of the head's statement: the statement went in or was rejected. False when a
+// stop was taken meanwhile, and nothing more is to be read.
+bool InsertSender::settleHead() {
+    const Pending entry = std::move(m_pending.front());
+    m_pending.pop_front();
+    m_pendingBytes -= entry.bytes;
+    if (entry.error.isEmpty())
+        ++m_accepted;
+    else if (!stopTaken())
+        m_rejected(entry.lineIndex, entry.error);
+    else
+        return false;
+    return true;
 }
 
 void InsertSender::drain(std::size_t maxPending, qsizetype maxBytes) {
@@ -240,15 +228,14 @@ void InsertSender::drain(std::size_t maxPending, qsizetype maxBytes) {
         settleLocalHead();
         if (m_pending.size() <= maxPending && m_pendingBytes <= maxBytes)
             return;
-        PGconn* conn = m_connection.handle();
         if (m_stopped || m_lost)
             return;
-        if (!m_broken.isEmpty() || !conn) {
+        if (!m_broken.isEmpty() || !m_pipeline) {
             breakConnection(m_broken);
             continue; // everything left is local now
         }
-        const int flushed = PQflush(conn);
-        if (flushed < 0 || PQconsumeInput(conn) != 1) {
+        const int flushed = m_pipeline->flush();
+        if (flushed < 0 || !m_pipeline->consume()) {
             breakConnection(m_connection.lastError());
             continue;
         }
@@ -257,7 +244,7 @@ void InsertSender::drain(std::size_t maxPending, qsizetype maxBytes) {
         if (m_pending.size() <= maxPending && m_pendingBytes <= maxBytes)
             return;
         if (!m_connection.awaitSocket(flushed == 1)) {
-            PQconsumeInput(conn);
+            m_pipeline->consume();
             breakConnection(m_connection.lastError());
         }
     }

@@ -4,15 +4,17 @@
 #include "sending/copy/CopySender.h"
 #include "textfile/FieldRule.h"
 
-std::unique_ptr<RowSender> makeRowSender(Connection& connection, const QString& table,
-                                         const QString& path, FieldRule rule, bool rowByRow,
-                                         RowSender::Rejected rejected,
-                                         std::function<bool()> stopRequested) {
-    if (rowByRow)
-        return std::make_unique<InsertSender>(connection, table, path, std::move(rejected), rule);
+std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
+                                         qsizetype valueCount, RowSender::Rejected rejected) {
+    std::optional<CopyTarget> target;
+    if (!choice.rowByRow)
+        target = CopyTarget::find(connection, choice.table, valueCount);
+    if (!target)
+        return std::make_unique<InsertSender>(connection, choice.table, choice.path,
+                                              std::move(rejected), choice.rule, choice.separator);
     CopySender::Options options;
-    options.stopRequested = std::move(stopRequested);
-    options.fieldRule = rule;
-    return std::make_unique<CopySender>(connection, table, path, std::move(rejected),
-                                        std::move(options));
+    options.stopRequested = choice.stopRequested;
+    options.fieldRule = choice.rule;
+    return std::make_unique<CopySender>(connection, std::move(*target), choice.path,
+                                        choice.separator, std::move(rejected), std::move(options));
 }

@@ -2,6 +2,7 @@
 
 #include "sending/RowSender.h"
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -9,13 +10,22 @@
 class Connection;
 enum class FieldRule;
 
-// The sender for one file's data lines into one table: one INSERT statement per line when
-// rowByRow, otherwise COPY where the table allows it. The path
-// names the file in the descriptions of lines rejected before they reach the server. When
-// stopRequested answers true, a sender that gathers lines commits what it has sent at its next
-// statement boundary and takes no more lines, instead of sending everything it holds; it is
-// asked on the sender's own thread.
-std::unique_ptr<RowSender> makeRowSender(Connection& connection, const QString& table,
-                                         const QString& path, FieldRule rule, bool rowByRow,
-                                         RowSender::Rejected rejected,
-                                         std::function<bool()> stopRequested = {});
+// What a file's records go into and how: the choice between COPY and one INSERT per line is
+// made here, once, for the table and the number of values of the file's lines.
+struct SenderChoice {
+    QString table;         // as the row statement names it
+    QString path;          // names the file in the descriptions of lines rejected before they
+                           // reach the server
+    FieldRule rule;        // how fields become values
+    QByteArray separator;  // UTF-8; cuts the records that come as bytes
+    bool rowByRow = false; // one INSERT statement per line even where COPY could go
+    // Asked on the sender's thread: when it answers true, a sender that gathers lines commits
+    // what it has sent at its next statement boundary and takes no more lines, instead of
+    // sending everything it holds.
+    std::function<bool()> stopRequested;
+};
+
+// The sender for records of valueCount values: a CopySender where the table allows COPY for
+// them (CopyTarget), otherwise an InsertSender. Asks the server's catalogue over the connection.
+std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
+                                         qsizetype valueCount, RowSender::Rejected rejected);

@@ -82,6 +82,6 @@ RecordReader InputFile::dataRecords() {
         records.expectLines(m_lines);
     Record first;
     records.next(first, false);
-    records.keepUtf8Lines();
+    records.keepLinesAsBytes();
     return records;
 }

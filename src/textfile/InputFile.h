@@ -48,7 +48,7 @@ public:
     Checked check(const std::function<bool()>& cancelled);
 
     // The records after the first, for sending; plain lines of valid UTF-8 come as bytes
-    // (RecordReader::keepUtf8Lines()). Once the check read the whole file, a file found
+    // (RecordReader::keepLinesAsBytes()). Once the check read the whole file, a file found
     // shorter is reported with the lines that were not read (RecordReader::expectLines()).
     // The file must be open.
     RecordReader dataRecords();

@@ -90,8 +90,8 @@ bool RecordReader::read(Record& record, bool withFields) {
     record.problemLine = record.line;
     if (m_rule == FieldRule::Plain) {
         // Counting needs no text where the bytes are UTF-8: the separator's bytes are counted.
-        const bool asBytes = m_keepUtf8 || !withFields;
-        record.utf8 = {};
+        const bool asBytes = m_keepAsBytes || !withFields;
+        record.bytes = {};
         if (asBytes && m_byteSeparator) {
             const LineScan scan = scanLine(bytes, m_separatorUtf8.front());
             if (scan.returns > 0)
@@ -99,7 +99,7 @@ bool RecordReader::read(Record& record, bool withFields) {
             // An ASCII line is valid UTF-8 without a multi-byte sequence: the decoder would
             // take it as such and learn nothing from it.
             if (scan.ascii) {
-                record.utf8 = bytes;
+                record.bytes = bytes;
                 record.text.clear();
                 record.fields.clear();
                 record.fieldCount = bytes.isEmpty() ? 0 : 1 + scan.separators;
@@ -109,7 +109,7 @@ bool RecordReader::read(Record& record, bool withFields) {
             bytes = withoutReturns(bytes);
         }
         if (asBytes && m_decoder.isUtf8(bytes, record.line)) {
-            record.utf8 = bytes;
+            record.bytes = bytes;
             record.text.clear();
             record.fields.clear();
             record.fieldCount = fieldCountFromBytes(bytes, m_separatorUtf8);
@@ -126,15 +126,15 @@ bool RecordReader::read(Record& record, bool withFields) {
         return true;
     }
 
-    record.utf8 = {};
+    record.bytes = {};
     // An ASCII line that is a whole record by itself is counted, and handed over when lines
     // come as bytes, as its bytes. The decoder would learn nothing from it, and no text needs
     // to be made.
-    if ((!withFields || m_keepUtf8) && m_byteSeparator && m_separatorUtf8.front() != '"' &&
+    if ((!withFields || m_keepAsBytes) && m_byteSeparator && m_separatorUtf8.front() != '"' &&
         scanLine(bytes, m_separatorUtf8.front()).ascii) {
         const qsizetype count = QuotedFieldParser::countAsciiLine(bytes, m_separatorUtf8.front());
         if (count >= 0) {
-            record.utf8 = bytes;
+            record.bytes = bytes;
             record.text.clear();
             record.fields.clear();
             record.fieldCount = count;
@@ -205,10 +205,10 @@ void cutForReport(QByteArrayView utf8, FieldCountReport& report) {
 FieldCountReport recordReport(const Record& record) {
     FieldCountReport report;
     report.line = record.line;
-    if (record.utf8.isNull())
+    if (record.bytes.isNull())
         cutForReport(QStringView(record.text), report);
     else
-        cutForReport(record.utf8, report);
+        cutForReport(record.bytes, report);
     report.problem = record.problem;
     report.problemLine = record.problemLine;
     return report;
@@ -228,7 +228,7 @@ QStringList readHeader(FileSnapshot& file, FieldRule rule, const QString& separa
     // text and as its fields at once.
     if (!reader.next(header, false))
         return {};
-    if (header.utf8.isNull())
+    if (header.bytes.isNull())
         return SplitFields(header.text, separator);
-    return fieldsFromBytes(header.utf8, separator.toUtf8());
+    return fieldsFromBytes(header.bytes, separator.toUtf8());
 }

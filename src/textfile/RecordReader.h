@@ -18,13 +18,14 @@ struct Record {
 
     qint64 line = 0; // index of its first line; the file's first line is 0
     QString text;    // its first line as read (under the quoted rule with its
-                     // carriage returns still in it); see utf8
-    // Under the plain rule, when the line is valid UTF-8 and the reader hands such lines over
-    // as bytes (counting only, or keepUtf8Lines()): its bytes without carriage returns, valid
-    // until the next record is read; text and fields are then left empty. Under the quoted
-    // rule the same for a line of ASCII bytes that is a whole record by itself and a separator
-    // of one byte (QuotedFieldParser::cutAsciiLine), its carriage returns still in it.
-    QByteArrayView utf8;
+                     // carriage returns still in it); see bytes
+    // A record "as bytes": under the plain rule, when the line is valid UTF-8 and the reader
+    // hands such lines over as bytes (counting only, or keepLinesAsBytes()), its bytes without
+    // carriage returns, valid until the next record is read; text and fields are then left
+    // empty. Under the quoted rule the same for a line of ASCII bytes that is a whole record by
+    // itself and a separator of one byte (QuotedFieldParser::cutAsciiLine), its carriage
+    // returns still in it. Null otherwise.
+    QByteArrayView bytes;
     QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
     qsizetype fieldCount = 0;        // 0 for an empty record
     Problem problem = Problem::None; // a malformed record (quoted rule only)
@@ -59,7 +60,7 @@ public:
 
     // From now on a plain line that is valid UTF-8 comes as its bytes (Record::utf8), uncut,
     // so that no text is made of it; other lines still come as text and fields.
-    void keepUtf8Lines() { m_keepUtf8 = true; }
+    void keepLinesAsBytes() { m_keepAsBytes = true; }
 
 private:
     bool read(Record& record, bool withFields);
@@ -69,7 +70,7 @@ private:
     QString m_separator;
     QByteArray m_separatorUtf8;
     bool m_byteSeparator; // one ASCII byte, counted on the bytes of every line
-    bool m_keepUtf8 = false;
+    bool m_keepAsBytes = false;
     LineReader m_lines;
     LineDecoder m_decoder;
     QuotedFieldParser m_parser;

@@ -2,11 +2,12 @@
 #include "database/Connection.h"
 #include "import/ImportRun.h"
 #include "sending/InsertSender.h"
-#include "sending/InsertStatementUtf8.h"
+#include "sending/InsertStatementFromBytes.h"
 #include "sending/Statements.h"
 #include "sending/copy/CopyTarget.h"
 #include "sending/copy/CopyText.h"
 #include "support/RecordingFrontEnd.h"
+#include "support/SenderKit.h"
 #include "support/TestEnvironment.h"
 #include "textfile/FieldSplitting.h"
 #include "textfile/QuotedFieldParser.h"
@@ -87,14 +88,14 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
         QByteArray expected = "before|";
         appendCopyLine(expected, SplitFields(c.line, c.separator));
         QByteArray actual = "before|";
-        appendCopyLineUtf8(actual, c.line.toUtf8(), c.separator.toUtf8());
+        appendCopyLineFromBytes(actual, c.line.toUtf8(), c.separator.toUtf8());
         EXPECT_EQ(actual, expected) << c.line.left(40).toStdString();
 
         EXPECT_EQ(fieldsFromBytes(c.line.toUtf8(), c.separator.toUtf8()),
                   SplitFields(c.line, c.separator));
         // The row statement made from the bytes is the one made from the fields.
         const QString table = QStringLiteral("T\"\u00e4");
-        EXPECT_EQ(InsertStatementUtf8(table).build(c.line.toUtf8(), c.separator.toUtf8()),
+        EXPECT_EQ(InsertStatementFromBytes(table).build(c.line.toUtf8(), c.separator.toUtf8()),
                   BuildInsertStatement(table, SplitFields(c.line, c.separator)).toUtf8())
             << c.line.left(40).toStdString();
     }
@@ -501,28 +502,34 @@ Outcome importLines(const TestDatabase& db, const QString& schema, const QString
     const RowSender::Rejected rejected = [&](qint64 line, const QString& description) {
         outcome.rejections.emplace_back(line, description);
     };
+    const auto fieldsOf = [rule](const QString& line) {
+        return rule == FieldRule::Quoted ? quotedFields(line) : SplitFields(line, ",");
+    };
     std::unique_ptr<RowSender> sender;
     CopySender* copy = nullptr;
-    if (fast) {
+    std::optional<CopyTarget> target;
+    if (fast) // the choice a run makes, for the first line's number of values
+        target = CopyTarget::find(connection, "t", fieldsOf(lines.first()).size());
+    if (target) {
         CopySender::Options options = smallChunks();
         options.fieldRule = rule;
-        auto owned = std::make_unique<CopySender>(connection, "t", "data.csv", rejected, options);
+        auto owned = std::make_unique<CopySender>(connection, std::move(*target), "data.csv", ",",
+                                                  rejected, options);
         copy = owned.get();
         sender = std::move(owned);
     } else {
-        sender = std::make_unique<InsertSender>(connection, "t", "data.csv", rejected, rule);
+        sender = std::make_unique<InsertSender>(connection, "t", "data.csv", rejected, rule, ",");
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (rule == FieldRule::Quoted)
-            sender->send(i + 1, quotedFields(lines[i]));
-        else if (fast) // as a whole run hands plain lines over: their bytes
-            sender->sendUtf8(i + 1, lines[i].toUtf8(), ",", SplitFields(lines[i], ",").size());
+        const QByteArray bytes = lines[i].toUtf8();
+        if (rule == FieldRule::Plain && fast) // as a whole run hands plain lines over: as bytes
+            sender->send(bytesRecord(i + 1, bytes, SplitFields(lines[i], ",").size()));
         else
-            sender->send(i + 1, SplitFields(lines[i], ","));
+            sender->send(fieldsRecord(i + 1, fieldsOf(lines[i])));
     }
     sender->finish();
     outcome.accepted = sender->rowsAccepted();
-    outcome.copied = copy && copy->usesCopy();
+    outcome.copied = copy != nullptr;
     outcome.prechecked = copy ? copy->prechecked() : 0;
     return outcome;
 }
@@ -582,26 +589,30 @@ TEST(CopySender, ALostConnectionLeavesTheUncommittedLinesUnreported) {
     Connection connection = Connection::open(db.settings());
     const QString pid = connection.query("SELECT pg_backend_pid()").value(0, 0);
     Rejections rejections;
-    CopySender sender(
-        connection, "t", "data.csv",
+    const auto sender = copySenderFor(
+        connection, "t", 2,
         [&](qint64 line, const QString& text) { rejections.emplace_back(line, text); },
         smallChunks());
+    ASSERT_TRUE(sender);
     for (int line = 1; line <= 10; ++line)
-        sender.send(line, {"a", QString::number(line)});
+        sender->send(fieldsRecord(line, {"a", QString::number(line)}));
     db.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
     for (int line = 11; line <= 12; ++line)
-        sender.send(line, {"a", QString::number(line)});
-    sender.finish();
+        sender->send(fieldsRecord(line, {"a", QString::number(line)}));
+    sender->finish();
 
-    EXPECT_TRUE(sender.connectionLost());
+    const std::optional<LostConnection> lost = sender->lostConnection();
+    ASSERT_TRUE(lost.has_value());
     EXPECT_TRUE(rejections.empty());
     const QStringList in = db.column("SELECT b FROM t ORDER BY b::int");
-    EXPECT_EQ(in.size(), sender.rowsAccepted());
+    EXPECT_EQ(in.size(), sender->rowsAccepted());
     QStringList first;
     for (int line = 1; line <= in.size(); ++line)
         first.append(QString::number(line));
     EXPECT_EQ(in, first) << "the first lines, no gap";
-    EXPECT_EQ(sender.firstUncommitted(), in.size() + 1);
+    ASSERT_FALSE(lost->notCommitted.empty());
+    EXPECT_EQ(lost->notCommitted.front(), in.size() + 1);
+    EXPECT_EQ(lost->notCommitted.back(), 12) << "every line handed over after them too";
 }
 
 TEST(CopySender, StopsAfterTheChunkInFlightWithEveryLineTakenCommitted) {
@@ -611,22 +622,23 @@ TEST(CopySender, StopsAfterTheChunkInFlightWithEveryLineTakenCommitted) {
     bool stop = false;
     CopySender::Options options = smallChunks();
     options.stopRequested = [&] { return stop; };
-    CopySender sender(
-        connection, "t", "data.csv", [](qint64, const QString&) {}, options);
+    const auto sender = copySenderFor(
+        connection, "t", 2, [](qint64, const QString&) {}, options);
+    ASSERT_TRUE(sender);
     int sent = 0;
-    for (int line = 1; line <= 1000 && !sender.stopped(); ++line) {
+    for (int line = 1; line <= 1000 && !sender->stopped(); ++line) {
         if (line == 3)
             stop = true; // asked while the first chunk is being filled
-        sender.send(line, {"a", QString::number(line)});
+        sender->send(fieldsRecord(line, {"a", QString::number(line)}));
         ++sent;
     }
-    sender.send(1001, {"not", "sent"}); // ignored once stopped
-    sender.finish();
+    sender->send(fieldsRecord(1001, {"not", "sent"})); // ignored once stopped
+    sender->finish();
 
-    EXPECT_TRUE(sender.stopped());
+    EXPECT_TRUE(sender->stopped());
     EXPECT_GE(sent, 8);   // the chunk in flight is completed...
     EXPECT_LT(sent, 200); // ...and then the sender stops
-    EXPECT_EQ(sender.rowsAccepted(), sent);
+    EXPECT_EQ(sender->rowsAccepted(), sent);
     EXPECT_EQ(db.column("SELECT count(*) FROM t"), QStringList({QString::number(sent)}));
 }
 

@@ -1,10 +1,11 @@
 #include "database/Connection.h"
-#include "import/ClockPace.h"
 #include "import/ImportRun.h"
+#include "import/IntervalCheck.h"
 #include "import/ProgressMeter.h"
 #include "sending/copy/CopySender.h"
 #include "shell/NumberText.h"
 #include "support/RecordingFrontEnd.h"
+#include "support/SenderKit.h"
 #include "support/TestEnvironment.h"
 
 #include "database/PostgreSQL.h"
@@ -63,43 +64,43 @@ protected:
 
 // The rate counts only the time during which rows arrive: a short import, whose time goes into
 // connecting and reading, never shows one.
-// The progress keeps its pace whether lines come quickly or slowly: the clock is not read for
+// The progress keeps its interval whether lines come quickly or slowly: the clock is not read for
 // every quick line, yet a slow line is never held back behind 63 others.
-TEST(ClockPace, KeepsTheIntervalForQuickAndForSlowLines) {
+TEST(IntervalCheck, KeepsTheIntervalForQuickAndForSlowLines) {
     using namespace std::chrono_literals;
-    ClockPace patient(60000);
+    IntervalCheck patient(60000);
     EXPECT_TRUE(patient.due(10)) << "before the first restart";
     patient.restart();
     for (int i = 0; i < 200; ++i)
         EXPECT_FALSE(patient.due(10)) << "quick lines inside the interval, line " << i;
 
-    ClockPace pace(100);
-    pace.restart();
+    IntervalCheck interval(100);
+    interval.restart();
     for (int i = 0; i < 200; ++i)
-        pace.due(10);
+        interval.due(10);
     std::this_thread::sleep_for(120ms);
     int quick = 1;
-    while (!pace.due(10) && quick < 100)
+    while (!interval.due(10) && quick < 100)
         ++quick;
     EXPECT_LE(quick, 64) << "quick lines look at the clock at least every 64 lines";
 
     // Lines of 25 ms each: the interval is over by the fourth, seen by the sixth at the latest.
-    pace.restart();
+    interval.restart();
     int slow = 0;
     bool seen = false;
     while (!seen && slow < 64) {
         std::this_thread::sleep_for(25ms);
         ++slow;
-        seen = pace.due(10);
+        seen = interval.due(10);
     }
     EXPECT_LE(slow, 6);
 
     // A long line is looked at whatever the count.
-    pace.restart();
+    interval.restart();
     for (int i = 0; i < 200; ++i)
-        pace.due(10);
+        interval.due(10);
     std::this_thread::sleep_for(120ms);
-    EXPECT_TRUE(pace.due(1 << 16));
+    EXPECT_TRUE(interval.due(1 << 16));
 }
 
 TEST(ProgressMeter, TextsAndRate) {
@@ -253,15 +254,16 @@ TEST(CopySenderStop, LeavesTheLinesWaitingBehindTheChunkUnsent) {
     CopySender::Options options;
     options.chunkLines = 100;
     options.stopRequested = [&] { return stop; };
-    CopySender sender(
-        connection, "t", "data.csv", [](qint64, const QString&) {}, options);
+    const auto sender = copySenderFor(
+        connection, "t", 2, [](qint64, const QString&) {}, options);
+    ASSERT_TRUE(sender);
     for (int line = 1; line <= 1000; ++line)
-        sender.send(line, {"a", QString::number(line)});
+        sender->send(fieldsRecord(line, {"a", QString::number(line)}));
     stop = true;
     other.execute("ROLLBACK");
-    sender.finish();
+    sender->finish();
 
-    EXPECT_TRUE(sender.stopped());
-    EXPECT_EQ(sender.rowsAccepted(), 100);
+    EXPECT_TRUE(sender->stopped());
+    EXPECT_EQ(sender->rowsAccepted(), 100);
     EXPECT_EQ(db.rows("SELECT count(*), min(n), max(n) FROM t"), QStringList{"100|1|100"});
 }

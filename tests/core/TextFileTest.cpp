@@ -188,12 +188,13 @@ TEST(RecordReader, BytesAndTextAgreeOnEveryLine) {
         auto file = snapshot(path);
         RecordReader reader(*file, FieldRule::Plain, separator, chunk);
         if (way == Way::Bytes)
-            reader.keepUtf8Lines();
+            reader.keepLinesAsBytes();
         Seen seen;
         Record record;
         while (reader.next(record, way != Way::Counting)) {
             seen.counts.append(way == Way::Text ? record.fields.size() : record.fieldCount);
-            seen.lines.append(record.utf8.isNull() ? record.text : QString::fromUtf8(record.utf8));
+            seen.lines.append(record.bytes.isNull() ? record.text
+                                                    : QString::fromUtf8(record.bytes));
         }
         seen.note = reader.decoder().note(path);
         return seen;

@@ -77,7 +77,12 @@ void ChunkTransaction::end() {
 }
 
 ChunkInDoubt ChunkTransaction::inDoubt() const {
-    return {m_xid, m_backendPid, m_marker, m_token};
+    ChunkInDoubt chunk;
+    chunk.xid = m_xid;
+    chunk.backendPid = m_backendPid;
+    chunk.marker = m_marker;
+    chunk.token = m_token;
+    return chunk;
 }
 
 void ChunkTransaction::removeMarkers() {

@@ -3,8 +3,6 @@
 #include "database/Connection.h"
 #include "sending/Statements.h"
 
-#include <libpq-fe.h>
-
 namespace {
 
 // One row for the table as a whole, then nothing: 't' where the table rules COPY out.
@@ -42,9 +40,8 @@ WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped
 ORDER BY a.attnum
 )SQL";
 
-Result queryWithName(PGconn* conn, const char* sql, const QByteArray& name) {
-    const char* values[] = {name.constData()};
-    return Result(PQexecParams(conn, sql, 1, nullptr, values, nullptr, nullptr, 0));
+Result queryWithName(Connection& connection, const char* sql, const QByteArray& name) {
+    return connection.runWithValues(sql, {name});
 }
 
 bool isTrue(const Result& result, int row, int column) {
@@ -56,19 +53,16 @@ bool isTrue(const Result& result, int row, int column) {
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
                                       std::vector<ValuePrecheck::Column>* columnTypes) {
-    PGconn* conn = connection.handle();
-    if (!conn || PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) != PQTRANS_IDLE ||
-        valueCount < 1)
+    if (connection.isBroken() || connection.inTransaction() || valueCount < 1)
         return std::nullopt;
     const QByteArray name = quoteIdentifier(table).toUtf8();
 
-    const Result target = queryWithName(conn, TableQuery, name);
-    if (PQresultStatus(target.get()) != PGRES_TUPLES_OK || target.rowCount() != 1 ||
-        !isTrue(target, 0, 0))
+    const Result target = queryWithName(connection, TableQuery, name);
+    if (!target.succeeded() || target.rowCount() != 1 || !isTrue(target, 0, 0))
         return std::nullopt;
 
-    const Result columns = queryWithName(conn, ColumnQuery, name);
-    if (PQresultStatus(columns.get()) != PGRES_TUPLES_OK || columns.rowCount() < valueCount)
+    const Result columns = queryWithName(connection, ColumnQuery, name);
+    if (!columns.succeeded() || columns.rowCount() < valueCount)
         return std::nullopt;
     QString list = QStringLiteral("(");
     for (int i = 0; i < columns.rowCount(); ++i) {
@@ -89,4 +83,23 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
     }
     list += QLatin1Char(')');
     return list;
+}
+
+std::optional<CopyTarget> CopyTarget::find(Connection& connection, const QString& table,
+                                           qsizetype valueCount) {
+    CopyTarget target;
+    const std::optional<QString> columns =
+        copyColumnList(connection, table, valueCount, &target.columnTypes);
+    if (!columns)
+        return std::nullopt;
+    target.table = table;
+    target.columnList = *columns;
+    target.valueCount = valueCount;
+    return target;
+}
+
+QByteArray CopyTarget::copyStatement() const {
+    return (QStringLiteral("COPY ") + quoteIdentifier(table) + QLatin1Char(' ') + columnList +
+            QStringLiteral(" FROM STDIN"))
+        .toUtf8();
 }

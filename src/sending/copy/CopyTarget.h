@@ -30,3 +30,18 @@ class Connection;
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
                                       std::vector<ValuePrecheck::Column>* columnTypes = nullptr);
+
+// A table that lines of a number of values may go into by COPY (copyColumnList()), as a
+// CopySender takes it.
+struct CopyTarget {
+    QString table;      // the table's name, as the row statement names it
+    QString columnList; // "(a, b)", the columns the values go into
+    qsizetype valueCount = 0;
+    std::vector<ValuePrecheck::Column> columnTypes;
+
+    // The target, or nothing when the lines must go row by row.
+    static std::optional<CopyTarget> find(Connection& connection, const QString& table,
+                                          qsizetype valueCount);
+    // COPY "table" (a, b) FROM STDIN, in UTF-8.
+    QByteArray copyStatement() const;
+};

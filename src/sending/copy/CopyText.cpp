@@ -196,7 +196,7 @@ qsizetype utf8CopyLine(QByteArrayView line, QByteArrayView separator, char* out)
 
 } // namespace
 
-void appendCopyLineUtf8(QByteArray& out, QByteArrayView line, QByteArrayView separator) {
+void appendCopyLineFromBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator) {
     const qsizetype start = out.size();
     // A short line takes room for the worst case (every byte escaped, every field NULL); a
     // long one is measured first, so that it takes no more than its text.
@@ -287,7 +287,7 @@ bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separa
 bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
                          FieldRule rule) {
     if (rule == FieldRule::Plain) {
-        appendCopyLineUtf8(out, line, separator);
+        appendCopyLineFromBytes(out, line, separator);
         return true;
     }
     return separator.size() == 1 && appendQuotedCopyLineAscii(out, line, separator.front());

@@ -17,15 +17,16 @@ void appendCopyLine(QByteArray& out, const QStringList& fields, FieldRule rule =
 // The same COPY line as appendCopyLine under the plain rule, made straight from the line's
 // bytes: valid UTF-8 (so that its bytes are the row statement's), cut at every separator (its
 // UTF-8 bytes; none cuts nothing). For a long line, memory grows by the line's COPY text only.
-void appendCopyLineUtf8(QByteArray& out, QByteArrayView line, QByteArrayView separator);
+void appendCopyLineFromBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator);
 
 // The same COPY line as appendCopyLine under the quoted rule, made straight from a line of
 // ASCII bytes that is a whole record by itself (QuotedFieldParser::cutAsciiLine) for a
 // separator of that one byte. False, with nothing written, for any other line.
 bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator);
 
-// The COPY line of a line handed over as its bytes (RowSender::sendUtf8) under the rule: one of
-// the two above. False, with nothing written, for a line to be cut into its values instead.
+// The COPY line of a line handed over as its bytes (a record as bytes, Record::bytes) under the
+// rule: one of the two above. False, with nothing written, for a line to be cut into its values
+// instead.
 bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
                          FieldRule rule);
 

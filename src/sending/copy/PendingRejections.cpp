@@ -27,6 +27,15 @@ void PendingRejections::dropLocalFrom(qint64 boundary) {
     });
 }
 
+std::vector<PendingRejections::Entry> PendingRejections::before(qint64 boundary) const {
+    std::vector<Entry> found;
+    std::copy_if(m_entries.begin(), m_entries.end(), std::back_inserter(found),
+                 [boundary](const Entry& entry) { return entry.index < boundary; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Entry& a, const Entry& b) { return a.index < b.index; });
+    return found;
+}
+
 qsizetype PendingRejections::fromServer() const {
     return std::count_if(m_entries.begin(), m_entries.end(),
                          [](const Entry& entry) { return !entry.local; });

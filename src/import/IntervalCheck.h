@@ -8,9 +8,9 @@
 // after a number of lines that doubles, up to 64, while the lines go quickly, and after every
 // line again as soon as lines take long (a slow server, long lines), so the interval is kept in
 // both cases. 64 KiB of lines always make it look.
-class ClockPace {
+class IntervalCheck {
 public:
-    explicit ClockPace(qint64 intervalMs)
+    explicit IntervalCheck(qint64 intervalMs)
         : m_intervalMs(intervalMs) {}
 
     // Counts one line of the given bytes; true when the interval has passed since the last

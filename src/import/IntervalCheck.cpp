@@ -1,8 +1,8 @@
-#include "import/ClockPace.h"
+#include "import/IntervalCheck.h"
 
 #include <algorithm>
 
-bool ClockPace::due(qsizetype bytes) {
+bool IntervalCheck::due(qsizetype bytes) {
     constexpr int MostLines = 64;
     constexpr qsizetype MostBytes = 1 << 16;
     if (!m_since.isValid())
@@ -20,7 +20,7 @@ bool ClockPace::due(qsizetype bytes) {
     return now >= m_intervalMs;
 }
 
-void ClockPace::restart() {
+void IntervalCheck::restart() {
     m_since.start();
     m_lookedAt = 0;
     m_lines = 0;

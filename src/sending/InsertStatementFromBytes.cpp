@@ -1,4 +1,4 @@
-#include "sending/InsertStatementUtf8.h"
+#include "sending/InsertStatementFromBytes.h"
 
 #include "sending/Statements.h"
 
@@ -60,12 +60,12 @@ qsizetype writeValues(QByteArrayView line, QByteArrayView separator, char* out) 
 
 } // namespace
 
-InsertStatementUtf8::InsertStatementUtf8(const QString& table)
+InsertStatementFromBytes::InsertStatementFromBytes(const QString& table)
     : m_prefix(
           (QStringLiteral("INSERT INTO ") + quoteIdentifier(table) + QStringLiteral(" VALUES("))
               .toUtf8()) {}
 
-QByteArray InsertStatementUtf8::build(QByteArrayView line, QByteArrayView separator) const {
+QByteArray InsertStatementFromBytes::build(QByteArrayView line, QByteArrayView separator) const {
     const qsizetype values = writeValues(line, separator, nullptr);
     QByteArray statement(m_prefix.size() + values + 2, Qt::Uninitialized);
     char* out = statement.data();

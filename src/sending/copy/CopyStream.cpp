@@ -1,0 +1,71 @@
+#include "sending/copy/CopyStream.h"
+
+#include "database/Connection.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+// A line number beyond any COPY statement's lines: what a longer run of digits is read as.
+constexpr qsizetype NoSuchLine = qsizetype(1) << 30;
+} // namespace
+
+CopyStream::CopyStream(Connection& connection, QByteArray copyStatement, QByteArray table)
+    : m_connection(connection)
+    , m_statement(std::move(copyStatement))
+    , m_contextPrefix("COPY " + table + ", ") {}
+
+bool CopyStream::begin(const QByteArray& before) {
+    m_failedLine = 0;
+    return m_connection.run(before + m_statement).isCopyIn();
+}
+
+bool CopyStream::write(QByteArrayView data) {
+    return data.isEmpty() || m_connection.putCopyData(data.constData(), data.size());
+}
+
+bool CopyStream::end(const char* error) {
+    return m_connection.putCopyEnd(error);
+}
+
+bool CopyStream::answerReady() {
+    return m_connection.answerReady();
+}
+
+bool CopyStream::collect() {
+    bool ok = true;
+    m_failedLine = 0;
+    for (;;) {
+        const Result result = m_connection.nextResult();
+        if (!result.get())
+            return ok;
+        if (result.isCopyIn()) {
+            // The end did not get through; give up the COPY so that the results can end.
+            if (!m_connection.putCopyEnd("the COPY data could not be sent"))
+                return false;
+            ok = false;
+        } else if (!result.succeeded()) {
+            ok = false;
+            if (m_failedLine == 0)
+                m_failedLine = lineNamedIn(result.errorContext());
+        }
+    }
+}
+
+// The line of the COPY data (counted from 1) that the server's error context names ("COPY
+// table, line 12, ..." in the server's language), or 0.
+qsizetype CopyStream::lineNamedIn(const QByteArray& context) const {
+    for (const QByteArray& line : context.split('\n')) {
+        if (!line.startsWith(m_contextPrefix))
+            continue;
+        qsizetype at = m_contextPrefix.size();
+        while (at < line.size() && !std::isdigit(static_cast<unsigned char>(line[at])) &&
+               line[at] != ',' && line[at] != ':')
+            ++at;
+        qsizetype number = 0;
+        for (; at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])); ++at)
+            number = std::min<qsizetype>(number * 10 + (line[at] - '0'), NoSuchLine);
+        return number;
+    }
+    return 0;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+class Connection;
+
+// One COPY ... FROM STDIN statement over a connection, from its start to its answer: begin
+// (with the statements that must come before it, in one round trip), write the data, end it,
+// and collect the answer. The transaction around it belongs to the caller. Never throws; a
+// failure shows in the answer.
+class CopyStream {
+public:
+    // The table's name, unquoted as the server's error context writes it (UTF-8), for reading
+    // the line its error names.
+    CopyStream(Connection& connection, QByteArray copyStatement, QByteArray table);
+
+    // Sends the statements given, then the COPY; true once the server waits for data.
+    bool begin(const QByteArray& before);
+    // Hands data to libpq, waiting while the socket is full; false when not all of it could be
+    // handed over (the answer then carries the error).
+    bool write(QByteArrayView data);
+    // Ends the data; with an error text the COPY is given up. False on failure.
+    bool end(const char* error = nullptr);
+    // Whether the answer to an ended COPY is in, so that collect() won't block.
+    bool answerReady();
+    // Reads the answer to an ended COPY: true when the server took every line of it.
+    bool collect();
+    // The line of the last COPY collected (counted from 1 in its data) that the server's error
+    // names, 0 when it names none.
+    qsizetype failedLine() const { return m_failedLine; }
+
+private:
+    qsizetype lineNamedIn(const QByteArray& context) const;
+
+    Connection& m_connection;
+    QByteArray m_statement;
+    QByteArray m_contextPrefix; // "COPY <table>, " as the server's error context begins
+    qsizetype m_failedLine = 0;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringList>
+#include <limits>
+#include <vector>
+
+// The lines of a COPY sender that are not yet settled, each encoded as COPY text (a line feed
+// at its end), one after another in one buffer, in file order: those of the chunk being sent
+// first, then those that wait behind it. Lines are numbered from 0 here (their position);
+// each also carries its index in the file.
+class EncodedLines {
+public:
+    struct Line {
+        qint64 index = 0;     // its index in the file
+        qsizetype offset = 0; // start of its text in the buffer
+        bool alone = false;   // sent by itself as a row statement, not in a COPY
+    };
+
+    // The buffer lines are appended to: encode a line at its end, then add() it. Room for
+    // reserveBytes is kept, so that appending rarely moves it.
+    QByteArray& buffer(qsizetype reserveBytes);
+    void add(qint64 index, qsizetype offset, bool alone) {
+        m_lines.push_back({index, offset, alone});
+    }
+
+    qsizetype count() const { return static_cast<qsizetype>(m_lines.size()); }
+    bool empty() const { return m_lines.empty(); }
+    const Line& operator[](qsizetype line) const { return m_lines[line]; }
+    // The start of a line's text, or the end of the buffer for count().
+    qsizetype offset(qsizetype line) const {
+        return line < count() ? m_lines[line].offset : m_data.size();
+    }
+    // The file index of a line, or the largest qint64 for count(): the bound below which the
+    // lines before it lie.
+    qint64 boundary(qsizetype line) const {
+        return line < count() ? m_lines[line].index : std::numeric_limits<qint64>::max();
+    }
+    // The text of lines [begin, end), line feeds included.
+    QByteArrayView text(qsizetype begin, qsizetype end) const {
+        return QByteArrayView(m_data).sliced(offset(begin), offset(end) - offset(begin));
+    }
+    // The fields a line's text gives back (CopyText.h).
+    QStringList fields(qsizetype line) const;
+    qsizetype bytes() const { return m_data.size(); }
+    // The buffer from an offset to its end.
+    QByteArrayView bytesFrom(qsizetype offset) const {
+        return QByteArrayView(m_data).sliced(offset);
+    }
+
+    // Forgets lines [0, end); returns the bytes they took.
+    qsizetype release(qsizetype end);
+    // Forgets lines from keep on.
+    void truncate(qsizetype keep);
+    void clear();
+
+private:
+    std::vector<Line> m_lines;
+    QByteArray m_data;
+};
