@@ -3,6 +3,7 @@
 #include "shell/NumberText.h"
 
 #include "database/Connection.h"
+#include "import/DataLineLoop.h"
 #include "import/FileIntake.h"
 #include "import/HeaderColumns.h"
 #include "import/ImportFrontEnd.h"
@@ -10,9 +11,8 @@
 #include "import/IntervalCheck.h"
 #include "import/ProgressMeter.h"
 #include "import/StoredTableName.h"
-#include "resume/ResumingSender.h"
+#include "resume/Reconnector.h"
 #include "resume/RunConnection.h"
-#include "sending/RowSenderFactory.h"
 #include "sending/Statements.h"
 #include "shell/StepRunner.h"
 #include "textfile/InputFile.h"
@@ -26,20 +26,10 @@ const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_
 const QString NotOpen = QStringLiteral("The connection is not open.");
 constexpr qint64 ProgressIntervalMs = 200;
 
-// The numbered steps of one data-line loop; the numbers differ between the three flows.
-struct LoopSteps {
-    int open;      // the file is opened again and its first line passed over
-    int next;      // the next line is read
-    int empty;     // an empty line is passed over
-    int split;     // the line is cut into fields
-    int fewFields; // a line of fewer than two fields is passed over
-    int build;     // the row statement is built
-    int execute;   // the row is sent; rejections are reported here
-};
-
-constexpr LoopSteps FirstLineLoop{196, 198, 202, 204, 206, 208, 228};
-constexpr LoopSteps TypedLoop{262, 264, 268, 270, 272, 274, 292};
-constexpr LoopSteps AppendLoop{308, 310, 318, 320, 322, 324, 342};
+// The numbered steps of the data-line loop of each flow.
+constexpr DataLineLoop::Steps FirstLineLoop{196, 198, 202, 204, 206, 208, 228};
+constexpr DataLineLoop::Steps TypedLoop{262, 264, 268, 270, 272, 274, 292};
+constexpr DataLineLoop::Steps AppendLoop{308, 310, 318, 320, 322, 324, 342};
 
 class Run {
 public:
@@ -70,7 +60,7 @@ private:
     void firstLineFlow(const QString& name);
     void typedFlow(const QString& name);
     void appendFlow();
-    void sendDataLines(const QString& table, const LoopSteps& steps);
+    void sendDataLines(const QString& table, const DataLineLoop::Steps& steps);
     void listTable(const QString& name);
     void showProgress(qint64 rowsOfFile, int waitingSeconds = 0);
     Connection& connection();
@@ -91,7 +81,7 @@ private:
     int m_position = 0;
     QString m_path;
     InputFile m_file;
-    RunConnection m_connection;                       // handed on from file to file
+    RunConnection m_connection;                           // handed on from file to file
     IntervalCheck m_progressInterval{ProgressIntervalMs}; // between two progress reports
 };
 
@@ -321,78 +311,20 @@ void Run::appendFlow() {
     });
 }
 
-void Run::sendDataLines(const QString& table, const LoopSteps& steps) {
-    std::optional<RecordReader> records;
-    std::unique_ptr<ResumingSender> sender;
-    const RowSender::Rejected rejected = [&](qint64 lineIndex, const QString& description) {
-        m_run.begin(steps.execute);
-        m_ui.atLine(lineIndex + 1);
-        m_run.report(description);
-        m_ui.atLine(0);
-    };
-    const bool opened = m_run.step(steps.open, [&] {
-        records.emplace(m_file.dataRecords());
-        const SenderChoice choice{
-            table,      m_path, m_file.rule(), m_choices.separator.toUtf8(), m_choices.rowByRow,
-            cancelled()};
-        sender = std::make_unique<ResumingSender>(ResumingSender::Context{
-            m_connection, m_choices.connection, cancelled(),
-            [choice, rejected](Connection& c, qsizetype valueCount) {
-                return makeRowSender(c, choice, valueCount, rejected);
-            },
-            [this] { return m_file.dataRecords(); }, rejected, m_path,
-            [this](qint64 rows, int seconds) { showProgress(rows, seconds); }});
-    });
-    if (!opened || !records || !sender)
-        return;
-
-    Record record;
-    qint64 withoutSeparator = 0; // non-empty records of fewer than two fields
-    qint64 handedOver = 0;       // records given to the sender
-    bool readToTheEnd = true;    // false when the file could not be read to its end
-    for (;;) {
-        bool more = false;
-        if (!(readToTheEnd = m_run.step(
-                  steps.next,
-                  [&] {
-                      more = records->next(record);
-                      // The check read these bytes whole; a record that no longer reads so
-                      // means the file was written to in place.
-                      if (more && record.problem != Record::Problem::None)
-                          throw Failure(QStringLiteral("%1 changed while it was imported: %2")
-                                            .arg(m_path, recordReport(record).windowText()));
-                  })) ||
-            !more)
-            break;
-        // Asked once a line is in hand, so that a stop after the last line leaves the file
-        // counted as imported: nothing of it was left unsent.
-        if (m_frontEnd.cancelRequested()) {
-            m_cancelled = true;
-            break;
-        }
-        m_run.begin(steps.empty);
-        if (record.fieldCount == 0)
-            continue;
-        m_run.begin(steps.split); // the reader cut the record into fields
-        m_run.begin(steps.fewFields);
-        if (record.fieldCount < 2) {
-            ++withoutSeparator;
-            continue;
-        }
-        m_run.begin(steps.build);
-        ++handedOver;
-        m_run.step(steps.execute, [&] { sender->send(record); });
-        if (m_progressInterval.due(record.bytes.isNull() ? record.text.size() : record.bytes.size()))
-            showProgress(sender->rowsAccepted());
-    }
-    m_run.step(steps.execute, [&] { sender->finish(); });
-    m_result.rowsSent += sender->rowsAccepted();
+void Run::sendDataLines(const QString& table, const DataLineLoop::Steps& steps) {
+    DataLineLoop loop({m_run, m_ui, m_frontEnd, m_file, m_connection, m_choices, m_path,
+                       m_progressInterval,
+                       [this](qint64 rows, int seconds) { showProgress(rows, seconds); }});
+    const DataLineLoop::Outcome outcome = loop.send(table, steps);
+    m_result.rowsSent += outcome.rowsSent;
+    m_cancelled = m_cancelled || outcome.cancelled;
     if (m_cancelled)
         return;
-    if (withoutSeparator == 0 && readToTheEnd && sender->allSent())
+    if (outcome.withoutSeparator == 0 && outcome.allSent)
         ++m_result.filesImported;
     else
-        m_ui.linesWithoutSeparator(withoutSeparator, handedOver == 0, m_choices.separator);
+        m_ui.linesWithoutSeparator(outcome.withoutSeparator, outcome.handedOver == 0,
+                                   m_choices.separator);
 }
 
 void Run::listTable(const QString& name) {

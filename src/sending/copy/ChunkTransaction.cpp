@@ -61,6 +61,17 @@ QByteArray ChunkTransaction::commitStatement() {
     return statement;
 }
 
+bool ChunkTransaction::readCommit() {
+    bool committed = true;
+    bool last = false;
+    for (Result result = m_connection.nextResult(); result.get();
+         result = m_connection.nextResult()) {
+        committed = committed && result.succeeded();
+        last = result.commandTag() == QLatin1String("COMMIT");
+    }
+    return committed && last;
+}
+
 void ChunkTransaction::committed() {
     for (const quint32 removed : std::as_const(m_removing))
         m_committedMarkers.removeOne(removed);

@@ -7,7 +7,7 @@
 #include <QList>
 #include <QString>
 
-class Connection;
+#include "database/Connection.h"
 
 // The transaction that holds one chunk of a COPY, and the savepoint behind which each attempt
 // runs, so that a failed attempt takes back only itself. Says which statements must come
@@ -28,6 +28,11 @@ public:
     QByteArray prefix();
     // COMMIT, behind the take-back of a failed attempt.
     QByteArray commitStatement();
+    // Sends it without waiting for the answer; false when it could not be sent.
+    bool sendCommit() { return m_connection.sendOnly(commitStatement()); }
+    // Reads the answer to COMMIT: true when the chunk committed. A transaction that had failed
+    // answers COMMIT with ROLLBACK.
+    bool readCommit();
     // An attempt went in (a COPY statement or a row statement).
     void workDone() { m_dirty = true; }
     // The attempt failed: it is taken back by the next statement sent.

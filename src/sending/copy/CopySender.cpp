@@ -2,35 +2,19 @@
 
 #include "database/Connection.h"
 #include "sending/Statements.h"
-#include "sending/copy/CopyText.h"
-#include "textfile/FieldSplitting.h"
 #include "textfile/RecordReader.h"
 
 #include <algorithm>
 
 namespace {
 
-// COPY data is handed to libpq in pieces of about this size while lines arrive, so that the
-// server works on them while the next lines are read.
-constexpr qsizetype StreamBytes = 64 << 10;
+// Room kept for the COPY text of one more line beyond a chunk and the lines waiting behind it.
+constexpr qsizetype LineRoomBytes = 64 << 10;
 // How often (in lines) the age of the open transaction is looked at while a piece streams,
 // and how often the answers already in are taken while lines wait for the next piece: often
 // enough for the work to move on, seldom enough to cost nothing against the lines.
 constexpr qsizetype AgeCheckLines = 256;
 constexpr qsizetype AnswerCheckLines = 64;
-
-} // namespace
-
-namespace {
-
-// The options within their bounds: a chunk of one line at least, pieces within the chunk.
-CopySender::Options bounded(CopySender::Options options) {
-    options.chunkLines = std::max<qsizetype>(options.chunkLines, 1);
-    options.maxPieceLines = std::clamp<qsizetype>(options.maxPieceLines, 1, options.chunkLines);
-    options.minPieceLines = std::clamp<qsizetype>(options.minPieceLines, 1, options.maxPieceLines);
-    options.chunkBytes = std::max<qsizetype>(options.chunkBytes, 2);
-    return options;
-}
 
 } // namespace
 
@@ -41,7 +25,7 @@ CopySender::CopySender(Connection& connection, CopyTarget target, QString path,
     , m_path(std::move(path))
     , m_separator(std::move(separator))
     , m_rejected(std::move(rejected))
-    , m_options(bounded(std::move(options)))
+    , m_options(std::move(options).bounded())
     , m_precheck(m_target.columnTypes)
     , m_transaction(connection)
     , m_stream(connection, m_target.copyStatement(), m_target.table.toUtf8())
@@ -61,39 +45,12 @@ CopySender::~CopySender() {
 void CopySender::send(const Record& record) {
     if (m_end != End::Open)
         return;
-    if (record.bytes.isNull())
-        encodeFields(record.line, record.fields);
-    else
-        encodeBytes(record.line, record.bytes, record.fieldCount);
-}
-
-void CopySender::encodeFields(qint64 lineIndex, const QStringList& fields) {
-    if (holdsNulCharacter(fields))
-        return rejectNul(lineIndex);
-    QByteArray& buffer = lineBuffer();
-    const qsizetype offset = buffer.size();
-    appendCopyLine(buffer, fields, m_options.fieldRule);
-    queue(lineIndex, offset, fields.size());
-}
-
-// A record as its bytes (RecordReader): under the plain rule a line of valid UTF-8, under the
-// quoted rule an ASCII line that is a whole record.
-void CopySender::encodeBytes(qint64 lineIndex, QByteArrayView line, qsizetype fieldCount) {
-    if (line.contains('\0'))
-        return rejectNul(lineIndex);
-    QByteArray& buffer = lineBuffer();
-    const qsizetype offset = buffer.size();
-    if (!appendCopyLineBytes(buffer, line, m_separator, m_options.fieldRule))
-        return encodeFields(lineIndex, valuesFromBytes(line, m_separator, m_options.fieldRule));
-    queue(lineIndex, offset, fieldCount);
-}
-
-void CopySender::rejectNul(qint64 lineIndex) {
-    m_rejections.add(lineIndex, nulCharacterRejection(lineIndex, m_path), true);
-}
-
-QByteArray& CopySender::lineBuffer() {
-    return m_lines.buffer(waitingLimit() + m_options.chunkBytes + StreamBytes);
+    const std::optional<EncodedLines::Encoded> encoded =
+        m_lines.encode(record, m_separator, m_options.fieldRule,
+                       waitingLimit() + m_options.chunkBytes + LineRoomBytes);
+    if (!encoded)
+        return m_rejections.add(record.line, nulCharacterRejection(record.line, m_path), true);
+    queue(record.line, encoded->offset, encoded->valueCount);
 }
 
 // Takes the line just encoded at offset into the work: sent alone, streamed or held back.
@@ -220,17 +177,14 @@ void CopySender::advance(bool wait) {
 // arrive next too, up to the length of a piece. Waits until the server takes data.
 void CopySender::openPiece() {
     m_pieceBegin = m_sentEnd;
-    m_pieceFailed = false;
     const qsizetype room = std::max<qsizetype>(1, m_options.chunkLines - m_pieceBegin);
     const qsizetype limit = std::min(m_pieces.limit(), room);
     // The piece ends before the first line to be sent alone.
     const qsizetype last = std::min(m_lines.count(), m_pieceBegin + limit);
     while (m_sentEnd < last && !m_lines[m_sentEnd].alone)
         ++m_sentEnd;
-    m_streamed = m_lines.offset(m_pieceBegin);
-    if (!m_stream.begin(m_transaction.prefix())) {
+    if (!m_stream.begin(m_transaction.prefix(), m_lines.offset(m_pieceBegin))) {
         // Nothing of it went out: split it at once.
-        m_pieceFailed = true;
         m_phase = Phase::Ending;
         settlePiece();
         return;
@@ -243,27 +197,19 @@ void CopySender::openPiece() {
 }
 
 void CopySender::stream(bool all) {
-    const qsizetype end = m_lines.offset(m_sentEnd);
-    const qsizetype waiting = end - m_streamed;
-    if (waiting == 0 || (!all && waiting < StreamBytes))
-        return;
-    if (!m_stream.write(m_lines.bytesFrom(m_streamed).first(waiting)))
-        m_pieceFailed = true; // the answer carries the error
-    m_streamed = end;
+    m_stream.feed(m_lines.bytesFrom(0), m_lines.offset(m_sentEnd), all);
 }
 
 void CopySender::endStreaming() {
     stream(true);
-    if (!m_stream.end())
-        m_pieceFailed = true;
+    m_stream.end();
     m_phase = Phase::Ending;
 }
 
 // Reads the answer to the piece that ended and settles its lines: all in, or split until every
 // line is either in or rejected.
 void CopySender::settlePiece() {
-    const bool collected = m_stream.collect();
-    const bool accepted = collected && !m_pieceFailed;
+    const bool accepted = m_stream.collect();
     m_phase = Phase::Idle;
     ++m_settledPieces;
     const qsizetype begin = m_pieceBegin;
@@ -295,24 +241,18 @@ void CopySender::settlePiece() {
 // Takes in what the splitter did; false when a stop left nothing more to do.
 bool CopySender::afterSplitting() {
     m_acceptedInChunk += m_splitter.takeAccepted();
-    switch (m_splitter.halt()) {
-    case RangeSplitter::Halt::Stopped:
+    const RangeSplitter::Halt halt = m_splitter.halt();
+    if (halt == RangeSplitter::Halt::Stopped) {
         abandonOnStop();
         return false;
-    case RangeSplitter::Halt::Lost:
-        m_end = End::Lost;
-        return true;
-    case RangeSplitter::Halt::Broken:
-        m_broken = true;
-        return true;
-    case RangeSplitter::Halt::None:
-        return true;
     }
+    m_end = halt == RangeSplitter::Halt::Lost ? End::Lost : m_end;
+    m_broken = m_broken || halt == RangeSplitter::Halt::Broken;
     return true;
 }
 
 void CopySender::sendCommit() {
-    if (m_connection.sendOnly(m_transaction.commitStatement())) {
+    if (m_transaction.sendCommit()) {
         m_phase = Phase::Committing;
         m_commitInFlight = true;
     } else {
@@ -322,15 +262,7 @@ void CopySender::sendCommit() {
 
 // Reads the answer to COMMIT: the chunk's lines are reported, or sent again row by row.
 void CopySender::settleCommit() {
-    bool committed = true;
-    bool last = false;
-    for (Result result = m_connection.nextResult(); result.get();
-         result = m_connection.nextResult()) {
-        committed = committed && result.succeeded();
-        // A transaction that had failed answers COMMIT with ROLLBACK.
-        last = result.commandTag() == QLatin1String("COMMIT");
-    }
-    committed = committed && last;
+    const bool committed = m_transaction.readCommit();
     m_phase = Phase::Idle;
     // A COMMIT unanswered when the connection broke may have gone through: that stays known.
     m_commitInFlight = !committed && m_connection.isBroken();
@@ -392,21 +324,14 @@ void CopySender::salvage(qsizetype end) {
         m_connection.run("ROLLBACK");
     forgetTransaction();
     m_rejections.dropServerBefore(m_lines.boundary(end));
-    for (qsizetype line = 0; line < end; ++line) {
-        if (m_splitter.insertOnItsOwn(line)) {
-            ++m_accepted;
-            continue;
-        }
-        if (m_splitter.halt() == RangeSplitter::Halt::Stopped) {
-            abandonOnStop();
-            return;
-        }
-        if (m_splitter.halt() == RangeSplitter::Halt::Lost) {
-            m_end = End::Lost;
-            end = line; // the lines before it are committed, each on its own
-            break;
-        }
+    end = m_splitter.insertEachOnItsOwn(end);
+    m_accepted += m_splitter.takeAccepted();
+    if (m_splitter.halt() == RangeSplitter::Halt::Stopped) {
+        abandonOnStop();
+        return;
     }
+    if (m_splitter.halt() == RangeSplitter::Halt::Lost)
+        m_end = End::Lost;
     m_sentEnd = end;
     release(end);
 }
@@ -415,15 +340,8 @@ std::optional<LostConnection> CopySender::lostConnection() const {
     if (m_end != End::Lost)
         return std::nullopt;
     LostConnection lost;
-    for (qsizetype line = 0; line < m_lines.count(); ++line)
-        lost.notCommitted.push_back(m_lines[line].index);
-    // A rejection is reported only once its chunk commits; a line sent alone and rejected is
-    // among the lines too.
-    for (const PendingRejections::Entry& rejection : m_rejections.entries())
-        lost.notCommitted.push_back(rejection.index);
-    std::sort(lost.notCommitted.begin(), lost.notCommitted.end());
-    lost.notCommitted.erase(std::unique(lost.notCommitted.begin(), lost.notCommitted.end()),
-                            lost.notCommitted.end());
+    // A rejection is reported only once its chunk commits.
+    lost.notCommitted = m_rejections.withIndices(m_lines.indices());
     lost.markersLeft = m_transaction.markersLeft();
     if (!m_commitInFlight || !m_transaction.open() || m_sentEnd == 0)
         return lost;
@@ -449,7 +367,7 @@ bool CopySender::abandonOnStop() {
     release(0); // rejections of lines before the first uncommitted one
     m_rejections.clear();
     m_lines.clear();
-    m_sentEnd = m_pieceBegin = m_streamed = 0;
+    m_sentEnd = m_pieceBegin = 0;
     forgetTransaction();
     m_end = End::Abandoned;
     return true;
@@ -471,7 +389,7 @@ void CopySender::release(qsizetype end) {
         const qsizetype bytes = m_lines.release(end);
         m_sentEnd -= end;
         m_pieceBegin = std::max<qsizetype>(0, m_pieceBegin - end);
-        m_streamed = std::max<qsizetype>(0, m_streamed - bytes);
+        m_stream.shift(bytes);
     }
     for (const PendingRejections::Entry& rejection : report)
         m_rejected(rejection.index, rejection.description);

@@ -12,6 +12,7 @@
 #include "textfile/FieldRule.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -56,6 +57,15 @@ public:
         // committed and every line waiting behind it, and every later line, is left unsent
         // (stopped()).
         std::function<bool()> stopRequested;
+
+        // The options within their bounds: a chunk of one line at least, pieces within it.
+        Options bounded() && {
+            chunkLines = std::max<qsizetype>(chunkLines, 1);
+            maxPieceLines = std::clamp<qsizetype>(maxPieceLines, 1, chunkLines);
+            minPieceLines = std::clamp<qsizetype>(minPieceLines, 1, maxPieceLines);
+            chunkBytes = std::max<qsizetype>(chunkBytes, 2);
+            return std::move(*this);
+        }
     };
 
     // The separator (UTF-8) cuts the records that come as bytes.
@@ -91,10 +101,6 @@ private:
         Committing, // COMMIT sent and its answer awaited
     };
 
-    void encodeFields(qint64 lineIndex, const QStringList& fields);
-    void encodeBytes(qint64 lineIndex, QByteArrayView line, qsizetype fieldCount);
-    void rejectNul(qint64 lineIndex);
-    QByteArray& lineBuffer();
     void queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount);
     void queueSteady();
     void stopIfAsked(qint64 settledBefore);
@@ -135,10 +141,8 @@ private:
     PieceSizer m_pieces; // the next piece's length
     qsizetype m_sentEnd = 0;
     qsizetype m_pieceBegin = 0; // first line of the piece being streamed or ended
-    qsizetype m_streamed = 0;   // bytes of the lines' buffer handed to libpq
     Phase m_phase = Phase::Idle;
     End m_end = End::Open;
-    bool m_pieceFailed = false;    // the piece's data could not all be handed over
     bool m_broken = false;         // the transaction can't be trusted; salvage() redoes the chunk
     bool m_commitInFlight = false; // COMMIT sent, its answer not in
     qint64 m_acceptedInChunk = 0;

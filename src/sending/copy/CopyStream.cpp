@@ -8,6 +8,9 @@
 namespace {
 // A line number beyond any COPY statement's lines: what a longer run of digits is read as.
 constexpr qsizetype NoSuchLine = qsizetype(1) << 30;
+// COPY data is handed to libpq in pieces of about this size while lines arrive, so that the
+// server works on them while the next lines are read.
+constexpr qsizetype StreamBytes = 64 << 10;
 } // namespace
 
 CopyStream::CopyStream(Connection& connection, QByteArray copyStatement, QByteArray table)
@@ -15,17 +18,31 @@ CopyStream::CopyStream(Connection& connection, QByteArray copyStatement, QByteAr
     , m_statement(std::move(copyStatement))
     , m_contextPrefix("COPY " + table + ", ") {}
 
-bool CopyStream::begin(const QByteArray& before) {
+bool CopyStream::begin(const QByteArray& before, qsizetype from) {
     m_failedLine = 0;
-    return m_connection.run(before + m_statement).isCopyIn();
+    m_fed = from;
+    m_failed = !m_connection.run(before + m_statement).isCopyIn();
+    return !m_failed;
 }
 
 bool CopyStream::write(QByteArrayView data) {
-    return data.isEmpty() || m_connection.putCopyData(data.constData(), data.size());
+    if (!data.isEmpty() && !m_connection.putCopyData(data.constData(), data.size()))
+        m_failed = true;
+    return !m_failed;
+}
+
+void CopyStream::feed(QByteArrayView buffer, qsizetype upTo, bool all) {
+    const qsizetype waiting = upTo - m_fed;
+    if (waiting == 0 || (!all && waiting < StreamBytes))
+        return;
+    write(buffer.sliced(m_fed, waiting));
+    m_fed = upTo;
 }
 
 bool CopyStream::end(const char* error) {
-    return m_connection.putCopyEnd(error);
+    if (!m_connection.putCopyEnd(error))
+        m_failed = true;
+    return !m_failed;
 }
 
 bool CopyStream::answerReady() {
@@ -33,7 +50,7 @@ bool CopyStream::answerReady() {
 }
 
 bool CopyStream::collect() {
-    bool ok = true;
+    bool ok = !m_failed;
     m_failedLine = 0;
     for (;;) {
         const Result result = m_connection.nextResult();

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <algorithm>
+
 class Connection;
 
 // One COPY ... FROM STDIN statement over a connection, from its start to its answer: begin
@@ -15,16 +17,23 @@ public:
     // the line its error names.
     CopyStream(Connection& connection, QByteArray copyStatement, QByteArray table);
 
-    // Sends the statements given, then the COPY; true once the server waits for data.
-    bool begin(const QByteArray& before);
+    // Sends the statements given, then the COPY; true once the server waits for data. Data is
+    // then taken from a buffer (feed()) from the offset given on.
+    bool begin(const QByteArray& before, qsizetype from = 0);
     // Hands data to libpq, waiting while the socket is full; false when not all of it could be
     // handed over (the answer then carries the error).
     bool write(QByteArrayView data);
+    // Hands the buffer's bytes from where the last feed ended up to upTo, once there are enough
+    // of them to be worth a message (or, with all, whatever there is).
+    void feed(QByteArrayView buffer, qsizetype upTo, bool all);
+    // The buffer lost its first bytes: the offset feed() goes on from moves back as much.
+    void shift(qsizetype bytes) { m_fed = std::max<qsizetype>(0, m_fed - bytes); }
     // Ends the data; with an error text the COPY is given up. False on failure.
     bool end(const char* error = nullptr);
     // Whether the answer to an ended COPY is in, so that collect() won't block.
     bool answerReady();
-    // Reads the answer to an ended COPY: true when the server took every line of it.
+    // Reads the answer to an ended COPY: true when the server took every line of it (and all of
+    // it was handed over).
     bool collect();
     // The line of the last COPY collected (counted from 1 in its data) that the server's error
     // names, 0 when it names none.
@@ -37,4 +46,6 @@ private:
     QByteArray m_statement;
     QByteArray m_contextPrefix; // "COPY <table>, " as the server's error context begins
     qsizetype m_failedLine = 0;
+    qsizetype m_fed = 0;   // offset of the buffer up to which feed() handed bytes over
+    bool m_failed = false; // some data could not be handed over, or the COPY did not begin
 };

@@ -1,13 +1,38 @@
 #include "sending/copy/EncodedLines.h"
 
+#include "sending/Statements.h"
 #include "sending/copy/CopyText.h"
+#include "textfile/FieldSplitting.h"
+#include "textfile/RecordReader.h"
 
 #include <cstring>
 
-QByteArray& EncodedLines::buffer(qsizetype reserveBytes) {
+std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
+                                                          QByteArrayView separator, FieldRule rule,
+                                                          qsizetype reserveBytes) {
     if (m_data.capacity() < reserveBytes)
         m_data.reserve(reserveBytes); // touched as used
-    return m_data;
+    const qsizetype offset = m_data.size();
+    if (!record.bytes.isNull()) {
+        if (record.bytes.contains('\0'))
+            return std::nullopt;
+        if (appendCopyLineBytes(m_data, record.bytes, separator, rule))
+            return Encoded{offset, record.fieldCount};
+    }
+    const QStringList fields =
+        record.bytes.isNull() ? record.fields : valuesFromBytes(record.bytes, separator, rule);
+    if (holdsNulCharacter(fields))
+        return std::nullopt;
+    appendCopyLine(m_data, fields, rule);
+    return Encoded{offset, fields.size()};
+}
+
+std::vector<qint64> EncodedLines::indices() const {
+    std::vector<qint64> indices;
+    indices.reserve(m_lines.size());
+    for (const Line& line : m_lines)
+        indices.push_back(line.index);
+    return indices;
 }
 
 QStringList EncodedLines::fields(qsizetype line) const {

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "textfile/FieldRule.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStringList>
 #include <limits>
+#include <optional>
 #include <vector>
+
+struct Record;
 
 // The lines of a COPY sender that are not yet settled, each encoded as COPY text (a line feed
 // at its end), one after another in one buffer, in file order: those of the chunk being sent
@@ -18,9 +23,16 @@ public:
         bool alone = false;   // sent by itself as a row statement, not in a COPY
     };
 
-    // The buffer lines are appended to: encode a line at its end, then add() it. Room for
-    // reserveBytes is kept, so that appending rarely moves it.
-    QByteArray& buffer(qsizetype reserveBytes);
+    struct Encoded {
+        qsizetype offset = 0;     // where its text begins
+        qsizetype valueCount = 0; // the values it holds
+    };
+    // Writes a record's COPY text at the end of the buffer (CopyText.h), from its fields or,
+    // for a record as bytes, from the bytes where they serve (the separator cuts them); then
+    // add() it. Nothing is written for a record holding the NUL character, which no text value
+    // can hold. Room for reserveBytes is kept, so that appending rarely moves the buffer.
+    std::optional<Encoded> encode(const Record& record, QByteArrayView separator, FieldRule rule,
+                                  qsizetype reserveBytes);
     void add(qint64 index, qsizetype offset, bool alone) {
         m_lines.push_back({index, offset, alone});
     }
@@ -41,6 +53,8 @@ public:
     QByteArrayView text(qsizetype begin, qsizetype end) const {
         return QByteArrayView(m_data).sliced(offset(begin), offset(end) - offset(begin));
     }
+    // The file indices of the lines, in order.
+    std::vector<qint64> indices() const;
     // The fields a line's text gives back (CopyText.h).
     QStringList fields(qsizetype line) const;
     qsizetype bytes() const { return m_data.size(); }

@@ -36,6 +36,14 @@ std::vector<PendingRejections::Entry> PendingRejections::before(qint64 boundary)
     return found;
 }
 
+std::vector<qint64> PendingRejections::withIndices(std::vector<qint64> indices) const {
+    for (const Entry& entry : m_entries)
+        indices.push_back(entry.index);
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    return indices;
+}
+
 qsizetype PendingRejections::fromServer() const {
     return std::count_if(m_entries.begin(), m_entries.end(),
                          [](const Entry& entry) { return !entry.local; });

@@ -27,7 +27,9 @@ public:
     void clear() { m_entries.clear(); }
 
     qsizetype fromServer() const;
-    const std::vector<Entry>& entries() const { return m_entries; }
+    // The line indices given (in line order) and those of the rejections held, in line order,
+    // each once.
+    std::vector<qint64> withIndices(std::vector<qint64> indices) const;
     // The rejections of lines before the boundary, in line order, left in place.
     std::vector<Entry> before(qint64 boundary) const;
     // The smallest line index held, the largest qint64 when none.

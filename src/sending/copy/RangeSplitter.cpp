@@ -113,6 +113,17 @@ bool RangeSplitter::insertLine(qsizetype line) {
     return false;
 }
 
+qsizetype RangeSplitter::insertEachOnItsOwn(qsizetype end) {
+    reset();
+    for (qsizetype line = 0; line < end; ++line) {
+        if (insertLine(line))
+            ++m_accepted;
+        else if (m_stopped || m_lost)
+            return line;
+    }
+    return end;
+}
+
 bool RangeSplitter::failed() {
     if (!m_connection.stopTaken())
         return false;

@@ -43,10 +43,10 @@ public:
     }
     // A line as its own row statement outside any transaction (committed at once); true when
     // it went in.
-    bool insertOnItsOwn(qsizetype line) {
-        reset();
-        return insertLine(line);
-    }
+    // Lines [0, end), each as its own row statement outside any transaction (committed at
+    // once), as the row-by-row path sends them. Returns end, or the line at which the
+    // connection broke or a stop was taken (the lines before it are settled).
+    qsizetype insertEachOnItsOwn(qsizetype end);
 
     // A stop outweighs a lost connection, which outweighs a broken transaction: what follows
     // from the heavier holds either way.
