@@ -70,7 +70,7 @@ TEST_F(CommandLineSignalTest, TermAndHangupStopAfterTheRowsInFlight) {
             rest.prepend("--row-by-row");
         start(process, rest);
         ASSERT_TRUE(
-            waitFor([&] { return count(table) > 0 || process.state() != QProcess::Running; }));
+            waitFor([&] { return m_db.count(table) > 0 || process.state() != QProcess::Running; }));
         ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before rows were in";
         interrupt(process, c.signal);
         ASSERT_TRUE(process.waitForFinished(60000));
@@ -129,7 +129,7 @@ TEST_F(CommandLineSignalTest, TermBetweenTwoFiles) {
     EXPECT_EQ(process.readAllStandardOutput(),
               QByteArray("Import stopped. 1 file(s) and 1,000 row(s) were imported.\n"));
     EXPECT_EQ(process.readAllStandardError(), QByteArray());
-    EXPECT_EQ(count("f1"), 1000);
+    EXPECT_EQ(m_db.count("f1"), 1000);
     EXPECT_EQ(m_db.column("SELECT to_regclass('f2')"), QStringList{"<NULL>"});
 }
 
@@ -152,7 +152,7 @@ TEST_F(CommandLineSignalTest, ASecondSignalOfAnyKindEndsTheProgramAtOnce) {
         const QString table = QStringLiteral("k%1").arg(++run);
         QProcess process;
         start(process, {"--create", table, path});
-        ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
+        ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
         const QStringList pids = backends();
         ASSERT_EQ(pids.size(), 1);
         const pid_t backend = pids[0].toInt();

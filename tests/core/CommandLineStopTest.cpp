@@ -46,7 +46,7 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
             rest.prepend("--row-by-row");
         start(process, rest);
         ASSERT_TRUE(
-            waitFor([&] { return count(table) > 0 || process.state() != QProcess::Running; }));
+            waitFor([&] { return m_db.count(table) > 0 || process.state() != QProcess::Running; }));
         ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before rows were in";
         interrupt(process);
         ASSERT_TRUE(process.waitForFinished(60000));
@@ -65,7 +65,7 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
                 QStringLiteral("SELECT count(*), min(n::int), max(n::int) FROM %1").arg(table)),
             QStringList{QStringLiteral("%1|1|%1").arg(rows)})
             << "exactly the first lines, as many as the message says";
-        EXPECT_EQ(count(table.left(1) + "2"), 0) << "the next file is not begun";
+        EXPECT_EQ(m_db.count(table.left(1) + "2"), 0) << "the next file is not begun";
         EXPECT_EQ(m_db.column(QStringLiteral("SELECT to_regclass('%1')").arg(table.left(1) + "2")),
                   QStringList{"<NULL>"});
         EXPECT_EQ(process.readAllStandardError(), QByteArray())
@@ -95,7 +95,7 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
                 rest.prepend("--row-by-row");
             start(process, rest);
             if (!lockFirst) {
-                ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
+                ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
                 holder.execute("BEGIN");
                 holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
             }
@@ -137,7 +137,7 @@ TEST_F(CommandLineStopTest, CtrlCLeavesNoStatementWaitingBehindALock) {
     m_db.execute("CREATE TABLE t(n TEXT, t TEXT)");
     QProcess process;
     start(process, {"--row-by-row", "--append", "t", path});
-    ASSERT_TRUE(waitFor([&] { return count("t") > 0; }));
+    ASSERT_TRUE(waitFor([&] { return m_db.count("t") > 0; }));
     Connection holder = Connection::open(m_db.settings());
     holder.execute("BEGIN");
     holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
@@ -149,7 +149,7 @@ TEST_F(CommandLineStopTest, CtrlCLeavesNoStatementWaitingBehindALock) {
     EXPECT_TRUE(waitFor([&] { return waitingForLocks() == 0; }, 5000))
         << "a statement of the program waits for the lock after the program ended";
     holder.execute("ROLLBACK");
-    EXPECT_EQ(count("t"), rows) << "exactly the rows the message counts";
+    EXPECT_EQ(m_db.count("t"), rows) << "exactly the rows the message counts";
 }
 
 // A server whose backend stops answering altogether (stopped by SIGSTOP in the middle of a
@@ -165,7 +165,7 @@ TEST_F(CommandLineStopTest, CtrlCGivesUpABackendThatStoppedAnswering) {
         if (rowByRow)
             rest.prepend("--row-by-row");
         start(process, rest);
-        ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
+        ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
         const QStringList backends =
             m_db.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND "
                         "backend_type = 'client backend' AND pid <> pg_backend_pid()");

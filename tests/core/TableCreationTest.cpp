@@ -1,63 +1,17 @@
 #include "database/Connection.h"
-#include "database/PostgreSQL.h"
-#include "database/TableList.h"
 #include "import/HeaderColumns.h"
-#include "import/ImportRun.h"
 #include "import/StoredTableName.h"
 #include "import/TableNames.h"
 #include "sending/Statements.h"
-#include "shell/ApplicationError.h"
-#include "support/RecordingFrontEnd.h"
-#include "support/TestEnvironment.h"
+#include "support/ImportFixture.h"
 #include "textfile/FieldSplitting.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
-
-class TableCreationTest : public ::testing::Test {
-protected:
-    QString file(const QString& name, const QByteArray& bytes) {
-        return writeTestFile(m_dir, name, bytes);
-    }
-
-    // Create mode with the list of existing tables as it stands now.
-    ImportChoices create(const QStringList& files, const QString& nameTemplate) const {
-        ImportChoices choices;
-        choices.files = files;
-        choices.mode = ImportChoices::TableMode::Create;
-        choices.names = ImportChoices::ColumnNames::FirstLine;
-        choices.tableTemplate = nameTemplate;
-        choices.separator = QStringLiteral(",");
-        choices.existingTables = tables();
-        choices.connection = m_db.settings();
-        return choices;
-    }
-
-    QStringList tables() const {
-        StringTableList list;
-        ListDatabaseTables(m_db.settings(), list);
-        return list.names;
-    }
-
-    QStringList columns(const QString& table) const {
-        return m_db.column(QStringLiteral("SELECT column_name FROM information_schema.columns "
-                                          "WHERE table_name = '%1' ORDER BY ordinal_position")
-                               .arg(table));
-    }
-
-    QStringList rows(const QString& table) const {
-        return m_db.rows(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
-                         QStringLiteral(" ORDER BY 1"));
-    }
-
-    QTemporaryDir m_dir;
-    TestDatabase m_db;
-};
+class TableCreationTest : public ImportFixture {};
 
 } // namespace
 
@@ -120,9 +74,9 @@ TEST_F(TableCreationTest, LongTemplatesAreCheckedAsStored) {
     EXPECT_EQ(result.filesPassedOver, 1);
     EXPECT_TRUE(perFile.log.first().startsWith("passed over: " + a + ": the table name"));
     EXPECT_EQ(perFile.listed, QStringList{letters.left(62) + "2"});
-    EXPECT_TRUE(rows(letters.left(62) + "1").isEmpty());
-    EXPECT_EQ(rows(letters.left(62) + "2"), QStringList{"1|2"});
-    EXPECT_TRUE(rows(letters).isEmpty());
+    EXPECT_TRUE(m_db.rowsOf(letters.left(62) + "1").isEmpty());
+    EXPECT_EQ(m_db.rowsOf(letters.left(62) + "2"), QStringList{"1|2"});
+    EXPECT_TRUE(m_db.rowsOf(letters).isEmpty());
 }
 
 // Tables that exist on the server but not in the run's list: the file's CREATE TABLE is
@@ -191,7 +145,7 @@ TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
          {}},
     };
     for (const auto& c : cases) {
-        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        dropAll();
         ImportChoices choices = create(c.files, c.nameTemplate);
         choices.names = c.names;
         m_db.execute(c.setup);
@@ -209,10 +163,10 @@ TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
                                    "\" could not be created; no row was sent.",
                                "Done."}))
             << c.name;
-        EXPECT_EQ(rows(c.untouched), QStringList{"old|0"}) << c.name;
+        EXPECT_EQ(m_db.rowsOf(c.untouched), QStringList{"old|0"}) << c.name;
         EXPECT_EQ(ui.listed, c.listed) << c.name;
         for (const QString& created : c.listed)
-            EXPECT_EQ(rows(created), QStringList{"second|3"}) << c.name;
+            EXPECT_EQ(m_db.rowsOf(created), QStringList{"second|3"}) << c.name;
         EXPECT_EQ(result.errorsReported, 1) << c.name;
         EXPECT_EQ(result.filesPassedOver, 0) << c.name << ": the rejection is the error";
         EXPECT_EQ(result.filesImported, c.files.size() - 1) << c.name;
@@ -237,7 +191,7 @@ TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
         {"a long field without a letter", "id," + QByteArray(5000, '!')},
     };
     for (const auto& c : cases) {
-        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        dropAll();
         const QStringList fields = SplitFields(QString::fromUtf8(c.header), QStringLiteral(","));
         QStringList whole;
         for (const QString& field : fields) {
@@ -253,7 +207,7 @@ TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
         } catch (const DatabaseError& error) {
             rejection = QString::fromUtf8(error.what());
         }
-        const QStringList wholeColumns = columns(QStringLiteral("cut"));
+        const QStringList wholeColumns = m_db.columnsOf(QStringLiteral("cut"));
         m_db.execute(QStringLiteral("DROP TABLE IF EXISTS cut"));
 
         const QString path = file(
@@ -263,12 +217,12 @@ TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
         EXPECT_EQ(result.outcome, ImportOutcome::Done) << c.name;
         if (rejection.isEmpty()) {
             EXPECT_TRUE(ui.errors.isEmpty()) << c.name << ui.errors.join("\n").toStdString();
-            EXPECT_EQ(columns(QStringLiteral("cut")), wholeColumns) << c.name;
-            EXPECT_EQ(rows(QStringLiteral("cut")).size(), 1) << c.name;
+            EXPECT_EQ(m_db.columnsOf(QStringLiteral("cut")), wholeColumns) << c.name;
+            EXPECT_EQ(m_db.rowsOf(QStringLiteral("cut")).size(), 1) << c.name;
         } else {
             EXPECT_TRUE(ui.errors.isEmpty()) << c.name << ui.errors.join("\n").toStdString();
             EXPECT_EQ(result.filesPassedOver, 1) << c.name << ": " << rejection.toStdString();
-            EXPECT_TRUE(columns(QStringLiteral("cut")).isEmpty()) << c.name;
+            EXPECT_TRUE(m_db.columnsOf(QStringLiteral("cut")).isEmpty()) << c.name;
             EXPECT_TRUE(ui.listed.isEmpty()) << c.name;
         }
     }
@@ -347,7 +301,7 @@ TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTa
     };
     const QString good = file("good.csv", "a,b\n3,4\n");
     for (const auto& c : cases) {
-        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        dropAll();
         const QString path = file("head.csv", c.bytes);
         ImportChoices choices = create({path, good}, QStringLiteral("t[counter]"));
         choices.quotedFields = c.quoted;
@@ -361,7 +315,7 @@ TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTa
         EXPECT_EQ(result.errorsReported, 0) << c.name;
         EXPECT_EQ(result.filesPassedOver, 1) << c.name;
         EXPECT_EQ(tables().filter(QRegularExpression("^t\\d$")), QStringList{"t2"}) << c.name;
-        EXPECT_EQ(rows("t2"), QStringList{"3|4"}) << c.name;
+        EXPECT_EQ(m_db.rowsOf("t2"), QStringList{"3|4"}) << c.name;
 
         // Typed names: the first line only counts the columns.
         if (c.quoted)
@@ -372,8 +326,9 @@ TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTa
         asked.answers = {"x", "y", "z"};
         EXPECT_EQ(runImport(typed, asked).outcome, ImportOutcome::Done) << c.name;
         EXPECT_EQ(asked.log, QStringList{"message: Done."}) << c.name;
-        EXPECT_EQ(columns("typed"), QStringList({"x", "y", "z"}).mid(0, asked.prompts.size()))
+        EXPECT_EQ(m_db.columnsOf("typed"),
+                  QStringList({"x text", "y text", "z text"}).mid(0, asked.prompts.size()))
             << c.name;
-        EXPECT_EQ(rows("typed").size(), 1) << c.name;
+        EXPECT_EQ(m_db.rowsOf("typed").size(), 1) << c.name;
     }
 }

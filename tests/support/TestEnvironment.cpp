@@ -1,6 +1,7 @@
 #include "support/TestEnvironment.h"
 
 #include "database/Connection.h"
+#include "sending/Statements.h"
 #include "shell/Settings.h"
 
 #include <QDir>
@@ -91,6 +92,24 @@ QStringList TestDatabase::column(const QString& query) const {
 
 QStringList TestDatabase::rows(const QString& query) const {
     return collect(settings(), query, true);
+}
+
+QStringList TestDatabase::rowsOf(const QString& table) const {
+    return rows(QStringLiteral("SELECT * FROM %1 ORDER BY ctid").arg(quoteIdentifier(table)));
+}
+
+QStringList TestDatabase::columnsOf(const QString& table) const {
+    return column(QStringLiteral("SELECT column_name || ' ' || data_type FROM "
+                                 "information_schema.columns WHERE table_schema = 'public' AND "
+                                 "table_name = '%1' ORDER BY ordinal_position")
+                      .arg(QString(table).replace(QLatin1Char('\''), QStringLiteral("''"))));
+}
+
+qint64 TestDatabase::count(const QString& table) const {
+    const QString name = QString(table).replace(QLatin1Char('\''), QStringLiteral("''"));
+    if (column(QStringLiteral("SELECT to_regclass('%1') IS NULL").arg(name)) == QStringList{"t"})
+        return 0;
+    return column(QStringLiteral("SELECT count(*) FROM %1").arg(table)).value(0).toLongLong();
 }
 
 QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {

@@ -41,6 +41,14 @@ public:
     QStringList column(const QString& query) const;
     // Every row of a query, its values joined by "|", NULL as "<NULL>".
     QStringList rows(const QString& query) const;
+    // Every row of a table, as rows() gives them, in the order stored (for a table that was
+    // only ever appended to, the order the rows came in).
+    QStringList rowsOf(const QString& table) const;
+    // The columns of a table of the public schema in their order, each as "name type".
+    QStringList columnsOf(const QString& table) const;
+    // The rows of a table named as SQL names it (in double quotes where it needs them); 0
+    // while it does not exist.
+    qint64 count(const QString& table) const;
 
 private:
     QString m_name;
