@@ -1,7 +1,6 @@
 #include "MainWindowFixture.h"
 
 #include "windows/Form2.h"
-#include "windows/SeparatorText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,15 +8,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
-
-TEST(SeparatorText, BackslashTStandsForATab) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"\\t", "\t"}, {",", ","}, {"\\t|\\t", "\t|\t"}, {"\t", "\t"}, {"\\", "\\"}, {"\\n", "\\n"},
-    };
-    for (const auto& [typed, separator] : cases)
-        EXPECT_EQ(separatorFromBox(QString::fromLatin1(typed)), QString::fromLatin1(separator))
-            << typed;
-}
 
 namespace {
 

@@ -9,11 +9,11 @@
 
 namespace {
 
-class ShrinkingFileTest : public CommandLineFixture {};
+class CommandLineShrinkingFileTest : public CommandLineFixture {};
 
 } // namespace
 
-TEST_F(ShrinkingFileTest, LinesReadBeforeTheCutAreCommittedAndTheRestIsCounted) {
+TEST_F(CommandLineShrinkingFileTest, LinesReadBeforeTheCutAreCommittedAndTheRestIsCounted) {
     const int lines = 1000000;
     const QByteArray bytes = numberedLines(lines);
     const QString path = file("big.csv", bytes);

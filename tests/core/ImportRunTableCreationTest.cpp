@@ -1,6 +1,4 @@
 #include "database/Connection.h"
-#include "import/HeaderColumns.h"
-#include "import/StoredTableName.h"
 #include "import/TableNames.h"
 #include "sending/Statements.h"
 #include "support/ImportFixture.h"
@@ -11,47 +9,11 @@
 
 namespace {
 
-class TableCreationTest : public ImportFixture {};
+class ImportRunTableCreationTest : public ImportFixture {};
 
 } // namespace
 
-TEST_F(TableCreationTest, NamesAreCutAsTheServerCutsThem) {
-    const QString ascii63(63, QLatin1Char('L'));
-    const struct {
-        const char* name;
-        QString table;
-        qsizetype storedLength; // in UTF-16 units
-    } cases[] = {
-        {"63 letters", ascii63, 63},
-        {"63 letters and more", ascii63 + QStringLiteral("xyz"), 63},
-        {"two-byte letters, the 32nd would pass 63 bytes",
-         QString(31, QChar(0xE9)) + QChar(0xFC) + QStringLiteral("tail"), 31},
-        {"62 letters and a two-byte letter", QString(62, QLatin1Char('a')) + QChar(0xE9), 62},
-        {"three-byte signs and a four-byte one",
-         QString(20, QChar(0x20AC)) + QString::fromUtf16(u"\U0001F600") + QStringLiteral("x"), 20},
-    };
-    for (const auto& c : cases) {
-        m_db.execute(QStringLiteral("CREATE TABLE ") + quoteIdentifier(c.table) +
-                     QStringLiteral("(a TEXT)"));
-        const QStringList stored =
-            m_db.column(QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = "
-                                       "'public'"));
-        ASSERT_EQ(stored.size(), 1) << c.name;
-        EXPECT_EQ(StoredTableName(c.table).text(), stored[0]) << c.name;
-        EXPECT_EQ(stored[0].size(), c.storedLength) << c.name;
-        m_db.execute(QStringLiteral("DROP TABLE ") + quoteIdentifier(c.table));
-    }
-
-    // Listed names are compared as stored and lower-cased; a name that is cut compares equal
-    // only with what the cut leaves.
-    const QStringList list{ascii63.toLower(), QStringLiteral("Short")};
-    EXPECT_TRUE(StoredTableName(ascii63 + QStringLiteral("xyz")).isListedIn(list));
-    EXPECT_TRUE(StoredTableName(QStringLiteral("SHORT")).isListedIn(list));
-    EXPECT_FALSE(StoredTableName(ascii63.left(62)).isListedIn(list));
-    EXPECT_FALSE(StoredTableName(QStringLiteral("Shorter")).isListedIn(list));
-}
-
-TEST_F(TableCreationTest, LongTemplatesAreCheckedAsStored) {
+TEST_F(ImportRunTableCreationTest, LongTemplatesAreCheckedAsStored) {
     const QString letters(63, QLatin1Char('L'));
     m_db.execute(QStringLiteral("CREATE TABLE ") + quoteIdentifier(letters) +
                  QStringLiteral("(a TEXT, b TEXT)"));
@@ -81,7 +43,7 @@ TEST_F(TableCreationTest, LongTemplatesAreCheckedAsStored) {
 
 // Tables that exist on the server but not in the run's list: the file's CREATE TABLE is
 // rejected, and none of its rows may end up in the table or view that was already there.
-TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
+TEST_F(ImportRunTableCreationTest, ARejectedCreateTableSendsNoRow) {
     const QString letters(63, QLatin1Char('L'));
     const QString a = file("a.csv", "h1,h2\nnew,1\nnew,2\n");
     const QString b = file("b.csv", "h1,h2\nsecond,3\n");
@@ -176,7 +138,7 @@ TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
 // The first line's names are cut to what the server keeps before the CREATE TABLE is built:
 // the table comes out with the very columns that the whole names give, and names the server
 // would refuse (one empty, two alike once cut) pass the file over before any CREATE TABLE.
-TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
+TEST_F(ImportRunTableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
     const QByteArray letters63(63, 'E');
     const struct {
         const char* name;
@@ -228,56 +190,10 @@ TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
     }
 }
 
-TEST(HeaderColumns, NamesEveryFieldOrSaysWhichFieldsCanNotNameATable) {
-    const QString letters63(63, QLatin1Char('E'));
-    const QString rule = QStringLiteral(" (a name is made of a field's ASCII letters and digits)");
-    const struct {
-        const char* name;
-        QStringList header;
-        QString problem;
-    } cases[] = {
-        {"names kept, case and all", {"First Name", "E-mail", "a", "A", "3rd!"}, ""},
-        {"an empty field",
-         {"a", "", "c"},
-         "in the first line, field 2 gives no column name" + rule},
-        {"a trailing separator",
-         {"a", "b", ""},
-         "in the first line, field 3 gives no column name" + rule},
-        {"signs only, and a null field",
-         {"#", "a", QString(), "-- %"},
-         "in the first line, fields 1, 3 and 4 give no column name" + rule},
-        {"alike once signs are dropped",
-         {"a b", "x", "ab", "a-b"},
-         "in the first line, fields 1, 3 and 4 give the same column name \"ab\""},
-        {"alike once cut to 63",
-         {letters63 + "1", letters63 + "2"},
-         "in the first line, fields 1 and 2 give the same column name \"" + letters63 + "\""},
-        {"both at once",
-         {"x", "", "x"},
-         "in the first line, field 2 gives no column name" + rule +
-             ", and fields 1 and 3 give the same column name \"x\""},
-        {"many empty fields are counted past ten", QStringList(25, QString()),
-         "in the first line, fields 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 15 more give no column "
-         "name" +
-             rule},
-        {"many names given twice",
-         {"a", "b", "c", "d", "e", "a", "b", "c", "d", "e"},
-         "in the first line, fields 1 and 6 give the same column name \"a\", and fields 2 and 7 "
-         "give the same column name \"b\", and fields 3 and 8 give the same column name \"c\", "
-         "and 2 more names are given by more than one field"},
-    };
-    for (const auto& c : cases) {
-        const HeaderColumns columns(c.header);
-        EXPECT_EQ(columns.problem(), c.problem) << c.name;
-        EXPECT_EQ(columns.names().size(), c.header.size()) << c.name;
-    }
-    EXPECT_EQ(HeaderColumns({"First Name", "E-mail"}).names(), (QStringList{"FirstName", "Email"}));
-}
-
 // A first line that can't name a table's columns passes the file over with one message, before
 // any CREATE TABLE: no table with fewer columns than the file is left behind, and no line is
 // sent to be refused. The typed names need no such first line.
-TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTable) {
+TEST_F(ImportRunTableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTable) {
     const QString tail = QStringLiteral("; no table was created and no row was sent.");
     const QString rule = QStringLiteral(" (a name is made of a field's ASCII letters and digits)");
     const struct {

@@ -29,11 +29,11 @@ public:
     std::atomic<int> cancelCalls{0};
 };
 
-class ReadingRunTest : public ImportFixture {};
+class ImportRunReadingTest : public ImportFixture {};
 
 } // namespace
 
-TEST_F(ReadingRunTest, QuotedFieldsImportAsASpreadsheetWroteThem) {
+TEST_F(ImportRunReadingTest, QuotedFieldsImportAsASpreadsheetWroteThem) {
     const QString path = file("sheet.csv", "\"First Name\",\"E-mail, work\",Note\r\n"
                                            "\"Smith, John\",j@x.org,\"Bolt \"\"M8\"\"\"\r\n"
                                            "Ann,a@x.org,\"Main Street 1\r\n"
@@ -59,7 +59,7 @@ TEST_F(ReadingRunTest, QuotedFieldsImportAsASpreadsheetWroteThem) {
     }
 }
 
-TEST_F(ReadingRunTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
+TEST_F(ImportRunReadingTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
     const QString good = file("good.csv", "a,b\n1,\"2\"\n");
     QByteArray big = "n,t\n";
     for (int i = 1; i <= 200000; ++i)
@@ -92,7 +92,7 @@ TEST_F(ReadingRunTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
     }
 }
 
-TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
+TEST_F(ImportRunReadingTest, LinesSentAreTheLinesChecked) {
     const QString path = file("grow.csv", "a,b\n1,2\n3,4\n");
     ImportChoices choices = create({path}, "T[counter]");
     choices.names = ImportChoices::ColumnNames::Typed;
@@ -124,7 +124,7 @@ TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
     EXPECT_TRUE(ui.errors[0].contains("at line 264"));
 }
 
-TEST_F(ReadingRunTest, EachFileIsReadInItsOwnEncodingAndLineEnd) {
+TEST_F(ImportRunReadingTest, EachFileIsReadInItsOwnEncodingAndLineEnd) {
     const QString mixed = file("mixed.csv", "Name,Word\nJ\xC3\xBCrgen,Gr\xC3\xB6\xC3\x9F"
                                             "e\nStra\xDF"
                                             "e,5 \x80\n");
@@ -146,7 +146,7 @@ TEST_F(ReadingRunTest, EachFileIsReadInItsOwnEncodingAndLineEnd) {
 
 // Nobody writes to the pipe: the run waits until the user stops it, and nothing of the file
 // is made.
-TEST_F(ReadingRunTest, APipeAwaitingItsWriterCanBeGivenUp) {
+TEST_F(ImportRunReadingTest, APipeAwaitingItsWriterCanBeGivenUp) {
     const QString fifo = m_dir.filePath("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     HookFrontEnd waiting;
