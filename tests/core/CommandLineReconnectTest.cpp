@@ -291,9 +291,7 @@ TEST_F(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
     holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
     QProcess process;
     start(process, {"--append", "t", path});
-    ASSERT_TRUE(waitFor([&] {
-        return m_db.column("SELECT count(*) FROM pg_locks WHERE NOT granted") != QStringList{"0"};
-    }));
+    ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; }));
     const QStringList held = {holder.query("SELECT pg_backend_pid()").value(0, 0)};
     m_db.execute(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                                 "datname = current_database() AND backend_type = 'client "

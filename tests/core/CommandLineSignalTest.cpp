@@ -94,9 +94,7 @@ TEST_F(CommandLineSignalTest, TermBeforeTheFirstRowSendsNothing) {
     holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
     QProcess process;
     start(process, {"--append", "t", path});
-    ASSERT_TRUE(waitFor([&] {
-        return m_db.column("SELECT count(*) FROM pg_locks WHERE NOT granted") != QStringList{"0"};
-    })) << "the run waits";
+    ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
     QElapsedTimer clock;
     clock.start();
     interrupt(process, SIGTERM);
@@ -153,7 +151,7 @@ TEST_F(CommandLineSignalTest, ASecondSignalOfAnyKindEndsTheProgramAtOnce) {
         QProcess process;
         start(process, {"--create", table, path});
         ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
-        const QStringList pids = backends();
+        const QStringList pids = m_db.backends();
         ASSERT_EQ(pids.size(), 1);
         const pid_t backend = pids[0].toInt();
         ASSERT_EQ(::kill(backend, SIGSTOP), 0);
@@ -171,7 +169,7 @@ TEST_F(CommandLineSignalTest, ASecondSignalOfAnyKindEndsTheProgramAtOnce) {
         EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
         EXPECT_EQ(process.exitCode(), c.second) << "ended by the second signal";
         EXPECT_EQ(process.readAllStandardOutput(), QByteArray());
-        ASSERT_TRUE(waitFor([&] { return backends().isEmpty(); })) << "the backend ends";
+        ASSERT_TRUE(waitFor([&] { return m_db.backends().isEmpty(); })) << "the backend ends";
         const QStringList in = m_db.rows(
             QStringLiteral("SELECT count(*), min(n::int), max(n::int) FROM %1").arg(table));
         ASSERT_EQ(in.size(), 1);

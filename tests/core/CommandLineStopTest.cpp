@@ -16,18 +16,7 @@
 
 namespace {
 
-class CommandLineStopTest : public CommandLineFixture {
-protected:
-    // Lock requests of the database's backends that wait.
-    int waitingForLocks() const {
-        return m_db
-            .column("SELECT count(*) FROM pg_locks l JOIN pg_database d ON "
-                    "d.oid = l.database WHERE NOT granted AND d.datname = "
-                    "current_database()")
-            .value(0)
-            .toInt();
-    }
-};
+class CommandLineStopTest : public CommandLineFixture {};
 
 } // namespace
 
@@ -99,7 +88,7 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
                 holder.execute("BEGIN");
                 holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
             }
-            ASSERT_TRUE(waitFor([&] { return waitingForLocks() > 0; })) << "the run waits";
+            ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
             QElapsedTimer clock;
             clock.start();
             interrupt(process);
@@ -115,7 +104,7 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
             EXPECT_EQ(rows > 0, !lockFirst);
 
             // The statements queued behind the cancelled one are never run.
-            ASSERT_TRUE(waitFor([&] { return waitingForLocks() == 0; }));
+            ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() == 0; }));
             holder.execute("ROLLBACK");
             EXPECT_EQ(m_db.rows(QStringLiteral("SELECT count(*), coalesce(min(n::int), 0), "
                                                "coalesce(max(n::int), 0) FROM %1")
@@ -141,12 +130,12 @@ TEST_F(CommandLineStopTest, CtrlCLeavesNoStatementWaitingBehindALock) {
     Connection holder = Connection::open(m_db.settings());
     holder.execute("BEGIN");
     holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
-    ASSERT_TRUE(waitFor([&] { return waitingForLocks() > 0; })) << "the run waits";
+    ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
     interrupt(process);
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 130);
     const qint64 rows = importStoppedRows(QString::fromUtf8(process.readAllStandardOutput()));
-    EXPECT_TRUE(waitFor([&] { return waitingForLocks() == 0; }, 5000))
+    EXPECT_TRUE(waitFor([&] { return m_db.waitingLocks() == 0; }, 5000))
         << "a statement of the program waits for the lock after the program ended";
     holder.execute("ROLLBACK");
     EXPECT_EQ(m_db.count("t"), rows) << "exactly the rows the message counts";
@@ -166,9 +155,7 @@ TEST_F(CommandLineStopTest, CtrlCGivesUpABackendThatStoppedAnswering) {
             rest.prepend("--row-by-row");
         start(process, rest);
         ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
-        const QStringList backends =
-            m_db.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND "
-                        "backend_type = 'client backend' AND pid <> pg_backend_pid()");
+        const QStringList backends = m_db.backends();
         ASSERT_EQ(backends.size(), 1);
         const pid_t backend = backends[0].toInt();
         ASSERT_EQ(::kill(backend, SIGSTOP), 0);

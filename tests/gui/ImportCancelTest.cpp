@@ -20,12 +20,32 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 
 namespace {
 
-struct ImportCancel : MainWindowFixture {};
+struct ImportCancel : MainWindowFixture {
+    // Starts an append of 1,000 lines into the table "target" while the holder keeps it locked,
+    // and returns once the run waits for the lock.
+    void startWaitingForALock() {
+        database.execute("CREATE TABLE target(n TEXT, t TEXT)");
+        start();
+        addFile("lines.csv", numberedLines(1000));
+        holder.emplace(Connection::open(database.settings()));
+        holder->execute("BEGIN");
+        holder->execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
+        QTest::mouseClick(main->Option2, Qt::LeftButton);
+        main->List1->setCurrentItem(
+            main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
+        QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return database.waitingLocks() > 0; }))
+            << "the run waits for the lock";
+    }
+
+    std::optional<Connection> holder; // another session of the test database
+};
 
 } // namespace
 
@@ -120,20 +140,7 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
 // A statement that waits for a lock another connection holds: Cancel stops it at once, without
 // an error, and the window is given back.
 TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
-    database.execute("CREATE TABLE target(n TEXT, t TEXT)");
-    start();
-    addFile("lines.csv", numberedLines(1000));
-    Connection holder = Connection::open(database.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
-    QTest::mouseClick(main->Option2, Qt::LeftButton);
-    main->List1->setCurrentItem(
-        main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
-    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] {
-        return database.column("SELECT count(*) FROM pg_locks WHERE NOT granted") !=
-               QStringList{"0"};
-    })) << "the run waits for the lock";
+    ASSERT_NO_FATAL_FAILURE(startWaitingForALock());
     ASSERT_TRUE(waitUntil([&] { return main->PushButtonCancel->isVisible(); }));
     QElapsedTimer clock;
     clock.start();
@@ -144,7 +151,7 @@ TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
               QStringList{QStringLiteral("Import stopped. 0 file(s) and 0 row(s) were imported.")});
     EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
     EXPECT_TRUE(main->PushButton1->isEnabled());
-    holder.execute("ROLLBACK");
+    holder->execute("ROLLBACK");
     EXPECT_EQ(database.count("target"), 0);
 }
 
@@ -156,9 +163,7 @@ TEST_F(ImportCancel, GivesUpABackendThatStoppedAnswering) {
     addFile("lines.csv", numberedLines(2000000));
     QTest::mouseClick(main->PushButton1, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return database.count(QStringLiteral("\"NewTable1\"")) > 0; }));
-    const QStringList backends =
-        database.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND "
-                        "backend_type = 'client backend' AND pid <> pg_backend_pid()");
+    const QStringList backends = database.backends();
     ASSERT_EQ(backends.size(), 1);
     const pid_t backend = backends[0].toInt();
     ASSERT_EQ(::kill(backend, SIGSTOP), 0);
@@ -195,20 +200,7 @@ TEST_F(ImportCancel, GivesUpABackendThatStoppedAnswering) {
 // program's end (the windows going away) follows at once, not when the lock goes, without a
 // message, and the server keeps nothing of the file.
 TEST_F(ImportCancel, ClosingTheMainWindowWhileAStatementWaitsForALockEndsAtOnce) {
-    database.execute("CREATE TABLE target(n TEXT, t TEXT)");
-    start();
-    addFile("lines.csv", numberedLines(1000));
-    Connection holder = Connection::open(database.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
-    QTest::mouseClick(main->Option2, Qt::LeftButton);
-    main->List1->setCurrentItem(
-        main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
-    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] {
-        return database.column("SELECT count(*) FROM pg_locks WHERE NOT granted") !=
-               QStringList{"0"};
-    })) << "the run waits for the lock";
+    ASSERT_NO_FATAL_FAILURE(startWaitingForALock());
     QElapsedTimer clock;
     clock.start();
     main->close();
@@ -217,7 +209,7 @@ TEST_F(ImportCancel, ClosingTheMainWindowWhileAStatementWaitsForALockEndsAtOnce)
     EXPECT_LT(clock.elapsed(), 2000) << "not when the lock goes";
     EXPECT_TRUE(windows.ui.messages.isEmpty()) << windows.ui.messages.join('\n').toStdString();
     EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
-    holder.execute("ROLLBACK");
+    holder->execute("ROLLBACK");
     EXPECT_EQ(database.column("SELECT count(*) FROM target"), QStringList{"0"});
 }
 

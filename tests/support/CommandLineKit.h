@@ -148,12 +148,6 @@ protected:
         ::kill(static_cast<pid_t>(process.processId()), signal);
     }
 
-    // The database's client backends other than the test's own.
-    QStringList backends() const {
-        return m_db.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
-                           "AND backend_type = 'client backend' AND pid <> pg_backend_pid()");
-    }
-
     QTemporaryDir m_dir;
     QTemporaryDir m_config;
     TestDatabase m_db;

@@ -112,6 +112,19 @@ qint64 TestDatabase::count(const QString& table) const {
     return column(QStringLiteral("SELECT count(*) FROM %1").arg(table)).value(0).toLongLong();
 }
 
+int TestDatabase::waitingLocks() const {
+    return column(QStringLiteral("SELECT count(*) FROM pg_locks l JOIN pg_database d ON d.oid = "
+                                 "l.database WHERE NOT granted AND d.datname = current_database()"))
+        .value(0)
+        .toInt();
+}
+
+QStringList TestDatabase::backends() const {
+    return column(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = "
+                                 "current_database() AND backend_type = 'client backend' AND pid "
+                                 "<> pg_backend_pid()"));
+}
+
 QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
     QFile file(path);

@@ -49,6 +49,11 @@ public:
     // The rows of a table named as SQL names it (in double quotes where it needs them); 0
     // while it does not exist.
     qint64 count(const QString& table) const;
+    // The lock requests of this database's backends that wait; those of other databases on the
+    // shared server are left out.
+    int waitingLocks() const;
+    // The process ids of this database's client backends, other than the one that asks.
+    QStringList backends() const;
 
 private:
     QString m_name;
