@@ -286,9 +286,7 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
 TEST_F(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
     const QString path = file("lines.csv", numberedLines(1000));
     m_db.execute("CREATE TABLE t(n int, t text)");
-    Connection holder = Connection::open(m_db.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    Connection holder = m_db.lockTable("t");
     QProcess process;
     start(process, {"--append", "t", path});
     ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; }));

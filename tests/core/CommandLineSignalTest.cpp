@@ -89,9 +89,7 @@ TEST_F(CommandLineSignalTest, TermAndHangupStopAfterTheRowsInFlight) {
 TEST_F(CommandLineSignalTest, TermBeforeTheFirstRowSendsNothing) {
     const QString path = file("lines.csv", numberedLines(1000));
     m_db.execute("CREATE TABLE t(n TEXT, t TEXT)");
-    Connection holder = Connection::open(m_db.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    Connection holder = m_db.lockTable("t");
     QProcess process;
     start(process, {"--append", "t", path});
     ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";

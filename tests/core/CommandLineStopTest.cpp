@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -73,11 +74,9 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
             SCOPED_TRACE(lockFirst ? "locked before the run" : "locked during the run");
             const QString table = QStringLiteral("t%1%2").arg(rowByRow).arg(lockFirst);
             m_db.execute(QStringLiteral("CREATE TABLE %1(n TEXT, t TEXT)").arg(table));
-            Connection holder = Connection::open(m_db.settings());
-            if (lockFirst) {
-                holder.execute("BEGIN");
-                holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
-            }
+            std::optional<Connection> holder;
+            if (lockFirst)
+                holder.emplace(m_db.lockTable(table));
             QProcess process;
             QStringList rest{"--append", table, path};
             if (rowByRow)
@@ -85,8 +84,7 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
             start(process, rest);
             if (!lockFirst) {
                 ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
-                holder.execute("BEGIN");
-                holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
+                holder.emplace(m_db.lockTable(table));
             }
             ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
             QElapsedTimer clock;
@@ -105,7 +103,7 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
 
             // The statements queued behind the cancelled one are never run.
             ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() == 0; }));
-            holder.execute("ROLLBACK");
+            holder->execute("ROLLBACK");
             EXPECT_EQ(m_db.rows(QStringLiteral("SELECT count(*), coalesce(min(n::int), 0), "
                                                "coalesce(max(n::int), 0) FROM %1")
                                     .arg(table)),
@@ -127,9 +125,7 @@ TEST_F(CommandLineStopTest, CtrlCLeavesNoStatementWaitingBehindALock) {
     QProcess process;
     start(process, {"--row-by-row", "--append", "t", path});
     ASSERT_TRUE(waitFor([&] { return m_db.count("t") > 0; }));
-    Connection holder = Connection::open(m_db.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    Connection holder = m_db.lockTable("t");
     ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
     interrupt(process);
     ASSERT_TRUE(process.waitForFinished(10000));

@@ -33,9 +33,7 @@ struct ImportCancel : MainWindowFixture {
         database.execute("CREATE TABLE target(n TEXT, t TEXT)");
         start();
         addFile("lines.csv", numberedLines(1000));
-        holder.emplace(Connection::open(database.settings()));
-        holder->execute("BEGIN");
-        holder->execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
+        holder.emplace(database.lockTable("target"));
         QTest::mouseClick(main->Option2, Qt::LeftButton);
         main->List1->setCurrentItem(
             main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));

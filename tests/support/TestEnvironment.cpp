@@ -119,6 +119,13 @@ int TestDatabase::waitingLocks() const {
         .toInt();
 }
 
+Connection TestDatabase::lockTable(const QString& table) const {
+    Connection holder = connectTo(settings());
+    holder.execute(QStringLiteral("BEGIN"));
+    holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
+    return holder;
+}
+
 QStringList TestDatabase::backends() const {
     return column(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = "
                                  "current_database() AND backend_type = 'client backend' AND pid "

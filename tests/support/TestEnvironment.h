@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/Connection.h"
 #include "database/ConnectionSettings.h"
 
 #include <QString>
@@ -52,6 +53,9 @@ public:
     // The lock requests of this database's backends that wait; those of other databases on the
     // shared server are left out.
     int waitingLocks() const;
+    // Another session of this database, in a transaction that holds the table (named as SQL
+    // names it) locked against every other access until it ends.
+    Connection lockTable(const QString& table) const;
     // The process ids of this database's client backends, other than the one that asks.
     QStringList backends() const;
 
