@@ -153,8 +153,8 @@ protected:
     void endBackendsWhileRowsGoIn(const QString& table, int times) {
         qint64 before = 0;
         for (int time = 0; time < times; ++time) {
-            ASSERT_TRUE(waitFor([&] { return count(table) > before; }));
-            before = count(table);
+            ASSERT_TRUE(waitFor([&] { return m_db.count(table) > before; }));
+            before = m_db.count(table);
             endBackends();
         }
     }
@@ -251,7 +251,7 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
         if (rowByRow)
             rest.prepend("--row-by-row");
         start(process, rest, {{"QUENMARL_RECONNECT_SECONDS", "2"}});
-        ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
+        ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
         allowConnections(false);
         endBackends();
         const Outcome outcome = finish(process);
@@ -263,15 +263,15 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
             << outcome.err.toStdString();
         const int inDoubt = expectAccounted(table, lines, 0, outcome.err);
         EXPECT_LE(inDoubt, 1);
-        EXPECT_GT(count(table), 0);
-        EXPECT_LT(count(table), lines);
+        EXPECT_GT(m_db.count(table), 0);
+        EXPECT_LT(m_db.count(table), lines);
     }
 
     // Back after a second and a half: nothing is lost.
     m_db.execute("CREATE TABLE back(n int, t text)");
     QProcess process;
     start(process, {"--append", "back", path});
-    ASSERT_TRUE(waitFor([&] { return count("back") > 0; }));
+    ASSERT_TRUE(waitFor([&] { return m_db.count("back") > 0; }));
     allowConnections(false);
     endBackends();
     QThread::msleep(1500);
@@ -286,14 +286,10 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
 TEST_F(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
     const QString path = file("lines.csv", numberedLines(1000));
     m_db.execute("CREATE TABLE t(n int, t text)");
-    Connection holder = Connection::open(m_db.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    Connection holder = m_db.lockTable("t");
     QProcess process;
     start(process, {"--append", "t", path});
-    ASSERT_TRUE(waitFor([&] {
-        return m_db.column("SELECT count(*) FROM pg_locks WHERE NOT granted") != QStringList{"0"};
-    }));
+    ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; }));
     const QStringList held = {holder.query("SELECT pg_backend_pid()").value(0, 0)};
     m_db.execute(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                                 "datname = current_database() AND backend_type = 'client "

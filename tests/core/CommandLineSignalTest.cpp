@@ -70,7 +70,7 @@ TEST_F(CommandLineSignalTest, TermAndHangupStopAfterTheRowsInFlight) {
             rest.prepend("--row-by-row");
         start(process, rest);
         ASSERT_TRUE(
-            waitFor([&] { return count(table) > 0 || process.state() != QProcess::Running; }));
+            waitFor([&] { return m_db.count(table) > 0 || process.state() != QProcess::Running; }));
         ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before rows were in";
         interrupt(process, c.signal);
         ASSERT_TRUE(process.waitForFinished(60000));
@@ -89,14 +89,10 @@ TEST_F(CommandLineSignalTest, TermAndHangupStopAfterTheRowsInFlight) {
 TEST_F(CommandLineSignalTest, TermBeforeTheFirstRowSendsNothing) {
     const QString path = file("lines.csv", numberedLines(1000));
     m_db.execute("CREATE TABLE t(n TEXT, t TEXT)");
-    Connection holder = Connection::open(m_db.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    Connection holder = m_db.lockTable("t");
     QProcess process;
     start(process, {"--append", "t", path});
-    ASSERT_TRUE(waitFor([&] {
-        return m_db.column("SELECT count(*) FROM pg_locks WHERE NOT granted") != QStringList{"0"};
-    })) << "the run waits";
+    ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
     QElapsedTimer clock;
     clock.start();
     interrupt(process, SIGTERM);
@@ -129,7 +125,7 @@ TEST_F(CommandLineSignalTest, TermBetweenTwoFiles) {
     EXPECT_EQ(process.readAllStandardOutput(),
               QByteArray("Import stopped. 1 file(s) and 1,000 row(s) were imported.\n"));
     EXPECT_EQ(process.readAllStandardError(), QByteArray());
-    EXPECT_EQ(count("f1"), 1000);
+    EXPECT_EQ(m_db.count("f1"), 1000);
     EXPECT_EQ(m_db.column("SELECT to_regclass('f2')"), QStringList{"<NULL>"});
 }
 
@@ -152,8 +148,8 @@ TEST_F(CommandLineSignalTest, ASecondSignalOfAnyKindEndsTheProgramAtOnce) {
         const QString table = QStringLiteral("k%1").arg(++run);
         QProcess process;
         start(process, {"--create", table, path});
-        ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
-        const QStringList pids = backends();
+        ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
+        const QStringList pids = m_db.backends();
         ASSERT_EQ(pids.size(), 1);
         const pid_t backend = pids[0].toInt();
         ASSERT_EQ(::kill(backend, SIGSTOP), 0);
@@ -171,7 +167,7 @@ TEST_F(CommandLineSignalTest, ASecondSignalOfAnyKindEndsTheProgramAtOnce) {
         EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
         EXPECT_EQ(process.exitCode(), c.second) << "ended by the second signal";
         EXPECT_EQ(process.readAllStandardOutput(), QByteArray());
-        ASSERT_TRUE(waitFor([&] { return backends().isEmpty(); })) << "the backend ends";
+        ASSERT_TRUE(waitFor([&] { return m_db.backends().isEmpty(); })) << "the backend ends";
         const QStringList in = m_db.rows(
             QStringLiteral("SELECT count(*), min(n::int), max(n::int) FROM %1").arg(table));
         ASSERT_EQ(in.size(), 1);

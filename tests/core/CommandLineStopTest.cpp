@@ -13,21 +13,11 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 
 namespace {
 
-class CommandLineStopTest : public CommandLineFixture {
-protected:
-    // Lock requests of the database's backends that wait.
-    int waitingForLocks() const {
-        return m_db
-            .column("SELECT count(*) FROM pg_locks l JOIN pg_database d ON "
-                    "d.oid = l.database WHERE NOT granted AND d.datname = "
-                    "current_database()")
-            .value(0)
-            .toInt();
-    }
-};
+class CommandLineStopTest : public CommandLineFixture {};
 
 } // namespace
 
@@ -46,7 +36,7 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
             rest.prepend("--row-by-row");
         start(process, rest);
         ASSERT_TRUE(
-            waitFor([&] { return count(table) > 0 || process.state() != QProcess::Running; }));
+            waitFor([&] { return m_db.count(table) > 0 || process.state() != QProcess::Running; }));
         ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before rows were in";
         interrupt(process);
         ASSERT_TRUE(process.waitForFinished(60000));
@@ -65,7 +55,7 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
                 QStringLiteral("SELECT count(*), min(n::int), max(n::int) FROM %1").arg(table)),
             QStringList{QStringLiteral("%1|1|%1").arg(rows)})
             << "exactly the first lines, as many as the message says";
-        EXPECT_EQ(count(table.left(1) + "2"), 0) << "the next file is not begun";
+        EXPECT_EQ(m_db.count(table.left(1) + "2"), 0) << "the next file is not begun";
         EXPECT_EQ(m_db.column(QStringLiteral("SELECT to_regclass('%1')").arg(table.left(1) + "2")),
                   QStringList{"<NULL>"});
         EXPECT_EQ(process.readAllStandardError(), QByteArray())
@@ -84,22 +74,19 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
             SCOPED_TRACE(lockFirst ? "locked before the run" : "locked during the run");
             const QString table = QStringLiteral("t%1%2").arg(rowByRow).arg(lockFirst);
             m_db.execute(QStringLiteral("CREATE TABLE %1(n TEXT, t TEXT)").arg(table));
-            Connection holder = Connection::open(m_db.settings());
-            if (lockFirst) {
-                holder.execute("BEGIN");
-                holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
-            }
+            std::optional<Connection> holder;
+            if (lockFirst)
+                holder.emplace(m_db.lockTable(table));
             QProcess process;
             QStringList rest{"--append", table, path};
             if (rowByRow)
                 rest.prepend("--row-by-row");
             start(process, rest);
             if (!lockFirst) {
-                ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
-                holder.execute("BEGIN");
-                holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
+                ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
+                holder.emplace(m_db.lockTable(table));
             }
-            ASSERT_TRUE(waitFor([&] { return waitingForLocks() > 0; })) << "the run waits";
+            ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
             QElapsedTimer clock;
             clock.start();
             interrupt(process);
@@ -115,8 +102,8 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
             EXPECT_EQ(rows > 0, !lockFirst);
 
             // The statements queued behind the cancelled one are never run.
-            ASSERT_TRUE(waitFor([&] { return waitingForLocks() == 0; }));
-            holder.execute("ROLLBACK");
+            ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() == 0; }));
+            holder->execute("ROLLBACK");
             EXPECT_EQ(m_db.rows(QStringLiteral("SELECT count(*), coalesce(min(n::int), 0), "
                                                "coalesce(max(n::int), 0) FROM %1")
                                     .arg(table)),
@@ -137,19 +124,17 @@ TEST_F(CommandLineStopTest, CtrlCLeavesNoStatementWaitingBehindALock) {
     m_db.execute("CREATE TABLE t(n TEXT, t TEXT)");
     QProcess process;
     start(process, {"--row-by-row", "--append", "t", path});
-    ASSERT_TRUE(waitFor([&] { return count("t") > 0; }));
-    Connection holder = Connection::open(m_db.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
-    ASSERT_TRUE(waitFor([&] { return waitingForLocks() > 0; })) << "the run waits";
+    ASSERT_TRUE(waitFor([&] { return m_db.count("t") > 0; }));
+    Connection holder = m_db.lockTable("t");
+    ASSERT_TRUE(waitFor([&] { return m_db.waitingLocks() > 0; })) << "the run waits";
     interrupt(process);
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 130);
     const qint64 rows = importStoppedRows(QString::fromUtf8(process.readAllStandardOutput()));
-    EXPECT_TRUE(waitFor([&] { return waitingForLocks() == 0; }, 5000))
+    EXPECT_TRUE(waitFor([&] { return m_db.waitingLocks() == 0; }, 5000))
         << "a statement of the program waits for the lock after the program ended";
     holder.execute("ROLLBACK");
-    EXPECT_EQ(count("t"), rows) << "exactly the rows the message counts";
+    EXPECT_EQ(m_db.count("t"), rows) << "exactly the rows the message counts";
 }
 
 // A server whose backend stops answering altogether (stopped by SIGSTOP in the middle of a
@@ -165,10 +150,8 @@ TEST_F(CommandLineStopTest, CtrlCGivesUpABackendThatStoppedAnswering) {
         if (rowByRow)
             rest.prepend("--row-by-row");
         start(process, rest);
-        ASSERT_TRUE(waitFor([&] { return count(table) > 0; }));
-        const QStringList backends =
-            m_db.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND "
-                        "backend_type = 'client backend' AND pid <> pg_backend_pid()");
+        ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
+        const QStringList backends = m_db.backends();
         ASSERT_EQ(backends.size(), 1);
         const pid_t backend = backends[0].toInt();
         ASSERT_EQ(::kill(backend, SIGSTOP), 0);

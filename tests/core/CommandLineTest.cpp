@@ -233,9 +233,7 @@ TEST_F(CommandLineTest, TypedNamesAndSeparator) {
                            "error(s) were reported and 1 file(s) were passed over.\n");
     EXPECT_EQ(outcome.err, b + ": passed over: no name was given for column #3; no table was "
                                "created and no row was sent.\n");
-    EXPECT_EQ(m_db.column("SELECT column_name FROM information_schema.columns WHERE "
-                          "table_name = 'typed1' ORDER BY ordinal_position"),
-              (QStringList{"FirstCol", "Second"}));
+    EXPECT_EQ(m_db.columnsOf("typed1"), (QStringList{"FirstCol text", "Second text"}));
     EXPECT_EQ(m_db.rows("SELECT * FROM typed1"), QStringList{"1|2"});
     EXPECT_TRUE(m_db.column("SELECT tablename FROM pg_tables WHERE tablename = 'typed2'").isEmpty())
         << "the three-field file runs out of names and is skipped";

@@ -1,76 +1,14 @@
-#include "import/ImportRun.h"
-#include "import/ProgressMeter.h"
 #include "sending/Statements.h"
-#include "shell/ApplicationError.h"
 #include "shell/NumberText.h"
-#include "support/RecordingFrontEnd.h"
+#include "support/ImportFixture.h"
 #include "support/StandardErrorCapture.h"
-#include "support/TestEnvironment.h"
-
-#include "database/PostgreSQL.h"
-#include "database/TableList.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
-
-// An import against a fresh database, with files written into a temporary folder.
-class ImportRunTest : public ::testing::Test {
-protected:
-    QString file(const QString& name, const QByteArray& bytes) {
-        return writeTestFile(m_dir, name, bytes);
-    }
-
-    ImportChoices create(const QStringList& files,
-                         const QString& nameTemplate = QStringLiteral("NewTable[counter]")) {
-        ImportChoices choices;
-        choices.files = files;
-        choices.mode = ImportChoices::TableMode::Create;
-        choices.names = ImportChoices::ColumnNames::FirstLine;
-        choices.tableTemplate = nameTemplate;
-        choices.separator = QStringLiteral(",");
-        choices.existingTables = tables();
-        choices.connection = m_db.settings();
-        return choices;
-    }
-
-    ImportChoices append(const QStringList& files, const QString& table) {
-        ImportChoices choices = create(files);
-        choices.mode = ImportChoices::TableMode::Append;
-        choices.selectedTable = static_cast<int>(choices.existingTables.indexOf(table));
-        return choices;
-    }
-
-    QStringList tables() const {
-        StringTableList list;
-        ListDatabaseTables(m_db.settings(), list);
-        return list.names;
-    }
-
-    QStringList rows(const QString& table) const {
-        return m_db.rows(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table));
-    }
-
-    QStringList columns(const QString& table) const {
-        return m_db.column(QStringLiteral("SELECT column_name || ' ' || data_type FROM "
-                                          "information_schema.columns WHERE table_name = '%1' "
-                                          "ORDER BY ordinal_position")
-                               .arg(table));
-    }
-
-    static QString error(int step, const QString& description) {
-        return applicationErrorText(Context, step, description);
-    }
-
-    QTemporaryDir m_dir;
-    TestDatabase m_db;
-    RecordingFrontEnd m_ui;
-};
+class ImportRunTest : public ImportFixture {};
 
 } // namespace
 
@@ -139,15 +77,16 @@ TEST_F(ImportRunTest, CreatesOneTablePerFileFromTheFirstLine) {
     EXPECT_EQ(m_ui.listed, (QStringList{"NewTable1", "NewTable2", "NewTable3"}));
     EXPECT_EQ(m_ui.busyChanges, (QList<bool>{true, false, true, false, true, false}));
 
-    EXPECT_EQ(columns("NewTable1"),
+    EXPECT_EQ(m_db.columnsOf("NewTable1"),
               (QStringList{"FirstName text", "Last text", "Mid text", "State text"}));
-    EXPECT_EQ(rows("NewTable1"), (QStringList{"Peter|O'Neil|<NULL>|NH", "Ann|Lee|X|CA"}));
-    EXPECT_EQ(columns("NewTable2"), (QStringList{"FirstName text", "Email text", "Zip text"}));
-    EXPECT_EQ(rows("NewTable2"), (QStringList{"|x@y|<NULL>", "Ann|a@b|123"}))
+    EXPECT_EQ(m_db.rowsOf("NewTable1"), (QStringList{"Peter|O'Neil|<NULL>|NH", "Ann|Lee|X|CA"}));
+    EXPECT_EQ(m_db.columnsOf("NewTable2"),
+              (QStringList{"FirstName text", "Email text", "Zip text"}));
+    EXPECT_EQ(m_db.rowsOf("NewTable2"), (QStringList{"|x@y|<NULL>", "Ann|a@b|123"}))
         << "empty first value is the empty text, a single-field line is passed over";
     // The third file with "," as separator: one column "kv", and no data line has two fields.
-    EXPECT_EQ(columns("NewTable3"), QStringList{"kv text"});
-    EXPECT_TRUE(rows("NewTable3").isEmpty());
+    EXPECT_EQ(m_db.columnsOf("NewTable3"), QStringList{"kv text"});
+    EXPECT_TRUE(m_db.rowsOf("NewTable3").isEmpty());
 }
 
 TEST_F(ImportRunTest, SeparatorIsMatchedWhole) {
@@ -155,7 +94,7 @@ TEST_F(ImportRunTest, SeparatorIsMatchedWhole) {
     ImportChoices choices = create({c}, QStringLiteral("Bars"));
     choices.separator = QStringLiteral("||");
     EXPECT_EQ(runImport(choices, m_ui).outcome, ImportOutcome::Done);
-    EXPECT_EQ(rows("Bars"), QStringList{"a|b|c|d"}); // values "a|b" and "c|d"
+    EXPECT_EQ(m_db.rowsOf("Bars"), QStringList{"a|b|c|d"}); // values "a|b" and "c|d"
     EXPECT_EQ(m_db.column("SELECT key FROM \"Bars\""), QStringList{"a|b"});
 }
 
@@ -171,8 +110,8 @@ TEST_F(ImportRunTest, TypedNamesAskForEachFieldAndAnEmptyAnswerSkipsTheFile) {
                                          "Enter name for column #3:", "Enter name for column #1:",
                                          "Enter name for column #2:"}));
     EXPECT_EQ(m_ui.defaults, QStringList(5, QString()));
-    EXPECT_EQ(columns("NewTable1"), (QStringList{"ColOne text", "two text", "3rd text"}));
-    EXPECT_EQ(rows("NewTable1"), QStringList{"1|2|3"});
+    EXPECT_EQ(m_db.columnsOf("NewTable1"), (QStringList{"ColOne text", "two text", "3rd text"}));
+    EXPECT_EQ(m_db.rowsOf("NewTable1"), QStringList{"1|2|3"});
     EXPECT_FALSE(tables().contains("NewTable2")) << "no table after an empty answer";
     EXPECT_EQ(m_ui.listed, QStringList{"NewTable1"}) << "the skipped file's name is not listed";
     EXPECT_EQ(m_ui.log, (QStringList{"passed over: " + b +
@@ -195,7 +134,7 @@ TEST_F(ImportRunTest, ExistingTableNamesSkipFilesAndDecideTheClosingMessage) {
                                          "existing tables; no row was sent.",
                                      "message: Table(s) already exist."}));
     EXPECT_EQ(same.filesPassedOver, 1);
-    EXPECT_EQ(rows("Same"), QStringList{"1|2"});
+    EXPECT_EQ(m_db.rowsOf("Same"), QStringList{"1|2"});
 
     // Only the first file's name exists: skipped, the others imported, and "Done.".
     m_db.execute("CREATE TABLE \"T1\"(a TEXT)");
@@ -203,7 +142,7 @@ TEST_F(ImportRunTest, ExistingTableNamesSkipFilesAndDecideTheClosingMessage) {
     EXPECT_EQ(runImport(create({a, b, a}, QStringLiteral("T[counter]")), ui).outcome,
               ImportOutcome::Done);
     EXPECT_EQ(ui.listed, (QStringList{"T2", "T3"}));
-    EXPECT_TRUE(rows("T1").isEmpty());
+    EXPECT_TRUE(m_db.rowsOf("T1").isEmpty());
 
     // An empty template skips every file without a message, but names each as passed over.
     RecordingFrontEnd empty;
@@ -282,7 +221,7 @@ TEST_F(ImportRunTest, FieldCountMismatchEndsTheRunAfterEarlierFilesAreIn) {
     const ImportResult result = runImport(create({good, quoted, never}), m_ui);
     EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount);
     EXPECT_EQ(m_ui.log, QStringList{"report: Line no 2: \"Smith, John\",Paris"});
-    EXPECT_EQ(rows("NewTable1"), QStringList{"Ann|Rome"});
+    EXPECT_EQ(m_db.rowsOf("NewTable1"), QStringList{"Ann|Rome"});
     EXPECT_FALSE(tables().contains("NewTable2")) << "nothing of the failing file is sent";
     EXPECT_FALSE(tables().contains("NewTable3"));
     EXPECT_EQ(m_ui.busyChanges.last(), false);
@@ -295,9 +234,9 @@ TEST_F(ImportRunTest, EncodingIsDecidedPerFile) {
                                        "e \x80\xE4\n");
     ASSERT_EQ(runImport(create({utf8, ansi}), m_ui).outcome, ImportOutcome::Done);
     const QString expected = QString::fromUtf16(u"J\u00FCrgen|Gr\u00F6\u00DFe \u20AC\u00E4");
-    EXPECT_EQ(rows("NewTable1"), QStringList{expected});
-    EXPECT_EQ(rows("NewTable2"), QStringList{expected});
-    EXPECT_EQ(columns("NewTable1"), (QStringList{"Name text", "Word text"}))
+    EXPECT_EQ(m_db.rowsOf("NewTable1"), QStringList{expected});
+    EXPECT_EQ(m_db.rowsOf("NewTable2"), QStringList{expected});
+    EXPECT_EQ(m_db.columnsOf("NewTable1"), (QStringList{"Name text", "Word text"}))
         << "the byte-order mark is not part of the first column's name";
 }
 
@@ -308,13 +247,13 @@ TEST_F(ImportRunTest, TableNamesWithDoubleQuotesStayNames) {
     ASSERT_EQ(runImport(choices, m_ui).outcome, ImportOutcome::Done);
     EXPECT_EQ(m_ui.errors, QStringList());
     EXPECT_TRUE(tables().contains("victim"));
-    EXPECT_EQ(rows("x\"; DROP TABLE victim; --"), QStringList{"1|2"});
+    EXPECT_EQ(m_db.rowsOf("x\"; DROP TABLE victim; --"), QStringList{"1|2"});
 
     RecordingFrontEnd ui;
     ASSERT_EQ(runImport(append({a}, QStringLiteral("x\"; DROP TABLE victim; --")), ui).outcome,
               ImportOutcome::Done);
     EXPECT_EQ(ui.errors, QStringList());
-    EXPECT_EQ(rows("x\"; DROP TABLE victim; --").size(), 2);
+    EXPECT_EQ(m_db.rowsOf("x\"; DROP TABLE victim; --").size(), 2);
 }
 
 TEST_F(ImportRunTest, AppendChecksEachFilesColumnCount) {
@@ -332,7 +271,7 @@ TEST_F(ImportRunTest, AppendChecksEachFilesColumnCount) {
                   "passed over: " + wrong +
                       ": the file has 3 columns and the table \"People\" has 2; no row was sent.",
                   "message: Done."}));
-    EXPECT_EQ(rows("People"), (QStringList{"Ann|30", "Eve|<NULL>", "Al|7"}));
+    EXPECT_EQ(m_db.rowsOf("People"), (QStringList{"Ann|30", "Eve|<NULL>", "Al|7"}));
     EXPECT_EQ(result.rowsSent, 3);
     EXPECT_EQ(result.filesPassedOver, 1);
 }
@@ -417,7 +356,7 @@ TEST_F(ImportRunTest, UnreadableFilesAndFailedConnectionsAreReportedByStep) {
     EXPECT_EQ(result.filesPassedOver, 2);
     EXPECT_EQ(result.filesImported, 1);
     EXPECT_EQ(m_ui.listed, QStringList{"NewTable3"});
-    EXPECT_EQ(rows("NewTable3"), QStringList{"1|2"});
+    EXPECT_EQ(m_db.rowsOf("NewTable3"), QStringList{"1|2"});
 
     // A connection that can't be opened: the table statement fails, and with no table the
     // file's rows are not sent.
@@ -454,7 +393,7 @@ TEST_F(ImportRunTest, OneLineFilesCreateEmptyTablesAndCancellingStopsBetweenRows
     const QString header = file("h.csv", "only,header");
     EXPECT_EQ(runImport(create({header}), m_ui).outcome, ImportOutcome::Done);
     EXPECT_TRUE(tables().contains("NewTable1"));
-    EXPECT_TRUE(rows("NewTable1").isEmpty());
+    EXPECT_TRUE(m_db.rowsOf("NewTable1").isEmpty());
 
     QByteArray many = "a,b\n";
     for (int i = 0; i < 20000; ++i)
@@ -521,7 +460,7 @@ TEST_F(ImportRunTest, FilesWithoutTheSeparatorAreToldOnceInEveryMode) {
             << c.name;
         EXPECT_EQ(result.filesPassedOver, c.told ? 1 : 0) << c.name;
     }
-    EXPECT_TRUE(rows("single").isEmpty());
+    EXPECT_TRUE(m_db.rowsOf("single").isEmpty());
 }
 
 // A file without lines, or whose first line is empty, gives no columns: it is passed over with

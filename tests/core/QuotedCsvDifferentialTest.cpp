@@ -3,11 +3,8 @@
 // value by value. The one expected difference is the first field's: an unquoted empty first
 // field is NULL to COPY and the empty text to the import, as it is without the quoted rule.
 #include "database/Connection.h"
-#include "import/ImportRun.h"
-#include "support/RecordingFrontEnd.h"
-#include "support/TestEnvironment.h"
+#include "support/ImportFixture.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <libpq-fe.h>
@@ -119,33 +116,30 @@ void copyCsv(Connection& connection, const QString& table, const CsvFile& file,
         PQclear(more);
 }
 
+class QuotedCsvDifferential : public ImportFixture {};
+
 } // namespace
 
-TEST(QuotedCsvDifferential, SameValuesAsPostgreSqlsCsvReader) {
-    TestDatabase db;
-    QTemporaryDir dir;
-    Connection connection = Connection::open(db.settings());
+TEST_F(QuotedCsvDifferential, SameValuesAsPostgreSqlsCsvReader) {
+    Connection connection = Connection::open(m_db.settings());
     std::mt19937 random(20210831);
     int number = 0;
-    for (const CsvFile& file : Files) {
-        SCOPED_TRACE(file.name);
-        const QByteArray bytes = generate(file, random);
-        const QString path = writeTestFile(dir, QStringLiteral("f%1.csv").arg(++number), bytes);
+    for (const CsvFile& csv : Files) {
+        SCOPED_TRACE(csv.name);
+        const QByteArray bytes = generate(csv, random);
+        const QString path = file(QStringLiteral("f%1.csv").arg(++number), bytes);
 
         const QString theirs = QStringLiteral("copy%1").arg(number);
         connection.execute(
             QStringLiteral("CREATE TABLE %1 (c1 text, c2 text, c3 text, c4 text, n text)")
                 .arg(theirs));
-        copyCsv(connection, theirs, file, bytes);
+        copyCsv(connection, theirs, csv, bytes);
 
         for (const bool rowByRow : {false, true}) {
             SCOPED_TRACE(rowByRow ? "row by row" : "copy");
             const QString ours = QStringLiteral("ours%1%2").arg(number).arg(rowByRow ? "r" : "c");
-            ImportChoices choices;
-            choices.files = {path};
-            choices.tableTemplate = ours;
-            choices.separator = QString(QLatin1Char(file.separator));
-            choices.connection = db.settings();
+            ImportChoices choices = create({path}, ours);
+            choices.separator = QString(QLatin1Char(csv.separator));
             choices.quotedFields = true;
             choices.rowByRow = rowByRow;
             RecordingFrontEnd ui;

@@ -4,39 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct SplitCase {
-    const char* name;
-    QString line;
-    QString separator;
-    QStringList fields;
-};
-
-} // namespace
-
-TEST(SplitFields, CutsPlainlyAtTheWholeSeparator) {
-    const SplitCase cases[] = {
-        {"plain", "a,b,c", ",", {"a", "b", "c"}},
-        {"empty line has no fields", "", ",", {}},
-        {"no separator in the line", "abc", ",", {"abc"}},
-        {"separator only", ",", ",", {"", ""}},
-        {"side by side, start and end", ",a,,b,", ",", {"", "a", "", "b", ""}},
-        {"quotes mean nothing", "\"Smith, John\",x", ",", {"\"Smith", " John\"", "x"}},
-        {"nothing is trimmed", " a , b ", ",", {" a ", " b "}},
-        {"two-character separator", "a||b|c||", "||", {"a", "b|c", ""}},
-        {"three bars: the first pair cuts", "a|||b", "||", {"a", "|b"}},
-        {"letters match in the same case only", "aXbxc", "x", {"aXb", "c"}},
-        {"empty separator keeps the line whole", "a,b", "", {"a,b"}},
-        {"tab", "a\tb", "\t", {"a", "b"}},
-    };
-    for (const SplitCase& c : cases) {
-        EXPECT_EQ(SplitFields(c.line, c.separator), c.fields) << c.name;
-        EXPECT_EQ(fieldCount(c.line, c.separator), c.fields.size()) << c.name;
-    }
-}
-
-TEST(BuildInsertStatement, WritesEachValueByTheRules) {
+TEST(Statements, InsertWritesEachValueByTheRules) {
     EXPECT_EQ(BuildInsertStatement(
                   QStringLiteral("NewTable1"),
                   SplitFields(QStringLiteral("Peter,O'Neil,,\"NH\""), QStringLiteral(","))),
@@ -64,7 +32,7 @@ TEST(BuildInsertStatement, WritesEachValueByTheRules) {
               QStringLiteral("INSERT INTO \"Mixed Case\" VALUES('a');"));
 }
 
-TEST(QuotedNames, CannotBreakOutOfTheQuotes) {
+TEST(Statements, QuotedNamesCannotBreakOutOfTheQuotes) {
     EXPECT_EQ(quoteIdentifier(QStringLiteral("people")), QStringLiteral("\"people\""));
     EXPECT_EQ(quoteIdentifier(QStringLiteral("a\"b")), QStringLiteral("\"a\"\"b\""));
     EXPECT_EQ(BuildInsertStatement(QStringLiteral("x\"; DROP TABLE t; --"), {"1", "2"}),
@@ -73,7 +41,7 @@ TEST(QuotedNames, CannotBreakOutOfTheQuotes) {
               QStringLiteral("CREATE TABLE \"a\"\"b\"(\"c\" TEXT);"));
 }
 
-TEST(BuildCreateTableStatement, OneTextColumnPerName) {
+TEST(Statements, CreateTableHasOneTextColumnPerName) {
     QStringList columns;
     for (const QString& field :
          SplitFields(QStringLiteral("First Name,E-mail,Zip"), QStringLiteral(",")))
@@ -88,53 +56,7 @@ TEST(BuildCreateTableStatement, OneTextColumnPerName) {
               QStringLiteral("CREATE TABLE \"T);"));
 }
 
-TEST(ColumnNames, KeepOnlyAsciiLettersAndDigits) {
-    const struct {
-        QString header;
-        QString column;
-    } cases[] = {
-        {"First Name", "FirstName"},
-        {"E-mail", "Email"},
-        {"Zip", "Zip"},
-        {"2nd_Phone", "2ndPhone"},
-        {"Größe", "Gre"},
-        {"#", ""},
-        {"\"quoted\"", "quoted"},
-        {"", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(LettersAndDigitsOnly(c.header), c.column) << c.header.toStdString();
-
-    EXPECT_EQ(FilterCharacters(QStringLiteral("aAbB"), QStringLiteral("ab"), true),
-              QStringLiteral("ab"));
-    EXPECT_EQ(FilterCharacters(QStringLiteral("aAbB"), QStringLiteral("ab"), false),
-              QStringLiteral("AB"));
-}
-
-TEST(TableNames, TemplateAndListRules) {
-    const struct {
-        QString nameTemplate;
-        int position;
-        QString name;
-    } expansions[] = {
-        {"NewTable[counter]", 3, "NewTable3"},
-        {"[counter]_x_[counter]", 12, "12_x_12"},
-        {"NewTable[Counter]", 2, "NewTable[Counter]"},
-        {"Fixed", 5, "Fixed"},
-        {"", 1, ""},
-    };
-    for (const auto& e : expansions)
-        EXPECT_EQ(ExpandTableName(e.nameTemplate, e.position), e.name)
-            << e.nameTemplate.toStdString();
-
-    const QStringList list{"People", "orders"};
-    EXPECT_TRUE(IsInListBox(list, QStringLiteral("people")));
-    EXPECT_TRUE(IsInListBox(list, QStringLiteral("ORDERS")));
-    EXPECT_FALSE(IsInListBox(list, QStringLiteral("people ")));
-    EXPECT_FALSE(IsInListBox({}, QString()));
-}
-
-TEST(NulCharacter, IsFoundAndNamedWithLineAndFile) {
+TEST(Statements, NulCharacterIsFoundAndNamedWithLineAndFile) {
     EXPECT_FALSE(holdsNulCharacter({"a", "b"}));
     EXPECT_TRUE(holdsNulCharacter({"a", QStringLiteral("b") + QChar(0) + QStringLiteral("c")}));
     const QString text = nulCharacterRejection(7, QStringLiteral("/data/a.csv"));

@@ -16,16 +16,6 @@ const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_
 
 } // namespace
 
-TEST(ApplicationError, TextIsExactToTheByte) {
-    const QString text =
-        applicationErrorText(Context, 132, QStringLiteral("relation \"x\" does not exist"));
-    EXPECT_EQ(text.toStdString(),
-              std::string("relation \"x\" does not exist\r\n"
-                          "in Quenmarl2021/08/31.Form2.PushButton1_Click at line 132\r\r"
-                          "Please email screenshot of this message to ") +
-                  SupportEmailAddress);
-}
-
 // A small procedure written the way every reporting procedure is: numbered steps, a guarded
 // block, a loop whose advance can fail. Each flag records which steps ran.
 TEST(StepRunner, ContinuesAfterEachFailureByTheRules) {

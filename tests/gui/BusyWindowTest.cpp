@@ -1,6 +1,6 @@
 // The main window while long work lets events through: closing it or the connection window
 // during a folder scan, a scan and an import that overlap, and the pointer of an import run.
-#include "WindowTestKit.h"
+#include "MainWindowFixture.h"
 
 #include "widgets/WindowPointer.h"
 #include "windows/Form2.h"
@@ -18,32 +18,15 @@
 
 namespace {
 
-// Records, with every box, whether the main window showed the busy pointer and whether its
-// import button was locked at that moment.
-struct WatchingUserInterface : RecordingUserInterface {
-    void message(const QString& text) override {
-        note(text);
-        RecordingUserInterface::message(text);
-    }
-    void applicationError(const QString& text) override {
-        note(QStringLiteral("Application Error"));
-        RecordingUserInterface::applicationError(text);
-    }
-    void note(const QString& text) {
-        if (window)
-            seen << QStringLiteral("%1 | %2 | %3")
-                        .arg(text, window->pointer()->isBusy() ? "busy" : "default",
-                             window->PushButton1->isEnabled() ? "unlocked" : "locked");
-    }
-    Form2* window = nullptr;
-    QStringList seen;
-};
-
 // Both windows, no server needed: the connection window is never started, and the main window's
 // dialogs answer from the test. Ending the program does what the program does: every event
 // loop is left and the user interface answers that the end was asked for.
 struct BusyWindow : ::testing::Test {
     void SetUp() override {
+        windows.onEnd = [this] {
+            ui.ending = true;
+            QCoreApplication::exit(0);
+        };
         main.ListView1->setHeaderLabels({QStringLiteral("Text Files")});
         FileListDesktop& desktop = main.fileListDesktop();
         desktop.browseForFolder = [this](QWidget*, const QString&, const QString&) {
@@ -85,17 +68,9 @@ struct BusyWindow : ::testing::Test {
         QCoreApplication::sendEvent(viewport, &drop);
     }
 
-    TemporarySettings store;
-    WatchingUserInterface ui;
-    int endRequests = 0;
-    WindowContext context{ui, [](const QString&, QWidget*) {},
-                          [this] {
-                              ++endRequests;
-                              ui.ending = true;
-                              QCoreApplication::exit(0);
-                          }};
-    Form1 form1{context};
-    Form2 main{context, form1};
+    TestWindows windows;
+    RecordingUserInterface& ui = windows.ui;
+    Form2 main{windows.context, windows.form1};
     QTemporaryDir tree;
 };
 
@@ -114,7 +89,7 @@ TEST_F(BusyWindow, ClosingEitherWindowDuringAFolderScanEndsTheProgramAtOnce) {
         SCOPED_TRACE(row.name);
         main.ListView1->clear();
         ui.ending = false;
-        endRequests = 0;
+        windows.endRequests = 0;
         main.show();
         // A zero timer runs each time the scan lets events through. On its fifth run it closes
         // the window as a person would; after that it counts how often the scan went on.
@@ -132,8 +107,8 @@ TEST_F(BusyWindow, ClosingEitherWindowDuringAFolderScanEndsTheProgramAtOnce) {
             passesAfterClose = 0;
             if (row.closeConnectionWindow) {
                 QTest::mouseClick(main.PushButton5, Qt::LeftButton);
-                ASSERT_TRUE(form1.isVisible());
-                form1.close();
+                ASSERT_TRUE(windows.form1.isVisible());
+                windows.form1.close();
             } else {
                 main.close();
             }
@@ -147,7 +122,7 @@ TEST_F(BusyWindow, ClosingEitherWindowDuringAFolderScanEndsTheProgramAtOnce) {
         });
         EXPECT_EQ(QCoreApplication::exec(), 0);
         timer.stop();
-        EXPECT_EQ(endRequests, 1);
+        EXPECT_EQ(windows.endRequests, 1);
         EXPECT_EQ(passesAfterClose, 0) << "the scan went on after the window was closed "
                                           "(-1: it was never closed)";
         EXPECT_TRUE(main.fileEntries().isEmpty()) << "nothing is added once the program ends";
@@ -208,44 +183,37 @@ TEST_F(BusyWindow, AScanAndAnImportThatOverlapKeepThePointerBusyUntilBothEnd) {
     EXPECT_TRUE(ui.errors.isEmpty());
 }
 
+struct BusyPointer : MainWindowFixture {};
+
 // The real engine against the real server: the busy pointer shows during each file's turn (the
 // failure of a missing file is reported inside it) but not behind the start checks or the
 // closing message, while the controls stay locked for the whole run.
-TEST(BusyPointer, ShowsForEachFilesTurnOnly) {
-    TestDatabase database;
-    TemporarySettings store;
-    QTemporaryDir folder;
-    WatchingUserInterface ui;
-    WindowContext context{ui, [](const QString&, QWidget*) {}, [] {}};
-    Form1 form1(context);
-    storeConnection(database.settings());
-    form1.start();
-    Form2& main = form1.mainWindow();
-    ui.window = &main;
-    const auto import = [&] {
-        QTest::mouseClick(main.PushButton1, Qt::LeftButton);
-        EXPECT_TRUE(waitUntil([&] { return !main.importRunning(); }));
-        EXPECT_FALSE(main.pointer()->isBusy());
+TEST_F(BusyPointer, ShowsForEachFilesTurnOnly) {
+    start();
+    QStringList seen; // each box, with the pointer and the import button at that moment
+    windows.ui.onBox = [&](const QString& text, bool error) {
+        seen << QStringLiteral("%1 | %2 | %3")
+                    .arg(error ? QStringLiteral("Application Error") : text,
+                         main->pointer()->isBusy() ? "busy" : "default",
+                         main->PushButton1->isEnabled() ? "unlocked" : "locked");
+    };
+    const auto run = [&] {
+        import();
+        EXPECT_FALSE(main->pointer()->isBusy());
     };
 
-    import();
-    const QString good = writeTestFile(folder, QStringLiteral("a.csv"), "n,t\n1,x\n");
-    main.addFileEntry(good);
-    main.addFileEntry(good);
-    const auto typeTemplate = [&](const QString& text) {
-        QTest::mouseClick(main.Text2, Qt::LeftButton);
-        QTest::keyClick(main.Text2, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(main.Text2, text);
-    };
-    typeTemplate(QStringLiteral("fixed"));
-    import(); // the second file finds its table listed
-    typeTemplate(QStringLiteral("t[counter]"));
-    import();
-    main.ListView1->clear();
-    main.addFileEntry(folder.filePath(QStringLiteral("missing.csv")));
-    import();
+    run();
+    const QString good = addFile(QStringLiteral("a.csv"), "n,t\n1,x\n");
+    main->addFileEntry(good);
+    typeInto(main->Text2, QStringLiteral("fixed"));
+    run(); // the second file finds its table listed
+    typeInto(main->Text2, QStringLiteral("t[counter]"));
+    run();
+    main->ListView1->clear();
+    main->addFileEntry(folder.filePath(QStringLiteral("missing.csv")));
+    run();
 
-    EXPECT_EQ(ui.seen,
+    EXPECT_EQ(seen,
               (QStringList{"No files added. | default | locked",
                            "Table(s) already exist. | default | locked", "Done. | default | locked",
                            "Application Error | busy | locked", "Done. | default | locked"}))

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -30,4 +31,11 @@ inline QPoint markOf(QAbstractButton* button, bool caption = false) {
 
 inline void clickMark(QAbstractButton* button, bool caption = false) {
     clickInWindow(button, markOf(button, caption));
+}
+
+// Puts the text into a field as a person does: a click into it, Ctrl+A, the text typed.
+inline void typeInto(QLineEdit* field, const QString& text) {
+    clickInWindow(field, field->rect().center());
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, text);
 }

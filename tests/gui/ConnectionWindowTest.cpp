@@ -16,17 +16,6 @@ namespace {
 
 const QString WrongPassword = QStringLiteral("not-the-password");
 
-// A user interface that also notes the window's pointer each time a message is shown.
-class PointerNotingInterface : public RecordingUserInterface {
-public:
-    WindowPointer* pointer = nullptr;
-    QList<WindowPointer::Mode> modes;
-    void message(const QString& text) override {
-        modes.append(pointer->mode());
-        RecordingUserInterface::message(text);
-    }
-};
-
 } // namespace
 
 TEST(ConnectionWindow, StartUpHandsOverOnlyWhenTheStoredConnectionWorks) {
@@ -51,8 +40,7 @@ TEST(ConnectionWindow, StartUpHandsOverOnlyWhenTheStoredConnectionWorks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestWindows windows;
-        storeConnection(c.stored);
-        windows.form1.start();
+        windows.startWith(c.stored);
 
         EXPECT_EQ(windows.form1.connectionSettings(), c.stored) << "fields filled from the store";
         EXPECT_EQ(windows.form1.isVisible(), !c.handsOver);
@@ -133,8 +121,7 @@ TEST(ConnectionWindow, TabbingIntoAFieldSelectsItsWholeText) {
 TEST(ConnectionWindow, NextWithAWrongPasswordChangesNothing) {
     TestDatabase database;
     TestWindows windows;
-    storeConnection(database.settings());
-    windows.form1.start();
+    windows.startWith(database.settings());
     Form2& main = windows.form1.mainWindow();
     main.addFileEntry(QStringLiteral("/data/a.csv"));
     main.Text3->setText(QStringLiteral(";"));
@@ -156,11 +143,14 @@ TEST(ConnectionWindow, NextWithAWrongPasswordChangesNothing) {
 
 TEST(ConnectionWindow, TestConnectionKeepsTheHourglassUntilTheBoxIsClosed) {
     TestDatabase database;
-    TemporarySettings store;
-    PointerNotingInterface ui;
-    WindowContext context{ui, [](const QString&, QWidget*) {}, [] {}};
-    Form1 form1(context);
-    ui.pointer = form1.pointer();
+    TestWindows windows;
+    Form1& form1 = windows.form1;
+    RecordingUserInterface& ui = windows.ui;
+    QList<WindowPointer::Mode> modes; // the pointer at each message
+    ui.onBox = [&](const QString&, bool error) {
+        if (!error)
+            modes.append(form1.pointer()->mode());
+    };
     const ConnectionSettings settings = database.settings();
     form1.Text1->setText(settings.server);
     form1.Text2->setText(settings.port);
@@ -180,11 +170,11 @@ TEST(ConnectionWindow, TestConnectionKeepsTheHourglassUntilTheBoxIsClosed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ui.messages.clear();
-        ui.modes.clear();
+        modes.clear();
         form1.Text4->setText(c.password);
         QTest::mouseClick(form1.PushButton5, Qt::LeftButton);
         EXPECT_EQ(ui.messages, QStringList{c.message});
-        EXPECT_EQ(ui.modes, QList<WindowPointer::Mode>{WindowPointer::Mode::Busy});
+        EXPECT_EQ(modes, QList<WindowPointer::Mode>{WindowPointer::Mode::Busy});
         EXPECT_EQ(form1.pointer()->mode(), WindowPointer::Mode::Default);
         EXPECT_FALSE(form1.mainWindowLoaded()) << "the test switches no window";
     }
@@ -206,8 +196,7 @@ TEST(ConnectionWindow, HelpShowsTheDownloadAddressAsText) {
 TEST(ConnectionWindow, ClosingEitherWindowEndsTheProgram) {
     TestDatabase database;
     TestWindows windows;
-    storeConnection(database.settings());
-    windows.form1.start();
+    windows.startWith(database.settings());
     QWidget* const windowsToClose[] = {&windows.form1.mainWindow(), &windows.form1};
     int expected = 0;
     for (QWidget* window : windowsToClose) {

@@ -103,11 +103,9 @@ struct FileList : ::testing::Test {
         return accepted;
     }
 
-    TemporarySettings store;
-    RecordingUserInterface ui;
-    WindowContext context{ui, [](const QString&, QWidget*) {}, [] {}};
-    Form1 form1{context};
-    Form2 main{context, form1};
+    TestWindows windows;
+    RecordingUserInterface& ui = windows.ui;
+    Form2 main{windows.context, windows.form1};
     QTemporaryDir dir;
 
     QList<DialogCall> dialogCalls;

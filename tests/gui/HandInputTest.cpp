@@ -1,7 +1,6 @@
 // Controls that earlier tests set from the code, driven here by clicks and keys as a person
 // would use them.
-#include "ClickKit.h"
-#include "WindowTestKit.h"
+#include "MainWindowFixture.h"
 
 #include "windows/Form2.h"
 
@@ -15,41 +14,22 @@
 
 namespace {
 
-struct HandInput : MainWindowOverDatabase {
-    void startShown() {
-        start();
-        main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
-    }
-
-    void import() {
-        clickInWindow(main->PushButton1, main->PushButton1->rect().center());
-        ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
-    }
-};
-
-void typeInto(QLineEdit* field, const QString& text) {
-    clickInWindow(field, field->rect().center());
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(field, text);
-}
+struct HandInput : MainWindowFixture {};
 
 } // namespace
 
 // Create mode with typed column names, every choice made by hand: the table-name template is
 // typed, the column option clicked, the names answered.
 TEST_F(HandInput, TypedTemplateAndTypedColumnNames) {
-    startShown();
-    main->addFileEntry(writeTestFile(folder, QStringLiteral("a.csv"), "x,y\n1,2\n"));
+    startActive();
+    addFile(QStringLiteral("a.csv"), "x,y\n1,2\n");
     clickMark(main->Option4);
     typeInto(main->Text2, QStringLiteral("Typed[counter]"));
     windows.ui.answers << QStringLiteral("First") << QStringLiteral("Second");
     import();
     EXPECT_EQ(windows.ui.messages, QStringList{QStringLiteral("Done.")});
-    EXPECT_EQ(database.column(QStringLiteral("SELECT column_name FROM information_schema.columns "
-                                             "WHERE table_name = 'Typed1' ORDER BY 1")),
-              (QStringList{"First", "Second"}));
-    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM \"Typed1\"")), QStringList{"1|2"})
+    EXPECT_EQ(database.columnsOf("Typed1"), (QStringList{"First text", "Second text"}));
+    EXPECT_EQ(database.rowsOf("Typed1"), QStringList{"1|2"})
         << "the header line is ignored, the data line goes in";
 }
 
@@ -57,9 +37,9 @@ TEST_F(HandInput, TypedTemplateAndTypedColumnNames) {
 TEST_F(HandInput, AppendsToTheTableClickedInTheList) {
     database.execute(QStringLiteral("CREATE TABLE aaa_first(a TEXT, b TEXT)"));
     database.execute(QStringLiteral("CREATE TABLE aaa_second(a TEXT, b TEXT)"));
-    startShown();
+    startActive();
     main->List1->sortItems();
-    main->addFileEntry(writeTestFile(folder, QStringLiteral("a.csv"), "a,b\n1,2\n"));
+    addFile(QStringLiteral("a.csv"), "a,b\n1,2\n");
     clickMark(main->Option2, true);
     const auto row = [&](const char* name) {
         const QList<QListWidgetItem*> found =
@@ -73,8 +53,8 @@ TEST_F(HandInput, AppendsToTheTableClickedInTheList) {
     QTest::keyClick(main->List1, Qt::Key_Down);
     import();
     EXPECT_EQ(windows.ui.messages, QStringList{QStringLiteral("Done.")});
-    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM aaa_second")), QStringList{"1|2"});
-    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM aaa_first")), QStringList{});
+    EXPECT_EQ(database.rowsOf("aaa_second"), QStringList{"1|2"});
+    EXPECT_EQ(database.rowsOf("aaa_first"), QStringList{});
 }
 
 // A click into a connection field selects its whole text, as tabbing into it does, so that

@@ -1,4 +1,4 @@
-#include "WindowTestKit.h"
+#include "MainWindowFixture.h"
 
 #include "windows/Form2.h"
 
@@ -13,18 +13,7 @@
 
 namespace {
 
-// The main window over a fresh database, with files written into a temporary folder.
-struct ImportButton : MainWindowOverDatabase {
-    void addFile(const QString& name, const QByteArray& content) {
-        main->addFileEntry(writeTestFile(folder, name, content));
-    }
-
-    void import() {
-        QTest::mouseClick(main->PushButton1, Qt::LeftButton);
-        ASSERT_TRUE(main->importRunning());
-        ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
-    }
-
+struct ImportButton : MainWindowFixture {
     QStringList topOfTableList(int count) const {
         QStringList names;
         for (int i = 0; i < count && i < main->List1->count(); ++i)
@@ -45,10 +34,8 @@ TEST_F(ImportButton, CreatesOneTableForEachFileFromItsFirstLine) {
     EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join("\n").toStdString();
     EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM \"NewTable1\" ORDER BY 1")),
               (QStringList{"Jane|MA", "Peter|NH"}));
-    EXPECT_EQ(database.column(QStringLiteral("SELECT column_name FROM information_schema.columns "
-                                             "WHERE table_name = 'NewTable2' ORDER BY 1")),
-              (QStringList{"Code", "Price"}));
-    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM \"NewTable2\"")), QStringList{"7|1.5"});
+    EXPECT_EQ(database.columnsOf("NewTable2"), (QStringList{"Code text", "Price text"}));
+    EXPECT_EQ(database.rowsOf("NewTable2"), QStringList{"7|1.5"});
     EXPECT_EQ(topOfTableList(2), (QStringList{"NewTable2", "NewTable1"}))
         << "new names go to the top of the list as they are created";
     EXPECT_EQ(main->lastImportResult().outcome, ImportOutcome::Done);
@@ -64,10 +51,8 @@ TEST_F(ImportButton, AsksForTypedColumnNamesOnTheWindowsThread) {
 
     EXPECT_EQ(windows.ui.prompts,
               (QStringList{"Enter name for column #1:", "Enter name for column #2:"}));
-    EXPECT_EQ(database.column(QStringLiteral("SELECT column_name FROM information_schema.columns "
-                                             "WHERE table_name = 'Typed' ORDER BY 1")),
-              (QStringList{"First", "Second"}));
-    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM \"Typed\"")), QStringList{"1|2"});
+    EXPECT_EQ(database.columnsOf("Typed"), (QStringList{"First text", "Second text"}));
+    EXPECT_EQ(database.rowsOf("Typed"), QStringList{"1|2"});
 }
 
 TEST_F(ImportButton, AppendsAndReportsTheRowTheServerRejects) {
@@ -102,7 +87,7 @@ TEST_F(ImportButton, FieldCountReportEndsTheRunAfterEarlierFiles) {
 
     EXPECT_EQ(windows.reports, QStringList{QStringLiteral("Line no 2: 3")});
     EXPECT_TRUE(windows.ui.messages.isEmpty()) << "no closing message";
-    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM \"NewTable1\"")), QStringList{"1|2"});
+    EXPECT_EQ(database.rowsOf("NewTable1"), QStringList{"1|2"});
     EXPECT_EQ(database.column(QStringLiteral("SELECT count(*) FROM pg_tables WHERE tablename "
                                              "IN ('NewTable2', 'NewTable3')")),
               QStringList{"0"});
@@ -148,6 +133,6 @@ TEST_F(ImportButton, TellsOnceForEachFileWhoseLinesHoldNoSeparator) {
         windows.ui.messages,
         (QStringList{"No rows were sent from " + folder.filePath("semi.csv") + tail,
                      "No rows were sent from " + folder.filePath("tabs.csv") + tail, "Done."}));
-    EXPECT_EQ(database.rows(QStringLiteral("SELECT * FROM \"NewTable2\"")), QStringList{"1|2"});
+    EXPECT_EQ(database.rowsOf("NewTable2"), QStringList{"1|2"});
     EXPECT_EQ(main->lastImportResult().filesPassedOver, 2);
 }

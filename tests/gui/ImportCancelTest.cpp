@@ -1,8 +1,8 @@
-#include "WindowTestKit.h"
-#include "shell/NumberText.h"
+#include "MainWindowFixture.h"
 
 #include "database/Connection.h"
 #include "import/ProgressMeter.h"
+#include "shell/NumberText.h"
 #include "widgets/WindowPointer.h"
 #include "windows/Form2.h"
 #include "windows/WindowImportFrontEnd.h"
@@ -20,24 +20,29 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 
 namespace {
 
-struct ImportCancel : MainWindowOverDatabase {
-    QString write(const QString& name, const QByteArray& content) {
-        return writeTestFile(folder, name, content);
+struct ImportCancel : MainWindowFixture {
+    // Starts an append of 1,000 lines into the table "target" while the holder keeps it locked,
+    // and returns once the run waits for the lock.
+    void startWaitingForALock() {
+        database.execute("CREATE TABLE target(n TEXT, t TEXT)");
+        start();
+        addFile("lines.csv", numberedLines(1000));
+        holder.emplace(database.lockTable("target"));
+        QTest::mouseClick(main->Option2, Qt::LeftButton);
+        main->List1->setCurrentItem(
+            main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
+        QTest::mouseClick(main->PushButton1, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return database.waitingLocks() > 0; }))
+            << "the run waits for the lock";
     }
 
-    qint64 count(const QString& table) const {
-        if (database.column(QStringLiteral("SELECT to_regclass('%1') IS NULL").arg(table)) ==
-            QStringList{"t"})
-            return 0;
-        return database.column(QStringLiteral("SELECT count(*) FROM %1").arg(table))
-            .value(0)
-            .toLongLong();
-    }
+    std::optional<Connection> holder; // another session of the test database
 };
 
 } // namespace
@@ -53,10 +58,8 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
                      "FUNCTION keep()");
     start();
     const int lines = 600000;
-    const QString big = write("big.csv", numberedLines(lines));
-    const QString next = write("next.csv", numberedLines(3));
-    main->addFileEntry(big);
-    main->addFileEntry(next);
+    addFile("big.csv", numberedLines(lines));
+    addFile("next.csv", numberedLines(3));
     const QSize designed = main->size();
     const QString stopping = QStringLiteral(" (stopping)");
 
@@ -80,7 +83,7 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
         QTest::mouseClick(main->PushButton1, Qt::LeftButton);
         ASSERT_TRUE(waitUntil([&] {
             return !main->importRunning() ||
-                   (count(c.table) > 0 && main->PushButtonCancel->isVisible());
+                   (database.count(c.table) > 0 && main->PushButtonCancel->isVisible());
         }));
         ASSERT_TRUE(main->importRunning()) << "the run ended before rows were in";
 
@@ -119,7 +122,8 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
                                     .arg(c.table)),
                   QStringList{QStringLiteral("%1|1|%1").arg(result.rowsSent)})
             << "exactly the first lines, as many as the message says";
-        EXPECT_EQ(count(QStringLiteral("\"NewTable2\"")), 0) << "the next file was not begun";
+        EXPECT_EQ(database.count(QStringLiteral("\"NewTable2\"")), 0)
+            << "the next file was not begun";
 
         // After the run: the designed window again, its controls unlocked.
         EXPECT_FALSE(main->PushButtonCancel->isVisible());
@@ -134,20 +138,7 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
 // A statement that waits for a lock another connection holds: Cancel stops it at once, without
 // an error, and the window is given back.
 TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
-    database.execute("CREATE TABLE target(n TEXT, t TEXT)");
-    start();
-    main->addFileEntry(write("lines.csv", numberedLines(1000)));
-    Connection holder = Connection::open(database.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
-    QTest::mouseClick(main->Option2, Qt::LeftButton);
-    main->List1->setCurrentItem(
-        main->List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
-    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] {
-        return database.column("SELECT count(*) FROM pg_locks WHERE NOT granted") !=
-               QStringList{"0"};
-    })) << "the run waits for the lock";
+    ASSERT_NO_FATAL_FAILURE(startWaitingForALock());
     ASSERT_TRUE(waitUntil([&] { return main->PushButtonCancel->isVisible(); }));
     QElapsedTimer clock;
     clock.start();
@@ -158,8 +149,8 @@ TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
               QStringList{QStringLiteral("Import stopped. 0 file(s) and 0 row(s) were imported.")});
     EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
     EXPECT_TRUE(main->PushButton1->isEnabled());
-    holder.execute("ROLLBACK");
-    EXPECT_EQ(count("target"), 0);
+    holder->execute("ROLLBACK");
+    EXPECT_EQ(database.count("target"), 0);
 }
 
 // A backend stopped by SIGSTOP in the middle of a file: Cancel gives the connection up within
@@ -167,12 +158,10 @@ TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
 // as an error.
 TEST_F(ImportCancel, GivesUpABackendThatStoppedAnswering) {
     start();
-    main->addFileEntry(write("lines.csv", numberedLines(2000000)));
+    addFile("lines.csv", numberedLines(2000000));
     QTest::mouseClick(main->PushButton1, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return count(QStringLiteral("\"NewTable1\"")) > 0; }));
-    const QStringList backends =
-        database.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() AND "
-                        "backend_type = 'client backend' AND pid <> pg_backend_pid()");
+    ASSERT_TRUE(waitUntil([&] { return database.count(QStringLiteral("\"NewTable1\"")) > 0; }));
+    const QStringList backends = database.backends();
     ASSERT_EQ(backends.size(), 1);
     const pid_t backend = backends[0].toInt();
     ASSERT_EQ(::kill(backend, SIGSTOP), 0);
@@ -199,7 +188,7 @@ TEST_F(ImportCancel, GivesUpABackendThatStoppedAnswering) {
     })) << "the backend ends once it goes on";
     // A COMMIT the backend had taken in before it stopped ends when it goes on: the message
     // cannot have counted that one chunk.
-    const qint64 in = count(QStringLiteral("\"NewTable1\""));
+    const qint64 in = database.count(QStringLiteral("\"NewTable1\""));
     EXPECT_GE(in, rows);
     EXPECT_LE(in, rows + 65536);
     EXPECT_TRUE(main->PushButton1->isEnabled());
@@ -208,39 +197,17 @@ TEST_F(ImportCancel, GivesUpABackendThatStoppedAnswering) {
 // Closing the main window while a statement waits for a lock another connection holds: the
 // program's end (the windows going away) follows at once, not when the lock goes, without a
 // message, and the server keeps nothing of the file.
-TEST(ImportClose, ClosingTheMainWindowWhileAStatementWaitsForALockEndsAtOnce) {
-    TestDatabase database;
-    TemporarySettings store;
-    RecordingUserInterface ui;
-    int endRequests = 0;
-    WindowContext context{ui, [](const QString&, QWidget*) {}, [&] { ++endRequests; }};
-    auto form1 = std::make_unique<Form1>(context);
-    storeConnection(database.settings());
-    database.execute("CREATE TABLE target(n TEXT, t TEXT)");
-    form1->start();
-    Form2& main = form1->mainWindow();
-    QTemporaryDir folder;
-    main.addFileEntry(writeTestFile(folder, "lines.csv", numberedLines(1000)));
-    Connection holder = Connection::open(database.settings());
-    holder.execute("BEGIN");
-    holder.execute("LOCK TABLE target IN ACCESS EXCLUSIVE MODE");
-    QTest::mouseClick(main.Option2, Qt::LeftButton);
-    main.List1->setCurrentItem(
-        main.List1->findItems(QStringLiteral("target"), Qt::MatchExactly).value(0));
-    QTest::mouseClick(main.PushButton1, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] {
-        return database.column("SELECT count(*) FROM pg_locks WHERE NOT granted") !=
-               QStringList{"0"};
-    })) << "the run waits for the lock";
+TEST_F(ImportCancel, ClosingTheMainWindowWhileAStatementWaitsForALockEndsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(startWaitingForALock());
     QElapsedTimer clock;
     clock.start();
-    main.close();
-    EXPECT_EQ(endRequests, 1);
-    form1.reset(); // what the end of the program does
+    main->close();
+    EXPECT_EQ(windows.endRequests, 1);
+    windows.endProgram();
     EXPECT_LT(clock.elapsed(), 2000) << "not when the lock goes";
-    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('\n').toStdString();
-    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
-    holder.execute("ROLLBACK");
+    EXPECT_TRUE(windows.ui.messages.isEmpty()) << windows.ui.messages.join('\n').toStdString();
+    EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
+    holder->execute("ROLLBACK");
     EXPECT_EQ(database.column("SELECT count(*) FROM target"), QStringList{"0"});
 }
 
@@ -260,7 +227,7 @@ TEST_F(ImportCancel, StopsARunThatWaitsForAPipesWriter) {
     EXPECT_EQ(windows.ui.messages,
               QStringList{QStringLiteral("Import stopped. 0 file(s) and 0 row(s) were imported.")});
     EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
-    EXPECT_EQ(count(QStringLiteral("\"NewTable1\"")), 0);
+    EXPECT_EQ(database.count(QStringLiteral("\"NewTable1\"")), 0);
 }
 
 // A run that ends before any progress report (a start check) never shows the progress row.

@@ -1,5 +1,4 @@
-#include "ClickKit.h"
-#include "WindowTestKit.h"
+#include "MainWindowFixture.h"
 
 #include "database/Connection.h"
 #include "windows/Form2.h"
@@ -12,7 +11,7 @@
 
 namespace {
 
-struct ImportReconnect : MainWindowOverDatabase {
+struct ImportReconnect : MainWindowFixture {
     // Asked of another database: a database can't refuse connections to itself.
     void refuse(bool refusing) const {
         Connection postgres =
@@ -24,16 +23,6 @@ struct ImportReconnect : MainWindowOverDatabase {
                                             "pg_stat_activity WHERE datname = '%1'")
                                  .arg(database.name()));
     }
-
-    void startShown() {
-        start();
-        main->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
-    }
-
-    void clickImport() { clickInWindow(main->PushButton1, main->PushButton1->rect().center()); }
-
-    qint64 rows() const { return database.column("SELECT count(*) FROM t").value(0).toLongLong(); }
 };
 
 } // namespace
@@ -44,16 +33,15 @@ struct ImportReconnect : MainWindowOverDatabase {
 TEST_F(ImportReconnect, OneBoxForTheLinesOfAServerThatStayedAway) {
     qputenv("QUENMARL_RECONNECT_SECONDS", "2");
     database.execute("CREATE TABLE t(n int, t text)");
-    startShown();
+    startActive();
     const int lines = 300000;
-    const QString path = writeTestFile(folder, "lines.csv", numberedLines(lines));
-    main->addFileEntry(path);
+    const QString path = addFile("lines.csv", numberedLines(lines));
     clickMark(main->Option2, true);
     clickInWindow(
         main->List1->viewport(),
         main->List1->visualItemRect(main->List1->findItems("t", Qt::MatchExactly)[0]).center());
     clickImport();
-    ASSERT_TRUE(waitUntil([&] { return !main->importRunning() || rows() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return !main->importRunning() || database.count("t") > 0; }));
     ASSERT_TRUE(main->importRunning()) << "the run ended before rows were in";
     refuse(true);
     const QString waiting = QStringLiteral(", waiting up to 2 s for the server");
@@ -65,7 +53,7 @@ TEST_F(ImportReconnect, OneBoxForTheLinesOfAServerThatStayedAway) {
     refuse(false);
     qunsetenv("QUENMARL_RECONNECT_SECONDS");
 
-    const qint64 in = rows();
+    const qint64 in = database.count("t");
     ASSERT_EQ(windows.ui.errors.size(), 1) << windows.ui.errors.join('\n').toStdString();
     EXPECT_TRUE(windows.ui.errors[0].contains(
         QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: the connection to the "
@@ -80,5 +68,5 @@ TEST_F(ImportReconnect, OneBoxForTheLinesOfAServerThatStayedAway) {
     clickImport();
     ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
     EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
-    EXPECT_EQ(rows(), lines);
+    EXPECT_EQ(database.count("t"), lines);
 }

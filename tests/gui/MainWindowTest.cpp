@@ -1,4 +1,4 @@
-#include "WindowTestKit.h"
+#include "MainWindowFixture.h"
 
 #include "import/ImportFrontEnd.h"
 #include "widgets/WindowPointer.h"
@@ -20,22 +20,13 @@
 namespace {
 
 // The main window of a working connection, with its start-up steps run.
-struct MainWindowFixture : ::testing::Test {
-    TestDatabase database;
-    TestWindows windows;
-    Form2* main = nullptr;
-
-    void SetUp() override {
-        storeConnection(database.settings());
-        windows.form1.start();
-        main = &windows.form1.mainWindow();
-        ASSERT_TRUE(main->isVisible());
-    }
+struct MainWindow : MainWindowFixture {
+    void SetUp() override { start(); }
 };
 
 } // namespace
 
-TEST_F(MainWindowFixture, OptionsSwitchTheirControlsBothWays) {
+TEST_F(MainWindow, OptionsSwitchTheirControlsBothWays) {
     // Each row: control, enabled after Option1, enabled after Option2.
     const std::tuple<QWidget*, bool, bool> table[] = {
         {main->Option3, true, false}, {main->Option4, true, false}, {main->Label5, true, false},
@@ -56,7 +47,7 @@ TEST_F(MainWindowFixture, OptionsSwitchTheirControlsBothWays) {
     EXPECT_TRUE(main->Option4->isChecked()) << "the options do not change the column choice";
 }
 
-TEST_F(MainWindowFixture, SetupConnectionAndNextKeepFilesAndResetTheTexts) {
+TEST_F(MainWindow, SetupConnectionAndNextKeepFilesAndResetTheTexts) {
     QStringList files;
     for (int i = 1; i <= 10; ++i)
         files << QStringLiteral("/data/file %1.csv").arg(i);
@@ -92,7 +83,7 @@ TEST_F(MainWindowFixture, SetupConnectionAndNextKeepFilesAndResetTheTexts) {
     EXPECT_TRUE(windows.ui.errors.isEmpty());
 }
 
-TEST_F(MainWindowFixture, RefusedTableListIsReportedAndTheStepsGoOn) {
+TEST_F(MainWindow, RefusedTableListIsReportedAndTheStepsGoOn) {
     windows.form1.Text4->setText(QStringLiteral("wrong"));
     windows.form1.Text3->setText(TestServer::get().role);
     main->Text3->setText(QStringLiteral(";"));
@@ -105,7 +96,7 @@ TEST_F(MainWindowFixture, RefusedTableListIsReportedAndTheStepsGoOn) {
     EXPECT_EQ(main->ListView1->columnWidth(0), 333) << "the last step still ran";
 }
 
-TEST_F(MainWindowFixture, HelpShowsTheCommaExampleWhateverTheSeparator) {
+TEST_F(MainWindow, HelpShowsTheCommaExampleWhateverTheSeparator) {
     main->Text3->setText(QStringLiteral(";"));
     QTest::mouseClick(main->PushButton6, Qt::LeftButton);
     ASSERT_EQ(windows.ui.messages.size(), 1);
@@ -119,7 +110,7 @@ TEST_F(MainWindowFixture, HelpShowsTheCommaExampleWhateverTheSeparator) {
 
 // A run that stops half-way until the test lets it go on: the window must stay live, locked
 // and busy meanwhile, and every question of the run is answered on the UI thread.
-TEST_F(MainWindowFixture, RunLocksTheWindowAndKeepsTheHourglassWhileHovered) {
+TEST_F(MainWindow, RunLocksTheWindowAndKeepsTheHourglassWhileHovered) {
     main->addFileEntry(QStringLiteral("/data/a.csv"));
     QTest::mouseClick(main->Option2, Qt::LeftButton);
     QSemaphore goOn;
@@ -190,19 +181,11 @@ TEST_F(MainWindowFixture, RunLocksTheWindowAndKeepsTheHourglassWhileHovered) {
     EXPECT_EQ(main->pointer()->mode(), WindowPointer::Mode::Default);
 }
 
-TEST(MainWindow, ClosingTheProgramDuringARunStopsItWithoutAsking) {
-    TestDatabase database;
-    TemporarySettings store;
-    RecordingUserInterface ui;
-    WindowContext context{ui, [](const QString&, QWidget*) {}, [] {}};
-    auto form1 = std::make_unique<Form1>(context);
-    storeConnection(database.settings());
-    form1->start();
-    Form2& main = form1->mainWindow();
-    main.addFileEntry(QStringLiteral("/data/a.csv"));
+TEST_F(MainWindow, ClosingTheProgramDuringARunStopsItWithoutAsking) {
+    main->addFileEntry(QStringLiteral("/data/a.csv"));
     std::atomic<bool> started{false};
     std::atomic<bool> stopSeen{false};
-    main.setImportEngine([&](const ImportChoices&, ImportFrontEnd& frontEnd) {
+    main->setImportEngine([&](const ImportChoices&, ImportFrontEnd& frontEnd) {
         started = true;
         while (!frontEnd.cancelRequested())
             QThread::msleep(1);
@@ -210,9 +193,9 @@ TEST(MainWindow, ClosingTheProgramDuringARunStopsItWithoutAsking) {
         frontEnd.message(QStringLiteral("never shown"));
         return ImportResult{ImportOutcome::Cancelled, 0, 0, 0};
     });
-    QTest::mouseClick(main.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(main->PushButton1, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return started.load(); }));
-    form1.reset(); // what the end of the program does
+    windows.endProgram();
     EXPECT_TRUE(stopSeen);
-    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_TRUE(windows.ui.messages.isEmpty());
 }

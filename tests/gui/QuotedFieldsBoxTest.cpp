@@ -1,5 +1,4 @@
-#include "ClickKit.h"
-#include "WindowTestKit.h"
+#include "MainWindowFixture.h"
 
 #include "import/ImportFrontEnd.h"
 #include "widgets/WindowHelpers.h"
@@ -15,18 +14,7 @@
 
 namespace {
 
-struct QuotedFieldsBox : MainWindowOverDatabase {
-    void startShown() {
-        start();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
-    }
-
-    void import() {
-        clickInWindow(main->PushButton1, main->PushButton1->rect().center());
-        ASSERT_TRUE(main->importRunning());
-        ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
-    }
-
+struct QuotedFieldsBox : MainWindowFixture {
     // One column of the created table, in the order of the first column.
     QStringList column(const char* name) const {
         return database.column(QStringLiteral("SELECT \"%1\" FROM \"NewTable1\" ORDER BY \"Name\"")
@@ -39,7 +27,7 @@ struct QuotedFieldsBox : MainWindowOverDatabase {
 // The box sits in the first frame's free space right of "?", in the window's own font, with
 // its caption shown whole; nothing designed is covered.
 TEST_F(QuotedFieldsBox, FitsBesideTheHelpButtonWithItsCaptionWhole) {
-    startShown();
+    start();
     QCheckBox* box = main->Check3;
     EXPECT_EQ(box->parentWidget(), main->Frame1);
     EXPECT_TRUE(box->isVisible());
@@ -62,7 +50,7 @@ TEST_F(QuotedFieldsBox, FitsBesideTheHelpButtonWithItsCaptionWhole) {
 // has the window locked changes nothing, and the run gets the state the box had at its start.
 TEST_F(QuotedFieldsBox, KeepsItsStateInTheStoreAndIsLockedDuringARun) {
     WriteSetting(SettingKeys::QuotedFields, QStringLiteral("1"));
-    startShown();
+    start();
     EXPECT_TRUE(main->Check3->isChecked());
     clickMark(main->Check3);
     EXPECT_FALSE(main->Check3->isChecked());
@@ -81,7 +69,7 @@ TEST_F(QuotedFieldsBox, KeepsItsStateInTheStoreAndIsLockedDuringARun) {
         goOn.acquire();
         return ImportResult{ImportOutcome::Done, 1, 1, 0};
     });
-    clickInWindow(main->PushButton1, main->PushButton1->rect().center());
+    clickImport();
     ASSERT_TRUE(waitUntil([&] { return started.load(); }));
     EXPECT_FALSE(main->Check3->isEnabled());
     clickMark(main->Check3);
@@ -102,8 +90,8 @@ TEST_F(QuotedFieldsBox, ImportsASpreadsheetFileByteExactWhenTicked) {
         "Name,Address,Note\r\n"
         "\"Smith, John\",\"12 Main St\r\nSpringfield\",\"Bolt \"\"M8\"\"\"\r\n"
         "Zo\xc3\xab,\"\",say \"hi\"\r\n";
-    startShown();
-    main->addFileEntry(writeTestFile(folder, QStringLiteral("contacts.csv"), contacts));
+    start();
+    addFile(QStringLiteral("contacts.csv"), contacts);
     import();
     ASSERT_EQ(windows.reports.size(), 1) << "the plain rule is the default";
     EXPECT_TRUE(windows.reports.first().startsWith(QStringLiteral("Line no 2: Springfield")))

@@ -1,5 +1,4 @@
-#include "ClickKit.h"
-#include "WindowTestKit.h"
+#include "MainWindowFixture.h"
 
 #include "windows/Form2.h"
 
@@ -16,17 +15,8 @@ namespace {
 
 // The four option buttons under clicks at their places in the window, as a person makes them:
 // the press goes to whatever the window has at that point, enabled or not.
-struct TableOptions : ::testing::Test {
-    TestDatabase database;
-    TestWindows windows;
-    Form2* main = nullptr;
-
-    void SetUp() override {
-        storeConnection(database.settings());
-        windows.form1.start();
-        main = &windows.form1.mainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
-    }
+struct TableOptions : MainWindowFixture {
+    void SetUp() override { start(); }
 
     QRadioButton* option(int number) const {
         return std::array{main->Option1, main->Option2, main->Option3, main->Option4}.at(number -

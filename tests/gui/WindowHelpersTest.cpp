@@ -40,7 +40,7 @@ QColor background(const QWidget* widget) {
 
 } // namespace
 
-TEST(ApplyButtonFaceColors, ColoursTheWindowAndItsFramesLabelsAndOptionsOnly) {
+TEST(WindowHelpers, ApplyButtonFaceColorsColoursTheWindowAndItsFramesLabelsAndOptionsOnly) {
     SampleWindow sample;
     ApplyButtonFaceColors(&sample.window);
     const QColor face = QApplication::palette().color(QPalette::Button);
@@ -54,7 +54,7 @@ TEST(ApplyButtonFaceColors, ColoursTheWindowAndItsFramesLabelsAndOptionsOnly) {
     EXPECT_EQ(background(sample.button), QColor(Qt::white));
 }
 
-TEST(LoadApplicationSkin, ColoursTheWindowOnlyWhenTheSkinFileStandsBesideTheProgram) {
+TEST(WindowHelpers, LoadApplicationSkinColoursTheWindowOnlyWhenTheSkinFileStandsBesideTheProgram) {
     const QString skinFolder = platform::fileBesideProgram(QStringLiteral("x"));
     const QString skinFile = skinFolder + QStringLiteral("/o.cjs");
     QFile::remove(skinFile);

@@ -6,28 +6,18 @@
 #include "support/TestEnvironment.h"
 #include "widgets/WindowContext.h"
 #include "windows/Form1.h"
-#include "windows/Form2.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <ostream>
 
 // Readable values in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
-}
-
-// Stores connection settings as the connection window would find them at start-up.
-inline void storeConnection(const ConnectionSettings& settings) {
-    WriteSetting(SettingKeys::PostgreSQLServer, settings.server);
-    WriteSetting(SettingKeys::PostgreSQLPort, settings.port);
-    WriteSetting(SettingKeys::PostgreSQLUser, settings.user);
-    WriteSetting(SettingKeys::PostgreSQLPassword, settings.password);
-    WriteSetting(SettingKeys::PostgreSQLDatabase, settings.database);
 }
 
 // Handles events until the condition holds or the time is up; returns the condition.
@@ -44,28 +34,34 @@ inline bool waitUntil(const std::function<bool()>& condition, int milliseconds =
 }
 
 // The two windows in a private settings store, with every box answered by the recorder, the
-// results window recorded instead of shown and the end of the program counted.
+// results window recorded instead of shown and the end of the program counted. The connection
+// window is owned through a pointer so that a test can destroy the windows mid-run, as the
+// end of the program does.
 struct TestWindows {
     TemporarySettings store;
     RecordingUserInterface ui;
     QStringList reports;
     int endRequests = 0;
+    std::function<void()> onEnd; // what the end of the program also does, once counted
     WindowContext context{ui, [this](const QString& report, QWidget*) { reports << report; },
-                          [this] { ++endRequests; }};
-    Form1 form1{context};
-};
+                          [this] {
+                              ++endRequests;
+                              if (onEnd)
+                                  onEnd();
+                          }};
+    std::unique_ptr<Form1> program = std::make_unique<Form1>(context);
+    Form1& form1 = *program;
 
-// The main window over a fresh database, reached through a start-up with working stored
-// settings, and a temporary folder for the files to import.
-struct MainWindowOverDatabase : ::testing::Test {
-    TestDatabase database;
-    TestWindows windows;
-    QTemporaryDir folder;
-    Form2* main = nullptr;
-
-    void start() {
-        storeConnection(database.settings());
-        windows.form1.start();
-        main = &windows.form1.mainWindow();
+    // Stores the settings as the connection window finds them and runs the start-up.
+    void startWith(const ConnectionSettings& settings) {
+        WriteSetting(SettingKeys::PostgreSQLServer, settings.server);
+        WriteSetting(SettingKeys::PostgreSQLPort, settings.port);
+        WriteSetting(SettingKeys::PostgreSQLUser, settings.user);
+        WriteSetting(SettingKeys::PostgreSQLPassword, settings.password);
+        WriteSetting(SettingKeys::PostgreSQLDatabase, settings.database);
+        form1.start();
     }
+
+    // Destroys both windows, as the end of the program does; form1 is gone from then on.
+    void endProgram() { program.reset(); }
 };

@@ -148,22 +148,6 @@ protected:
         ::kill(static_cast<pid_t>(process.processId()), signal);
     }
 
-    // The rows of a table, 0 while it does not exist yet.
-    qint64 count(const QString& table) const {
-        if (m_db.column(QStringLiteral("SELECT to_regclass('%1') IS NULL").arg(table)) ==
-            QStringList{"t"})
-            return 0;
-        return m_db.column(QStringLiteral("SELECT count(*) FROM %1").arg(table))
-            .value(0)
-            .toLongLong();
-    }
-
-    // The database's client backends other than the test's own.
-    QStringList backends() const {
-        return m_db.column("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
-                           "AND backend_type = 'client backend' AND pid <> pg_backend_pid()");
-    }
-
     QTemporaryDir m_dir;
     QTemporaryDir m_config;
     TestDatabase m_db;

@@ -3,13 +3,22 @@
 #include "shell/UserInterface.h"
 
 #include <QStringList>
+#include <functional>
 
 // Records every message and answers input boxes from a queue (the empty text, as Cancel,
 // once the queue is empty).
 class RecordingUserInterface : public UserInterface {
 public:
-    void message(const QString& text) override { messages.append(text); }
-    void applicationError(const QString& text) override { errors.append(text); }
+    void message(const QString& text) override {
+        if (onBox)
+            onBox(text, false);
+        messages.append(text);
+    }
+    void applicationError(const QString& text) override {
+        if (onBox)
+            onBox(text, true);
+        errors.append(text);
+    }
     QString inputText(const QString& prompt, const QString& defaultAnswer) override {
         prompts.append(prompt);
         defaults.append(defaultAnswer);
@@ -23,4 +32,7 @@ public:
     QStringList defaults;
     QStringList answers;
     bool ending = false; // what endRequested() answers
+    // Called with each message and "Application Error" text before it is recorded, so that a
+    // test can note what the windows showed at that moment.
+    std::function<void(const QString& text, bool error)> onBox;
 };

@@ -1,6 +1,7 @@
 #include "support/TestEnvironment.h"
 
 #include "database/Connection.h"
+#include "sending/Statements.h"
 #include "shell/Settings.h"
 
 #include <QDir>
@@ -91,6 +92,44 @@ QStringList TestDatabase::column(const QString& query) const {
 
 QStringList TestDatabase::rows(const QString& query) const {
     return collect(settings(), query, true);
+}
+
+QStringList TestDatabase::rowsOf(const QString& table) const {
+    return rows(QStringLiteral("SELECT * FROM %1 ORDER BY ctid").arg(quoteIdentifier(table)));
+}
+
+QStringList TestDatabase::columnsOf(const QString& table) const {
+    return column(QStringLiteral("SELECT column_name || ' ' || data_type FROM "
+                                 "information_schema.columns WHERE table_schema = 'public' AND "
+                                 "table_name = '%1' ORDER BY ordinal_position")
+                      .arg(QString(table).replace(QLatin1Char('\''), QStringLiteral("''"))));
+}
+
+qint64 TestDatabase::count(const QString& table) const {
+    const QString name = QString(table).replace(QLatin1Char('\''), QStringLiteral("''"));
+    if (column(QStringLiteral("SELECT to_regclass('%1') IS NULL").arg(name)) == QStringList{"t"})
+        return 0;
+    return column(QStringLiteral("SELECT count(*) FROM %1").arg(table)).value(0).toLongLong();
+}
+
+int TestDatabase::waitingLocks() const {
+    return column(QStringLiteral("SELECT count(*) FROM pg_locks l JOIN pg_database d ON d.oid = "
+                                 "l.database WHERE NOT granted AND d.datname = current_database()"))
+        .value(0)
+        .toInt();
+}
+
+Connection TestDatabase::lockTable(const QString& table) const {
+    Connection holder = connectTo(settings());
+    holder.execute(QStringLiteral("BEGIN"));
+    holder.execute(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
+    return holder;
+}
+
+QStringList TestDatabase::backends() const {
+    return column(QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = "
+                                 "current_database() AND backend_type = 'client backend' AND pid "
+                                 "<> pg_backend_pid()"));
 }
 
 QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/Connection.h"
 #include "database/ConnectionSettings.h"
 
 #include <QString>
@@ -41,6 +42,22 @@ public:
     QStringList column(const QString& query) const;
     // Every row of a query, its values joined by "|", NULL as "<NULL>".
     QStringList rows(const QString& query) const;
+    // Every row of a table, as rows() gives them, in the order stored (for a table that was
+    // only ever appended to, the order the rows came in).
+    QStringList rowsOf(const QString& table) const;
+    // The columns of a table of the public schema in their order, each as "name type".
+    QStringList columnsOf(const QString& table) const;
+    // The rows of a table named as SQL names it (in double quotes where it needs them); 0
+    // while it does not exist.
+    qint64 count(const QString& table) const;
+    // The lock requests of this database's backends that wait; those of other databases on the
+    // shared server are left out.
+    int waitingLocks() const;
+    // Another session of this database, in a transaction that holds the table (named as SQL
+    // names it) locked against every other access until it ends.
+    Connection lockTable(const QString& table) const;
+    // The process ids of this database's client backends, other than the one that asks.
+    QStringList backends() const;
 
 private:
     QString m_name;

@@ -1,13 +1,37 @@
 #include "shell/Platform.h"
-
 #include "support/TestEnvironment.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+TEST(Platform, FileAttributesDescribeFilesFoldersHiddenNamesAndLinks) {
+    using namespace platform;
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    QFile(folder + QStringLiteral("/plain.txt")).open(QIODevice::WriteOnly);
+    QFile(folder + QStringLiteral("/.hidden.txt")).open(QIODevice::WriteOnly);
+    QDir(folder).mkdir(QStringLiteral(".cache"));
+    QFile::link(folder + QStringLiteral("/.cache"), folder + QStringLiteral("/linked"));
+    QFile::link(folder + QStringLiteral("/gone"), folder + QStringLiteral("/dangling"));
+
+    EXPECT_EQ(fileAttributes(folder + QStringLiteral("/plain.txt")), AttributeArchive);
+    EXPECT_EQ(fileAttributes(folder + QStringLiteral("/.hidden.txt")),
+              AttributeHidden | AttributeArchive);
+    EXPECT_EQ(fileAttributes(folder + QStringLiteral("/.cache")),
+              AttributeHidden | AttributeDirectory);
+    EXPECT_EQ(fileAttributes(folder + QStringLiteral("/linked")),
+              AttributeAlias | AttributeDirectory);
+    EXPECT_EQ(fileAttributes(folder + QStringLiteral("/missing")), std::nullopt);
+    const auto dangling = fileAttributes(folder + QStringLiteral("/dangling"));
+    ASSERT_TRUE(dangling.has_value()) << "a dangling link can still be examined";
+    EXPECT_TRUE(*dangling & AttributeAlias);
+}
+
 // A program in <root>/usr/bin finds a shipped file beside itself first, then in
 // <root>/usr/share/quenmarl, as the install rules lay it out; with neither, the path beside it.
-TEST(ShippedFile, BesideTheProgramThenInTheInstalledDataFolder) {
+TEST(Platform, ShippedFileBesideTheProgramThenInTheInstalledDataFolder) {
     struct Case {
         const char* name;
         QStringList tree;     // under the temporary root

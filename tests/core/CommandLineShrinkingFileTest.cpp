@@ -9,18 +9,19 @@
 
 namespace {
 
-class ShrinkingFileTest : public CommandLineFixture {};
+class CommandLineShrinkingFileTest : public CommandLineFixture {};
 
 } // namespace
 
-TEST_F(ShrinkingFileTest, LinesReadBeforeTheCutAreCommittedAndTheRestIsCounted) {
+TEST_F(CommandLineShrinkingFileTest, LinesReadBeforeTheCutAreCommittedAndTheRestIsCounted) {
     const int lines = 1000000;
     const QByteArray bytes = numberedLines(lines);
     const QString path = file("big.csv", bytes);
     m_db.execute("CREATE TABLE t(n int, t text)");
     QProcess process;
     start(process, {"--append", "t", path});
-    ASSERT_TRUE(waitFor([&] { return count("t") > 0 || process.state() != QProcess::Running; }));
+    ASSERT_TRUE(
+        waitFor([&] { return m_db.count("t") > 0 || process.state() != QProcess::Running; }));
     ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before rows were in";
     // Cut in the middle of a line, well past what the reader holds once the first rows are in:
     // the lines before the cut are read whole, the one it cuts is not.

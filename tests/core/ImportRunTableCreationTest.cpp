@@ -1,103 +1,19 @@
 #include "database/Connection.h"
-#include "database/PostgreSQL.h"
-#include "database/TableList.h"
-#include "import/HeaderColumns.h"
-#include "import/ImportRun.h"
-#include "import/StoredTableName.h"
 #include "import/TableNames.h"
 #include "sending/Statements.h"
-#include "shell/ApplicationError.h"
-#include "support/RecordingFrontEnd.h"
-#include "support/TestEnvironment.h"
+#include "support/ImportFixture.h"
 #include "textfile/FieldSplitting.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
-
-class TableCreationTest : public ::testing::Test {
-protected:
-    QString file(const QString& name, const QByteArray& bytes) {
-        return writeTestFile(m_dir, name, bytes);
-    }
-
-    // Create mode with the list of existing tables as it stands now.
-    ImportChoices create(const QStringList& files, const QString& nameTemplate) const {
-        ImportChoices choices;
-        choices.files = files;
-        choices.mode = ImportChoices::TableMode::Create;
-        choices.names = ImportChoices::ColumnNames::FirstLine;
-        choices.tableTemplate = nameTemplate;
-        choices.separator = QStringLiteral(",");
-        choices.existingTables = tables();
-        choices.connection = m_db.settings();
-        return choices;
-    }
-
-    QStringList tables() const {
-        StringTableList list;
-        ListDatabaseTables(m_db.settings(), list);
-        return list.names;
-    }
-
-    QStringList columns(const QString& table) const {
-        return m_db.column(QStringLiteral("SELECT column_name FROM information_schema.columns "
-                                          "WHERE table_name = '%1' ORDER BY ordinal_position")
-                               .arg(table));
-    }
-
-    QStringList rows(const QString& table) const {
-        return m_db.rows(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
-                         QStringLiteral(" ORDER BY 1"));
-    }
-
-    QTemporaryDir m_dir;
-    TestDatabase m_db;
-};
+class ImportRunTableCreationTest : public ImportFixture {};
 
 } // namespace
 
-TEST_F(TableCreationTest, NamesAreCutAsTheServerCutsThem) {
-    const QString ascii63(63, QLatin1Char('L'));
-    const struct {
-        const char* name;
-        QString table;
-        qsizetype storedLength; // in UTF-16 units
-    } cases[] = {
-        {"63 letters", ascii63, 63},
-        {"63 letters and more", ascii63 + QStringLiteral("xyz"), 63},
-        {"two-byte letters, the 32nd would pass 63 bytes",
-         QString(31, QChar(0xE9)) + QChar(0xFC) + QStringLiteral("tail"), 31},
-        {"62 letters and a two-byte letter", QString(62, QLatin1Char('a')) + QChar(0xE9), 62},
-        {"three-byte signs and a four-byte one",
-         QString(20, QChar(0x20AC)) + QString::fromUtf16(u"\U0001F600") + QStringLiteral("x"), 20},
-    };
-    for (const auto& c : cases) {
-        m_db.execute(QStringLiteral("CREATE TABLE ") + quoteIdentifier(c.table) +
-                     QStringLiteral("(a TEXT)"));
-        const QStringList stored =
-            m_db.column(QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = "
-                                       "'public'"));
-        ASSERT_EQ(stored.size(), 1) << c.name;
-        EXPECT_EQ(StoredTableName(c.table).text(), stored[0]) << c.name;
-        EXPECT_EQ(stored[0].size(), c.storedLength) << c.name;
-        m_db.execute(QStringLiteral("DROP TABLE ") + quoteIdentifier(c.table));
-    }
-
-    // Listed names are compared as stored and lower-cased; a name that is cut compares equal
-    // only with what the cut leaves.
-    const QStringList list{ascii63.toLower(), QStringLiteral("Short")};
-    EXPECT_TRUE(StoredTableName(ascii63 + QStringLiteral("xyz")).isListedIn(list));
-    EXPECT_TRUE(StoredTableName(QStringLiteral("SHORT")).isListedIn(list));
-    EXPECT_FALSE(StoredTableName(ascii63.left(62)).isListedIn(list));
-    EXPECT_FALSE(StoredTableName(QStringLiteral("Shorter")).isListedIn(list));
-}
-
-TEST_F(TableCreationTest, LongTemplatesAreCheckedAsStored) {
+TEST_F(ImportRunTableCreationTest, LongTemplatesAreCheckedAsStored) {
     const QString letters(63, QLatin1Char('L'));
     m_db.execute(QStringLiteral("CREATE TABLE ") + quoteIdentifier(letters) +
                  QStringLiteral("(a TEXT, b TEXT)"));
@@ -120,14 +36,14 @@ TEST_F(TableCreationTest, LongTemplatesAreCheckedAsStored) {
     EXPECT_EQ(result.filesPassedOver, 1);
     EXPECT_TRUE(perFile.log.first().startsWith("passed over: " + a + ": the table name"));
     EXPECT_EQ(perFile.listed, QStringList{letters.left(62) + "2"});
-    EXPECT_TRUE(rows(letters.left(62) + "1").isEmpty());
-    EXPECT_EQ(rows(letters.left(62) + "2"), QStringList{"1|2"});
-    EXPECT_TRUE(rows(letters).isEmpty());
+    EXPECT_TRUE(m_db.rowsOf(letters.left(62) + "1").isEmpty());
+    EXPECT_EQ(m_db.rowsOf(letters.left(62) + "2"), QStringList{"1|2"});
+    EXPECT_TRUE(m_db.rowsOf(letters).isEmpty());
 }
 
 // Tables that exist on the server but not in the run's list: the file's CREATE TABLE is
 // rejected, and none of its rows may end up in the table or view that was already there.
-TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
+TEST_F(ImportRunTableCreationTest, ARejectedCreateTableSendsNoRow) {
     const QString letters(63, QLatin1Char('L'));
     const QString a = file("a.csv", "h1,h2\nnew,1\nnew,2\n");
     const QString b = file("b.csv", "h1,h2\nsecond,3\n");
@@ -191,7 +107,7 @@ TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
          {}},
     };
     for (const auto& c : cases) {
-        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        dropAll();
         ImportChoices choices = create(c.files, c.nameTemplate);
         choices.names = c.names;
         m_db.execute(c.setup);
@@ -209,10 +125,10 @@ TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
                                    "\" could not be created; no row was sent.",
                                "Done."}))
             << c.name;
-        EXPECT_EQ(rows(c.untouched), QStringList{"old|0"}) << c.name;
+        EXPECT_EQ(m_db.rowsOf(c.untouched), QStringList{"old|0"}) << c.name;
         EXPECT_EQ(ui.listed, c.listed) << c.name;
         for (const QString& created : c.listed)
-            EXPECT_EQ(rows(created), QStringList{"second|3"}) << c.name;
+            EXPECT_EQ(m_db.rowsOf(created), QStringList{"second|3"}) << c.name;
         EXPECT_EQ(result.errorsReported, 1) << c.name;
         EXPECT_EQ(result.filesPassedOver, 0) << c.name << ": the rejection is the error";
         EXPECT_EQ(result.filesImported, c.files.size() - 1) << c.name;
@@ -222,7 +138,7 @@ TEST_F(TableCreationTest, ARejectedCreateTableSendsNoRow) {
 // The first line's names are cut to what the server keeps before the CREATE TABLE is built:
 // the table comes out with the very columns that the whole names give, and names the server
 // would refuse (one empty, two alike once cut) pass the file over before any CREATE TABLE.
-TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
+TEST_F(ImportRunTableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
     const QByteArray letters63(63, 'E');
     const struct {
         const char* name;
@@ -237,7 +153,7 @@ TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
         {"a long field without a letter", "id," + QByteArray(5000, '!')},
     };
     for (const auto& c : cases) {
-        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        dropAll();
         const QStringList fields = SplitFields(QString::fromUtf8(c.header), QStringLiteral(","));
         QStringList whole;
         for (const QString& field : fields) {
@@ -253,7 +169,7 @@ TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
         } catch (const DatabaseError& error) {
             rejection = QString::fromUtf8(error.what());
         }
-        const QStringList wholeColumns = columns(QStringLiteral("cut"));
+        const QStringList wholeColumns = m_db.columnsOf(QStringLiteral("cut"));
         m_db.execute(QStringLiteral("DROP TABLE IF EXISTS cut"));
 
         const QString path = file(
@@ -263,67 +179,21 @@ TEST_F(TableCreationTest, LongHeaderNamesComeOutAsTheWholeNamesWould) {
         EXPECT_EQ(result.outcome, ImportOutcome::Done) << c.name;
         if (rejection.isEmpty()) {
             EXPECT_TRUE(ui.errors.isEmpty()) << c.name << ui.errors.join("\n").toStdString();
-            EXPECT_EQ(columns(QStringLiteral("cut")), wholeColumns) << c.name;
-            EXPECT_EQ(rows(QStringLiteral("cut")).size(), 1) << c.name;
+            EXPECT_EQ(m_db.columnsOf(QStringLiteral("cut")), wholeColumns) << c.name;
+            EXPECT_EQ(m_db.rowsOf(QStringLiteral("cut")).size(), 1) << c.name;
         } else {
             EXPECT_TRUE(ui.errors.isEmpty()) << c.name << ui.errors.join("\n").toStdString();
             EXPECT_EQ(result.filesPassedOver, 1) << c.name << ": " << rejection.toStdString();
-            EXPECT_TRUE(columns(QStringLiteral("cut")).isEmpty()) << c.name;
+            EXPECT_TRUE(m_db.columnsOf(QStringLiteral("cut")).isEmpty()) << c.name;
             EXPECT_TRUE(ui.listed.isEmpty()) << c.name;
         }
     }
 }
 
-TEST(HeaderColumns, NamesEveryFieldOrSaysWhichFieldsCanNotNameATable) {
-    const QString letters63(63, QLatin1Char('E'));
-    const QString rule = QStringLiteral(" (a name is made of a field's ASCII letters and digits)");
-    const struct {
-        const char* name;
-        QStringList header;
-        QString problem;
-    } cases[] = {
-        {"names kept, case and all", {"First Name", "E-mail", "a", "A", "3rd!"}, ""},
-        {"an empty field",
-         {"a", "", "c"},
-         "in the first line, field 2 gives no column name" + rule},
-        {"a trailing separator",
-         {"a", "b", ""},
-         "in the first line, field 3 gives no column name" + rule},
-        {"signs only, and a null field",
-         {"#", "a", QString(), "-- %"},
-         "in the first line, fields 1, 3 and 4 give no column name" + rule},
-        {"alike once signs are dropped",
-         {"a b", "x", "ab", "a-b"},
-         "in the first line, fields 1, 3 and 4 give the same column name \"ab\""},
-        {"alike once cut to 63",
-         {letters63 + "1", letters63 + "2"},
-         "in the first line, fields 1 and 2 give the same column name \"" + letters63 + "\""},
-        {"both at once",
-         {"x", "", "x"},
-         "in the first line, field 2 gives no column name" + rule +
-             ", and fields 1 and 3 give the same column name \"x\""},
-        {"many empty fields are counted past ten", QStringList(25, QString()),
-         "in the first line, fields 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 15 more give no column "
-         "name" +
-             rule},
-        {"many names given twice",
-         {"a", "b", "c", "d", "e", "a", "b", "c", "d", "e"},
-         "in the first line, fields 1 and 6 give the same column name \"a\", and fields 2 and 7 "
-         "give the same column name \"b\", and fields 3 and 8 give the same column name \"c\", "
-         "and 2 more names are given by more than one field"},
-    };
-    for (const auto& c : cases) {
-        const HeaderColumns columns(c.header);
-        EXPECT_EQ(columns.problem(), c.problem) << c.name;
-        EXPECT_EQ(columns.names().size(), c.header.size()) << c.name;
-    }
-    EXPECT_EQ(HeaderColumns({"First Name", "E-mail"}).names(), (QStringList{"FirstName", "Email"}));
-}
-
 // A first line that can't name a table's columns passes the file over with one message, before
 // any CREATE TABLE: no table with fewer columns than the file is left behind, and no line is
 // sent to be refused. The typed names need no such first line.
-TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTable) {
+TEST_F(ImportRunTableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTable) {
     const QString tail = QStringLiteral("; no table was created and no row was sent.");
     const QString rule = QStringLiteral(" (a name is made of a field's ASCII letters and digits)");
     const struct {
@@ -347,7 +217,7 @@ TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTa
     };
     const QString good = file("good.csv", "a,b\n3,4\n");
     for (const auto& c : cases) {
-        m_db.execute("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+        dropAll();
         const QString path = file("head.csv", c.bytes);
         ImportChoices choices = create({path, good}, QStringLiteral("t[counter]"));
         choices.quotedFields = c.quoted;
@@ -361,7 +231,7 @@ TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTa
         EXPECT_EQ(result.errorsReported, 0) << c.name;
         EXPECT_EQ(result.filesPassedOver, 1) << c.name;
         EXPECT_EQ(tables().filter(QRegularExpression("^t\\d$")), QStringList{"t2"}) << c.name;
-        EXPECT_EQ(rows("t2"), QStringList{"3|4"}) << c.name;
+        EXPECT_EQ(m_db.rowsOf("t2"), QStringList{"3|4"}) << c.name;
 
         // Typed names: the first line only counts the columns.
         if (c.quoted)
@@ -372,8 +242,9 @@ TEST_F(TableCreationTest, HeadersThatCanNotNameATableArePassedOverBeforeCreateTa
         asked.answers = {"x", "y", "z"};
         EXPECT_EQ(runImport(typed, asked).outcome, ImportOutcome::Done) << c.name;
         EXPECT_EQ(asked.log, QStringList{"message: Done."}) << c.name;
-        EXPECT_EQ(columns("typed"), QStringList({"x", "y", "z"}).mid(0, asked.prompts.size()))
+        EXPECT_EQ(m_db.columnsOf("typed"),
+                  QStringList({"x text", "y text", "z text"}).mid(0, asked.prompts.size()))
             << c.name;
-        EXPECT_EQ(rows("typed").size(), 1) << c.name;
+        EXPECT_EQ(m_db.rowsOf("typed").size(), 1) << c.name;
     }
 }

@@ -1,11 +1,7 @@
 #include "database/Connection.h"
-#include "database/ConnectionSettings.h"
-#include "database/PostgreSQL.h"
-#include "database/TableList.h"
 #include "support/StandardErrorCapture.h"
 #include "support/TestEnvironment.h"
 
-#include <QTimer>
 #include <QUuid>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -13,32 +9,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-
-TEST(ConnectionString, IsBuiltVerbatimFromTheFiveValues) {
-    TemporarySettings store;
-    EXPECT_EQ(ConnectionString(ConnectionSettings::fromStore()),
-              QStringLiteral("Driver={PostgreSQL Unicode};Server=localhost;Port=5432;Uid=;Pwd=;"
-                             "Database="));
-    EXPECT_EQ(ConnectionString({"localhost", "5432", "postgres", "", "sales"}),
-              QStringLiteral("Driver={PostgreSQL Unicode};Server=localhost;Port=5432;"
-                             "Uid=postgres;Pwd=;Database=sales"));
-    EXPECT_EQ(ConnectionString({"", " 5432 ", " ann", "pw ", "db"}),
-              QStringLiteral("Driver={PostgreSQL Unicode};Server=;Port= 5432 ;Uid= ann;Pwd=pw ;"
-                             "Database=db"));
-}
-
-TEST(Connection, ValuesCannotSmuggleInOtherParameters) {
-    const TestServer& server = TestServer::get();
-    ConnectionSettings settings = server.settings(QStringLiteral("postgres"));
-    settings.database = QStringLiteral("nosuchdb host=elsewhere");
-    try {
-        Connection::open(settings);
-        FAIL() << "connected to a database that does not exist";
-    } catch (const DatabaseError& error) {
-        EXPECT_TRUE(error.description().contains(QStringLiteral("nosuchdb host=elsewhere")))
-            << error.description().toStdString();
-    }
-}
 
 namespace {
 
@@ -75,6 +45,19 @@ struct AwkwardLogin {
 };
 
 } // namespace
+
+TEST(Connection, ValuesCannotSmuggleInOtherParameters) {
+    const TestServer& server = TestServer::get();
+    ConnectionSettings settings = server.settings(QStringLiteral("postgres"));
+    settings.database = QStringLiteral("nosuchdb host=elsewhere");
+    try {
+        Connection::open(settings);
+        FAIL() << "connected to a database that does not exist";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(error.description().contains(QStringLiteral("nosuchdb host=elsewhere")))
+            << error.description().toStdString();
+    }
+}
 
 TEST(Connection, ValuesReachTheServerUnchangedWhateverTheyHold) {
     AwkwardLogin login;
@@ -121,62 +104,6 @@ TEST(Connection, TcpKeepalivesAreOn) {
     ASSERT_EQ(getsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &value, &size), 0);
     EXPECT_EQ(value, 3);
 #endif
-}
-
-TEST(CanConnect, AnswersWithoutMessages) {
-    const TestServer& server = TestServer::get();
-    EXPECT_TRUE(CanConnect(server.settings(QStringLiteral("postgres"))));
-    ConnectionSettings role{server.host, server.port, server.role, server.rolePassword,
-                            QStringLiteral("postgres")};
-    EXPECT_TRUE(CanConnect(role));
-    role.password = QStringLiteral("wrong");
-    EXPECT_FALSE(CanConnect(role));
-    role.port = QStringLiteral("letters");
-    EXPECT_FALSE(CanConnect(role));
-}
-
-TEST(ListDatabaseTables, ListsCatalogueTablesAndAppendsWithoutClearing) {
-    TestDatabase db;
-    StringTableList list;
-    ListDatabaseTables(db.settings(), list);
-    EXPECT_TRUE(list.names.contains(QStringLiteral("pg_class")))
-        << "a database without tables of its own still lists the catalogue";
-    EXPECT_FALSE(list.names.contains(QStringLiteral("Sales")));
-
-    db.execute(QStringLiteral("CREATE TABLE \"Sales\"(a TEXT)"));
-    const qsizetype before = list.names.size();
-    ListDatabaseTables(db.settings(), list);
-    EXPECT_EQ(list.names.size(), 2 * before + 1);
-    EXPECT_EQ(list.names.count(QStringLiteral("pg_class")), 2);
-    EXPECT_EQ(list.names.count(QStringLiteral("Sales")), 1);
-}
-
-TEST(ListDatabaseTables, HandlesPendingEventsBeforeEveryRow) {
-    TestDatabase db;
-    StringTableList list;
-    // A zero timer fires once each time events are handled; it notes how far the list was.
-    QList<qsizetype> sizesSeen;
-    QTimer timer;
-    timer.setInterval(0);
-    QObject::connect(&timer, &QTimer::timeout, [&] { sizesSeen.append(list.names.size()); });
-    timer.start();
-    ListDatabaseTables(db.settings(), list);
-    timer.stop();
-    ASSERT_FALSE(list.names.isEmpty());
-    QList<qsizetype> everyRow;
-    for (qsizetype row = 0; row < list.names.size(); ++row)
-        everyRow.append(row);
-    EXPECT_EQ(sizesSeen, everyRow);
-}
-
-TEST(ListDatabaseTables, RefusedLoginFailsBeforeTheListChanges) {
-    const TestServer& server = TestServer::get();
-    StringTableList list;
-    list.append(QStringLiteral("kept"));
-    ConnectionSettings role{server.host, server.port, server.role, QStringLiteral("wrong"),
-                            QStringLiteral("postgres")};
-    EXPECT_THROW(ListDatabaseTables(role, list), DatabaseError);
-    EXPECT_EQ(list.names, QStringList{QStringLiteral("kept")});
 }
 
 TEST(Connection, RejectionCarriesTheServersTextAndValuesArriveUnchanged) {
@@ -252,17 +179,4 @@ TEST(Connection, NoticesGoToTheReceiverAndNeverToStandardError) {
         EXPECT_TRUE(heard.isEmpty());
     }
     EXPECT_EQ(err.text(), QByteArray());
-}
-
-TEST(ServerNotice, AnnouncesTheConnectionsEndByClass57Or08) {
-    const struct {
-        const char* sqlState;
-        bool ends;
-    } cases[] = {
-        {"57P01", true},  {"57P02", true}, {"57P03", true},  {"57P05", true},
-        {"08006", true},  {"08P01", true}, {"00000", false}, {"01000", false},
-        {"P0001", false}, {"", false},     {"42P07", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ((ServerNotice{"", c.sqlState}.endsConnection()), c.ends) << c.sqlState;
 }

@@ -1,12 +1,8 @@
 // Whole import runs over the ways a file is read: quoted fields, a pipe awaiting its writer,
 // files that change while read, and text in more than one encoding or with CR line ends.
-#include "import/ImportRun.h"
-#include "sending/Statements.h"
-#include "support/RecordingFrontEnd.h"
-#include "support/TestEnvironment.h"
+#include "support/ImportFixture.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -33,36 +29,11 @@ public:
     std::atomic<int> cancelCalls{0};
 };
 
-class ReadingRunTest : public ::testing::Test {
-protected:
-    QString file(const QString& name, const QByteArray& bytes) {
-        return writeTestFile(m_dir, name, bytes);
-    }
-
-    ImportChoices create(const QStringList& files, bool quoted) {
-        ImportChoices choices;
-        choices.files = files;
-        choices.mode = ImportChoices::TableMode::Create;
-        choices.names = ImportChoices::ColumnNames::FirstLine;
-        choices.tableTemplate = QStringLiteral("T[counter]");
-        choices.separator = QStringLiteral(",");
-        choices.connection = m_db.settings();
-        choices.quotedFields = quoted;
-        return choices;
-    }
-
-    QStringList rows(const QString& table) const {
-        return m_db.rows(QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
-                         QStringLiteral(" ORDER BY ctid"));
-    }
-
-    QTemporaryDir m_dir;
-    TestDatabase m_db;
-};
+class ImportRunReadingTest : public ImportFixture {};
 
 } // namespace
 
-TEST_F(ReadingRunTest, QuotedFieldsImportAsASpreadsheetWroteThem) {
+TEST_F(ImportRunReadingTest, QuotedFieldsImportAsASpreadsheetWroteThem) {
     const QString path = file("sheet.csv", "\"First Name\",\"E-mail, work\",Note\r\n"
                                            "\"Smith, John\",j@x.org,\"Bolt \"\"M8\"\"\"\r\n"
                                            "Ann,a@x.org,\"Main Street 1\r\n"
@@ -71,26 +42,24 @@ TEST_F(ReadingRunTest, QuotedFieldsImportAsASpreadsheetWroteThem) {
                                            "5\" pipe,\"\"\"\",x\r\n");
     for (const bool rowByRow : {false, true}) {
         SCOPED_TRACE(rowByRow ? "row by row" : "copy");
-        TestDatabase db;
-        ImportChoices choices = create({path}, true);
-        choices.connection = db.settings();
+        dropAll();
+        ImportChoices choices = create({path}, "T[counter]");
+        choices.quotedFields = true;
         choices.rowByRow = rowByRow;
         RecordingFrontEnd ui;
         const ImportResult result = runImport(choices, ui);
         EXPECT_EQ(result.outcome, ImportOutcome::Done);
         EXPECT_EQ(ui.log, QStringList{"message: Done."});
-        EXPECT_EQ(db.column("SELECT column_name FROM information_schema.columns WHERE "
-                            "table_name = 'T1' ORDER BY ordinal_position"),
-                  (QStringList{"FirstName", "Emailwork", "Note"}))
+        EXPECT_EQ(m_db.columnsOf("T1"),
+                  (QStringList{"FirstName text", "Emailwork text", "Note text"}))
             << "header fields are unquoted before the name rule";
-        EXPECT_EQ(
-            db.rows("SELECT * FROM \"T1\" ORDER BY ctid"),
-            (QStringList{"Smith, John|j@x.org|Bolt \"M8\"",
-                         "Ann|a@x.org|Main Street 1\r\nSpringfield", "||<NULL>", "5\" pipe|\"|x"}));
+        EXPECT_EQ(m_db.rowsOf("T1"), (QStringList{"Smith, John|j@x.org|Bolt \"M8\"",
+                                                  "Ann|a@x.org|Main Street 1\r\nSpringfield",
+                                                  "||<NULL>", "5\" pipe|\"|x"}));
     }
 }
 
-TEST_F(ReadingRunTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
+TEST_F(ImportRunReadingTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
     const QString good = file("good.csv", "a,b\n1,\"2\"\n");
     QByteArray big = "n,t\n";
     for (int i = 1; i <= 200000; ++i)
@@ -111,23 +80,21 @@ TEST_F(ReadingRunTest, MalformedQuotedFilesEndTheRunAtTheOffendingRecord) {
          "separator or the line's end."},
     };
     for (const auto& c : cases) {
-        TestDatabase db;
-        ImportChoices choices = create({good, c.path, good}, true);
-        choices.connection = db.settings();
+        dropAll();
+        ImportChoices choices = create({good, c.path, good}, "T[counter]");
+        choices.quotedFields = true;
         RecordingFrontEnd ui;
         const ImportResult result = runImport(choices, ui);
         EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount) << c.name;
         EXPECT_EQ(ui.log, QStringList{"report: " + c.report}) << c.name;
-        EXPECT_EQ(db.rows("SELECT * FROM \"T1\""), QStringList{"1|2"}) << c.name;
-        EXPECT_EQ(db.column("SELECT count(*) FROM pg_tables WHERE tablename = 'T2'"),
-                  QStringList{"0"})
-            << c.name << ": nothing of the failing file is sent";
+        EXPECT_EQ(m_db.rowsOf("T1"), QStringList{"1|2"}) << c.name;
+        EXPECT_FALSE(tables().contains("T2")) << c.name << ": nothing of the failing file is sent";
     }
 }
 
-TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
+TEST_F(ImportRunReadingTest, LinesSentAreTheLinesChecked) {
     const QString path = file("grow.csv", "a,b\n1,2\n3,4\n");
-    ImportChoices choices = create({path}, false);
+    ImportChoices choices = create({path}, "T[counter]");
     choices.names = ImportChoices::ColumnNames::Typed;
     {
         HookFrontEnd ui;
@@ -138,7 +105,7 @@ TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
             more.write("5,6\n");
         };
         EXPECT_EQ(runImport(choices, ui).outcome, ImportOutcome::Done);
-        EXPECT_EQ(rows("T1"), (QStringList{"1|2", "3|4"})) << "lines written later wait";
+        EXPECT_EQ(m_db.rowsOf("T1"), (QStringList{"1|2", "3|4"})) << "lines written later wait";
         EXPECT_TRUE(ui.errors.isEmpty());
     }
     // Cut short after the check (the file now has 4 lines, 5,6 included): the missing lines
@@ -157,13 +124,13 @@ TEST_F(ReadingRunTest, LinesSentAreTheLinesChecked) {
     EXPECT_TRUE(ui.errors[0].contains("at line 264"));
 }
 
-TEST_F(ReadingRunTest, EachFileIsReadInItsOwnEncodingAndLineEnd) {
+TEST_F(ImportRunReadingTest, EachFileIsReadInItsOwnEncodingAndLineEnd) {
     const QString mixed = file("mixed.csv", "Name,Word\nJ\xC3\xBCrgen,Gr\xC3\xB6\xC3\x9F"
                                             "e\nStra\xDF"
                                             "e,5 \x80\n");
     const QString mac = file("mac.csv", "Name,Word\rAnn,one\rBob,two\r");
 
-    ImportChoices choices = create({mixed, mixed, mac}, false);
+    ImportChoices choices = create({mixed, mixed, mac}, "T[counter]");
     RecordingFrontEnd ui;
     ASSERT_EQ(runImport(choices, ui).outcome, ImportOutcome::Done);
     const QString note = mixed + " holds UTF-8 text, but 1 line(s) of it are not valid UTF-8 and "
@@ -172,23 +139,22 @@ TEST_F(ReadingRunTest, EachFileIsReadInItsOwnEncodingAndLineEnd) {
         << "told once per file, before its rows";
     const QStringList words{QString::fromUtf16(u"J\u00FCrgen|Gr\u00F6\u00DFe"),
                             QString::fromUtf16(u"Stra\u00DFe|5 \u20AC")};
-    EXPECT_EQ(rows("T1"), words);
-    EXPECT_EQ(rows("T2"), words);
-    EXPECT_EQ(rows("T3"), (QStringList{"Ann|one", "Bob|two"}));
+    EXPECT_EQ(m_db.rowsOf("T1"), words);
+    EXPECT_EQ(m_db.rowsOf("T2"), words);
+    EXPECT_EQ(m_db.rowsOf("T3"), (QStringList{"Ann|one", "Bob|two"}));
 }
 
 // Nobody writes to the pipe: the run waits until the user stops it, and nothing of the file
 // is made.
-TEST_F(ReadingRunTest, APipeAwaitingItsWriterCanBeGivenUp) {
+TEST_F(ImportRunReadingTest, APipeAwaitingItsWriterCanBeGivenUp) {
     const QString fifo = m_dir.filePath("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     HookFrontEnd waiting;
     waiting.cancelAfter = 5;
-    const ImportResult stopped = runImport(create({fifo}, false), waiting);
+    const ImportResult stopped = runImport(create({fifo}, "T[counter]"), waiting);
     EXPECT_EQ(stopped.outcome, ImportOutcome::Cancelled);
     EXPECT_EQ(waiting.log,
               QStringList{"message: Import stopped. 0 file(s) and 0 row(s) were imported."});
     EXPECT_EQ(waiting.busyChanges, (QList<bool>{true, false}));
-    EXPECT_EQ(m_db.column("SELECT count(*) FROM pg_tables WHERE tablename = 'T1'"),
-              QStringList{"0"});
+    EXPECT_FALSE(tables().contains("T1"));
 }

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ClickKit.h"
+#include "WindowTestKit.h"
+
+#include "windows/Form2.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The main window over a fresh database, reached through a start-up with working stored
+// settings, and a temporary folder for the files to import. A test whose tables the main
+// window's list should show makes them before start().
+struct MainWindowFixture : ::testing::Test {
+    TestDatabase database;
+    TestWindows windows;
+    QTemporaryDir folder;
+    Form2* main = nullptr;
+
+    // Runs the start-up and waits until the main window is on the screen, where clicks reach
+    // its controls at their places.
+    void start() {
+        windows.startWith(database.settings());
+        main = &windows.form1.mainWindow();
+        ASSERT_TRUE(main->isVisible());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    }
+
+    // start(), with the main window made the active one, as typed keys need.
+    void startActive() {
+        start();
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    }
+
+    // Writes a file into the folder, adds it to the file list and returns its path.
+    QString addFile(const QString& name, const QByteArray& content) {
+        const QString path = writeTestFile(folder, name, content);
+        main->addFileEntry(path);
+        return path;
+    }
+
+    void clickImport() { clickInWindow(main->PushButton1, main->PushButton1->rect().center()); }
+
+    // Clicks "Import" and waits for the end of the run.
+    void import() {
+        clickImport();
+        ASSERT_TRUE(main->importRunning());
+        ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
+    }
+};

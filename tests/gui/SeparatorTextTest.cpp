@@ -1,0 +1,12 @@
+#include "windows/SeparatorText.h"
+
+#include <gtest/gtest.h>
+
+TEST(SeparatorText, BackslashTStandsForATab) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\t", "\t"}, {",", ","}, {"\\t|\\t", "\t|\t"}, {"\t", "\t"}, {"\\", "\\"}, {"\\n", "\\n"},
+    };
+    for (const auto& [typed, separator] : cases)
+        EXPECT_EQ(separatorFromBox(QString::fromLatin1(typed)), QString::fromLatin1(separator))
+            << typed;
+}
