@@ -9,9 +9,6 @@
 #include "shell/StepRunner.h"
 #include "textfile/InputFile.h"
 
-#include <memory>
-#include <optional>
-
 namespace {
 
 // A record's size in the file, for the progress interval.
@@ -21,45 +18,54 @@ qsizetype recordSize(const Record& record) {
 
 } // namespace
 
-DataLineLoop::Outcome DataLineLoop::send(const QString& table, const Steps& steps) {
+bool DataLineLoop::open(const QString& table, const Steps& steps) {
     Context& c = m_context;
-    Outcome outcome;
-    std::optional<RecordReader> records;
-    std::unique_ptr<ResumingSender> sender;
-    const RowSender::Rejected rejected = [&](qint64 lineIndex, const QString& description) {
-        c.run.begin(steps.execute);
+    const RowSender::Rejected rejected = [&c, execute = steps.execute](qint64 lineIndex,
+                                                                       const QString& description) {
+        c.run.begin(execute);
         c.ui.atLine(lineIndex + 1);
         c.run.report(description);
         c.ui.atLine(0);
     };
     const auto cancelled = [&frontEnd = c.frontEnd] { return frontEnd.cancelRequested(); };
     const bool opened = c.run.step(steps.open, [&] {
-        records.emplace(c.file.dataRecords());
+        m_records.emplace(c.file.dataRecords());
         const SenderChoice choice{
             table,    c.path, c.file.rule(), c.choices.separator.toUtf8(), c.choices.rowByRow,
             cancelled};
-        sender = std::make_unique<ResumingSender>(ResumingSender::Context{
+        m_sender = std::make_unique<ResumingSender>(ResumingSender::Context{
             c.connection, c.choices.connection, cancelled,
             [choice, rejected](Connection& connection, qsizetype valueCount) {
                 return makeRowSender(connection, choice, valueCount, rejected);
             },
             [&file = c.file] { return file.dataRecords(); }, rejected, c.path, c.progress});
     });
-    if (!opened || !records || !sender)
+    return opened && m_records && m_sender;
+}
+
+bool DataLineLoop::readNext(Record& record, const Steps& steps, bool& more) {
+    Context& c = m_context;
+    return c.run.step(steps.next, [&] {
+        more = m_records->next(record);
+        // The check read these bytes whole; a record that no longer reads so means the file
+        // was written to in place.
+        if (more && record.problem != Record::Problem::None)
+            throw Failure(QStringLiteral("%1 changed while it was imported: %2")
+                              .arg(c.path, recordReport(record).windowText()));
+    });
+}
+
+DataLineLoop::Outcome DataLineLoop::send(const QString& table, const Steps& steps) {
+    Context& c = m_context;
+    Outcome outcome;
+    if (!open(table, steps))
         return outcome;
 
     Record record;
     bool readToTheEnd = true; // false when the file could not be read to its end
     for (;;) {
         bool more = false;
-        readToTheEnd = c.run.step(steps.next, [&] {
-            more = records->next(record);
-            // The check read these bytes whole; a record that no longer reads so means the file
-            // was written to in place.
-            if (more && record.problem != Record::Problem::None)
-                throw Failure(QStringLiteral("%1 changed while it was imported: %2")
-                                  .arg(c.path, recordReport(record).windowText()));
-        });
+        readToTheEnd = readNext(record, steps, more);
         if (!readToTheEnd || !more)
             break;
         // Asked once a line is in hand, so that a stop after the last line leaves the file
@@ -77,12 +83,12 @@ DataLineLoop::Outcome DataLineLoop::send(const QString& table, const Steps& step
         }
         c.run.begin(steps.build);
         ++outcome.handedOver;
-        c.run.step(steps.execute, [&] { sender->send(record); });
+        c.run.step(steps.execute, [&] { m_sender->send(record); });
         if (c.progressInterval.due(recordSize(record)))
-            c.progress(sender->rowsAccepted(), 0);
+            c.progress(m_sender->rowsAccepted(), 0);
     }
-    c.run.step(steps.execute, [&] { sender->finish(); });
-    outcome.rowsSent = sender->rowsAccepted();
-    outcome.allSent = readToTheEnd && sender->allSent();
+    c.run.step(steps.execute, [&] { m_sender->finish(); });
+    outcome.rowsSent = m_sender->rowsAccepted();
+    outcome.allSent = readToTheEnd && m_sender->allSent();
     return outcome;
 }

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "resume/ResumingSender.h"
+#include "textfile/RecordReader.h"
+
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class ImportFrontEnd;
 class ImportReporter;
@@ -56,8 +61,16 @@ public:
     explicit DataLineLoop(Context context)
         : m_context(std::move(context)) {}
 
+    // Sends the file's data lines; once per loop.
     Outcome send(const QString& table, const Steps& steps);
 
 private:
+    // Opens the records and makes the sender; false when that step failed.
+    bool open(const QString& table, const Steps& steps);
+    // Reads the next record into `record` (`more` false at the end); false when it failed.
+    bool readNext(Record& record, const Steps& steps, bool& more);
+
     Context m_context;
+    std::optional<RecordReader> m_records;
+    std::unique_ptr<ResumingSender> m_sender;
 };
