@@ -7,48 +7,6 @@
 #include <utility>
 #include <vector>
 
-void Result::Clear::operator()(PGresult* result) const {
-    PQclear(result);
-}
-
-Result::Result(PGresult* result)
-    : m_result(result) {}
-
-int Result::rowCount() const {
-    return m_result ? PQntuples(m_result.get()) : 0;
-}
-
-int Result::fieldCount() const {
-    return m_result ? PQnfields(m_result.get()) : 0;
-}
-
-QString Result::value(int row, int column) const {
-    return QString::fromUtf8(PQgetvalue(m_result.get(), row, column),
-                             PQgetlength(m_result.get(), row, column));
-}
-
-bool Result::succeeded() const {
-    const ExecStatusType status = m_result ? PQresultStatus(m_result.get()) : PGRES_FATAL_ERROR;
-    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY;
-}
-
-bool Result::isCopyIn() const {
-    return m_result && PQresultStatus(m_result.get()) == PGRES_COPY_IN;
-}
-
-QString Result::commandTag() const {
-    return m_result ? QString::fromUtf8(PQcmdStatus(m_result.get())) : QString();
-}
-
-QByteArray Result::errorContext() const {
-    const char* context = m_result ? PQresultErrorField(m_result.get(), PG_DIAG_CONTEXT) : nullptr;
-    return context ? QByteArray(context) : QByteArray();
-}
-
-bool Result::isNull(int row, int column) const {
-    return PQgetisnull(m_result.get(), row, column) != 0;
-}
-
 QString resultError(PGconn* conn, const PGresult* result) {
     QString text;
     if (result)

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "database/ConnectionSettings.h"
+#include "database/DatabaseError.h"
+#include "database/Result.h"
 #include "database/ServerNotice.h"
 #include "database/ServerWait.h"
-#include "shell/Failure.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,43 +14,7 @@
 #include <memory>
 
 struct pg_conn;
-struct pg_result;
 using PGconn = pg_conn;
-using PGresult = pg_result;
-
-// A failure reported by the server or by libpq; the description is their own text.
-class DatabaseError : public Failure {
-public:
-    using Failure::Failure;
-};
-
-// The rows and columns of one query. Owns its PGresult.
-class Result {
-public:
-    explicit Result(PGresult* result);
-
-    int rowCount() const;
-    int fieldCount() const;
-    // The value at a row and column as text; NULL reads as the empty text.
-    QString value(int row, int column) const;
-    bool isNull(int row, int column) const;
-    // Whether the statement succeeded (no result at all counts as a failure).
-    bool succeeded() const;
-    // Whether the server waits for COPY data.
-    bool isCopyIn() const;
-    // The command tag ("COMMIT", "ROLLBACK", "INSERT 0 1", ...).
-    QString commandTag() const;
-    // The context lines of the server's error ("COPY t, line 12: ..."), empty without one.
-    QByteArray errorContext() const;
-
-    PGresult* get() const { return m_result.get(); }
-
-private:
-    struct Clear {
-        void operator()(PGresult* result) const;
-    };
-    std::unique_ptr<PGresult, Clear> m_result;
-};
 
 // One open database connection, closed when it is destroyed. Move-only. Not thread-safe: use
 // it from one thread at a time.

@@ -5,33 +5,13 @@
 #include "textfile/LineDecoder.h"
 #include "textfile/LineReader.h"
 #include "textfile/QuotedFieldParser.h"
+#include "textfile/Record.h"
 
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 class FileSnapshot;
-
-// One record of a file: one line under FieldRule::Plain, one or more under FieldRule::Quoted.
-struct Record {
-    using Problem = QuotedFieldParser::Problem;
-
-    qint64 line = 0; // index of its first line; the file's first line is 0
-    QString text;    // its first line as read (under the quoted rule with its
-                     // carriage returns still in it); see bytes
-    // A record "as bytes": under the plain rule, when the line is valid UTF-8 and the reader
-    // hands such lines over as bytes (counting only, or keepLinesAsBytes()), its bytes without
-    // carriage returns, valid until the next record is read; text and fields are then left
-    // empty. Under the quoted rule the same for a line of ASCII bytes that is a whole record by
-    // itself and a separator of one byte (QuotedFieldParser::cutAsciiLine), its carriage
-    // returns still in it. Null otherwise.
-    QByteArrayView bytes;
-    QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
-    qsizetype fieldCount = 0;        // 0 for an empty record
-    Problem problem = Problem::None; // a malformed record (quoted rule only)
-    qint64 problemLine = 0;          // index of the line where the problem lies
-                                     // (QuotedFieldParser::problemLine())
-};
 
 // Reads the records of a file snapshot from its start, each line decoded by LineDecoder, the
 // fields cut by the rule: Plain cuts every line at every separator (SplitFields) after dropping
@@ -58,7 +38,7 @@ public:
 
     const LineDecoder& decoder() const { return m_decoder; }
 
-    // From now on a plain line that is valid UTF-8 comes as its bytes (Record::utf8), uncut,
+    // From now on a plain line that is valid UTF-8 comes as its bytes (Record::bytes), uncut,
     // so that no text is made of it; other lines still come as text and fields.
     void keepLinesAsBytes() { m_keepAsBytes = true; }
 
