@@ -192,11 +192,13 @@ protected:
 // the lines: every good line is in once, every bad one is reported once, and nothing else is
 // said.
 TEST_F(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
-    const int lines = 200000;
     const int badEvery = 9973;
-    const QString path = file("lines.csv", numberedLines(lines, badEvery));
     for (const bool rowByRow : {false, true}) {
         SCOPED_TRACE(rowByRow ? "row by row" : "copy");
+        // Row by row a line costs a round trip: fewer lines keep the run within the wait on a
+        // loaded machine, and are still enough for two ends in the middle of the file.
+        const int lines = rowByRow ? 40000 : 200000;
+        const QString path = file("lines.csv", numberedLines(lines, badEvery));
         const QString table = rowByRow ? QStringLiteral("r") : QStringLiteral("c");
         m_db.execute(QStringLiteral("CREATE TABLE %1(n int, t varchar(8))").arg(table));
         QProcess process;
