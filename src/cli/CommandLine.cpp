@@ -121,92 +121,100 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     return checked(line);
 }
 
+namespace {
+
+// The text of --help, as it prints. The manual page (packaging/quenmarl-cli.1) says the same.
+constexpr char UsageText[] =
+    R"usage(Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]
+                    [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]
+                    (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)
+                    FILE...
+
+Loads delimited text files into PostgreSQL, in the order given.
+
+  --create TEMPLATE   one new table per file, all columns TEXT; "[counter]" in the
+                      template becomes the file's position (1, 2, ...). Column names
+                      come from each file's first line: each field's ASCII letters
+                      and digits. A file whose first line has a field that gives no
+                      name, or two fields that give the same name, is passed over.
+  --column-names N1,N2,...
+                      with --create: the column names to use instead of the first
+                      line, the same for every file; an empty name ends the list,
+                      and a file with more fields than names is skipped.
+  --append TABLE      every file into this existing table; each file's first line
+                      is a header and must have as many fields as the table has
+                      columns.
+  --separator TEXT    the field separator, matched exactly (default ","); not empty.
+  --quoted            read fields in double quotes as CSV does: a separator or a line
+                      break inside the quotes belongs to the value, "" stands for
+                      one quote, and a quoted empty field is the empty text, not NULL.
+                      Without it every separator cuts and every quote is dropped.
+  --row-by-row        one INSERT statement per line even where a faster path exists.
+  --full-messages     errors, the field-count report and the closing message in the
+                      words of the window program, as earlier versions printed
+                      them: each error's whole "Application Error" text after a
+                      line "PATH:LINE:" or "PATH:", the report as "PATH:" and
+                      "Line no N: RECORD" (N counted from 0), and "Done." or
+                      "Table(s) already exist." whatever failed.
+  --server, --port, --user, --password, --database
+                      connection values for this run only; those not given come
+                      from the program's settings. Nothing is written back.
+                      --password can be seen by other users while the run lasts.
+  --help              this text.
+
+Without --password, the password is PGPASSWORD when it is set; otherwise the stored
+one, when the run goes to the stored server, port and user and the settings file is
+private to its owner; otherwise libpq's password file (PGPASSFILE or ~/.pgpass).
+
+FILE may be a named pipe or a process substitution, and "-" reads standard input;
+such input is read to its end into a temporary file first.
+
+The first line of every file is never imported as a row. Messages and the closing
+line go to standard output. Errors, the field-count report and the files passed
+over go to standard error, a line each, the lines of a file counted from 1:
+  PATH:LINE: ERROR:  ...     a rejected row, with the server's message; its DETAIL
+                             follows as a second line "PATH:LINE: DETAIL:  ..."
+  PATH: ...                  a failure of a file as a whole (its connection, its
+                             table), in the same way
+  quenmarl-cli: ...          a failure outside any file
+  PATH:LINE: RECORD          the record whose number of fields differs from the
+                             first line's; it ends the run
+  PATH: passed over: REASON  a file, or some of its lines, passed over
+Control characters from the files are shown as ^[ and the like. When standard error
+is a terminal, it also shows the progress: the file (k of n), the rows sent and the
+rows per second, on one line.
+The server's notices go to standard error after the file they came with
+("PATH: NOTICE:  ..."), except those that announce the end of the connection.
+
+The run closes with "Done." when nothing was rejected, reported or passed over;
+otherwise with "Import incomplete. F of N file(s) and R row(s) were imported; E
+error(s) were reported and P file(s) were passed over."
+
+Ctrl+C (SIGINT), SIGTERM (as timeout, systemd and cron stop a job) and SIGHUP stop
+the run after the rows in flight: every row sent so far stays committed, none is
+half-written, and "Import stopped. F file(s) and R row(s) were imported." is
+printed. A second of these signals ends the program at once; the server then rolls
+back the rows in flight.
+
+Exit status:
+  0    every data line of every file is in the database
+  1    an error was reported (for instance a rejected row, or a rejected CREATE
+       TABLE, whose file is then skipped); the run went on
+  2    bad usage, or a failed start (no connection to the server, no files, no
+       table, table name exists)
+  3    a line with another number of fields than the first line ended the run
+  4    nothing was rejected, but files or lines were passed over (a file that
+       could not be opened or read, an empty file or first line, a first line
+       that can't name the columns, a table name already listed, a column-count
+       mismatch, missing column names, an empty template, no line holding the
+       separator)
+  129  SIGHUP stopped the run
+  130  Ctrl+C (SIGINT) stopped the run
+  143  SIGTERM stopped the run
+)usage";
+
+} // namespace
+
 QString usageText() {
-    return QStringLiteral(
-        "Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]\n"
-        "                    [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]\n"
-        "                    (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)\n"
-        "                    FILE...\n"
-        "\n"
-        "Loads delimited text files into PostgreSQL, in the order given.\n"
-        "\n"
-        "  --create TEMPLATE   one new table per file, all columns TEXT; \"[counter]\" in the\n"
-        "                      template becomes the file's position (1, 2, ...). Column names\n"
-        "                      come from each file's first line: each field's ASCII letters\n"
-        "                      and digits. A file whose first line has a field that gives no\n"
-        "                      name, or two fields that give the same name, is passed over.\n"
-        "  --column-names N1,N2,...\n"
-        "                      with --create: the column names to use instead of the first\n"
-        "                      line, the same for every file; an empty name ends the list,\n"
-        "                      and a file with more fields than names is skipped.\n"
-        "  --append TABLE      every file into this existing table; each file's first line\n"
-        "                      is a header and must have as many fields as the table has\n"
-        "                      columns.\n"
-        "  --separator TEXT    the field separator, matched exactly (default \",\"); not empty.\n"
-        "  --quoted            read fields in double quotes as CSV does: a separator or a line\n"
-        "                      break inside the quotes belongs to the value, \"\" stands for\n"
-        "                      one quote, and a quoted empty field is the empty text, not NULL.\n"
-        "                      Without it every separator cuts and every quote is dropped.\n"
-        "  --row-by-row        one INSERT statement per line even where a faster path exists.\n"
-        "  --full-messages     errors, the field-count report and the closing message in the\n"
-        "                      words of the window program, as earlier versions printed\n"
-        "                      them: each error's whole \"Application Error\" text after a\n"
-        "                      line \"PATH:LINE:\" or \"PATH:\", the report as \"PATH:\" and\n"
-        "                      \"Line no N: RECORD\" (N counted from 0), and \"Done.\" or\n"
-        "                      \"Table(s) already exist.\" whatever failed.\n"
-        "  --server, --port, --user, --password, --database\n"
-        "                      connection values for this run only; those not given come\n"
-        "                      from the program's settings. Nothing is written back.\n"
-        "                      --password can be seen by other users while the run lasts.\n"
-        "  --help              this text.\n"
-        "\n"
-        "Without --password, the password is PGPASSWORD when it is set; otherwise the stored\n"
-        "one, when the run goes to the stored server, port and user and the settings file is\n"
-        "private to its owner; otherwise libpq's password file (PGPASSFILE or ~/.pgpass).\n"
-        "\n"
-        "FILE may be a named pipe or a process substitution, and \"-\" reads standard input;\n"
-        "such input is read to its end into a temporary file first.\n"
-        "\n"
-        "The first line of every file is never imported as a row. Messages and the closing\n"
-        "line go to standard output. Errors, the field-count report and the files passed\n"
-        "over go to standard error, a line each, the lines of a file counted from 1:\n"
-        "  PATH:LINE: ERROR:  ...     a rejected row, with the server's message; its DETAIL\n"
-        "                             follows as a second line \"PATH:LINE: DETAIL:  ...\"\n"
-        "  PATH: ...                  a failure of a file as a whole (its connection, its\n"
-        "                             table), in the same way\n"
-        "  quenmarl-cli: ...          a failure outside any file\n"
-        "  PATH:LINE: RECORD          the record whose number of fields differs from the\n"
-        "                             first line's; it ends the run\n"
-        "  PATH: passed over: REASON  a file, or some of its lines, passed over\n"
-        "Control characters from the files are shown as ^[ and the like. When standard error\n"
-        "is a terminal, it also shows the progress: the file (k of n), the rows sent and the\n"
-        "rows per second, on one line.\n"
-        "The server's notices go to standard error after the file they came with\n"
-        "(\"PATH: NOTICE:  ...\"), except those that announce the end of the connection.\n"
-        "\n"
-        "The run closes with \"Done.\" when nothing was rejected, reported or passed over;\n"
-        "otherwise with \"Import incomplete. F of N file(s) and R row(s) were imported; E\n"
-        "error(s) were reported and P file(s) were passed over.\"\n"
-        "\n"
-        "Ctrl+C (SIGINT), SIGTERM (as timeout, systemd and cron stop a job) and SIGHUP stop\n"
-        "the run after the rows in flight: every row sent so far stays committed, none is\n"
-        "half-written, and \"Import stopped. F file(s) and R row(s) were imported.\" is\n"
-        "printed. A second of these signals ends the program at once; the server then rolls\n"
-        "back the rows in flight.\n"
-        "\n"
-        "Exit status:\n"
-        "  0    every data line of every file is in the database\n"
-        "  1    an error was reported (for instance a rejected row, or a rejected CREATE\n"
-        "       TABLE, whose file is then skipped); the run went on\n"
-        "  2    bad usage, or a failed start (no connection to the server, no files, no\n"
-        "       table, table name exists)\n"
-        "  3    a line with another number of fields than the first line ended the run\n"
-        "  4    nothing was rejected, but files or lines were passed over (a file that\n"
-        "       could not be opened or read, an empty file or first line, a first line\n"
-        "       that can't name the columns, a table name already listed, a column-count\n"
-        "       mismatch, missing column names, an empty template, no line holding the\n"
-        "       separator)\n"
-        "  129  SIGHUP stopped the run\n"
-        "  130  Ctrl+C (SIGINT) stopped the run\n"
-        "  143  SIGTERM stopped the run\n");
+    return QString::fromLatin1(UsageText);
 }

@@ -6,7 +6,8 @@
 #include <optional>
 
 // Everything that differs between operating systems lives behind these functions, so that
-// a Windows build replaces this one file pair and nothing else.
+// a Windows build replaces the Platform*.cpp files beside this header (one per topic: paths,
+// files, folders, input, signals, the tests' simulation) and nothing else.
 namespace platform {
 
 // File attribute bits, with the values the rest of the program compares against.

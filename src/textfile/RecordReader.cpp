@@ -38,6 +38,14 @@ bool countableByte(const QByteArray& separator) {
            separator.front() != '\r';
 }
 
+// Hands a record over as its bytes (Record::bytes), with no text or fields.
+inline void takeBytes(Record& record, QByteArrayView bytes, qsizetype fieldCount) {
+    record.bytes = bytes;
+    record.text.clear();
+    record.fields.clear();
+    record.fieldCount = fieldCount;
+}
+
 } // namespace
 
 RecordReader::RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
@@ -88,44 +96,45 @@ bool RecordReader::read(Record& record, bool withFields) {
     record.line = m_nextLine++;
     record.problem = Record::Problem::None;
     record.problemLine = record.line;
-    if (m_rule == FieldRule::Plain) {
-        // Counting needs no text where the bytes are UTF-8: the separator's bytes are counted.
-        const bool asBytes = m_keepAsBytes || !withFields;
-        record.bytes = {};
-        if (asBytes && m_byteSeparator) {
-            const LineScan scan = scanLine(bytes, m_separatorUtf8.front());
-            if (scan.returns > 0)
-                bytes = withoutReturns(bytes);
-            // An ASCII line is valid UTF-8 without a multi-byte sequence: the decoder would
-            // take it as such and learn nothing from it.
-            if (scan.ascii) {
-                record.bytes = bytes;
-                record.text.clear();
-                record.fields.clear();
-                record.fieldCount = bytes.isEmpty() ? 0 : 1 + scan.separators;
-                return true;
-            }
-        } else if (bytes.contains('\r')) {
-            bytes = withoutReturns(bytes);
-        }
-        if (asBytes && m_decoder.isUtf8(bytes, record.line)) {
-            record.bytes = bytes;
-            record.text.clear();
-            record.fields.clear();
-            record.fieldCount = fieldCountFromBytes(bytes, m_separatorUtf8);
-            return true;
-        }
-        record.text = asBytes ? decodeWindows1252(bytes) : m_decoder.decode(bytes, record.line);
-        if (withFields) {
-            record.fields = SplitFields(record.text, m_separator);
-            record.fieldCount = record.fields.size();
-        } else {
-            record.fields.clear();
-            record.fieldCount = fieldCount(record.text, m_separator);
-        }
-        return true;
-    }
+    if (m_rule == FieldRule::Plain)
+        readPlain(bytes, record, withFields);
+    else
+        readQuoted(bytes, record, withFields);
+    return true;
+}
 
+inline void RecordReader::readPlain(QByteArrayView bytes, Record& record, bool withFields) {
+    // Counting needs no text where the bytes are UTF-8: the separator's bytes are counted.
+    const bool asBytes = m_keepAsBytes || !withFields;
+    record.bytes = {};
+    if (asBytes && m_byteSeparator) {
+        const LineScan scan = scanLine(bytes, m_separatorUtf8.front());
+        if (scan.returns > 0)
+            bytes = withoutReturns(bytes);
+        // An ASCII line is valid UTF-8 without a multi-byte sequence: the decoder would take it
+        // as such and learn nothing from it.
+        if (scan.ascii) {
+            takeBytes(record, bytes, bytes.isEmpty() ? 0 : 1 + scan.separators);
+            return;
+        }
+    } else if (bytes.contains('\r')) {
+        bytes = withoutReturns(bytes);
+    }
+    if (asBytes && m_decoder.isUtf8(bytes, record.line)) {
+        takeBytes(record, bytes, fieldCountFromBytes(bytes, m_separatorUtf8));
+        return;
+    }
+    record.text = asBytes ? decodeWindows1252(bytes) : m_decoder.decode(bytes, record.line);
+    if (withFields) {
+        record.fields = SplitFields(record.text, m_separator);
+        record.fieldCount = record.fields.size();
+    } else {
+        record.fields.clear();
+        record.fieldCount = fieldCount(record.text, m_separator);
+    }
+}
+
+inline void RecordReader::readQuoted(QByteArrayView bytes, Record& record, bool withFields) {
     record.bytes = {};
     // An ASCII line that is a whole record by itself is counted, and handed over when lines
     // come as bytes, as its bytes. The decoder would learn nothing from it, and no text needs
@@ -134,11 +143,8 @@ bool RecordReader::read(Record& record, bool withFields) {
         scanLine(bytes, m_separatorUtf8.front()).ascii) {
         const qsizetype count = QuotedFieldParser::countAsciiLine(bytes, m_separatorUtf8.front());
         if (count >= 0) {
-            record.bytes = bytes;
-            record.text.clear();
-            record.fields.clear();
-            record.fieldCount = count;
-            return true;
+            takeBytes(record, bytes, count);
+            return;
         }
     }
     record.text = m_decoder.decode(bytes, record.line);
@@ -155,7 +161,6 @@ bool RecordReader::read(Record& record, bool withFields) {
     record.problemLine = record.line + m_parser.problemLine();
     record.fieldCount = m_parser.fieldCount();
     record.fields = m_parser.takeValues();
-    return true;
 }
 
 namespace {

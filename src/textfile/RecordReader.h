@@ -44,6 +44,9 @@ public:
 
 private:
     bool read(Record& record, bool withFields);
+    // The rest of read() for a record's first line, under each rule.
+    void readPlain(QByteArrayView bytes, Record& record, bool withFields);
+    void readQuoted(QByteArrayView bytes, Record& record, bool withFields);
     QByteArrayView withoutReturns(QByteArrayView bytes);
 
     FieldRule m_rule;

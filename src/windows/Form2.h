@@ -133,6 +133,13 @@ private:
     void setImportBusy(bool busy);
     // The controls the run reads, disabled for its length.
     QList<QWidget*> lockedDuringImport() const;
+    // The constructor's parts, in this order (Form2Controls.cpp): the controls as designed,
+    // their option groups and starting states, their handlers, and the hidden progress row.
+    void createFileFrame();
+    void createTableFrames();
+    void createCommandButtons();
+    void groupOptions();
+    void connectControls();
     void createProgressRow();
     void showProgressRow(bool shown);
     // UI thread: a progress report of the run.

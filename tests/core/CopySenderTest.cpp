@@ -83,6 +83,9 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
         {",,,", ","},
         {"'';--,O''Neil,\"'\"", ","},
         {QString(70000, QLatin1Char('x')) + ",\t\"" + QString(70000, QLatin1Char('\\')), ","},
+        // Lines long enough to be measured before they are written, with NULL fields.
+        {QString(70000, QLatin1Char('x')) + ",,y,", ","},
+        {QString(70000, QLatin1Char('x')) + "||||y||", "||"},
     };
     for (const auto& c : cases) {
         QByteArray expected = "before|";

@@ -99,30 +99,39 @@ constexpr auto Special = [] {
     return special;
 }();
 
-// Writes the COPY line of a plain UTF-8 line at out, or only counts its bytes (Write false);
-// returns their number.
-template <bool Write>
-qsizetype utf8CopyLine(QByteArrayView line, QByteArrayView separator, char* out) {
-    char scratch[2];
-    char* const start = out;
-    const char* p = line.data();
-    const char* const end = p + line.size();
+// Where the COPY line of a plain UTF-8 line goes: written at out (Write), or only its bytes
+// counted (so that a long line is measured before room is taken for it). Lives for one line.
+template <bool Write> struct CopyLineOut {
+    explicit CopyLineOut(char* start)
+        : out(start) {}
+
+    char* out;
     qsizetype counted = 0;
-    const auto put = [&](char* written) {
-        if constexpr (Write)
-            out = written;
-        else
-            counted += written - scratch;
-    };
-    const auto at = [&]() -> char* {
+    char scratch[3]; // the most that one step writes: an escape, or NULL and its terminator
+    bool first = true;
+
+    // Where the next bytes are written; put() takes the new end.
+    char* at() {
         if constexpr (Write)
             return out;
         else
             return scratch;
-    };
-    bool first = true;
+    }
+    void put(char* written) {
+        if constexpr (Write)
+            out = written;
+        else
+            counted += written - scratch;
+    }
+    // A byte that goes over as it is.
+    void pass(char c) {
+        if constexpr (Write)
+            *out++ = c;
+        else
+            ++counted;
+    }
     // Ends a field: an empty one (after the first) is NULL, as in the row statement.
-    const auto endField = [&](bool empty, char terminator) {
+    void endField(bool empty, char terminator) {
         char* o = at();
         if (empty && !first) {
             *o++ = '\\';
@@ -131,67 +140,83 @@ qsizetype utf8CopyLine(QByteArrayView line, QByteArrayView separator, char* out)
         *o++ = terminator;
         put(o);
         first = false;
-    };
-    if (separator.size() == 1) {
-        // The common separator of one byte: the fields are cut in the same pass that escapes
-        // them, without a search per field.
-        const char cut = separator.front();
-        bool empty = true;
-        for (; p < end; ++p) {
-            const char c = *p;
-            if (!Special[static_cast<unsigned char>(c)] && c != cut) {
-                // Most bytes go over as they are: one look in the table instead of the escapes'
-                // comparisons.
-                empty = false;
-                if constexpr (Write)
-                    *out++ = c;
-                else
-                    ++counted;
-                continue;
-            }
-            if (c == cut) {
-                endField(empty, '\t');
-                empty = true;
-            } else if (c != '"') {
-                empty = false;
-                put(putEscaped<true>(at(), c));
-            }
+    }
+};
+
+// The common separator of one byte: the fields are cut in the same pass that escapes them,
+// without a search per field.
+template <bool Write>
+inline void cutAtByte(QByteArrayView line, char cut, CopyLineOut<Write>& sink) {
+    bool empty = true;
+    for (const char c : line) {
+        if (!Special[static_cast<unsigned char>(c)] && c != cut) {
+            // Most bytes go over as they are: one look in the table instead of the escapes'
+            // comparisons.
+            empty = false;
+            sink.pass(c);
+            continue;
         }
-        endField(empty, '\n');
-    } else {
-        for (;;) {
-            const char* fieldEnd = end;
-            if (!separator.isEmpty()) {
-                for (const char* q = p; q < end; ++q) {
-                    q = static_cast<const char*>(std::memchr(q, separator.front(), end - q));
-                    if (!q)
-                        break;
-                    if (end - q >= separator.size() &&
-                        std::memcmp(q, separator.data(), separator.size()) == 0) {
-                        fieldEnd = q;
-                        break;
-                    }
-                }
-            }
-            bool empty = true;
-            for (const char* q = p; q < fieldEnd; ++q) {
-                if (*q == '"')
-                    continue;
-                empty = false;
-                put(putEscaped<true>(at(), *q));
-            }
-            if (fieldEnd == end) {
-                endField(empty, '\n');
-                break;
-            }
-            endField(empty, '\t');
-            p = fieldEnd + separator.size();
+        if (c == cut) {
+            sink.endField(empty, '\t');
+            empty = true;
+        } else if (c != '"') {
+            empty = false;
+            sink.put(putEscaped<true>(sink.at(), c));
         }
     }
-    if constexpr (Write)
-        return out - start;
+    sink.endField(empty, '\n');
+}
+
+// The start of the first whole separator of more (or no) bytes in [p, end), or end.
+inline const char* findSeparator(const char* p, const char* end, QByteArrayView separator) {
+    if (separator.isEmpty())
+        return end;
+    for (const char* q = p; q < end; ++q) {
+        q = static_cast<const char*>(std::memchr(q, separator.front(), end - q));
+        if (!q)
+            break;
+        if (end - q >= separator.size() && std::memcmp(q, separator.data(), separator.size()) == 0)
+            return q;
+    }
+    return end;
+}
+
+// Any other separator: each field found by a search, then escaped.
+template <bool Write>
+inline void cutAtText(QByteArrayView line, QByteArrayView separator, CopyLineOut<Write>& sink) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    for (;;) {
+        const char* const fieldEnd = findSeparator(p, end, separator);
+        bool empty = true;
+        for (const char* q = p; q < fieldEnd; ++q) {
+            if (*q == '"')
+                continue;
+            empty = false;
+            sink.put(putEscaped<true>(sink.at(), *q));
+        }
+        if (fieldEnd == end) {
+            sink.endField(empty, '\n');
+            return;
+        }
+        sink.endField(empty, '\t');
+        p = fieldEnd + separator.size();
+    }
+}
+
+// Writes the COPY line of a plain UTF-8 line at out, or only counts its bytes (Write false);
+// returns their number.
+template <bool Write>
+qsizetype utf8CopyLine(QByteArrayView line, QByteArrayView separator, char* out) {
+    CopyLineOut<Write> sink(out);
+    if (separator.size() == 1)
+        cutAtByte(line, separator.front(), sink);
     else
-        return counted;
+        cutAtText(line, separator, sink);
+    if constexpr (Write)
+        return sink.out - out;
+    else
+        return sink.counted;
 }
 
 } // namespace

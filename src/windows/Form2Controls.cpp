@@ -1,0 +1,145 @@
+#include "windows/Form2.h"
+
+#include "shell/Settings.h"
+#include "widgets/WindowHelpers.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+// The main window's controls as designed: made in the order that gives the tab order, placed
+// in twips, with their captions, tool tips and starting states.
+
+namespace {
+
+template <class Control>
+Control* place(Control* control, const char* name, int left, int top, int width, int height) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    return control;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                    int width, int height) {
+    auto* control = place(new QPushButton(caption, parent), name, left, top, width, height);
+    control->setFont(designFont(11.25));
+    control->setAutoDefault(false);
+    return control;
+}
+
+} // namespace
+
+void Form2::createFileFrame() {
+    Frame1 = place(new QGroupBox(this), "Frame1", 120, 0, 6120, 2480);
+    ListView1 = place(new QTreeWidget(Frame1), "ListView1", 120, 240, 5880, 1215);
+    ListView1->setColumnCount(0);
+    ListView1->setRootIsDecorated(false);
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setToolTip(QStringLiteral(
+        "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
+        "of window to reveal full names."));
+    PushButton3 =
+        button(Frame1, "PushButton3", QStringLiteral("Add Text File(s)"), 120, 1540, 2895, 400);
+    PushButton4 = button(Frame1, "PushButton4", QStringLiteral("Add All File(s) In Folder"), 3120,
+                         1540, 2870, 400);
+    Label1 = place(new QLabel(QStringLiteral("Fields Separated By:"), Frame1), "Label1", 240, 2090,
+                   2055, 255);
+    Text3 = place(new QLineEdit(Frame1), "Text3", 2280, 2050, 1695, 330);
+    PushButton6 = button(Frame1, "PushButton6", QStringLiteral("?"), 4080, 2033, 495, 345);
+    const QString separatorHint =
+        QStringLiteral("The text between two fields, such as , or ; or | (type \\t for a Tab).");
+    Label1->setToolTip(separatorHint);
+    Text3->setToolTip(separatorHint);
+    Check3 =
+        place(new QCheckBox(QStringLiteral("CSV quotes"), Frame1), "Check3", 4665, 2060, 1425, 300);
+    Check3->setToolTip(
+        QStringLiteral("Read fields in double quotes as CSV files have them:\n"
+                       "\"Smith, John\" is one field, \"Bolt \"\"M8\"\"\" reads Bolt \"M8\",\n"
+                       "and a value in quotes may go over several lines."));
+}
+
+void Form2::createTableFrames() {
+    Frame2 = place(new QGroupBox(QStringLiteral("Table Options"), this), "Frame2", 120, 2520, 6120,
+                   5055);
+    Option1 = place(new QRadioButton(QStringLiteral("Create New Table From Text File"), Frame2),
+                    "Option1", 180, 360, 3495, 255);
+    Frame3 = place(new QGroupBox(QStringLiteral("Create New Table Options"), Frame2), "Frame3", 180,
+                   720, 5775, 1455);
+    Option3 = place(
+        new QRadioButton(QStringLiteral("First line in file will be used to create table columns"),
+                         Frame3),
+        "Option3", 120, 300, 4695, 255);
+    Option4 = place(
+        new QRadioButton(QStringLiteral("Ignore first line, user-specified columns names"), Frame3),
+        "Option4", 120, 600, 4455, 255);
+    Label5 =
+        place(new QLabel(QStringLiteral("Table Name:"), Frame3), "Label5", 240, 960, 1215, 255);
+    Text2 = place(new QLineEdit(Frame3), "Text2", 1680, 960, 3735, 330);
+    Option2 =
+        place(new QRadioButton(QStringLiteral("Append to Existing Table From Text File"), Frame2),
+              "Option2", 180, 2280, 4095, 255);
+    Frame4 = place(new QGroupBox(QStringLiteral("Append to Existing Table Options"), Frame2),
+                   "Frame4", 180, 2640, 5775, 2175);
+    Check2 = place(new QCheckBox(QStringLiteral("Ignore first line in file because it is a "
+                                                "header row with no data"),
+                                 Frame4),
+                   "Check2", 120, 360, 5535, 255);
+    Label2 =
+        place(new QLabel(QStringLiteral("Table Name:"), Frame4), "Label2", 240, 720, 1215, 255);
+    List1 = place(new QListWidget(Frame4), "List1", 1680, 720, 3735, 1185);
+}
+
+void Form2::createCommandButtons() {
+    PushButton1 =
+        button(this, "PushButton1", QStringLiteral("Import to PostgreSQL"), 120, 7680, 3015, 400);
+    PushButton5 =
+        button(this, "PushButton5", QStringLiteral("Setup Connection"), 3240, 7680, 3000, 400);
+}
+
+void Form2::groupOptions() {
+    m_tableOptions = new QButtonGroup(this);
+    m_tableOptions->addButton(Option1);
+    m_tableOptions->addButton(Option2);
+    m_columnOptions = new QButtonGroup(this);
+    m_columnOptions->addButton(Option3);
+    m_columnOptions->addButton(Option4);
+    Option1->setChecked(true);
+    Option3->setChecked(true);
+    Frame4->setEnabled(false);
+    Check2->setEnabled(false);
+    Label2->setEnabled(false);
+    List1->setEnabled(false);
+}
+
+void Form2::connectControls() {
+    connect(Option1, &QRadioButton::toggled, this, &Form2::Option1_Click);
+    connect(Option2, &QRadioButton::toggled, this, &Form2::Option2_Click);
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form2::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
+    Check3->setChecked(ReadSetting(SettingKeys::QuotedFields) == QLatin1String("1"));
+    connect(Check3, &QCheckBox::toggled, this, &Form2::Check3_Click);
+}
+
+void Form2::createProgressRow() {
+    m_designedHeight = height();
+    const int top = 8175; // the designed height: the row lies wholly below the window's design
+    LabelProgress = place(new QLabel(this), "LabelProgress", 120, top, 4920, 570);
+    LabelProgress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabelProgress->setTextFormat(Qt::PlainText);
+    PushButtonCancel =
+        button(this, "PushButtonCancel", QStringLiteral("Cancel"), 5145, top + 85, 1095, 400);
+    connect(PushButtonCancel, &QPushButton::clicked, this, &Form2::PushButtonCancel_Click);
+    LabelProgress->hide();
+    PushButtonCancel->hide();
+}
