@@ -50,6 +50,9 @@ Pipeline::Answer Pipeline::take() {
         status == PGRES_NONFATAL_ERROR || status == PGRES_BAD_RESPONSE) {
         answer.failed = true;
         answer.error = m_connection.errorOf(result);
+        answer.sqlState = result.sqlState();
+        answer.words = result.primaryMessage();
+        answer.source = result.sourceFunction();
     }
     return answer;
 }

@@ -18,6 +18,9 @@ public:
         Kind kind = Kind::End;
         bool failed = false; // a result that is an error (or the statement was skipped)
         QString error;       // its text, when failed
+        QByteArray sqlState; // the server's SQLSTATE, when failed (Result::sqlState())
+        QString words;       // the server's primary message, when failed
+        QByteArray source;   // the server's function that raised it (Result::sourceFunction())
     };
 
     // Enters the mode; entered() says whether it could.

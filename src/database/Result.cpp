@@ -40,6 +40,23 @@ QByteArray Result::errorContext() const {
     return context ? QByteArray(context) : QByteArray();
 }
 
+QByteArray Result::sqlState() const {
+    const char* state = m_result ? PQresultErrorField(m_result.get(), PG_DIAG_SQLSTATE) : nullptr;
+    return state ? QByteArray(state) : QByteArray();
+}
+
+QString Result::primaryMessage() const {
+    const char* message =
+        m_result ? PQresultErrorField(m_result.get(), PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    return message ? QString::fromUtf8(message) : QString();
+}
+
+QByteArray Result::sourceFunction() const {
+    const char* function =
+        m_result ? PQresultErrorField(m_result.get(), PG_DIAG_SOURCE_FUNCTION) : nullptr;
+    return function ? QByteArray(function) : QByteArray();
+}
+
 bool Result::isNull(int row, int column) const {
     return PQgetisnull(m_result.get(), row, column) != 0;
 }

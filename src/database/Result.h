@@ -25,6 +25,13 @@ public:
     QString commandTag() const;
     // The context lines of the server's error ("COPY t, line 12: ..."), empty without one.
     QByteArray errorContext() const;
+    // The server's SQLSTATE of a failed statement ("42501"), empty when there is none (success,
+    // or a failure of libpq's own).
+    QByteArray sqlState() const;
+    // The server's primary error message, without severity, detail or context; empty without.
+    QString primaryMessage() const;
+    // The server's own function that raised the error ("aclcheck_error"), empty without one.
+    QByteArray sourceFunction() const;
 
     PGresult* get() const { return m_result.get(); }
 
