@@ -53,6 +53,7 @@ void ResumingSender::send(const Record& record) {
     }
     m_sender->send(record);
     resumeWhileLost();
+    takeRefusal();
 }
 
 void ResumingSender::finish() {
@@ -65,6 +66,7 @@ void ResumingSender::finish() {
             break;
         resumeWhileLost();
     }
+    takeRefusal();
     if (!m_gaveUp.isEmpty() && m_unsent > 0)
         m_context.rejected(m_firstUnsent,
                            QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: %4.")
@@ -208,7 +210,7 @@ bool ResumingSender::resend() {
     RecordReader records = m_context.reread();
     Record record;
     std::size_t next = 0;
-    while (next < m_owed.size() && !lost() && records.next(record)) {
+    while (next < m_owed.size() && !lost() && !m_sender->refusal() && records.next(record)) {
         if (record.line < m_owed[next] || record.fieldCount < 2)
             continue; // committed, reported, or in doubt
         if (record.line != m_owed[next] || record.problem != Record::Problem::None)
@@ -217,7 +219,7 @@ bool ResumingSender::resend() {
         ++next;
     }
     m_owed.erase(m_owed.begin(), m_owed.begin() + static_cast<std::ptrdiff_t>(next));
-    if (m_owed.empty() || lost())
+    if (m_owed.empty() || lost() || takeRefusal())
         return true;
     // The file no longer reads as it did (written to in place): what was found again goes in,
     // the rest is not sent.
@@ -237,4 +239,22 @@ void ResumingSender::giveUp(const QString& reason) {
     m_unsent = static_cast<qint64>(m_owed.size());
     m_firstUnsent = m_owed.empty() ? -1 : m_owed.front();
     m_owed.clear();
+}
+
+// Once the sender reports that the server refused the table, it is finished (what came before
+// the refused line is committed and reported) and the file is given up from the refused line:
+// the lines it did not put in, the lines still owed and every later line are not sent. True
+// when the file was so given up now.
+bool ResumingSender::takeRefusal() {
+    if (!m_sender || !m_gaveUp.isEmpty() || !m_sender->refusal())
+        return false;
+    m_sender->finish();
+    const TableRefusal refusal = *m_sender->refusal();
+    m_gaveUp = QStringLiteral("the server refused them (%1)").arg(refusal.words);
+    m_firstUnsent = refusal.line;
+    m_unsent =
+        refusal.notSent + std::count_if(m_owed.begin(), m_owed.end(),
+                                        [&refusal](qint64 line) { return line > refusal.line; });
+    m_owed.clear();
+    return true;
 }

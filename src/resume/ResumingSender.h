@@ -26,7 +26,9 @@ class RunConnection;
 //
 // The sender is made at the first record, for its number of values (Make). When the server
 // does not come back within the bound, or the file had no connection to begin with, the lines
-// not sent are reported once, by finish(), as one rejection at the first of them. A stop during
+// not sent are reported once, by finish(), as one rejection at the first of them; so are they
+// when the server refused the table (RowSender::refusal()): the lines handed over that did not
+// go in, from the refused one on, and every later line. A stop during
 // the wait leaves them unsent and unreported, as a stop does. The new connection replaces the
 // run's. Used on the run's thread.
 class ResumingSender : public RowSender {
@@ -73,6 +75,7 @@ private:
     void removeMarkers(Connection& connection, const LostConnection& lost);
     bool resend();
     void giveUp(const QString& reason);
+    bool takeRefusal();
 
     Context m_context;
     Reconnector m_reconnector;

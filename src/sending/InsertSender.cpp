@@ -68,7 +68,7 @@ std::optional<LostConnection> InsertSender::lostConnection() const {
 }
 
 void InsertSender::send(const Record& record) {
-    if (m_stopped || m_lost)
+    if (m_stopped || m_lost || m_refusal)
         return;
     if (record.bytes.isNull())
         return sendFields(record.line, record.fields);
@@ -130,7 +130,8 @@ void InsertSender::settleLocalHead() {
     while (!m_pending.empty() && m_pending.front().local) {
         const Pending entry = std::move(m_pending.front());
         m_pending.pop_front();
-        m_rejected(entry.lineIndex, entry.error);
+        if (!refusedAt(entry))
+            m_rejected(entry.lineIndex, entry.error);
     }
 }
 
@@ -201,8 +202,12 @@ bool InsertSender::readAnswers() {
             continue;
         }
         Pending& head = m_pending.front();
-        if (answer.failed && head.error.isEmpty())
+        if (answer.failed && head.error.isEmpty()) {
             head.error = answer.error;
+            head.sqlState = answer.sqlState;
+            head.words = answer.words;
+            head.source = answer.source;
+        }
         head.answered = true;
     }
     return settled;
@@ -216,10 +221,21 @@ bool InsertSender::settleHead() {
     m_pendingBytes -= entry.bytes;
     if (entry.error.isEmpty())
         ++m_accepted;
-    else if (!stopTaken())
-        m_rejected(entry.lineIndex, entry.error);
-    else
+    else if (stopTaken())
         return false;
+    else if (!refusedAt(entry))
+        m_rejected(entry.lineIndex, entry.error);
+    return true;
+}
+
+// Whether the rejected entry is left unreported: it refused the table, or came after the answer
+// that did. Counts it as not sent.
+bool InsertSender::refusedAt(const Pending& entry) {
+    if (!m_refusal && !TableRefusal::belongsToTable(entry.sqlState, entry.source))
+        return false;
+    if (!m_refusal)
+        m_refusal = TableRefusal{entry.lineIndex, entry.words, 0};
+    ++m_refusal->notSent;
     return true;
 }
 

@@ -38,6 +38,10 @@ public:
     // those it ran last were lost with the connection (a server ended in the middle of a
     // pipeline does not send what it still held): those lines are unanswered.
     std::optional<LostConnection> lostConnection() const override;
+    // The first answer that refused the table ends the sending; the answers of the statements
+    // already in flight are still read, those rows that went in counted, the others counted as
+    // not sent without a report of their own.
+    std::optional<TableRefusal> refusal() const override { return m_refusal; }
 
 private:
     struct Pending {
@@ -46,6 +50,9 @@ private:
         bool local = false;    // rejected here; nothing was sent for it
         bool answered = false; // the statement's own result is in; the sync's is next
         QString error;
+        QByteArray sqlState; // the server's, with its error
+        QString words;       // the server's primary message, with its error
+        QByteArray source;   // the server's function that raised the error
     };
 
     void sendFields(qint64 lineIndex, const QStringList& fields);
@@ -57,6 +64,7 @@ private:
     void settleLocalHead();
     void breakConnection(const QString& description);
     bool stopTaken();
+    bool refusedAt(const Pending& entry);
 
     Connection& m_connection;
     QString m_table;
@@ -73,4 +81,5 @@ private:
     bool m_stopped = false; // a stop was taken (stopTaken())
     bool m_lost = false;    // the connection broke (lostConnection())
     QString m_broken;       // libpq's text once the connection failed
+    std::optional<TableRefusal> m_refusal;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sending/LostConnection.h"
+#include "sending/TableRefusal.h"
 
 #include <QString>
 #include <functional>
@@ -33,4 +34,9 @@ public:
     // more records and reports nothing more, and is only asked this and discarded. No value
     // while the connection serves.
     virtual std::optional<LostConnection> lostConnection() const = 0;
+
+    // Once the server refused the table (TableRefusal), what it refused: the sender then takes
+    // no more records and reports no rejection of its own from the refused line on; finish()
+    // still commits and reports what came before it, and only then is notSent final.
+    virtual std::optional<TableRefusal> refusal() const { return std::nullopt; }
 };

@@ -105,6 +105,8 @@ void CopySender::stopIfAsked(qint64 settledBefore) {
 void CopySender::finish() {
     if (m_end == End::Finished || m_end == End::Lost)
         return;
+    if (m_end == End::Refused)
+        m_end = End::Finished;
     if (m_end == End::Open) {
         m_end = End::Finished;
         if (m_options.stopRequested && m_options.stopRequested()) {
@@ -220,6 +222,10 @@ void CopySender::settlePiece() {
             m_end = End::Lost; // the lines are sent again over a new connection
         return;
     }
+    if (!accepted && !m_broken && m_stream.refusal() && !abandonOnStop()) {
+        m_transaction.attemptFailed();
+        return refuse(begin, *m_stream.refusal());
+    }
     if (accepted) {
         m_transaction.workDone();
         m_acceptedInChunk += end - begin;
@@ -244,6 +250,10 @@ bool CopySender::afterSplitting() {
     const RangeSplitter::Halt halt = m_splitter.halt();
     if (halt == RangeSplitter::Halt::Stopped) {
         abandonOnStop();
+        return false;
+    }
+    if (halt == RangeSplitter::Halt::Refused) {
+        refuse(m_splitter.refusedAt(), m_splitter.refusal());
         return false;
     }
     m_end = halt == RangeSplitter::Halt::Lost ? End::Lost : m_end;
@@ -332,53 +342,11 @@ void CopySender::salvage(qsizetype end) {
     }
     if (m_splitter.halt() == RangeSplitter::Halt::Lost)
         m_end = End::Lost;
+    const bool refused = m_splitter.halt() == RangeSplitter::Halt::Refused;
     m_sentEnd = end;
     release(end);
-}
-
-std::optional<LostConnection> CopySender::lostConnection() const {
-    if (m_end != End::Lost)
-        return std::nullopt;
-    LostConnection lost;
-    // A rejection is reported only once its chunk commits.
-    lost.notCommitted = m_rejections.withIndices(m_lines.indices());
-    lost.markersLeft = m_transaction.markersLeft();
-    if (!m_commitInFlight || !m_transaction.open() || m_sentEnd == 0)
-        return lost;
-    ChunkInDoubt chunk = m_transaction.inDoubt();
-    chunk.firstLine = lost.notCommitted.front();
-    chunk.lastLine = m_lines[m_sentEnd - 1].index;
-    chunk.lineAfter = m_lines.boundary(m_sentEnd);
-    chunk.rowsAccepted = m_acceptedInChunk;
-    for (const PendingRejections::Entry& rejection : m_rejections.before(chunk.lineAfter))
-        chunk.rejections.emplace_back(rejection.index, rejection.description);
-    lost.chunkInDoubt = std::move(chunk);
-    return lost;
-}
-
-// After a stop was taken a failure is the server's answer to the cancel request: the
-// transaction in flight is rolled back by the server, and every line not committed is left
-// unsent and unreported, as a stop leaves the lines behind it. The connection is not used again.
-bool CopySender::abandonOnStop() {
-    if (!m_connection.stopTaken())
-        return false;
-    if (m_end == End::Abandoned)
-        return true;
-    release(0); // rejections of lines before the first uncommitted one
-    m_rejections.clear();
-    m_lines.clear();
-    m_sentEnd = m_pieceBegin = 0;
-    forgetTransaction();
-    m_end = End::Abandoned;
-    return true;
-}
-
-// The transaction is gone (rolled back, or left to the server to roll back).
-void CopySender::forgetTransaction() {
-    m_phase = Phase::Idle;
-    m_transaction.end();
-    m_broken = false;
-    m_acceptedInChunk = 0;
+    if (refused)
+        refuse(0, m_splitter.refusal());
 }
 
 // Lines [0, end) are settled: reports their rejections in line order and forgets them.

@@ -30,7 +30,9 @@ class Connection;
 // Rejections are reported in line order once their chunk is committed. Should the transaction
 // itself fail (the commit, a savepoint), the chunk's lines are sent again one INSERT each, each
 // its own transaction, and reported from those; should the connection break, the sender stops
-// and lostConnection() says what it left behind.
+// and lostConnection() says what it left behind. An answer that refuses the table (TableRefusal),
+// to a piece or to a line sent alone, is not split further: the lines before it are committed,
+// and it and every later line are not sent (refusal()).
 //
 // The answer to a finished piece and to COMMIT is awaited while the next records are read and
 // encoded, so that the server and this side work at the same time. While lines are rejected,
@@ -77,6 +79,7 @@ public:
     void finish() override;
     qint64 rowsAccepted() const override { return m_accepted; }
     std::optional<LostConnection> lostConnection() const override;
+    std::optional<TableRefusal> refusal() const override { return m_refusal; }
 
     // Lines sent alone because ValuePrecheck expected the server to refuse them.
     qint64 prechecked() const { return m_prechecked; }
@@ -92,6 +95,7 @@ private:
         Abandoned, // a stop was taken inside a statement (the server stopped it): nothing of
                    // the open chunk is in, and the connection is not used again
         Lost,      // the connection broke: lostConnection() says what is left
+        Refused,   // the server refused the table: refusal(); finish() commits what came before
     };
     // What the connection is busy with.
     enum class Phase {
@@ -119,6 +123,7 @@ private:
     bool afterSplitting();
     void salvage(qsizetype end);
     bool abandonOnStop();
+    void refuse(qsizetype at, const QString& words);
     void forgetTransaction();
     void release(qsizetype end);
     QByteArray insertStatement(qsizetype line) const;
@@ -149,4 +154,5 @@ private:
     qint64 m_settledPieces = 0;
     qint64 m_accepted = 0;
     qint64 m_prechecked = 0;
+    std::optional<TableRefusal> m_refusal;
 };

@@ -1,6 +1,7 @@
 #include "sending/copy/CopyStream.h"
 
 #include "database/Connection.h"
+#include "sending/TableRefusal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,8 +21,12 @@ CopyStream::CopyStream(Connection& connection, QByteArray copyStatement, QByteAr
 
 bool CopyStream::begin(const QByteArray& before, qsizetype from) {
     m_failedLine = 0;
+    m_refusal.reset();
     m_fed = from;
-    m_failed = !m_connection.run(before + m_statement).isCopyIn();
+    const Result result = m_connection.run(before + m_statement);
+    m_failed = !result.isCopyIn();
+    if (m_failed)
+        noteFailure(result);
     return !m_failed;
 }
 
@@ -65,8 +70,14 @@ bool CopyStream::collect() {
             ok = false;
             if (m_failedLine == 0)
                 m_failedLine = lineNamedIn(result.errorContext());
+            noteFailure(result);
         }
     }
+}
+
+void CopyStream::noteFailure(const Result& result) {
+    if (!m_refusal && TableRefusal::belongsToTable(result.sqlState(), result.sourceFunction()))
+        m_refusal = result.primaryMessage();
 }
 
 // The line of the COPY data (counted from 1) that the server's error context names ("COPY

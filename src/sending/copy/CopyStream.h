@@ -2,8 +2,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include <algorithm>
+#include <optional>
+
+class Result;
 
 class Connection;
 
@@ -38,14 +42,19 @@ public:
     // The line of the last COPY collected (counted from 1 in its data) that the server's error
     // names, 0 when it names none.
     qsizetype failedLine() const { return m_failedLine; }
+    // The server's words when the last COPY begun failed with an answer that refuses the table
+    // (TableRefusal), whether as it began or at its end.
+    const std::optional<QString>& refusal() const { return m_refusal; }
 
 private:
     qsizetype lineNamedIn(const QByteArray& context) const;
+    void noteFailure(const Result& result);
 
     Connection& m_connection;
     QByteArray m_statement;
     QByteArray m_contextPrefix; // "COPY <table>, " as the server's error context begins
     qsizetype m_failedLine = 0;
+    std::optional<QString> m_refusal;
     qsizetype m_fed = 0;   // offset of the buffer up to which feed() handed bytes over
     bool m_failed = false; // some data could not be handed over, or the COPY did not begin
 };

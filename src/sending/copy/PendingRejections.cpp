@@ -21,8 +21,8 @@ void PendingRejections::dropServerBefore(qint64 boundary) {
     });
 }
 
-void PendingRejections::dropLocalFrom(qint64 boundary) {
-    std::erase_if(m_entries, [boundary](const Entry& entry) {
+qsizetype PendingRejections::dropLocalFrom(qint64 boundary) {
+    return std::erase_if(m_entries, [boundary](const Entry& entry) {
         return entry.local && entry.index >= boundary;
     });
 }

@@ -22,8 +22,9 @@ public:
     std::vector<Entry> takeBefore(qint64 boundary);
     // The server's rejections of lines before the boundary are void (the lines are sent again).
     void dropServerBefore(qint64 boundary);
-    // The local rejections of lines from the boundary on are void (the lines are forgotten).
-    void dropLocalFrom(qint64 boundary);
+    // The local rejections of lines from the boundary on are void (the lines are forgotten);
+    // how many there were.
+    qsizetype dropLocalFrom(qint64 boundary);
     void clear() { m_entries.clear(); }
 
     qsizetype fromServer() const;

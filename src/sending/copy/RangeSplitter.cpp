@@ -1,6 +1,7 @@
 #include "sending/copy/RangeSplitter.h"
 
 #include "database/Connection.h"
+#include "sending/TableRefusal.h"
 #include "sending/copy/ChunkTransaction.h"
 #include "sending/copy/CopyStream.h"
 #include "sending/copy/EncodedLines.h"
@@ -29,7 +30,7 @@ qsizetype RangeSplitter::settleFailedCopy(qsizetype begin, qsizetype end) {
 // Sends lines [begin, end) in order; true when the server took all of them. knownToFail: the
 // range as a whole was just rejected in this very state, so only its halves are tried.
 bool RangeSplitter::sendRange(qsizetype begin, qsizetype end, bool knownToFail) {
-    if (m_broken || m_stopped)
+    if (m_broken || m_stopped || m_refusal)
         return false;
     if (end - begin == 1)
         return sendLineAlone(begin);
@@ -60,7 +61,7 @@ qsizetype RangeSplitter::sendUpToNamed(qsizetype begin, qsizetype end, qsizetype
         return -1;
     if (named > begin)
         sendRange(begin, named, false);
-    if (!m_broken)
+    if (!m_broken && !m_refusal)
         sendLineAlone(named);
     return named;
 }
@@ -73,7 +74,10 @@ bool RangeSplitter::copyRange(qsizetype begin, qsizetype end) {
         ok = m_stream.collect() && ok;
     }
     if (!ok) {
-        failed();
+        if (!failed() && m_stream.refusal()) {
+            m_refusal = m_stream.refusal();
+            m_refusedAt = begin;
+        }
         m_transaction.attemptFailed();
         return false;
     }
@@ -83,7 +87,7 @@ bool RangeSplitter::copyRange(qsizetype begin, qsizetype end) {
 }
 
 bool RangeSplitter::sendLineAlone(qsizetype line) {
-    if (m_stopped)
+    if (m_stopped || m_refusal)
         return false;
     const QByteArray prefix = m_transaction.prefix();
     if (!prefix.isEmpty() && !m_connection.run(prefix).succeeded()) {
@@ -106,10 +110,18 @@ bool RangeSplitter::insertLine(qsizetype line) {
     const Result result = m_connection.run(m_insertStatement(line), true);
     if (result.succeeded())
         return true;
-    if (m_connection.isBroken())
+    if (m_connection.isBroken()) {
         m_lost = true; // not the line's fault: it is sent again over a new connection
-    else if (!failed())
+        return false;
+    }
+    if (failed())
+        return false;
+    if (TableRefusal::belongsToTable(result.sqlState(), result.sourceFunction())) {
+        m_refusal = result.primaryMessage();
+        m_refusedAt = line;
+    } else {
         m_rejections.add(m_lines[line].index, m_connection.errorOf(result), false);
+    }
     return false;
 }
 
@@ -118,7 +130,7 @@ qsizetype RangeSplitter::insertEachOnItsOwn(qsizetype end) {
     for (qsizetype line = 0; line < end; ++line) {
         if (insertLine(line))
             ++m_accepted;
-        else if (m_stopped || m_lost)
+        else if (m_stopped || m_lost || m_refusal)
             return line;
     }
     return end;

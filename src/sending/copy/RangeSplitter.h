@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <functional>
+#include <optional>
 
 class ChunkTransaction;
 class Connection;
@@ -24,6 +26,7 @@ public:
         Broken,  // a savepoint statement failed: the transaction can't be trusted
         Lost,    // the connection broke
         Stopped, // a stop was taken inside a statement: the server stopped it
+        Refused, // the server refused the table (TableRefusal) at refusedAt()
     };
 
     using Statement = std::function<QByteArray(qsizetype line)>;
@@ -51,11 +54,15 @@ public:
     // A stop outweighs a lost connection, which outweighs a broken transaction: what follows
     // from the heavier holds either way.
     Halt halt() const {
-        return m_stopped  ? Halt::Stopped
-               : m_lost   ? Halt::Lost
-               : m_broken ? Halt::Broken
-                          : Halt::None;
+        return m_stopped   ? Halt::Stopped
+               : m_lost    ? Halt::Lost
+               : m_refusal ? Halt::Refused
+               : m_broken  ? Halt::Broken
+                           : Halt::None;
     }
+    // With Halt::Refused: the line refused, and the server's words.
+    qsizetype refusedAt() const { return m_refusedAt; }
+    const QString& refusal() const { return *m_refusal; }
     // Lines that went in since the last call, in the open transaction.
     qint64 takeAccepted() {
         const qint64 accepted = m_accepted;
@@ -70,7 +77,10 @@ private:
     bool sendLineAlone(qsizetype line);
     bool insertLine(qsizetype line);
     bool failed(); // after a failure: true, and halted, when a stop was taken
-    void reset() { m_broken = m_lost = m_stopped = false; }
+    void reset() {
+        m_broken = m_lost = m_stopped = false;
+        m_refusal.reset();
+    }
 
     Connection& m_connection;
     ChunkTransaction& m_transaction;
@@ -81,5 +91,7 @@ private:
     bool m_broken = false;
     bool m_lost = false;
     bool m_stopped = false;
+    std::optional<QString> m_refusal; // the server's words, once it refused the table
+    qsizetype m_refusedAt = 0;
     qint64 m_accepted = 0;
 };

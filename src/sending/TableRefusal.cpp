@@ -1,0 +1,13 @@
+#include "sending/TableRefusal.h"
+
+#include <array>
+
+bool TableRefusal::belongsToTable(QByteArrayView sqlState, QByteArrayView source) {
+    if (source == QByteArrayView("ExecWithCheckOptions"))
+        return false;
+    static constexpr std::array<const char*, 3> Refusals = {"42501", "25006", "42P01"};
+    for (const char* state : Refusals)
+        if (sqlState == QByteArrayView(state))
+            return true;
+    return false;
+}
