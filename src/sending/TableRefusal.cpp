@@ -1,5 +1,7 @@
 #include "sending/TableRefusal.h"
 
+#include "database/Result.h"
+
 #include <array>
 
 bool TableRefusal::belongsToTable(QByteArrayView sqlState, QByteArrayView source) {
@@ -10,4 +12,10 @@ bool TableRefusal::belongsToTable(QByteArrayView sqlState, QByteArrayView source
         if (sqlState == QByteArrayView(state))
             return true;
     return false;
+}
+
+std::optional<QString> TableRefusal::wordsOf(const Result& result) {
+    if (!belongsToTable(result.sqlState(), result.sourceFunction()))
+        return std::nullopt;
+    return result.primaryMessage();
 }

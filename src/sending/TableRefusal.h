@@ -2,6 +2,9 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
+
+class Result;
 
 // The server's answer that belongs to the table or the connection, not to the row: every later
 // row of the file would get the same answer, so the file's rows end at the first one. The
@@ -22,4 +25,6 @@ struct TableRefusal {
 
     // The SQLSTATE and the server's function that raised the error (Result::sourceFunction()).
     static bool belongsToTable(QByteArrayView sqlState, QByteArrayView source);
+    // The server's words when the failed result refused the table; nothing otherwise.
+    static std::optional<QString> wordsOf(const Result& result);
 };

@@ -6,6 +6,20 @@
 
 #include <algorithm>
 
+namespace {
+
+// The fields of a non-empty line cut at a separator of more than one character (or byte).
+template <typename Text, typename Separator>
+qsizetype longSeparatorFieldCount(const Text& line, const Separator& separator) {
+    qsizetype count = 1;
+    for (qsizetype at = line.indexOf(separator); at >= 0;
+         at = line.indexOf(separator, at + separator.size()))
+        ++count;
+    return count;
+}
+
+} // namespace
+
 QStringList SplitFields(const QString& line, const QString& separator) {
     if (line.isEmpty())
         return {};
@@ -49,11 +63,7 @@ qsizetype fieldCount(const QString& line, const QString& separator) {
             count += c.unicode() == wanted;
         return count;
     }
-    qsizetype count = 1;
-    for (qsizetype at = line.indexOf(separator); at >= 0;
-         at = line.indexOf(separator, at + separator.size()))
-        ++count;
-    return count;
+    return longSeparatorFieldCount(line, separator);
 }
 
 qsizetype fieldCountFromBytes(QByteArrayView line, QByteArrayView separator) {
@@ -63,11 +73,7 @@ qsizetype fieldCountFromBytes(QByteArrayView line, QByteArrayView separator) {
         return 1;
     if (separator.size() == 1)
         return 1 + std::count(line.begin(), line.end(), separator.front());
-    qsizetype count = 1;
-    for (qsizetype at = line.indexOf(separator); at >= 0;
-         at = line.indexOf(separator, at + separator.size()))
-        ++count;
-    return count;
+    return longSeparatorFieldCount(line, separator);
 }
 
 QStringList fieldsFromBytes(QByteArrayView line, QByteArrayView separator) {

@@ -76,8 +76,8 @@ bool CopyStream::collect() {
 }
 
 void CopyStream::noteFailure(const Result& result) {
-    if (!m_refusal && TableRefusal::belongsToTable(result.sqlState(), result.sourceFunction()))
-        m_refusal = result.primaryMessage();
+    if (!m_refusal)
+        m_refusal = TableRefusal::wordsOf(result);
 }
 
 // The line of the COPY data (counted from 1) that the server's error context names ("COPY

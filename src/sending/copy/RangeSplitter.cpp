@@ -116,8 +116,7 @@ bool RangeSplitter::insertLine(qsizetype line) {
     }
     if (failed())
         return false;
-    if (TableRefusal::belongsToTable(result.sqlState(), result.sourceFunction())) {
-        m_refusal = result.primaryMessage();
+    if ((m_refusal = TableRefusal::wordsOf(result))) {
         m_refusedAt = line;
     } else {
         m_rejections.add(m_lines[line].index, m_connection.errorOf(result), false);
