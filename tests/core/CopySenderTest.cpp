@@ -654,6 +654,50 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
+// What a whole run of the files did: create one table per file, then append every file into
+// target (id integer PRIMARY KEY, word text, amount numeric CHECK (amount >= 0)).
+struct WholeRun {
+    QStringList messages, errors, created, appended;
+    qint64 rows = 0;
+};
+
+// Runs choices (files, separator, rule) row by row or not, in create mode with the template and
+// then in append mode; created is what the created queries read one after the other, appended
+// what the appended query reads.
+WholeRun createThenAppend(ImportChoices choices, bool rowByRow, const QString& tableTemplate,
+                          const QStringList& created, const QString& appended) {
+    TestDatabase db;
+    db.execute("CREATE TABLE target (id integer PRIMARY KEY, word text, amount numeric "
+               "CHECK (amount >= 0))");
+    choices.connection = db.settings();
+    choices.rowByRow = rowByRow;
+    WholeRun result;
+    RecordingFrontEnd create;
+    choices.mode = ImportChoices::TableMode::Create;
+    choices.tableTemplate = tableTemplate;
+    result.rows += runImport(choices, create).rowsSent;
+    RecordingFrontEnd append;
+    choices.mode = ImportChoices::TableMode::Append;
+    choices.existingTables = {"target"};
+    choices.selectedTable = 0;
+    result.rows += runImport(choices, append).rowsSent;
+    result.messages = create.messages + append.messages;
+    result.errors = create.errors + append.errors;
+    for (const QString& query : created)
+        result.created += db.rows(query);
+    result.appended = db.rows(appended);
+    return result;
+}
+
+// COPY did what row by row did: the same messages, rows and counts.
+void expectSameRuns(const WholeRun& fast, const WholeRun& rowwise) {
+    EXPECT_EQ(fast.messages, rowwise.messages);
+    EXPECT_EQ(fast.errors, rowwise.errors);
+    EXPECT_EQ(fast.created, rowwise.created);
+    EXPECT_EQ(fast.appended, rowwise.appended);
+    EXPECT_EQ(fast.rows, rowwise.rows);
+}
+
 TEST(CopySenderDifferential, WholeRunsFromUtf8AndWindows1252Files) {
     QTemporaryDir dir;
     const QString utf8 = dir.filePath("utf8.csv");
@@ -677,47 +721,18 @@ TEST(CopySenderDifferential, WholeRunsFromUtf8AndWindows1252Files) {
     writeFile(utf8, utf8Bytes);
     writeFile(ansi, ansiBytes);
 
-    struct Result {
-        QStringList messages, errors, created, appended;
-        qint64 rows = 0;
-    };
+    ImportChoices choices;
+    choices.separator = ",";
+    choices.files = {utf8, ansi}; // appended, the second file repeats every key of the first
     const auto run = [&](bool rowByRow) {
-        TestDatabase db;
-        db.execute("CREATE TABLE target (id integer PRIMARY KEY, word text, amount numeric "
-                   "CHECK (amount >= 0))");
-        Result result;
-        ImportChoices choices;
-        choices.connection = db.settings();
-        choices.separator = ",";
-        choices.rowByRow = rowByRow;
-        choices.files = {utf8, ansi};
-
-        RecordingFrontEnd create;
-        choices.mode = ImportChoices::TableMode::Create;
-        choices.tableTemplate = "New[counter]";
-        result.rows += runImport(choices, create).rowsSent;
-
-        RecordingFrontEnd append; // the second file repeats every key of the first
-        choices.mode = ImportChoices::TableMode::Append;
-        choices.existingTables = {"target"};
-        choices.selectedTable = 0;
-        result.rows += runImport(choices, append).rowsSent;
-
-        result.messages = create.messages + append.messages;
-        result.errors = create.errors + append.errors;
-        result.created = db.rows("SELECT * FROM \"New1\"" COMMIT_ORDER) +
-                         db.rows("SELECT * FROM \"New2\"" COMMIT_ORDER);
-        result.appended = db.rows("SELECT * FROM target" COMMIT_ORDER);
-        return result;
+        return createThenAppend(
+            choices, rowByRow, "New[counter]",
+            {"SELECT * FROM \"New1\"" COMMIT_ORDER, "SELECT * FROM \"New2\"" COMMIT_ORDER},
+            "SELECT * FROM target" COMMIT_ORDER);
     };
-    const Result rowwise = run(true);
-    const Result fast = run(false);
-
-    EXPECT_EQ(fast.messages, rowwise.messages);
-    EXPECT_EQ(fast.errors, rowwise.errors);
-    EXPECT_EQ(fast.created, rowwise.created);
-    EXPECT_EQ(fast.appended, rowwise.appended);
-    EXPECT_EQ(fast.rows, rowwise.rows);
+    const WholeRun rowwise = run(true);
+    const WholeRun fast = run(false);
+    expectSameRuns(fast, rowwise);
     // Both files arrive with the same text, and the rejected lines were reported.
     EXPECT_EQ(rowwise.created.value(0), QString::fromUtf8("1|Gr\xc3\xb6\xc3\x9f"
                                                           "e \xc3\xa4 "
@@ -751,42 +766,18 @@ TEST(CopySenderDifferential, WholeRunsWithQuotedFields) {
     }
     const QString path = writeTestFile(dir, "quoted.csv", bytes);
 
-    struct Result {
-        QStringList messages, errors, created, appended;
-        qint64 rows = 0;
-    };
+    ImportChoices choices;
+    choices.separator = ",";
+    choices.quotedFields = true;
+    choices.files = {path};
     const auto run = [&](bool rowByRow) {
-        TestDatabase db;
-        db.execute("CREATE TABLE target (id integer PRIMARY KEY, word text, amount numeric "
-                   "CHECK (amount >= 0))");
-        ImportChoices choices;
-        choices.connection = db.settings();
-        choices.separator = ",";
-        choices.rowByRow = rowByRow;
-        choices.quotedFields = true;
-        choices.files = {path};
-        Result result;
-        RecordingFrontEnd create;
-        choices.tableTemplate = "New";
-        result.rows += runImport(choices, create).rowsSent;
-        RecordingFrontEnd append;
-        choices.mode = ImportChoices::TableMode::Append;
-        choices.existingTables = {"target"};
-        choices.selectedTable = 0;
-        result.rows += runImport(choices, append).rowsSent;
-        result.messages = create.messages + append.messages;
-        result.errors = create.errors + append.errors;
-        result.created = db.rows("SELECT * FROM \"New\" ORDER BY id::int");
-        result.appended = db.rows("SELECT * FROM target ORDER BY id");
-        return result;
+        return createThenAppend(choices, rowByRow, "New",
+                                {"SELECT * FROM \"New\" ORDER BY id::int"},
+                                "SELECT * FROM target ORDER BY id");
     };
-    const Result rowwise = run(true);
-    const Result fast = run(false);
-    EXPECT_EQ(fast.messages, rowwise.messages);
-    EXPECT_EQ(fast.errors, rowwise.errors);
-    EXPECT_EQ(fast.created, rowwise.created);
-    EXPECT_EQ(fast.appended, rowwise.appended);
-    EXPECT_EQ(fast.rows, rowwise.rows);
+    const WholeRun rowwise = run(true);
+    const WholeRun fast = run(false);
+    expectSameRuns(fast, rowwise);
 
     EXPECT_EQ(rowwise.created.value(4), "5|line one\r\n\"two\", 5|5");
     EXPECT_EQ(rowwise.created.value(6), QString::fromUtf8("7|Gr\xc3\xb6\xc3\x9f"
