@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
                 const SenderChoice choice{table, path, FieldRule::Plain, separatorUtf8, false, {}};
                 const std::unique_ptr<RowSender> sender =
                     makeRowSender(*connection, choice, header.size(),
-                                  [&](qint64, const QString&) { ++rejected; });
+                                  [&](const LineRejection&) { ++rejected; });
                 Record record;
                 while (records.next(record)) {
                     if (record.fieldCount > 0)

@@ -20,11 +20,11 @@ qsizetype recordSize(const Record& record) {
 
 bool DataLineLoop::open(const QString& table, const Steps& steps) {
     Context& c = m_context;
-    const RowSender::Rejected rejected = [&c, execute = steps.execute](qint64 lineIndex,
-                                                                       const QString& description) {
+    const RowSender::Rejected rejected = [&c,
+                                          execute = steps.execute](const LineRejection& rejection) {
         c.run.begin(execute);
-        c.ui.atLine(lineIndex + 1);
-        c.run.report(description);
+        c.ui.atRejection(rejection);
+        c.run.report(rejection.description);
         c.ui.atLine(0);
     };
     const auto cancelled = [&frontEnd = c.frontEnd] { return frontEnd.cancelRequested(); };

@@ -24,4 +24,7 @@ struct ImportChoices {
     // a line break inside quotes belong to the value). Off: every separator cuts and every
     // double quote is dropped.
     bool quotedFields = false;
+    // Where the rejected lines of each file are written as its turn ends (RejectFolder); empty:
+    // the run's report keeps them in temporary files. The folder exists when the run starts.
+    QString rejectsFolder;
 };

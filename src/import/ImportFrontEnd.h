@@ -6,6 +6,9 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <memory>
+
+class RunReport;
 
 // Where a run stands, for a progress display.
 struct ImportProgress {
@@ -53,6 +56,15 @@ public:
         applicationError(text);
     }
 
+    // The server (or the run, for a NUL character) rejected the record that begins at the
+    // place's line, and the run goes on with the next: an "Application Error" as
+    // applicationErrorAt() takes it, which it is by default. The windows offer to list the
+    // rest of the run's rejected records in the report instead of a box for each.
+    virtual void rowRejected(const FailurePlace& place, const QString& description,
+                             const QString& text) {
+        applicationErrorAt(place, description, text);
+    }
+
     // The run is over and closes (outcome Done, TablesExisted or Cancelled; not after a failed
     // start check nor after the field-count report): how it ended and what it counted, with
     // the closing message the windows show ("Done.", "Table(s) already exist.", "Import
@@ -61,6 +73,10 @@ public:
         Q_UNUSED(result);
         message(text);
     }
+
+    // After closing(): the run's report (RunReport), empty when nothing was rejected, not sent,
+    // passed over or failed. The front end may keep it.
+    virtual void runReport(const std::shared_ptr<RunReport>& report) { Q_UNUSED(report); }
 
     // A file, or some of its lines, was passed over although the server rejected nothing (a
     // table name already listed, a column-count mismatch, no line with two fields, ...). The

@@ -1,28 +1,75 @@
 #include "import/ImportReporter.h"
 
 #include "shell/ApplicationError.h"
+#include "shell/Failure.h"
+#include "textfile/InputFile.h"
 
 // A complete text without its parts: it stands for its description too.
 void ImportReporter::applicationError(const QString& text) {
-    ++m_errors;
-    m_frontEnd.applicationErrorAt(m_place, text, text);
+    reportFailure(text, text);
 }
 
 void ImportReporter::applicationErrorOfStep(const QString& context, int step,
                                             const QString& description) {
+    reportFailure(description, applicationErrorText(context, step, description));
+}
+
+void ImportReporter::reportFailure(const QString& description, const QString& text) {
     ++m_errors;
-    m_frontEnd.applicationErrorAt(m_place, description,
-                                  applicationErrorText(context, step, description));
+    if (m_rejection && m_rejection->ofRecord) {
+        m_frontEnd.rowRejected(m_place, description, text);
+        const LineRejection& r = *m_rejection;
+        intoReport([&](RunReport& report) { report.rejected(r.line, r.sqlState, description); });
+        return;
+    }
+    m_frontEnd.applicationErrorAt(m_place, description, text);
+    if (m_rejection) {
+        const LineRejection& r = *m_rejection;
+        intoReport([&](RunReport& report) { report.notSent(r.line, r.lines, description); });
+    } else {
+        intoReport([&](RunReport& report) { report.failed(description); });
+    }
+}
+
+void ImportReporter::intoReport(const std::function<void(RunReport&)>& put) {
+    if (m_reportFailed)
+        return;
+    try {
+        put(*m_report);
+    } catch (const Failure& failure) {
+        // Told once: every later entry would fail alike.
+        m_reportFailed = true;
+        ++m_errors;
+        const QString text =
+            QStringLiteral("The run's report could not be kept: %1").arg(failure.description());
+        m_frontEnd.applicationErrorAt(m_place, text, text);
+    }
 }
 
 void ImportReporter::beginFile(int position, const QString& path) {
     m_position = position;
     m_place = {path, 0};
+    m_rejection.reset();
+    intoReport([&](RunReport& report) { report.beginFile(path); });
 }
 
-void ImportReporter::endFile() {
+void ImportReporter::endFile(InputFile* file) {
+    m_place.line = 0;
+    m_rejection.reset();
+    intoReport([&](RunReport& report) {
+        if (file)
+            report.endFile(file->snapshot(), file->rule(), file->separator());
+        else
+            report.endFile(nullptr, FieldRule::Plain, {});
+    });
     m_position = 0;
     m_place = {};
+}
+
+std::shared_ptr<RunReport> ImportReporter::finishReport(int filesImported, int filesListed,
+                                                        qint64 rowsIn) {
+    m_report->finish(filesImported, filesListed, rowsIn);
+    return m_report;
 }
 
 void ImportReporter::unreadable(const QString& text, const QString& description) {
@@ -92,11 +139,13 @@ void ImportReporter::linesWithoutSeparator(qint64 lines, bool noneSent, const QS
                                           "separator \"%2\".")
                                .arg(m_place.path, separator));
         passedOver(
-            QStringLiteral("no line holds the separator \"%1\"; no row was sent.").arg(separator));
+            QStringLiteral("no line holds the separator \"%1\"; no row was sent.").arg(separator),
+            lines);
         return;
     }
     passedOver(QStringLiteral("%1 line(s) without the separator \"%2\" were not sent.")
-                   .arg(QString::number(lines), separator));
+                   .arg(QString::number(lines), separator),
+               lines);
 }
 
 void ImportReporter::passedOverWithMessage(const QString& reason) {
@@ -111,10 +160,11 @@ void ImportReporter::serverNotice(const ServerNotice& notice) {
     m_frontEnd.serverNotice(m_place.path, notice.text);
 }
 
-void ImportReporter::passedOver(const QString& reason) {
+void ImportReporter::passedOver(const QString& reason, qint64 lines) {
     if (m_position != m_lastPassedOver) {
         m_lastPassedOver = m_position;
         ++m_filesPassedOver;
     }
     m_frontEnd.passedOver(m_place.path, reason);
+    intoReport([&](RunReport& report) { report.passedOver(reason, lines); });
 }

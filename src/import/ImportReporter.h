@@ -2,20 +2,30 @@
 
 #include "database/ServerNotice.h"
 #include "import/ImportFrontEnd.h"
+#include "report/RunReport.h"
+#include "sending/LineRejection.h"
 #include "shell/UserInterface.h"
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class InputFile;
 
 // What a run tells its front end about the files it takes. The run's step runner reports
 // through it: every "Application Error" is counted and handed on with the file and line it
 // belongs to (set by the run as it goes) and with its description apart. Files passed over without
 // a rejection are handed on with their reason and counted once per file. Messages and input boxes
-// pass straight on. Used on the run's thread only.
+// pass straight on. Everything rejected, not sent, passed over or failed also goes into the
+// run's report (RunReport), which keeps the rejected records' lines in the rejects folder given
+// (none: in temporary files). Used on the run's thread only.
 class ImportReporter : public UserInterface {
 public:
-    explicit ImportReporter(ImportFrontEnd& frontEnd)
-        : m_frontEnd(frontEnd) {}
+    ImportReporter(ImportFrontEnd& frontEnd, const QString& rejectsFolder)
+        : m_frontEnd(frontEnd)
+        , m_report(std::make_shared<RunReport>(rejectsFolder)) {}
 
     void message(const QString& text) override { m_frontEnd.message(text); }
     void applicationError(const QString& text) override;
@@ -28,9 +38,21 @@ public:
     // From here on failures belong to the file at this position of the list, as a whole.
     void beginFile(int position, const QString& path);
     // Failures belong to this line of the file (from 1), or with 0 to the file as a whole.
-    void atLine(qint64 line) { m_place.line = line; }
-    // Failures belong to no file.
-    void endFile();
+    void atLine(qint64 line) {
+        m_place.line = line;
+        m_rejection.reset();
+    }
+    // The failure reported next is this rejection of the sender's (until atLine()).
+    void atRejection(const LineRejection& rejection) {
+        m_place.line = rejection.line + 1;
+        m_rejection = rejection;
+    }
+    // Failures belong to no file. The file of the turn that ends, read as the run read it, gives
+    // the report its rejected records' lines.
+    void endFile(InputFile* file = nullptr);
+
+    // The run is over with these counts: the report, for the front end.
+    std::shared_ptr<RunReport> finishReport(int filesImported, int filesListed, qint64 rowsIn);
 
     // The reasons for passing over the file whose turn it is.
     //
@@ -65,11 +87,18 @@ public:
     int filesPassedOver() const { return m_filesPassedOver; }
 
 private:
-    void passedOver(const QString& reason);
+    void passedOver(const QString& reason, qint64 lines = 0);
     // Passed over with a message box of its own in the windows.
     void passedOverWithMessage(const QString& reason);
+    // Hands a failure on to the front end and the report.
+    void reportFailure(const QString& description, const QString& text);
+    // Puts something into the report; a report that can't be written is told once as an error.
+    void intoReport(const std::function<void(RunReport&)>& put);
 
     ImportFrontEnd& m_frontEnd;
+    std::shared_ptr<RunReport> m_report;
+    std::optional<LineRejection> m_rejection;
+    bool m_reportFailed = false;
     FailurePlace m_place; // the path is empty outside a file's turn
     int m_position = 0;
     int m_lastPassedOver = 0; // position of the last file counted as passed over

@@ -36,7 +36,7 @@ public:
     Run(const ImportChoices& choices, ImportFrontEnd& frontEnd)
         : m_choices(choices)
         , m_frontEnd(frontEnd)
-        , m_ui(frontEnd)
+        , m_ui(frontEnd, choices.rejectsFolder)
         , m_run(m_ui, Context)
         , m_tables(choices.existingTables)
         , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {
@@ -150,6 +150,8 @@ void Run::close(const QString& text) {
     m_result.errorsReported = m_ui.errors();
     m_result.filesPassedOver = m_ui.filesPassedOver();
     m_frontEnd.closing(m_result, text);
+    m_frontEnd.runReport(
+        m_ui.finishReport(m_result.filesImported, m_result.filesListed, m_result.rowsSent));
 }
 
 Run::Turn Run::importFile(int position) {
@@ -187,13 +189,13 @@ Run::Turn Run::importFile(int position) {
             appendFlow();
     }
 
+    m_ui.endFile(&m_file); // before the file is closed: it gives the rejected lines
     m_run.step(348, [&] {
         m_connection.end();
         m_file.close();
     });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
     showProgress(0);
-    m_ui.endFile();
     return Turn::Next;
 }
 

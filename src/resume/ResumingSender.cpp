@@ -68,12 +68,15 @@ void ResumingSender::finish() {
     }
     takeRefusal();
     if (!m_gaveUp.isEmpty() && m_unsent > 0)
-        m_context.rejected(m_firstUnsent,
-                           QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: %4.")
-                               .arg(m_unsent)
-                               .arg(m_context.path)
-                               .arg(m_firstUnsent + 1)
-                               .arg(m_gaveUp));
+        m_context.rejected({m_firstUnsent,
+                            QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: %4.")
+                                .arg(m_unsent)
+                                .arg(m_context.path)
+                                .arg(m_firstUnsent + 1)
+                                .arg(m_gaveUp),
+                            {},
+                            false,
+                            m_unsent});
 }
 
 qint64 ResumingSender::rowsAccepted() const {
@@ -127,8 +130,8 @@ void ResumingSender::settleChunk(const ChunkInDoubt& chunk, std::optional<ChunkF
     if (fate == ChunkFate::Committed) {
         m_acceptedBefore += chunk.rowsAccepted;
         std::erase_if(m_owed, [&chunk](qint64 line) { return line < chunk.lineAfter; });
-        for (const auto& [line, description] : chunk.rejections)
-            m_context.rejected(line, description);
+        for (const PendingRejections::Entry& rejection : chunk.rejections)
+            m_context.rejected({rejection.index, rejection.description, rejection.sqlState});
         return;
     }
     nameInDoubt(chunk.firstLine, chunk.lastLine);
@@ -139,14 +142,17 @@ void ResumingSender::settleChunk(const ChunkInDoubt& chunk, std::optional<ChunkF
 // them in twice: one message names them for the user to look at.
 void ResumingSender::nameInDoubt(qint64 first, qint64 last) {
     const qsizetype count = takeRange(m_owed, first, last);
-    m_context.rejected(first,
-                       QStringLiteral("%1 line(s) of %2, lines %3 to %4, may or may not be in "
-                                      "the table: the connection to the server was lost "
-                                      "before the server answered for them.")
-                           .arg(count)
-                           .arg(m_context.path)
-                           .arg(first + 1)
-                           .arg(last + 1));
+    m_context.rejected({first,
+                        QStringLiteral("%1 line(s) of %2, lines %3 to %4, may or may not be in "
+                                       "the table: the connection to the server was lost "
+                                       "before the server answered for them.")
+                            .arg(count)
+                            .arg(m_context.path)
+                            .arg(first + 1)
+                            .arg(last + 1),
+                        {},
+                        false,
+                        count});
 }
 
 // A new connection over which the chunk in doubt, if any, was settled (its fate). Everything

@@ -131,7 +131,7 @@ void InsertSender::settleLocalHead() {
         const Pending entry = std::move(m_pending.front());
         m_pending.pop_front();
         if (!refusedAt(entry))
-            m_rejected(entry.lineIndex, entry.error);
+            m_rejected({entry.lineIndex, entry.error, {}});
     }
 }
 
@@ -224,7 +224,7 @@ bool InsertSender::settleHead() {
     else if (stopTaken())
         return false;
     else if (!refusedAt(entry))
-        m_rejected(entry.lineIndex, entry.error);
+        m_rejected({entry.lineIndex, entry.error, QString::fromLatin1(entry.sqlState)});
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sending/LineRejection.h"
 #include "sending/LostConnection.h"
 #include "sending/TableRefusal.h"
 
@@ -19,9 +20,7 @@ struct Record;
 // is in. Never throws for a failure of the server or the connection. Used from one thread.
 class RowSender {
 public:
-    // A rejected line: its index in the file (line 0 is the first line) and the description
-    // to report.
-    using Rejected = std::function<void(qint64 lineIndex, const QString& description)>;
+    using Rejected = std::function<void(const LineRejection& rejection)>;
 
     virtual ~RowSender() = default;
     virtual void send(const Record& record) = 0;

@@ -2,6 +2,7 @@
 
 #include "shell/Failure.h"
 #include "shell/Platform.h"
+#include "shell/TemporaryFile.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -18,18 +19,6 @@ struct DescriptorGuard {
     int descriptor;
     ~DescriptorGuard() { platform::closeDescriptor(descriptor); }
 };
-
-std::unique_ptr<QFile> temporaryFile() {
-    auto file = std::make_unique<QFile>();
-    const int descriptor = platform::anonymousTemporaryFile();
-    if (!file->open(descriptor, QIODevice::ReadWrite | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        platform::closeDescriptor(descriptor);
-        throw Failure(
-            QStringLiteral("Could not use a temporary file: %1").arg(file->errorString()));
-    }
-    return file;
-}
 
 } // namespace
 
@@ -80,7 +69,7 @@ void FileSnapshot::useTemporary(std::unique_ptr<QFile> file, qint64 size) {
 
 // Reads a pipe or device to its end into a temporary file; false when cancelled first.
 bool FileSnapshot::copyStream(int descriptor, const std::function<bool()>& cancelled) {
-    std::unique_ptr<QFile> copy = temporaryFile();
+    std::unique_ptr<QFile> copy = temporaryFile(QIODevice::Unbuffered);
     QByteArray piece(PieceSize, Qt::Uninitialized);
     qint64 total = 0;
     for (;;) {
@@ -103,7 +92,7 @@ bool FileSnapshot::copyStream(int descriptor, const std::function<bool()>& cance
 
 // Replaces the file by its text in UTF-8. Reads from just after the byte-order mark.
 void FileSnapshot::convertUtf16(bool bigEndian) {
-    std::unique_ptr<QFile> converted = temporaryFile();
+    std::unique_ptr<QFile> converted = temporaryFile(QIODevice::Unbuffered);
     // The mark is passed over here; a second one would be a character of the text.
     QStringDecoder decoder(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE,
                            QStringConverter::Flag::ConvertInitialBom);

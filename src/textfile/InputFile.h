@@ -24,6 +24,9 @@ public:
     void close();
 
     FieldRule rule() const { return m_rule; }
+    const QString& separator() const { return m_separator; }
+    // The snapshot of the open file; null when none is open.
+    FileSnapshot* snapshot() { return m_file.get(); }
 
     // Reads the header, the fields of the first record (none when not open).
     void readHeader();

@@ -33,6 +33,9 @@ public:
     // The lines read so far, as an editor counts them (LineReader::linesRead()).
     qint64 linesRead() const { return m_lines.linesRead(); }
 
+    // The index of the line after the last record read (that record's lines end before it).
+    qint64 lineAfter() const { return m_nextLine; }
+
     // How many lines the file had when it was read whole (linesRead() at its end).
     void expectLines(qint64 lines) { m_expectedLines = lines; }
 

@@ -502,8 +502,8 @@ Outcome importLines(const TestDatabase& db, const QString& schema, const QString
     Connection connection = Connection::open(db.settings());
     connection.execute(QStringLiteral("SET search_path = %1").arg(schema));
     Outcome outcome;
-    const RowSender::Rejected rejected = [&](qint64 line, const QString& description) {
-        outcome.rejections.emplace_back(line, description);
+    const RowSender::Rejected rejected = [&](const LineRejection& r) {
+        outcome.rejections.emplace_back(r.line, r.description);
     };
     const auto fieldsOf = [rule](const QString& line) {
         return rule == FieldRule::Quoted ? quotedFields(line) : SplitFields(line, ",");
@@ -594,7 +594,7 @@ TEST(CopySender, ALostConnectionLeavesTheUncommittedLinesUnreported) {
     Rejections rejections;
     const auto sender = copySenderFor(
         connection, "t", 2,
-        [&](qint64 line, const QString& text) { rejections.emplace_back(line, text); },
+        [&](const LineRejection& r) { rejections.emplace_back(r.line, r.description); },
         smallChunks());
     ASSERT_TRUE(sender);
     for (int line = 1; line <= 10; ++line)
@@ -626,7 +626,7 @@ TEST(CopySender, StopsAfterTheChunkInFlightWithEveryLineTakenCommitted) {
     CopySender::Options options = smallChunks();
     options.stopRequested = [&] { return stop; };
     const auto sender = copySenderFor(
-        connection, "t", 2, [](qint64, const QString&) {}, options);
+        connection, "t", 2, [](const LineRejection&) {}, options);
     ASSERT_TRUE(sender);
     int sent = 0;
     for (int line = 1; line <= 1000 && !sender->stopped(); ++line) {

@@ -255,7 +255,7 @@ TEST(CopySenderStop, LeavesTheLinesWaitingBehindTheChunkUnsent) {
     options.chunkLines = 100;
     options.stopRequested = [&] { return stop; };
     const auto sender = copySenderFor(
-        connection, "t", 2, [](qint64, const QString&) {}, options);
+        connection, "t", 2, [](const LineRejection&) {}, options);
     ASSERT_TRUE(sender);
     for (int line = 1; line <= 1000; ++line)
         sender->send(fieldsRecord(line, {"a", QString::number(line)}));

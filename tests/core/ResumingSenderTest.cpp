@@ -127,7 +127,7 @@ const Case Cases[] = {
        lostWith({4, 5, 6},
                 [] {
                     ChunkInDoubt doubt = chunk(4, 6, 2);
-                    doubt.rejections = {{5, QStringLiteral("line 6 refused")}};
+                    doubt.rejections = {{5, QStringLiteral("line 6 refused"), false, {}}};
                     return doubt;
                 }()),
        Marker::Committed},
@@ -264,7 +264,7 @@ TEST_P(ResumingSenderTest, SettlesWhatALostConnectionLeftBehind) {
                  made < c.scripts.size() ? c.scripts[made] : Script{}, log.received.back());
          },
          [&] { return again.dataRecords(); },
-         [&](qint64 line, const QString& text) { rejected.emplace_back(line, text); },
+         [&](const LineRejection& r) { rejected.emplace_back(r.line, r.description); },
          path,
          {}});
     RecordReader records = file.dataRecords();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sending/copy/PendingRejections.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -20,7 +22,7 @@ struct ChunkInDoubt {
     qint64 lineAfter = 0;    // the first line after it; the largest qint64 when none follows
     qint64 rowsAccepted = 0; // rows the server took in it
     // Its rejected lines, in line order, to be reported should it have committed.
-    std::vector<std::pair<qint64, QString>> rejections;
+    std::vector<PendingRejections::Entry> rejections;
 };
 
 // What the server's evidence says of a chunk in doubt.

@@ -360,5 +360,5 @@ void CopySender::release(qsizetype end) {
         m_stream.shift(bytes);
     }
     for (const PendingRejections::Entry& rejection : report)
-        m_rejected(rejection.index, rejection.description);
+        m_rejected({rejection.index, rejection.description, rejection.sqlState});
 }

@@ -20,7 +20,7 @@ std::optional<LostConnection> CopySender::lostConnection() const {
     chunk.lineAfter = m_lines.boundary(m_sentEnd);
     chunk.rowsAccepted = m_acceptedInChunk;
     for (const PendingRejections::Entry& rejection : m_rejections.before(chunk.lineAfter))
-        chunk.rejections.emplace_back(rejection.index, rejection.description);
+        chunk.rejections.push_back(rejection);
     lost.chunkInDoubt = std::move(chunk);
     return lost;
 }

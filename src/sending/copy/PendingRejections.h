@@ -13,10 +13,11 @@ public:
         qint64 index = 0; // the line's index in the file
         QString description;
         bool local = false;
+        QString sqlState; // the server's; empty for a local rejection
     };
 
-    void add(qint64 index, QString description, bool local) {
-        m_entries.push_back({index, std::move(description), local});
+    void add(qint64 index, QString description, bool local, QString sqlState = {}) {
+        m_entries.push_back({index, std::move(description), local, std::move(sqlState)});
     }
     // Takes out the rejections of lines before the boundary, in line order.
     std::vector<Entry> takeBefore(qint64 boundary);

@@ -119,7 +119,8 @@ bool RangeSplitter::insertLine(qsizetype line) {
     if ((m_refusal = TableRefusal::wordsOf(result))) {
         m_refusedAt = line;
     } else {
-        m_rejections.add(m_lines[line].index, m_connection.errorOf(result), false);
+        m_rejections.add(m_lines[line].index, m_connection.errorOf(result), false,
+                         QString::fromLatin1(result.sqlState()));
     }
     return false;
 }

@@ -1,0 +1,147 @@
+#include "report/RejectedLineCopy.h"
+
+#include "report/ShownText.h"
+#include "shell/Failure.h"
+#include "textfile/FileSnapshot.h"
+#include "textfile/LineDecoder.h"
+#include "textfile/LineReader.h"
+#include "textfile/RecordReader.h"
+
+#include <QFileDevice>
+#include <vector>
+
+namespace {
+
+const QByteArray ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+
+void writeAll(QIODevice& device, QByteArrayView bytes) {
+    if (bytes.isEmpty() || device.write(bytes.data(), bytes.size()) == bytes.size())
+        return;
+    const auto* file = qobject_cast<QFileDevice*>(&device);
+    throw Failure(
+        QStringLiteral("Could not write %1: %2")
+            .arg(file ? file->fileName() : QStringLiteral("a file"), device.errorString()));
+}
+
+QString csvField(QString text) {
+    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// The start of a long line, enough for the characters an event keeps, cut where no UTF-8
+// sequence is split.
+QByteArrayView shownPart(QByteArrayView line) {
+    constexpr qsizetype Most = RejectedLineCopy::ShownCharacters * 4 + 4;
+    if (line.size() <= Most)
+        return line;
+    qsizetype size = Most;
+    while (size > 0 && (static_cast<unsigned char>(line[size]) & 0xC0) == 0x80)
+        --size;
+    return line.first(size);
+}
+
+// A rejected record on its way through the file.
+struct Copying {
+    bool has = false;
+    PendingRecords::Entry entry;
+    qint64 last = -1; // its last line; -1 when its line starts no record
+    QString text;
+    bool firstLine = true;
+};
+
+} // namespace
+
+struct RejectedLineCopy::Extents {
+    qint64 headerLast = 0;     // the last line of the file's first record
+    std::vector<qint64> lasts; // quoted rule: the last line of each rejected record, in order
+};
+
+RejectedLineCopy::Extents RejectedLineCopy::findExtents(PendingRecords& pending) {
+    Extents extents;
+    if (m_rule == FieldRule::Plain)
+        return extents;
+    RecordReader records(m_file, m_rule, m_separator);
+    Record record;
+    PendingRecords::Entry entry;
+    pending.rewind();
+    bool more = pending.next(entry);
+    bool first = true;
+    while (more && records.next(record, false)) {
+        const qint64 last = records.lineAfter() - 1;
+        if (first)
+            extents.headerLast = last;
+        first = false;
+        for (; more && entry.line <= record.line; more = pending.next(entry))
+            extents.lasts.push_back(entry.line == record.line ? last : -1);
+    }
+    for (; more; more = pending.next(entry))
+        extents.lasts.push_back(-1);
+    return extents;
+}
+
+void RejectedLineCopy::copy(PendingRecords& pending, const Target& target) {
+    const Extents extents = findExtents(pending);
+    writeAll(target.reasons, "line,SQLSTATE,message\n");
+    QFile& device = m_file.device();
+    if (device.seek(0) && device.read(ByteOrderMark.size()) == ByteOrderMark)
+        writeAll(target.lines, ByteOrderMark);
+
+    LineReader lines(m_file);
+    LineDecoder decoder;
+    const char lineEnd = m_file.lineEnd();
+    Copying current;
+    std::size_t taken = 0;
+    pending.rewind();
+    const auto take = [&] {
+        current.has = pending.next(current.entry);
+        if (current.has)
+            current.last = m_rule == FieldRule::Plain ? current.entry.line : extents.lasts[taken++];
+        current.text.clear();
+        current.firstLine = true;
+    };
+    const auto finish = [&] {
+        const qint64 line = current.entry.line + 1;
+        target.event({ReportEvent::Kind::Rejected, m_path, line, current.entry.sqlState,
+                      current.entry.what, shownText(current.text, ShownCharacters)});
+        writeAll(target.reasons, QStringLiteral("%1,%2,%3\n")
+                                     .arg(QString::number(line), current.entry.sqlState,
+                                          csvField(current.entry.what))
+                                     .toUtf8());
+        take();
+    };
+
+    take();
+    QByteArrayView line;
+    qint64 index = -1;
+    bool wroteLast = false; // the line before this one was copied: its line end follows
+    while (lines.next(line)) {
+        ++index;
+        if (wroteLast)
+            writeAll(target.lines, QByteArrayView(&lineEnd, 1));
+        wroteLast = false;
+        while (current.has && current.last < index)
+            finish();
+        const bool rejected = current.has && index >= current.entry.line;
+        if (index <= extents.headerLast || rejected) {
+            writeAll(target.lines, line);
+            wroteLast = true;
+        }
+        if (rejected) {
+            if (current.text.size() <= ShownCharacters) {
+                if (!current.firstLine)
+                    current.text += QLatin1Char(lineEnd);
+                current.text += decoder.decode(shownPart(line), index);
+            }
+            current.firstLine = false;
+            if (index == current.last)
+                finish();
+        }
+        if (!current.has && index >= extents.headerLast)
+            break;
+    }
+    // The last line copied had a line end when a line follows it.
+    if (wroteLast && lines.next(line))
+        writeAll(target.lines, QByteArrayView(&lineEnd, 1));
+    while (current.has)
+        finish();
+}
