@@ -19,12 +19,14 @@ bool* switchOf(CommandLine& line, const QString& name) {
         return &line.quotedFields;
     if (name == QLatin1String("full-messages"))
         return &line.fullMessages;
+    if (name == QLatin1String("quiet"))
+        return &line.quiet;
     return nullptr;
 }
 
 bool takesValue(const QString& name) {
-    static const QStringList names{"server", "port",   "user",      "password",    "database",
-                                   "create", "append", "separator", "column-names"};
+    static const QStringList names{"server", "port",   "user",      "password",     "database",
+                                   "create", "append", "separator", "column-names", "rejects"};
     return names.contains(name);
 }
 
@@ -45,6 +47,10 @@ QString setValue(CommandLine& line, const QString& name, const QString& value) {
         target = &line.createTemplate;
     else if (name == QLatin1String("append"))
         target = &line.appendTable;
+    else if (name == QLatin1String("rejects"))
+        target = &line.rejectsFolder;
+    if (target == &line.rejectsFolder && value.isEmpty())
+        return QStringLiteral("--rejects needs a folder");
     if (target)
         *target = value;
     else if (name == QLatin1String("column-names"))
@@ -127,6 +133,7 @@ namespace {
 constexpr char UsageText[] =
     R"usage(Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]
                     [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]
+                    [--rejects DIR] [--quiet]
                     (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)
                     FILE...
 
@@ -156,6 +163,13 @@ Loads delimited text files into PostgreSQL, in the order given.
                       line "PATH:LINE:" or "PATH:", the report as "PATH:" and
                       "Line no N: RECORD" (N counted from 0), and "Done." or
                       "Table(s) already exist." whatever failed.
+  --rejects DIR       for each file with rejected rows, write DIR/NAME.rejected: the
+                      file's first line, then exactly its rejected lines, byte for
+                      byte as they stand in the file, ready to be fixed and loaded
+                      again; and DIR/NAME.rejected.csv: "line,SQLSTATE,message" and
+                      a row for each. DIR is made when missing; an existing file is
+                      never written over (NAME.2.rejected, ... instead).
+  --quiet             no summary line on standard error after the run.
   --server, --port, --user, --password, --database
                       connection values for this run only; those not given come
                       from the program's settings. Nothing is written back.
@@ -188,7 +202,10 @@ The server's notices go to standard error after the file they came with
 
 The run closes with "Done." when nothing was rejected, reported or passed over;
 otherwise with "Import incomplete. F of N file(s) and R row(s) were imported; E
-error(s) were reported and P file(s) were passed over."
+error(s) were reported and P file(s) were passed over." and, unless --quiet, one
+summary line on standard error: "quenmarl-cli: F of N file(s) imported, R row(s)
+in, J line(s) rejected, S line(s) not sent, P file(s) and L line(s) passed over,
+in T s." (also when such a run is stopped).
 
 Ctrl+C (SIGINT), SIGTERM (as timeout, systemd and cron stop a job) and SIGHUP stop
 the run after the rows in flight: every row sent so far stays committed, none is

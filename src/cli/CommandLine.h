@@ -22,7 +22,9 @@ struct CommandLine {
     bool rowByRow = false;
     bool quotedFields = false; // --quoted
     bool fullMessages = false; // --full-messages: the windows' texts for errors and closing
-    QStringList files;         // "-" is given as the path of standard input
+    bool quiet = false;        // --quiet: no summary line after the run
+    std::optional<QString> rejectsFolder; // --rejects DIR
+    QStringList files;                    // "-" is given as the path of standard input
 
     // The connection settings: the given values over the stored ones.
     ConnectionSettings connection(const ConnectionSettings& stored) const;

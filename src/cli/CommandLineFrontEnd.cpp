@@ -2,6 +2,7 @@
 
 #include "cli/BriefError.h"
 #include "cli/TerminalText.h"
+#include "report/RunReport.h"
 #include "shell/NumberText.h"
 #include "shell/Platform.h"
 
@@ -74,6 +75,14 @@ void CommandLineFrontEnd::applicationErrorAt(const FailurePlace& place, const QS
     const QString prefix = placeText(place);
     for (const QString& line : briefErrorLines(description))
         m_err << prefix << line << '\n';
+    m_err.flush();
+}
+
+void CommandLineFrontEnd::runReport(const std::shared_ptr<RunReport>& report) {
+    if (m_quiet || report->isEmpty())
+        return;
+    wipeProgress();
+    m_err << "quenmarl-cli: " << report->summary() << '\n';
     m_err.flush();
 }
 

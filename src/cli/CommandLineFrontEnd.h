@@ -22,6 +22,10 @@
 // the whole "Application Error" text after a line "PATH:LINE:" or "PATH:" (none outside a
 // file), then a blank line; the report as "PATH:" and "Line no N: RECORD", N counted from 0.
 //
+// After a run that left something out (a rejected or unsent row, a file or lines passed over, an
+// error), also one stopped, one line on standard error sums it up (RunReport::summary()),
+// "quenmarl-cli: " first; setQuiet() leaves it out.
+//
 // Input boxes for column names are answered from a fixed list, from its start again for every
 // file; past its end the answer is empty.
 //
@@ -37,6 +41,8 @@ public:
     void applicationErrorAt(const FailurePlace& place, const QString& description,
                             const QString& text) override;
     void closing(const ImportResult& result, const QString& text) override;
+    void runReport(const std::shared_ptr<RunReport>& report) override;
+    void setQuiet(bool quiet) { m_quiet = quiet; }
     void passedOver(const QString& path, const QString& reason) override;
     // Left out: the passed-over line that follows names the file and the reason.
     void unreadableFile(const FailurePlace&, const QString&, const QString&) override {}
@@ -56,6 +62,7 @@ private:
     QStringList m_columnNames;
     bool m_showProgress;
     bool m_fullMessages;
+    bool m_quiet = false;
     ProgressMeter m_meter;
     QElapsedTimer m_clock;
     qsizetype m_progressWidth = 0; // characters of the progress line on the terminal

@@ -7,6 +7,8 @@
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 #include "import/ImportRun.h"
+#include "report/RejectFolder.h"
+#include "shell/Failure.h"
 #include "shell/Platform.h"
 #include "shell/Settings.h"
 
@@ -64,6 +66,38 @@ int exitStatus(const ImportResult& result) {
     return result.filesPassedOver > 0 ? ExitStatus::PassedOver : ExitStatus::Success;
 }
 
+// The rejects folder, made when missing; false (with the usage error printed) when it can't be.
+bool makeRejectsFolder(const CommandLine& line, QTextStream& err) {
+    if (!line.rejectsFolder)
+        return true;
+    try {
+        RejectFolder(*line.rejectsFolder).make();
+        return true;
+    } catch (const Failure& failure) {
+        err << "quenmarl-cli: --rejects: " << terminalLine(failure.description())
+            << "\nTry 'quenmarl-cli --help'.\n";
+        return false;
+    }
+}
+
+// The table mode of the run, and the table to append to among those listed.
+void chooseTables(const CommandLine& line, const QStringList& tables, ImportChoices& choices,
+                  QTextStream& err) {
+    choices.existingTables = tables;
+    if (line.createTemplate) {
+        choices.mode = ImportChoices::TableMode::Create;
+        choices.tableTemplate = *line.createTemplate;
+        choices.names = line.columnNames ? ImportChoices::ColumnNames::Typed
+                                         : ImportChoices::ColumnNames::FirstLine;
+        return;
+    }
+    choices.mode = ImportChoices::TableMode::Append;
+    choices.selectedTable = static_cast<int>(tables.indexOf(*line.appendTable));
+    if (choices.selectedTable < 0 && !line.files.isEmpty())
+        err << "quenmarl-cli: the database has no table named " << terminalLine(*line.appendTable)
+            << '\n';
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +115,8 @@ int main(int argc, char** argv) {
         err << "quenmarl-cli: " << terminalLine(line.problem) << "\nTry 'quenmarl-cli --help'.\n";
         return ExitStatus::Usage;
     }
+    if (!makeRejectsFolder(line, err))
+        return ExitStatus::Usage;
 
     ImportChoices choices;
     choices.connection = runConnection(line, err);
@@ -88,6 +124,7 @@ int main(int argc, char** argv) {
     choices.separator = line.separator;
     choices.rowByRow = line.rowByRow;
     choices.quotedFields = line.quotedFields;
+    choices.rejectsFolder = line.rejectsFolder.value_or(QString());
 
     StringTableList tables;
     try {
@@ -105,24 +142,12 @@ int main(int argc, char** argv) {
         err << "quenmarl-cli: could not read the list of tables: " << words << '\n';
         return ExitStatus::Errors;
     }
-    choices.existingTables = tables.names;
-
-    if (line.createTemplate) {
-        choices.mode = ImportChoices::TableMode::Create;
-        choices.tableTemplate = *line.createTemplate;
-        choices.names = line.columnNames ? ImportChoices::ColumnNames::Typed
-                                         : ImportChoices::ColumnNames::FirstLine;
-    } else {
-        choices.mode = ImportChoices::TableMode::Append;
-        choices.selectedTable = static_cast<int>(tables.names.indexOf(*line.appendTable));
-        if (choices.selectedTable < 0 && !line.files.isEmpty())
-            err << "quenmarl-cli: the database has no table named "
-                << terminalLine(*line.appendTable) << '\n';
-    }
+    chooseTables(line, tables.names, choices, err);
     err.flush();
 
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
                                  platform::standardErrorIsTerminal(), line.fullMessages);
+    frontEnd.setQuiet(line.quiet);
     platform::catchInterrupt();
     return exitStatus(runImport(choices, frontEnd));
 }

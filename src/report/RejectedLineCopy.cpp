@@ -40,13 +40,47 @@ QByteArrayView shownPart(QByteArrayView line) {
     return line.first(size);
 }
 
-// A rejected record on its way through the file.
-struct Copying {
+// The rejected records in the order rejected, one at a time as the file is read, each with the
+// last line it spans and its text as far as read.
+class Rejections {
+public:
+    // lasts: the last line of each record (-1: its line starts no record); null when every
+    // record is one line.
+    Rejections(PendingRecords& pending, const std::vector<qint64>* lasts)
+        : m_pending(pending)
+        , m_lasts(lasts) {
+        m_pending.rewind();
+        take();
+    }
+
+    void take() {
+        has = m_pending.next(entry);
+        if (has)
+            last = m_lasts ? (*m_lasts)[m_taken++] : entry.line;
+        text.clear();
+        m_firstLine = true;
+    }
+
+    // Adds a line of the record to its text, while the text is short enough to be shown.
+    void addLine(LineDecoder& decoder, QByteArrayView line, qint64 index, char lineEnd) {
+        if (text.size() <= RejectedLineCopy::ShownCharacters) {
+            if (!m_firstLine)
+                text += QLatin1Char(lineEnd);
+            text += decoder.decode(shownPart(line), index);
+        }
+        m_firstLine = false;
+    }
+
     bool has = false;
     PendingRecords::Entry entry;
-    qint64 last = -1; // its last line; -1 when its line starts no record
+    qint64 last = -1;
     QString text;
-    bool firstLine = true;
+
+private:
+    PendingRecords& m_pending;
+    const std::vector<qint64>* m_lasts;
+    std::size_t m_taken = 0;
+    bool m_firstLine = true;
 };
 
 } // namespace
@@ -89,28 +123,11 @@ void RejectedLineCopy::copy(PendingRecords& pending, const Target& target) {
     LineReader lines(m_file);
     LineDecoder decoder;
     const char lineEnd = m_file.lineEnd();
-    Copying current;
-    std::size_t taken = 0;
-    pending.rewind();
-    const auto take = [&] {
-        current.has = pending.next(current.entry);
-        if (current.has)
-            current.last = m_rule == FieldRule::Plain ? current.entry.line : extents.lasts[taken++];
-        current.text.clear();
-        current.firstLine = true;
-    };
+    Rejections current(pending, m_rule == FieldRule::Plain ? nullptr : &extents.lasts);
     const auto finish = [&] {
-        const qint64 line = current.entry.line + 1;
-        target.event({ReportEvent::Kind::Rejected, m_path, line, current.entry.sqlState,
-                      current.entry.what, shownText(current.text, ShownCharacters)});
-        writeAll(target.reasons, QStringLiteral("%1,%2,%3\n")
-                                     .arg(QString::number(line), current.entry.sqlState,
-                                          csvField(current.entry.what))
-                                     .toUtf8());
-        take();
+        report(current.entry, current.text, target);
+        current.take();
     };
-
-    take();
     QByteArrayView line;
     qint64 index = -1;
     bool wroteLast = false; // the line before this one was copied: its line end follows
@@ -127,12 +144,7 @@ void RejectedLineCopy::copy(PendingRecords& pending, const Target& target) {
             wroteLast = true;
         }
         if (rejected) {
-            if (current.text.size() <= ShownCharacters) {
-                if (!current.firstLine)
-                    current.text += QLatin1Char(lineEnd);
-                current.text += decoder.decode(shownPart(line), index);
-            }
-            current.firstLine = false;
+            current.addLine(decoder, line, index, lineEnd);
             if (index == current.last)
                 finish();
         }
@@ -144,4 +156,14 @@ void RejectedLineCopy::copy(PendingRecords& pending, const Target& target) {
         writeAll(target.lines, QByteArrayView(&lineEnd, 1));
     while (current.has)
         finish();
+}
+
+void RejectedLineCopy::report(const PendingRecords::Entry& entry, const QString& text,
+                              const Target& target) const {
+    const qint64 line = entry.line + 1;
+    target.event({ReportEvent::Kind::Rejected, m_path, line, entry.sqlState, entry.what,
+                  shownText(text, ShownCharacters)});
+    writeAll(target.reasons, QStringLiteral("%1,%2,%3\n")
+                                 .arg(QString::number(line), entry.sqlState, csvField(entry.what))
+                                 .toUtf8());
 }

@@ -43,6 +43,9 @@ public:
 private:
     struct Extents;
     Extents findExtents(PendingRecords& pending);
+    // Hands on one rejected record: its event and its row of reasons.
+    void report(const PendingRecords::Entry& entry, const QString& text,
+                const Target& target) const;
 
     FileSnapshot& m_file;
     FieldRule m_rule;

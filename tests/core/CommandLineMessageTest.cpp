@@ -13,21 +13,6 @@ const QString EmailRequest =
 
 class CommandLineMessageTest : public CommandLineFixture {
 protected:
-    struct Outcome {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-
-    Outcome run(const QStringList& rest) {
-        QProcess process;
-        start(process, rest);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
-
     // An "Application Error" as --full-messages prints it: the place's line, the whole text
     // with its line breaks as "\n", and a blank line.
     static QString fullError(const QString& place, const QString& description, int step) {

@@ -123,21 +123,6 @@ private:
 
 class CommandLineReconnectTest : public CommandLineFixture {
 protected:
-    struct Outcome {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-
-    Outcome finish(QProcess& process) {
-        Outcome outcome;
-        EXPECT_TRUE(process.waitForFinished(240000));
-        outcome.exitCode = process.exitCode();
-        outcome.out = QString::fromUtf8(process.readAllStandardOutput());
-        outcome.err = QString::fromUtf8(process.readAllStandardError());
-        return outcome;
-    }
-
     // Ends the program's backends, asked of another database (this one may refuse
     // connections).
     void endBackends() {
@@ -207,7 +192,7 @@ TEST_F(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
             rest.prepend("--row-by-row");
         start(process, rest);
         endBackendsWhileRowsGoIn(table, 2);
-        const Outcome outcome = finish(process);
+        const Outcome outcome = finishRun(process);
 
         EXPECT_FALSE(outcome.err.contains(QStringLiteral("not sent")));
         EXPECT_EQ(outcome.exitCode, 1);
@@ -231,7 +216,7 @@ TEST_F(CommandLineReconnectTest, ACommitWhoseAnswerWasLostIsNotSentAgain) {
     m_port = QString::number(cutter.port());
     QProcess process;
     start(process, {"--append", "t", path});
-    const Outcome outcome = finish(process);
+    const Outcome outcome = finishRun(process);
     EXPECT_TRUE(cutter.cut()) << "a COMMIT went through the relay";
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
@@ -256,7 +241,7 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
         ASSERT_TRUE(waitFor([&] { return m_db.count(table) > 0; }));
         allowConnections(false);
         endBackends();
-        const Outcome outcome = finish(process);
+        const Outcome outcome = finishRun(process);
         allowConnections(true);
 
         EXPECT_EQ(outcome.exitCode, 1);
@@ -278,7 +263,7 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
     endBackends();
     QThread::msleep(1500);
     allowConnections(true);
-    const Outcome outcome = finish(process);
+    const Outcome outcome = finishRun(process);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     expectEveryLineOnce("back", lines, 0);
 }
@@ -299,7 +284,7 @@ TEST_F(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
                      .arg(held[0]));
     QThread::msleep(200);
     holder.execute("ROLLBACK");
-    const Outcome outcome = finish(process);
+    const Outcome outcome = finishRun(process);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
     expectEveryLineOnce("t", 1000, 0);

@@ -94,18 +94,6 @@ protected:
                                     "IN ('CREATE TABLE') EXECUTE FUNCTION revoke_t1()"));
     }
 
-    struct Outcome {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-
-    Outcome finishRun(QProcess& process) {
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
-
     // Runs two files, the first refused; returns the outcome. refusedLines is the first file's
     // data lines.
     Outcome runRefused(const RefusalCase& c, const QString& first, const QString& second) {

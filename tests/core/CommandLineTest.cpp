@@ -1,4 +1,5 @@
 #include "shell/Settings.h"
+#include "support/CommandLineKit.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -35,7 +36,7 @@ Outcome runCli(const QStringList& arguments, const QString& configFolder,
         process.waitForFinished();
     }
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+            withoutSummary(QString::fromUtf8(process.readAllStandardError()))};
 }
 
 class CommandLineTest : public ::testing::Test {

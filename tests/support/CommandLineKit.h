@@ -15,6 +15,20 @@
 #include <csignal>
 #include <functional>
 
+// What the program wrote on standard error without the summary line that ends a run which left
+// something out; that line, when there is one, goes to summary.
+inline QString withoutSummary(const QString& err, QString* summary = nullptr) {
+    static const QRegularExpression line(
+        QStringLiteral("^quenmarl-cli: [\\d,]+ of [\\d,]+ file\\(s\\) imported, .*\\n"),
+        QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = line.match(err);
+    if (!match.hasMatch())
+        return err;
+    if (summary)
+        *summary = match.captured(0).chopped(1);
+    return QString(err).remove(match.capturedStart(), match.capturedLength());
+}
+
 // Polls the condition every 10 ms; false when it is still not met after the time given.
 inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
     QElapsedTimer clock;
@@ -142,6 +156,30 @@ protected:
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(QUENMARL_CLI_PATH), arguments(rest));
         ASSERT_TRUE(process.waitForStarted());
+    }
+
+    struct Outcome {
+        int exitCode = -1;
+        QString out;
+        QString err;     // without the summary line
+        QString summary; // the summary line, when there is one
+    };
+
+    // Waits for the program's end (four minutes at most) and takes what it wrote.
+    Outcome finishRun(QProcess& process) {
+        EXPECT_TRUE(process.waitForFinished(240000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        Outcome outcome{
+            process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()), {}, {}};
+        outcome.err =
+            withoutSummary(QString::fromUtf8(process.readAllStandardError()), &outcome.summary);
+        return outcome;
+    }
+
+    Outcome run(const QStringList& rest) {
+        QProcess process;
+        start(process, rest);
+        return finishRun(process);
     }
 
     void interrupt(QProcess& process, int signal = SIGINT) {
