@@ -2,10 +2,6 @@
 
 #include <QStringList>
 
-// What the command line shows of a failure's description: its first line, the server's primary
-// message, and its DETAIL line when it has one, each made one visible line (terminalLine()).
-// The rest is left out: the LINE and caret lines libpq adds, HINT, QUERY, CONTEXT and
-// LOCATION, and libpq's own hints on lines that begin with a tab. Lines that follow the primary
-// message or the DETAIL line without such a label belong to it (a line break inside a value
-// from a file) and stay in it, shown as "^J". Labels are read as libpq writes them untranslated.
+// What the command line shows of a failure's description: briefMessageParts(), each made one
+// visible line (terminalLine()), so that a line break inside a value shows as "^J".
 QStringList briefErrorLines(const QString& description);

@@ -1,5 +1,6 @@
 #include "import/ImportReporter.h"
 
+#include "report/BriefMessage.h"
 #include "shell/ApplicationError.h"
 #include "shell/Failure.h"
 #include "textfile/InputFile.h"
@@ -14,20 +15,22 @@ void ImportReporter::applicationErrorOfStep(const QString& context, int step,
     reportFailure(description, applicationErrorText(context, step, description));
 }
 
+// The report keeps the server's primary message and DETAIL of it, not the statement around.
 void ImportReporter::reportFailure(const QString& description, const QString& text) {
     ++m_errors;
+    const QString what = briefMessage(description);
     if (m_rejection && m_rejection->ofRecord) {
         m_frontEnd.rowRejected(m_place, description, text);
         const LineRejection& r = *m_rejection;
-        intoReport([&](RunReport& report) { report.rejected(r.line, r.sqlState, description); });
+        intoReport([&](RunReport& report) { report.rejected(r.line, r.sqlState, what); });
         return;
     }
     m_frontEnd.applicationErrorAt(m_place, description, text);
     if (m_rejection) {
         const LineRejection& r = *m_rejection;
-        intoReport([&](RunReport& report) { report.notSent(r.line, r.lines, description); });
+        intoReport([&](RunReport& report) { report.notSent(r.line, r.lines, what); });
     } else {
-        intoReport([&](RunReport& report) { report.failed(description); });
+        intoReport([&](RunReport& report) { report.failed(what); });
     }
 }
 

@@ -61,11 +61,14 @@ public:
         m_firstLine = true;
     }
 
-    // Adds a line of the record to its text, while the text is short enough to be shown.
+    // Adds a line of the record to its text, while the text is short enough to be shown. The
+    // carriage return of a CR LF line end is left out.
     void addLine(LineDecoder& decoder, QByteArrayView line, qint64 index, char lineEnd) {
         if (text.size() <= RejectedLineCopy::ShownCharacters) {
             if (!m_firstLine)
                 text += QLatin1Char(lineEnd);
+            if (lineEnd == '\n' && line.endsWith('\r'))
+                line.chop(1);
             text += decoder.decode(shownPart(line), index);
         }
         m_firstLine = false;

@@ -27,6 +27,14 @@ public:
         applicationError(applicationErrorText(context, step, description));
     }
 
+    // The "Application Error" message of a rejected row, which also offers to list the rest of
+    // the run's rejected rows at its end instead of a box for each: true when the user chose
+    // that. By default the message shown through applicationError(), and false.
+    virtual bool rejectedRowError(const QString& text) {
+        applicationError(text);
+        return false;
+    }
+
     // An input box with the application title. Cancel gives the empty text.
     virtual QString inputText(const QString& prompt, const QString& defaultAnswer) = 0;
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -15,9 +16,14 @@ QString displayText(QString text) {
     return text;
 }
 
-void showBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
-    QMessageBox box(icon, title, displayText(text), QMessageBox::Ok, QApplication::activeWindow());
+void prepareBox(QMessageBox& box, const QString& text) {
+    box.setText(displayText(text));
     box.setTextFormat(Qt::PlainText);
+}
+
+void showBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
+    QMessageBox box(icon, title, QString(), QMessageBox::Ok, QApplication::activeWindow());
+    prepareBox(box, text);
     box.exec();
 }
 
@@ -29,6 +35,18 @@ void GuiUserInterface::message(const QString& text) {
 
 void GuiUserInterface::applicationError(const QString& text) {
     showBox(QMessageBox::Warning, QStringLiteral("Application Error"), text);
+}
+
+bool GuiUserInterface::rejectedRowError(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), QString(),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    prepareBox(box, text);
+    QPushButton* listRest =
+        box.addButton(QStringLiteral("List the rest at the end"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == listRest;
 }
 
 QString GuiUserInterface::inputText(const QString& prompt, const QString& defaultAnswer) {

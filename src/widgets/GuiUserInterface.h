@@ -12,6 +12,9 @@ class GuiUserInterface : public UserInterface {
 public:
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
+    // The "Application Error" box with one more button, "List the rest at the end"; OK stays
+    // the default button.
+    bool rejectedRowError(const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     bool endRequested() const override { return m_endRequested; }
 

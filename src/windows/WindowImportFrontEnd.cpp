@@ -30,6 +30,12 @@ void WindowImportFrontEnd::applicationError(const QString& text) {
     onUiThread([&] { m_context.ui.applicationError(text); });
 }
 
+void WindowImportFrontEnd::rowRejected(const FailurePlace&, const QString&, const QString& text) {
+    if (m_listingRejectedRows)
+        return;
+    onUiThread([&] { m_listingRejectedRows = m_context.ui.rejectedRowError(text); });
+}
+
 QString WindowImportFrontEnd::inputText(const QString& prompt, const QString& defaultAnswer) {
     QString answer;
     onUiThread([&] { answer = m_context.ui.inputText(prompt, defaultAnswer); });

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class QWidget;
 struct WindowContext;
@@ -25,6 +26,14 @@ public:
     void message(const QString& text) override;
     void applicationError(const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
+    // The "Application Error" box of a rejected row, which offers to list the rest in the run's
+    // report; once the user took that offer, later rejected rows of the run show nothing.
+    void rowRejected(const FailurePlace& place, const QString& description,
+                     const QString& text) override;
+    // Kept for takeRunReport(); called on the run's thread before it ends.
+    void runReport(const std::shared_ptr<RunReport>& report) override { m_report = report; }
+    // UI thread, once the run's thread has ended: the run's report, if it made one.
+    std::shared_ptr<RunReport> takeRunReport() { return std::move(m_report); }
     void fieldCountReport(const FieldCountReport& report) override;
     // Hands the run's busy pointer (on for each file's turn) to the UI thread without waiting;
     // it arrives there in order with the run's messages.
@@ -66,6 +75,8 @@ private:
     QObject m_receiver;
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_cancelled{false};
+    bool m_listingRejectedRows = false; // run's thread only
+    std::shared_ptr<RunReport> m_report;
 
     std::function<void(const ImportProgress&)> m_showProgress;
     std::function<void(bool)> m_setBusy;

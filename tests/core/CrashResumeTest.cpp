@@ -96,7 +96,7 @@ protected:
         EXPECT_TRUE(m_process.state() == QProcess::NotRunning || m_process.waitForFinished(240000));
         outcome.exitCode = m_process.exitCode();
         outcome.out = QString::fromUtf8(m_process.readAllStandardOutput());
-        outcome.err = QString::fromUtf8(m_process.readAllStandardError());
+        outcome.err = withoutSummary(QString::fromUtf8(m_process.readAllStandardError()));
         return outcome;
     }
 

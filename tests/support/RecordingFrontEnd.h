@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/ImportFrontEnd.h"
+#include "report/RunReport.h"
 
 #include <QStringList>
 
@@ -56,7 +57,9 @@ public:
             stopRequested = true;
     }
     bool cancelRequested() override { return stopRequested; }
+    void runReport(const std::shared_ptr<RunReport>& made) override { report = made; }
 
+    std::shared_ptr<RunReport> report; // the run's, once it closed
     QStringList log;
     QStringList messages;
     QStringList errors;
