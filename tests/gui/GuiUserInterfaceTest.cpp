@@ -1,6 +1,7 @@
 #include "widgets/GuiUserInterface.h"
 #include "shell/AppTitle.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QInputDialog>
@@ -113,4 +114,39 @@ TEST(GuiUserInterface, TheInputBoxGivesTheAnswerOnReturnAndNothingOnEscape) {
         EXPECT_EQ(offered, QStringLiteral("txt"));
         EXPECT_EQ(answer, row.answer);
     }
+}
+
+// A rejected row's box is the "Application Error" box with one more button: Return keeps OK,
+// the default; a click on "List the rest at the end" says so.
+TEST(GuiUserInterface, TheRejectedRowBoxOffersToListTheRest) {
+    GuiUserInterface ui;
+    const QString text = QStringLiteral("ERROR:  value too long\r\nin Form2 at line 342");
+    Shown shown;
+    QStringList buttons;
+    const bool onReturn = [&] {
+        bool listed = true;
+        withBox([&] { listed = ui.rejectedRowError(text); },
+                [&](QDialog* box) {
+                    for (QAbstractButton* button : qobject_cast<QMessageBox*>(box)->buttons())
+                        buttons << button->text().remove(QLatin1Char('&'));
+                    shown = closeWithReturn(box);
+                });
+        return listed;
+    }();
+    EXPECT_FALSE(onReturn);
+    EXPECT_EQ(shown.title, QStringLiteral("Application Error"));
+    EXPECT_EQ(shown.text, QStringLiteral("ERROR:  value too long\nin Form2 at line 342"));
+    EXPECT_EQ(shown.icon, QMessageBox::Warning);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"List the rest at the end", "OK"}));
+
+    bool listed = false;
+    withBox([&] { listed = ui.rejectedRowError(text); },
+            [](QDialog* box) {
+                for (QAbstractButton* button : qobject_cast<QMessageBox*>(box)->buttons()) {
+                    if (button->text() == QStringLiteral("List the rest at the end"))
+                        QTest::mouseClick(button, Qt::LeftButton);
+                }
+            });
+    EXPECT_TRUE(listed);
 }
