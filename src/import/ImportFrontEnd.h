@@ -74,8 +74,9 @@ public:
         message(text);
     }
 
-    // After closing(): the run's report (RunReport), empty when nothing was rejected, not sent,
-    // passed over or failed. The front end may keep it.
+    // After closing(), or after the field-count report ended the run: the run's report
+    // (RunReport), empty when nothing was rejected, not sent, passed over or failed. The front
+    // end may keep it.
     virtual void runReport(const std::shared_ptr<RunReport>& report) { Q_UNUSED(report); }
 
     // A file, or some of its lines, was passed over although the server rejected nothing (a

@@ -55,6 +55,7 @@ private:
 
     ImportResult steps();
     void close(const QString& text);
+    void handOverReport();
     Turn importFile(int position);
     void createFlow(int position);
     void firstLineFlow(const QString& name);
@@ -120,6 +121,7 @@ ImportResult Run::steps() {
         }
         if (importFile(position) == Turn::EndRun) {
             m_result.outcome = ImportOutcome::StoppedByFieldCount;
+            handOverReport(); // what earlier files left out is not lost with the run
             return m_result;
         }
         if (m_cancelled)
@@ -150,6 +152,10 @@ void Run::close(const QString& text) {
     m_result.errorsReported = m_ui.errors();
     m_result.filesPassedOver = m_ui.filesPassedOver();
     m_frontEnd.closing(m_result, text);
+    handOverReport();
+}
+
+void Run::handOverReport() {
     m_frontEnd.runReport(
         m_ui.finishReport(m_result.filesImported, m_result.filesListed, m_result.rowsSent));
 }

@@ -144,3 +144,15 @@ TEST_F(RunReportTest, ARefusedTableIsOneEventPerFile) {
     EXPECT_TRUE(m_ui.report->summary().contains("0 line(s) rejected, 47 line(s) not sent"))
         << m_ui.report->summary().toStdString();
 }
+
+// The field-count report ends the run without a closing message: what earlier files left out
+// still comes in the report.
+TEST_F(RunReportTest, AFieldCountStopKeepsWhatEarlierFilesLeftOut) {
+    m_db.execute("CREATE TABLE t(a varchar(3), b text)");
+    const QString first = file("first.csv", "a,b\nlong,1\nok,2\n");
+    const QString second = file("second.csv", "a,b\n1,2,3\n");
+    const ImportResult result = runImport(append({first, second}, "t"), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::StoppedByFieldCount);
+    ASSERT_TRUE(m_ui.report);
+    EXPECT_EQ(shown(*m_ui.report), QStringList{"first.csv:2 rejected 22001 | long,1"});
+}
