@@ -13,9 +13,10 @@
 // Presses and releases the left button at a point of a control, sent to the control's window
 // as the window system sends it: the window hands it to whatever widget lies at that point,
 // and a disabled one drops it. The window must be shown.
-inline void clickInWindow(QWidget* control, QPoint at) {
+inline void clickInWindow(QWidget* control, QPoint at, Qt::KeyboardModifiers modifiers = {}) {
     QWidget* window = control->window();
-    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, at));
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, modifiers,
+                      control->mapTo(window, at));
 }
 
 // The middle of a check box's or option button's square or round mark, or of its caption.
