@@ -1,6 +1,7 @@
 #include "windows/Form2.h"
 
 #include "database/PostgreSQL.h"
+#include "report/RunReport.h"
 #include "shell/AppTitle.h"
 #include "shell/ApplicationError.h"
 #include "shell/Failure.h"
@@ -15,6 +16,7 @@
 #include "widgets/WindowPointer.h"
 #include "windows/Form1.h"
 #include "windows/ListBoxTableList.h"
+#include "windows/RunReportWindow.h"
 #include "windows/SeparatorText.h"
 #include "windows/WindowImportFrontEnd.h"
 
@@ -240,6 +242,7 @@ void Form2::endImport() {
     m_worker->wait();
     delete m_worker;
     m_worker = nullptr;
+    std::shared_ptr<RunReport> report = m_frontEnd->takeRunReport();
     m_frontEnd.reset();
     m_lastResult = m_result;
     for (const auto& [control, enabled] : std::as_const(m_lockedStates))
@@ -247,7 +250,16 @@ void Form2::endImport() {
     m_lockedStates.clear();
     showProgressRow(false);
     setImportBusy(false);
+    if (report && !report->isEmpty())
+        showRunReport(std::move(report));
     emit importFinished();
+}
+
+// The report of a run that left something out, beside the window; it goes when closed.
+void Form2::showRunReport(std::shared_ptr<RunReport> report) {
+    auto* window = new RunReportWindow(std::move(report), m_context.ui, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
 }
 
 void Form2::setImportBusy(bool busy) {

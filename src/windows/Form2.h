@@ -24,6 +24,7 @@ class QRadioButton;
 class QThread;
 class QTreeWidget;
 class QTreeWidgetItem;
+class RunReport;
 class WindowImportFrontEnd;
 class WindowPointer;
 struct WindowContext;
@@ -127,8 +128,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // UI thread, when the run's thread has ended: unlocks the window.
+    // UI thread, when the run's thread has ended: unlocks the window, and shows the run's
+    // report when it left something out.
     void endImport();
+    void showRunReport(std::shared_ptr<RunReport> report);
     // UI thread: the run's busy pointer for a file's turn, on or off.
     void setImportBusy(bool busy);
     // The controls the run reads, disabled for its length.
