@@ -56,15 +56,16 @@ void ImportReporter::beginFile(int position, const QString& path) {
     intoReport([&](RunReport& report) { report.beginFile(path); });
 }
 
-void ImportReporter::endFile(InputFile* file) {
+void ImportReporter::keepRejected(InputFile& file) {
+    intoReport([&](RunReport& report) {
+        report.keepRejected(file.snapshot(), file.rule(), file.separator());
+    });
+}
+
+void ImportReporter::endFile() {
     m_place.line = 0;
     m_rejection.reset();
-    intoReport([&](RunReport& report) {
-        if (file)
-            report.endFile(file->snapshot(), file->rule(), file->separator());
-        else
-            report.endFile(nullptr, FieldRule::Plain, {});
-    });
+    intoReport([](RunReport& report) { report.endFile(); });
     m_position = 0;
     m_place = {};
 }

@@ -47,9 +47,11 @@ public:
         m_place.line = rejection.line + 1;
         m_rejection = rejection;
     }
-    // Failures belong to no file. The file of the turn that ends, read as the run read it, gives
-    // the report its rejected records' lines.
-    void endFile(InputFile* file = nullptr);
+    // The file's lines are all sent: the file, read as the run read it, gives the report its
+    // rejected records' lines. Before the file is closed.
+    void keepRejected(InputFile& file);
+    // Failures belong to no file.
+    void endFile();
 
     // The run is over with these counts: the report, for the front end.
     std::shared_ptr<RunReport> finishReport(int filesImported, int filesListed, qint64 rowsIn);

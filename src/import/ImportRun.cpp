@@ -195,13 +195,14 @@ Run::Turn Run::importFile(int position) {
             appendFlow();
     }
 
-    m_ui.endFile(&m_file); // before the file is closed: it gives the rejected lines
+    m_ui.keepRejected(m_file); // before the file is closed: it gives the rejected lines
     m_run.step(348, [&] {
         m_connection.end();
         m_file.close();
     });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
     showProgress(0);
+    m_ui.endFile();
     return Turn::Next;
 }
 

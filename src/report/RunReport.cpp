@@ -101,14 +101,14 @@ void RunReport::failed(const QString& what) {
         m_fileEvents.push_back(event);
 }
 
-void RunReport::endFile(FileSnapshot* snapshot, FieldRule rule, const QString& separator) {
+void RunReport::keepRejected(FileSnapshot* snapshot, FieldRule rule, const QString& separator) {
     for (const ReportEvent& event : m_fileEvents) {
         if (event.line == 0)
             write(event);
     }
     if (m_pending.count() > 0) {
         if (snapshot) {
-            keepRejected(*snapshot, rule, separator);
+            copyRejected(*snapshot, rule, separator);
         } else {
             PendingRecords::Entry entry;
             for (m_pending.rewind(); m_pending.next(entry);)
@@ -124,10 +124,16 @@ void RunReport::endFile(FileSnapshot* snapshot, FieldRule rule, const QString& s
         if (event.line > 0)
             write(event);
     }
+    m_fileEvents.clear();
+    m_pending.clear();
+}
+
+void RunReport::endFile() {
+    keepRejected(nullptr, FieldRule::Plain, {});
     beginFile({});
 }
 
-void RunReport::keepRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator) {
+void RunReport::copyRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator) {
     auto kept = std::make_unique<Kept>();
     kept->file.path = m_path;
     kept->file.records = m_pending.count();

@@ -45,9 +45,12 @@ public:
     void passedOver(const QString& reason, qint64 lines = 0);
     // An error of the file as a whole, or of no file outside a file's turn.
     void failed(const QString& what);
-    // The file's turn is over: its rejected records are copied out of the snapshot, read by
-    // the rule the run read it by (RejectedLineCopy), and its events written in line order.
-    void endFile(FileSnapshot* snapshot, FieldRule rule, const QString& separator);
+    // The file's lines are all sent: its rejected records are copied out of the snapshot, read
+    // by the rule the run read it by (RejectedLineCopy), and its events so far written in line
+    // order. Without a snapshot the records' events are written without their texts.
+    void keepRejected(FileSnapshot* snapshot, FieldRule rule, const QString& separator);
+    // The file's turn is over: the rest of its events are written.
+    void endFile();
     // The run is over, with these counts.
     void finish(int filesImported, int filesListed, qint64 rowsIn);
 
@@ -83,7 +86,7 @@ public:
 private:
     struct Kept;
     void write(const ReportEvent& event);
-    void keepRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator);
+    void copyRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator);
 
     QString m_rejectsFolder;
     QElapsedTimer m_clock;

@@ -62,7 +62,8 @@ struct ReportKit {
         std::unique_ptr<FileSnapshot> snapshot;
         if (readable)
             snapshot = FileSnapshot::open(path, [] { return false; });
-        report->endFile(snapshot.get(), FieldRule::Plain, QStringLiteral(","));
+        report->keepRejected(snapshot.get(), FieldRule::Plain, QStringLiteral(","));
+        report->endFile();
     }
 };
 
