@@ -3,6 +3,8 @@
 QString shownText(const QString& text, qsizetype characters) {
     const bool cut = text.size() > characters;
     QString shown = text.left(characters);
+    if (cut && !shown.isEmpty() && shown.back().isHighSurrogate())
+        shown.chop(1); // half a character is none
     for (QChar& c : shown) {
         if (c.unicode() < 0x20)
             c = QChar(0x2400 + c.unicode());
