@@ -244,7 +244,7 @@ void Run::firstLineFlow(const QString& name) {
         m_ui.tableNotCreated(name);
         return;
     }
-    sendDataLines(name, FirstLineLoop);
+    sendDataLines(quoteIdentifier(name), FirstLineLoop); // a made name is never a path
     m_run.step(232, [&] { listTable(name); });
 }
 
@@ -283,7 +283,7 @@ void Run::typedFlow(const QString& name) {
         m_ui.tableNotCreated(name);
         return;
     }
-    sendDataLines(name, TypedLoop);
+    sendDataLines(quoteIdentifier(name), TypedLoop);
     m_run.step(296, [&] { listTable(name); });
 }
 
@@ -293,7 +293,7 @@ void Run::appendFlow() {
     const int tableFields = m_run.value(
         302,
         [&] {
-            const QString query = QStringLiteral("SELECT * FROM ") + quoteIdentifier(table) +
+            const QString query = QStringLiteral("SELECT * FROM ") + tableReference(table) +
                                   QStringLiteral(" LIMIT 0");
             try {
                 return connection().query(query).fieldCount();

@@ -61,9 +61,8 @@ qsizetype writeValues(QByteArrayView line, QByteArrayView separator, char* out) 
 } // namespace
 
 InsertStatementFromBytes::InsertStatementFromBytes(const QString& table)
-    : m_prefix(
-          (QStringLiteral("INSERT INTO ") + quoteIdentifier(table) + QStringLiteral(" VALUES("))
-              .toUtf8()) {}
+    : m_prefix((QStringLiteral("INSERT INTO ") + tableReference(table) + QStringLiteral(" VALUES("))
+                   .toUtf8()) {}
 
 QByteArray InsertStatementFromBytes::build(QByteArrayView line, QByteArrayView separator) const {
     const qsizetype values = writeValues(line, separator, nullptr);

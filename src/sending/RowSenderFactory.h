@@ -13,7 +13,7 @@ enum class FieldRule;
 // What a file's records go into and how: the choice between COPY and one INSERT per line is
 // made here, once, for the table and the number of values of the file's lines.
 struct SenderChoice {
-    QString table;         // as the row statement names it
+    QString table;         // as the list of existing tables names it (tableReference())
     QString path;          // names the file in the descriptions of lines rejected before they
                            // reach the server
     FieldRule rule;        // how fields become values

@@ -1,14 +1,24 @@
 #include "sending/Statements.h"
 
+#include <QRegularExpression>
+
 QString quoteIdentifier(const QString& name) {
     QString quoted = name;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString tableReference(const QString& listed) {
+    // One or two parts, each a lower-case bare name or a quoted one with its quotes doubled.
+    static const QRegularExpression sqlName(QStringLiteral(
+        R"(^(?:[a-z_][a-z0-9_$]*|"(?:[^"]|"")+")(?:\.(?:[a-z_][a-z0-9_$]*|"(?:[^"]|"")+"))?$)"));
+    const bool asSql = listed.startsWith(QLatin1Char('"')) || listed.contains(QLatin1Char('.'));
+    return asSql && sqlName.match(listed).hasMatch() ? listed : quoteIdentifier(listed);
+}
+
 QString BuildInsertStatement(const QString& table, const QStringList& fields, FieldRule rule) {
     QString statement =
-        QStringLiteral("INSERT INTO ") + quoteIdentifier(table) + QStringLiteral(" VALUES(");
+        QStringLiteral("INSERT INTO ") + tableReference(table) + QStringLiteral(" VALUES(");
     for (qsizetype i = 0; i < fields.size(); ++i) {
         QString value = fields[i];
         const bool null = rule == FieldRule::Plain

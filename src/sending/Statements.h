@@ -12,10 +12,19 @@
 // that the name can't end the quoted name early.
 QString quoteIdentifier(const QString& name);
 
-// INSERT INTO "T" VALUES(...); for one data line, apostrophes doubled. Under the plain rule
-// double quotes are removed from each field and an empty field other than the first is NULL;
-// under the quoted rule each field is its value and a null field is NULL. Everything else is
-// quoted text.
+// A table as the list of existing tables names it, as SQL: a name that the search path finds
+// (the table's bare name, "orders"), or an identifier as SQL writes it, of one or two parts
+// each bare in lower case or in double quotes ("sales.orders", "\"Odd Schema\".\"T\"",
+// "\"a.b\""), which the list shows for a table that its bare name would not reach, and for a
+// name that holds a dot or begins with a double quote. A text that begins with a double quote
+// or holds a dot and is such an identifier is taken as it is; any other text is one name,
+// quoted (quoteIdentifier()), so no text can reach beyond naming a table.
+QString tableReference(const QString& listed);
+
+// INSERT INTO "T" VALUES(...); for one data line, the table named as tableReference() takes it,
+// apostrophes doubled. Under the plain rule double quotes are removed from each field and an empty
+// field other than the first is NULL; under the quoted rule each field is its value and a null
+// field is NULL. Everything else is quoted text.
 QString BuildInsertStatement(const QString& table, const QStringList& fields,
                              FieldRule rule = FieldRule::Plain);
 

@@ -18,24 +18,54 @@ TEST(PostgreSQL, CanConnectAnswersWithoutMessages) {
     EXPECT_FALSE(CanConnect(role));
 }
 
-TEST(PostgreSQL, ListDatabaseTablesListsCatalogueTablesAndAppendsWithoutClearing) {
+// The user's own tables, each once, by a name that reaches exactly it: a bare name where the
+// search path finds that table, the schema first where it would find another or none; no
+// catalogue, no partition, nothing the user may not insert into. Appends without clearing.
+TEST(PostgreSQL, ListDatabaseTablesListsTheUsersTablesByNamesThatReachThem) {
     TestDatabase db;
     StringTableList list;
+    list.append(QStringLiteral("kept"));
     ListDatabaseTables(db.settings(), list);
-    EXPECT_TRUE(list.names.contains(QStringLiteral("pg_class")))
-        << "a database without tables of its own still lists the catalogue";
-    EXPECT_FALSE(list.names.contains(QStringLiteral("Sales")));
+    EXPECT_EQ(list.names, QStringList{"kept"}) << "no catalogue table";
 
-    db.execute(QStringLiteral("CREATE TABLE \"Sales\"(a TEXT)"));
-    const qsizetype before = list.names.size();
+    for (const char* statement : {
+             "CREATE TABLE orders(a text)",
+             "CREATE SCHEMA sales",
+             "CREATE TABLE sales.orders(a text)",
+             "CREATE TABLE sales.only_here(a text)",
+             "CREATE SCHEMA \"Odd Schema\"",
+             "CREATE TABLE \"Odd Schema\".\"Mixed Case\"(a text)",
+             "CREATE TABLE \"Mixed Case\"(a text)",
+             "CREATE TABLE \"it's \"\"odd\"\"\"(a text)",
+             "CREATE TABLE \"a.b\"(a text)",
+             "CREATE TABLE parted(k int, a text) PARTITION BY RANGE (k)",
+             "CREATE TABLE parted_1 PARTITION OF parted FOR VALUES FROM (0) TO (10)",
+             "CREATE VIEW seen AS SELECT 1 AS x",
+         })
+        db.execute(QString::fromUtf8(statement));
+    list.names.clear();
     ListDatabaseTables(db.settings(), list);
-    EXPECT_EQ(list.names.size(), 2 * before + 1);
-    EXPECT_EQ(list.names.count(QStringLiteral("pg_class")), 2);
-    EXPECT_EQ(list.names.count(QStringLiteral("Sales")), 1);
+    EXPECT_EQ(list.names,
+              QStringList({"\"a.b\"", "\"Odd Schema\".\"Mixed Case\"", "it's \"odd\"", "Mixed Case",
+                           "orders", "parted", "sales.only_here", "sales.orders"}));
+
+    // The server's ordinary role may insert into one table only.
+    const TestServer& server = TestServer::get();
+    db.execute(QStringLiteral("GRANT USAGE ON SCHEMA sales TO %1").arg(server.role));
+    db.execute(QStringLiteral("GRANT SELECT ON orders TO %1").arg(server.role));
+    db.execute(QStringLiteral("GRANT SELECT, INSERT ON sales.orders TO %1").arg(server.role));
+    ConnectionSettings role = db.settings();
+    role.user = server.role;
+    role.password = server.rolePassword;
+    list.names.clear();
+    ListDatabaseTables(role, list);
+    EXPECT_EQ(list.names, QStringList{"sales.orders"});
 }
 
 TEST(PostgreSQL, ListDatabaseTablesHandlesPendingEventsBeforeEveryRow) {
     TestDatabase db;
+    for (int n = 1; n <= 5; ++n)
+        db.execute(QStringLiteral("CREATE TABLE t%1(a text)").arg(n));
     StringTableList list;
     // A zero timer fires once each time events are handled; it notes how far the list was.
     QList<qsizetype> sizesSeen;

@@ -39,6 +39,21 @@ TEST(Statements, QuotedNamesCannotBreakOutOfTheQuotes) {
               QStringLiteral("INSERT INTO \"x\"\"; DROP TABLE t; --\" VALUES('1','2');"));
     EXPECT_EQ(BuildCreateTableStatement(QStringLiteral("a\"b"), {"c"}),
               QStringLiteral("CREATE TABLE \"a\"\"b\"(\"c\" TEXT);"));
+    // A listed table is taken as SQL only when it is one or two names as SQL writes them;
+    // anything else is one name, quoted whole.
+    const std::pair<const char*, const char*> listed[] = {
+        {"orders", "\"orders\""},
+        {"sales.orders", "sales.orders"},
+        {"\"Odd Schema\".\"T\"\"x\"", "\"Odd Schema\".\"T\"\"x\""},
+        {"\"a.b\"", "\"a.b\""},
+        {"sales.orders; DROP TABLE t", "\"sales.orders; DROP TABLE t\""},
+        {"a.b.c", "\"a.b.c\""},
+        {"Sales.orders", "\"Sales.orders\""},
+        {"\"x\"; DROP TABLE t; --", "\"\"\"x\"\"; DROP TABLE t; --\""},
+        {"\"open", "\"\"\"open\""},
+    };
+    for (const auto& [text, sql] : listed)
+        EXPECT_EQ(tableReference(QString::fromUtf8(text)), QString::fromUtf8(sql)) << text;
 }
 
 TEST(Statements, CreateTableHasOneTextColumnPerName) {

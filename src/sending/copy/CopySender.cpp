@@ -28,7 +28,7 @@ CopySender::CopySender(Connection& connection, CopyTarget target, QString path,
     , m_options(std::move(options).bounded())
     , m_precheck(m_target.columnTypes)
     , m_transaction(connection)
-    , m_stream(connection, m_target.copyStatement(), m_target.table.toUtf8())
+    , m_stream(connection, m_target.copyStatement(), m_target.relationName.toUtf8())
     , m_splitter(connection, m_transaction, m_stream, m_lines, m_rejections,
                  [this](qsizetype line) { return insertStatement(line); })
     , m_pieces(m_options.chunkLines, m_options.minPieceLines, m_options.maxPieceLines,

@@ -5,9 +5,9 @@
 
 namespace {
 
-// One row for the table as a whole, then nothing: 't' where the table rules COPY out.
-// $1 is the table name quoted as the row statement quotes it, so that it is looked up along
-// the search path in the same way.
+// One row for the table as a whole, then nothing: 't' where the table allows COPY, and the
+// table's own name as the server's messages write it. $1 is the table named as the row
+// statement names it, so that it is looked up along the search path in the same way.
 const char* const TableQuery = R"SQL(
 WITH target AS (SELECT to_regclass($1) AS oid),
 tree AS (
@@ -22,7 +22,8 @@ SELECT c.relkind IN ('r', 'p')
                    WHERE NOT g.tgisinternal)
    AND NOT EXISTS (SELECT 1 FROM pg_constraint k JOIN tree ON k.conrelid = tree.oid
                    WHERE k.condeferred
-                      OR (k.contype = 'f' AND k.confrelid IN (SELECT oid FROM tree)))
+                      OR (k.contype = 'f' AND k.confrelid IN (SELECT oid FROM tree))),
+       c.relname
 FROM pg_class c
 WHERE c.oid = (SELECT oid FROM target)
 )SQL";
@@ -52,14 +53,17 @@ bool isTrue(const Result& result, int row, int column) {
 
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
-                                      std::vector<ValuePrecheck::Column>* columnTypes) {
+                                      std::vector<ValuePrecheck::Column>* columnTypes,
+                                      QString* relationName) {
     if (connection.isBroken() || connection.inTransaction() || valueCount < 1)
         return std::nullopt;
-    const QByteArray name = quoteIdentifier(table).toUtf8();
+    const QByteArray name = tableReference(table).toUtf8();
 
     const Result target = queryWithName(connection, TableQuery, name);
     if (!target.succeeded() || target.rowCount() != 1 || !isTrue(target, 0, 0))
         return std::nullopt;
+    if (relationName)
+        *relationName = target.value(0, 1);
 
     const Result columns = queryWithName(connection, ColumnQuery, name);
     if (!columns.succeeded() || columns.rowCount() < valueCount)
@@ -89,7 +93,7 @@ std::optional<CopyTarget> CopyTarget::find(Connection& connection, const QString
                                            qsizetype valueCount) {
     CopyTarget target;
     const std::optional<QString> columns =
-        copyColumnList(connection, table, valueCount, &target.columnTypes);
+        copyColumnList(connection, table, valueCount, &target.columnTypes, &target.relationName);
     if (!columns)
         return std::nullopt;
     target.table = table;
@@ -99,7 +103,7 @@ std::optional<CopyTarget> CopyTarget::find(Connection& connection, const QString
 }
 
 QByteArray CopyTarget::copyStatement() const {
-    return (QStringLiteral("COPY ") + quoteIdentifier(table) + QLatin1Char(' ') + columnList +
+    return (QStringLiteral("COPY ") + tableReference(table) + QLatin1Char(' ') + columnList +
             QStringLiteral(" FROM STDIN"))
         .toUtf8();
 }

@@ -29,13 +29,15 @@ class Connection;
 // query answers nothing.
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
-                                      std::vector<ValuePrecheck::Column>* columnTypes = nullptr);
+                                      std::vector<ValuePrecheck::Column>* columnTypes = nullptr,
+                                      QString* relationName = nullptr);
 
 // A table that lines of a number of values may go into by COPY (copyColumnList()), as a
 // CopySender takes it.
 struct CopyTarget {
-    QString table;      // the table's name, as the row statement names it
-    QString columnList; // "(a, b)", the columns the values go into
+    QString table;        // the table, as the row statement names it (tableReference())
+    QString relationName; // its own name, unquoted, as the server's messages write it
+    QString columnList;   // "(a, b)", the columns the values go into
     qsizetype valueCount = 0;
     std::vector<ValuePrecheck::Column> columnTypes;
 
