@@ -21,6 +21,7 @@ struct CommandLine {
     std::optional<QStringList> columnNames; // the typed answers, in question order
     bool rowByRow = false;
     bool quotedFields = false; // --quoted
+    bool noHeader = false;     // --no-header: with --append, each file's first line is a row
     bool fullMessages = false; // --full-messages: the windows' texts for errors and closing
     bool quiet = false;        // --quiet: no summary line after the run
     std::optional<QString> rejectsFolder; // --rejects DIR
