@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "shell/Platform.h"
+#include "shell/SeparatorText.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ QString setValue(CommandLine& line, const QString& name, const QString& value) {
     else if (value.isEmpty()) // no line could be cut by an empty separator
         return QStringLiteral("--separator must not be empty");
     else
-        line.separator = value;
+        line.separator = separatorFromTyped(value); // "\t" for a Tab, as in the main window
     return QString();
 }
 
@@ -161,6 +162,8 @@ Loads delimited text files into PostgreSQL, in the order given.
                       others, for files without a header line. It still sets the
                       number of fields that every line and the table must have.
   --separator TEXT    the field separator, matched exactly (default ","); not empty.
+                      Every \t in it stands for a Tab: --separator '\t' for
+                      tab-separated files.
   --quoted            read fields in double quotes as CSV does: a separator or a line
                       break inside the quotes belongs to the value, "" stands for
                       one quote, and a quoted empty field is the empty text, not NULL.

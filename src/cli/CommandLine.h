@@ -15,7 +15,7 @@ struct CommandLine {
 
     // Connection values given on the command line; the others come from the settings store.
     std::optional<QString> server, port, user, password, database;
-    QString separator = QStringLiteral(",");
+    QString separator = QStringLiteral(","); // as the import takes it: a Tab for each \t typed
     std::optional<QString> createTemplate;
     std::optional<QString> appendTable;
     std::optional<QStringList> columnNames; // the typed answers, in question order

@@ -7,6 +7,7 @@
 #include "shell/Failure.h"
 #include "shell/Paths.h"
 #include "shell/Platform.h"
+#include "shell/SeparatorText.h"
 #include "shell/Settings.h"
 #include "shell/StepRunner.h"
 #include "shell/UserInterface.h"
@@ -17,7 +18,6 @@
 #include "windows/Form1.h"
 #include "windows/ListBoxTableList.h"
 #include "windows/RunReportWindow.h"
-#include "windows/SeparatorText.h"
 #include "windows/WindowImportFrontEnd.h"
 
 #include <QButtonGroup>
@@ -191,7 +191,7 @@ ImportChoices Form2::importChoices() const {
                     : Option4->isChecked() ? ImportChoices::ColumnNames::Typed
                                            : ImportChoices::ColumnNames::None;
     choices.tableTemplate = Text2->text();
-    choices.separator = separatorFromBox(Text3->text());
+    choices.separator = separatorFromTyped(Text3->text());
     choices.quotedFields = Check3->isChecked();
     choices.firstLineIsHeader = Check2->isChecked();
     for (int i = 0; i < List1->count(); ++i)
