@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "shell/Platform.h"
+#include "shell/SeparatorText.h"
 
 namespace {
 
@@ -17,6 +18,8 @@ bool* switchOf(CommandLine& line, const QString& name) {
         return &line.rowByRow;
     if (name == QLatin1String("quoted"))
         return &line.quotedFields;
+    if (name == QLatin1String("no-header"))
+        return &line.noHeader;
     if (name == QLatin1String("full-messages"))
         return &line.fullMessages;
     if (name == QLatin1String("quiet"))
@@ -58,7 +61,7 @@ QString setValue(CommandLine& line, const QString& name, const QString& value) {
     else if (value.isEmpty()) // no line could be cut by an empty separator
         return QStringLiteral("--separator must not be empty");
     else
-        line.separator = value;
+        line.separator = separatorFromTyped(value); // "\t" for a Tab, as in the main window
     return QString();
 }
 
@@ -70,6 +73,9 @@ CommandLine checked(CommandLine line) {
         return bad(QStringLiteral("either --create TEMPLATE or --append TABLE is needed"));
     if (line.columnNames && !line.createTemplate)
         return bad(QStringLiteral("--column-names goes with --create"));
+    // A new table's columns are named by the first line, or it is passed over for typed names.
+    if (line.noHeader && !line.appendTable)
+        return bad(QStringLiteral("--no-header goes with --append"));
     line.action = CommandLine::Action::Import;
     return line;
 }
@@ -134,7 +140,8 @@ constexpr char UsageText[] =
     R"usage(Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]
                     [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]
                     [--rejects DIR] [--quiet]
-                    (--create TEMPLATE [--column-names N1,N2,...] | --append TABLE)
+                    (--create TEMPLATE [--column-names N1,N2,...] |
+                     --append TABLE [--no-header])
                     FILE...
 
 Loads delimited text files into PostgreSQL, in the order given.
@@ -149,9 +156,14 @@ Loads delimited text files into PostgreSQL, in the order given.
                       line, the same for every file; an empty name ends the list,
                       and a file with more fields than names is skipped.
   --append TABLE      every file into this existing table; each file's first line
-                      is a header and must have as many fields as the table has
-                      columns.
+                      is a header, not a row, and must have as many fields as the
+                      table has columns.
+  --no-header         with --append: each file's first line is a row like the
+                      others, for files without a header line. It still sets the
+                      number of fields that every line and the table must have.
   --separator TEXT    the field separator, matched exactly (default ","); not empty.
+                      Every \t in it stands for a Tab: --separator '\t' for
+                      tab-separated files.
   --quoted            read fields in double quotes as CSV does: a separator or a line
                       break inside the quotes belongs to the value, "" stands for
                       one quote, and a quoted empty field is the empty text, not NULL.
@@ -164,10 +176,11 @@ Loads delimited text files into PostgreSQL, in the order given.
                       "Line no N: RECORD" (N counted from 0), and "Done." or
                       "Table(s) already exist." whatever failed.
   --rejects DIR       for each file with rejected rows, write DIR/NAME.rejected: the
-                      file's first line, then exactly its rejected lines, byte for
-                      byte as they stand in the file, ready to be fixed and loaded
-                      again; and DIR/NAME.rejected.csv: "line,SQLSTATE,message" and
-                      a row for each. DIR is made when missing; an existing file is
+                      file's header line (none with --no-header), then exactly its
+                      rejected lines, byte for byte as they stand in the file,
+                      ready to be fixed and loaded again; and
+                      DIR/NAME.rejected.csv: "line,SQLSTATE,message" and a row
+                      for each. DIR is made when missing; an existing file is
                       never written over (NAME.2.rejected, ... instead).
   --quiet             no summary line on standard error after the run.
   --server, --port, --user, --password, --database
@@ -183,9 +196,9 @@ private to its owner; otherwise libpq's password file (PGPASSFILE or ~/.pgpass).
 FILE may be a named pipe or a process substitution, and "-" reads standard input;
 such input is read to its end into a temporary file first.
 
-The first line of every file is never imported as a row. Messages and the closing
-line go to standard output. Errors, the field-count report and the files passed
-over go to standard error, a line each, the lines of a file counted from 1:
+A file's first line is imported as a row only with --no-header. Messages and the
+closing line go to standard output. Errors, the field-count report and the files
+passed over go to standard error, a line each, the lines of a file counted from 1:
   PATH:LINE: ERROR:  ...     a rejected row, with the server's message; its DETAIL
                              follows as a second line "PATH:LINE: DETAIL:  ..."
   PATH: ...                  a failure of a file as a whole (its connection, its

@@ -15,12 +15,13 @@ struct CommandLine {
 
     // Connection values given on the command line; the others come from the settings store.
     std::optional<QString> server, port, user, password, database;
-    QString separator = QStringLiteral(",");
+    QString separator = QStringLiteral(","); // as the import takes it: a Tab for each \t typed
     std::optional<QString> createTemplate;
     std::optional<QString> appendTable;
     std::optional<QStringList> columnNames; // the typed answers, in question order
     bool rowByRow = false;
     bool quotedFields = false; // --quoted
+    bool noHeader = false;     // --no-header: with --append, each file's first line is a row
     bool fullMessages = false; // --full-messages: the windows' texts for errors and closing
     bool quiet = false;        // --quiet: no summary line after the run
     std::optional<QString> rejectsFolder; // --rejects DIR

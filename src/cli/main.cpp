@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
     choices.separator = line.separator;
     choices.rowByRow = line.rowByRow;
     choices.quotedFields = line.quotedFields;
+    choices.firstLineIsHeader = !line.noHeader;
     choices.rejectsFolder = line.rejectsFolder.value_or(QString());
 
     StringTableList tables;

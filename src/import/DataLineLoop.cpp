@@ -28,8 +28,9 @@ bool DataLineLoop::open(const QString& table, const Steps& steps) {
         c.ui.atLine(0);
     };
     const auto cancelled = [&frontEnd = c.frontEnd] { return frontEnd.cancelRequested(); };
+    const bool fromFirst = c.choices.sendsFirstLine();
     const bool opened = c.run.step(steps.open, [&] {
-        m_records.emplace(c.file.dataRecords());
+        m_records.emplace(c.file.dataRecords(fromFirst));
         const SenderChoice choice{
             table,    c.path, c.file.rule(), c.choices.separator.toUtf8(), c.choices.rowByRow,
             cancelled};
@@ -38,7 +39,8 @@ bool DataLineLoop::open(const QString& table, const Steps& steps) {
             [choice, rejected](Connection& connection, qsizetype valueCount) {
                 return makeRowSender(connection, choice, valueCount, rejected);
             },
-            [&file = c.file] { return file.dataRecords(); }, rejected, c.path, c.progress});
+            [&file = c.file, fromFirst] { return file.dataRecords(fromFirst); }, rejected, c.path,
+            c.progress});
     });
     return opened && m_records && m_sender;
 }

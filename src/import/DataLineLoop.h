@@ -16,16 +16,17 @@ class RunConnection;
 class StepRunner;
 struct ImportChoices;
 
-// The data-line loop of one file's turn: reads the records after the first as the field-count
-// check read them, passes over the empty ones and those of fewer than two fields, and hands the
-// others to a ResumingSender into the table, each step under its number (the numbers differ
+// The data-line loop of one file's turn: reads the records after the first (from the first
+// when the choices send it, ImportChoices::sendsFirstLine()) as the field-count check read
+// them, passes over the empty ones and those of fewer than two fields, and hands the others to
+// a ResumingSender into the table, each step under its number (the numbers differ
 // between the run's three flows). A rejected line is reported at the execute step, its line
 // counted from 1. A stop is taken once a record is in hand. Used on the run's thread.
 class DataLineLoop {
 public:
     // The numbered steps of one loop.
     struct Steps {
-        int open;      // the file is opened again and its first line passed over
+        int open;      // the file is opened again and its header line passed over
         int next;      // the next line is read
         int empty;     // an empty line is passed over
         int split;     // the line is cut into fields

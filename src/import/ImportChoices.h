@@ -24,7 +24,14 @@ struct ImportChoices {
     // a line break inside quotes belong to the value). Off: every separator cuts and every
     // double quote is dropped.
     bool quotedFields = false;
+    // Append mode: each file's first line is a header and no row. Off, it is sent as a data
+    // line like the others; the field-count and the column-count checks measure it either way.
+    // Create mode always takes the first line as a header (or passes it over for typed names).
+    bool firstLineIsHeader = true;
     // Where the rejected lines of each file are written as its turn ends (RejectFolder); empty:
     // the run's report keeps them in temporary files. The folder exists when the run starts.
     QString rejectsFolder;
+
+    // Whether each file's first line goes to the table as a row.
+    bool sendsFirstLine() const { return mode == TableMode::Append && !firstLineIsHeader; }
 };

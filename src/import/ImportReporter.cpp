@@ -56,9 +56,9 @@ void ImportReporter::beginFile(int position, const QString& path) {
     intoReport([&](RunReport& report) { report.beginFile(path); });
 }
 
-void ImportReporter::keepRejected(InputFile& file) {
+void ImportReporter::keepRejected(InputFile& file, bool headerLine) {
     intoReport([&](RunReport& report) {
-        report.keepRejected(file.snapshot(), file.rule(), file.separator());
+        report.keepRejected(file.snapshot(), file.rule(), file.separator(), headerLine);
     });
 }
 

@@ -48,8 +48,9 @@ public:
         m_rejection = rejection;
     }
     // The file's lines are all sent: the file, read as the run read it, gives the report its
-    // rejected records' lines. Before the file is closed.
-    void keepRejected(InputFile& file);
+    // rejected records' lines; headerLine: its first line was a header, no row. Before the
+    // file is closed.
+    void keepRejected(InputFile& file, bool headerLine);
     // Failures belong to no file.
     void endFile();
 

@@ -195,7 +195,8 @@ Run::Turn Run::importFile(int position) {
             appendFlow();
     }
 
-    m_ui.keepRejected(m_file); // before the file is closed: it gives the rejected lines
+    // Before the file is closed: it gives the rejected lines.
+    m_ui.keepRejected(m_file, !m_choices.sendsFirstLine());
     m_run.step(348, [&] {
         m_connection.end();
         m_file.close();

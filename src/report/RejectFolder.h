@@ -5,7 +5,7 @@
 #include <memory>
 
 // A folder that takes the rejected lines of input files: for each file a pair, NAME.rejected
-// (the file's first line, then its rejected records, byte for byte) and NAME.rejected.csv (the
+// (the file's header line, then its rejected records, byte for byte) and NAME.rejected.csv (the
 // reasons), NAME being the input file's name. Two inputs of one name, or a pair already in the
 // folder, make NAME.2, NAME.3, ...: an existing file is never written over.
 class RejectFolder {

@@ -89,12 +89,14 @@ private:
 } // namespace
 
 struct RejectedLineCopy::Extents {
-    qint64 headerLast = 0;     // the last line of the file's first record
+    qint64 headerLast = -1;    // the last line of the header record; -1 without one
     std::vector<qint64> lasts; // quoted rule: the last line of each rejected record, in order
 };
 
 RejectedLineCopy::Extents RejectedLineCopy::findExtents(PendingRecords& pending) {
     Extents extents;
+    if (m_headerLine)
+        extents.headerLast = 0; // a plain record is one line; a quoted one is measured below
     if (m_rule == FieldRule::Plain)
         return extents;
     RecordReader records(m_file, m_rule, m_separator);
@@ -105,7 +107,7 @@ RejectedLineCopy::Extents RejectedLineCopy::findExtents(PendingRecords& pending)
     bool first = true;
     while (more && records.next(record, false)) {
         const qint64 last = records.lineAfter() - 1;
-        if (first)
+        if (first && m_headerLine)
             extents.headerLast = last;
         first = false;
         for (; more && entry.line <= record.line; more = pending.next(entry))

@@ -11,9 +11,10 @@
 class FileSnapshot;
 
 // Copies the rejected records of one file out of its snapshot, once its turn is over:
-//  - into `lines`, the file's first record and then every rejected record, byte for byte as
-//    they stand in the file: its byte-order mark, its encoding, its line ends (a record of
-//    several lines whole), so that the result reads as the file did;
+//  - into `lines`, the file's first record when it is a header line, and then every rejected
+//    record (the first one too when it was a row), each once, byte for byte as they stand in
+//    the file: its byte-order mark, its encoding, its line ends (a record of several lines
+//    whole), so that the result reads, and loads again, as the file did;
 //  - into `reasons`, a CSV file with the header "line,SQLSTATE,message" and one row per
 //    rejected record (its first line counted from 1);
 //  - to `event`, one Rejected event per record, in the order rejected, with the record's text
@@ -32,11 +33,14 @@ public:
     // The characters of a record's text that an event keeps.
     static constexpr qsizetype ShownCharacters = 300;
 
-    RejectedLineCopy(FileSnapshot& file, FieldRule rule, QString separator, QString path)
+    // headerLine: the file's first record is a header, copied whether rejected or not.
+    RejectedLineCopy(FileSnapshot& file, FieldRule rule, QString separator, QString path,
+                     bool headerLine = true)
         : m_file(file)
         , m_rule(rule)
         , m_separator(std::move(separator))
-        , m_path(std::move(path)) {}
+        , m_path(std::move(path))
+        , m_headerLine(headerLine) {}
 
     void copy(PendingRecords& pending, const Target& target);
 
@@ -51,4 +55,5 @@ private:
     FieldRule m_rule;
     QString m_separator;
     QString m_path;
+    bool m_headerLine;
 };

@@ -101,14 +101,15 @@ void RunReport::failed(const QString& what) {
         m_fileEvents.push_back(event);
 }
 
-void RunReport::keepRejected(FileSnapshot* snapshot, FieldRule rule, const QString& separator) {
+void RunReport::keepRejected(FileSnapshot* snapshot, FieldRule rule, const QString& separator,
+                             bool headerLine) {
     for (const ReportEvent& event : m_fileEvents) {
         if (event.line == 0)
             write(event);
     }
     if (m_pending.count() > 0) {
         if (snapshot) {
-            copyRejected(*snapshot, rule, separator);
+            copyRejected(*snapshot, rule, separator, headerLine);
         } else {
             PendingRecords::Entry entry;
             for (m_pending.rewind(); m_pending.next(entry);)
@@ -133,7 +134,8 @@ void RunReport::endFile() {
     beginFile({});
 }
 
-void RunReport::copyRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator) {
+void RunReport::copyRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator,
+                             bool headerLine) {
     auto kept = std::make_unique<Kept>();
     kept->file.path = m_path;
     kept->file.records = m_pending.count();
@@ -147,7 +149,7 @@ void RunReport::copyRejected(FileSnapshot& snapshot, FieldRule rule, const QStri
         kept->lines = std::move(pair.lines);
         kept->reasons = std::move(pair.reasons);
     }
-    RejectedLineCopy(snapshot, rule, separator, m_path)
+    RejectedLineCopy(snapshot, rule, separator, m_path, headerLine)
         .copy(m_pending,
               {*kept->lines, *kept->reasons, [this](const ReportEvent& event) { write(event); }});
     for (QFile* file : {kept->lines.get(), kept->reasons.get()}) {

@@ -16,7 +16,7 @@ class FileSnapshot;
 
 // What a run left out, for the user to see and fix: a summary, one event per thing rejected,
 // not sent, passed over or failed, and for each file with rejected records a pair of files
-// (RejectFolder): its first line and those records byte for byte, and the reasons.
+// (RejectFolder): its header line and those records byte for byte, and the reasons.
 //
 // Nothing of it grows in memory with the lines rejected: events and pending rejections are kept
 // in temporary files of the program's own, and the pairs either in the folder given (the
@@ -47,8 +47,10 @@ public:
     void failed(const QString& what);
     // The file's lines are all sent: its rejected records are copied out of the snapshot, read
     // by the rule the run read it by (RejectedLineCopy), and its events so far written in line
-    // order. Without a snapshot the records' events are written without their texts.
-    void keepRejected(FileSnapshot* snapshot, FieldRule rule, const QString& separator);
+    // order. headerLine: the file's first record was a header, not a row, and is copied first.
+    // Without a snapshot the records' events are written without their texts.
+    void keepRejected(FileSnapshot* snapshot, FieldRule rule, const QString& separator,
+                      bool headerLine = true);
     // The file's turn is over: the rest of its events are written.
     void endFile();
     // The run is over, with these counts.
@@ -86,7 +88,8 @@ public:
 private:
     struct Kept;
     void write(const ReportEvent& event);
-    void copyRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator);
+    void copyRejected(FileSnapshot& snapshot, FieldRule rule, const QString& separator,
+                      bool headerLine);
 
     QString m_rejectsFolder;
     QElapsedTimer m_clock;

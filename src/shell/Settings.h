@@ -24,6 +24,9 @@ inline constexpr SettingKey LastFolder{"LastFolder", ""};
 inline constexpr SettingKey ShowAgain{"ShowAgain", "0"};
 // "1" when the main window reads fields in double quotes as CSV does, "0" otherwise.
 inline constexpr SettingKey QuotedFields{"QuotedFields", "0"};
+// "0" when the main window appends each file's first line as a row too (files without a header
+// line); otherwise, and while never written, that line is a header and no row.
+inline constexpr SettingKey IgnoreFirstLine{"IgnoreFirstLine", "1"};
 } // namespace SettingKeys
 
 // The stored value of the key, or the given default when the key was never written.

@@ -74,14 +74,16 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
     return checked;
 }
 
-RecordReader InputFile::dataRecords() {
+RecordReader InputFile::dataRecords(bool fromFirst) {
     if (!m_file)
         throw Failure(QStringLiteral("Could not read %1.").arg(m_path));
     RecordReader records(*m_file, m_rule, m_separator);
     if (m_lines >= 0)
         records.expectLines(m_lines);
-    Record first;
-    records.next(first, false);
+    if (!fromFirst) {
+        Record first;
+        records.next(first, false);
+    }
     records.keepLinesAsBytes();
     return records;
 }

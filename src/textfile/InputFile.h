@@ -50,11 +50,12 @@ public:
     // here, so that what kept it from opening is thrown again.
     Checked check(const std::function<bool()>& cancelled);
 
-    // The records after the first, for sending; plain lines of valid UTF-8 come as bytes
+    // The records after the first (from the first when fromFirst: a file without a header
+    // line), for sending; plain lines of valid UTF-8 come as bytes
     // (RecordReader::keepLinesAsBytes()). Once the check read the whole file, a file found
     // shorter is reported with the lines that were not read (RecordReader::expectLines()).
     // The file must be open.
-    RecordReader dataRecords();
+    RecordReader dataRecords(bool fromFirst = false);
 
 private:
     FieldRule m_rule;

@@ -7,6 +7,7 @@
 #include "shell/Failure.h"
 #include "shell/Paths.h"
 #include "shell/Platform.h"
+#include "shell/SeparatorText.h"
 #include "shell/Settings.h"
 #include "shell/StepRunner.h"
 #include "shell/UserInterface.h"
@@ -17,7 +18,6 @@
 #include "windows/Form1.h"
 #include "windows/ListBoxTableList.h"
 #include "windows/RunReportWindow.h"
-#include "windows/SeparatorText.h"
 #include "windows/WindowImportFrontEnd.h"
 
 #include <QButtonGroup>
@@ -147,18 +147,25 @@ void Form2::PushButton6_Click() {
     run.begin(114);
 }
 
+void Form2::Check2_Click() {
+    storeChoice(SettingKeys::IgnoreFirstLine, Check2->isChecked(),
+                QStringLiteral("in Quenmarl2021/08/31.Form2.Check2_Click "));
+}
+
 void Form2::Check3_Click() {
+    storeChoice(SettingKeys::QuotedFields, Check3->isChecked(),
+                QStringLiteral("in Quenmarl2021/08/31.Form2.Check3_Click "));
+}
+
+void Form2::storeChoice(const SettingKey& key, bool ticked, const QString& context) {
     // A store that can't be written is told once, not on every click, until a write succeeds.
     try {
-        WriteSetting(SettingKeys::QuotedFields,
-                     Check3->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        WriteSetting(key, ticked ? QStringLiteral("1") : QStringLiteral("0"));
         m_storeFailing = false;
     } catch (const Failure& failure) {
         if (!m_storeFailing) {
             m_storeFailing = true;
-            ReportApplicationError(m_context.ui,
-                                   QStringLiteral("in Quenmarl2021/08/31.Form2.Check3_Click "), 100,
-                                   failure.description());
+            ReportApplicationError(m_context.ui, context, 100, failure.description());
         }
     }
 }
@@ -184,8 +191,9 @@ ImportChoices Form2::importChoices() const {
                     : Option4->isChecked() ? ImportChoices::ColumnNames::Typed
                                            : ImportChoices::ColumnNames::None;
     choices.tableTemplate = Text2->text();
-    choices.separator = separatorFromBox(Text3->text());
+    choices.separator = separatorFromTyped(Text3->text());
     choices.quotedFields = Check3->isChecked();
+    choices.firstLineIsHeader = Check2->isChecked();
     for (int i = 0; i < List1->count(); ++i)
         choices.existingTables.append(List1->item(i)->text());
     const QList<QListWidgetItem*> selected = List1->selectedItems();
@@ -195,8 +203,8 @@ ImportChoices Form2::importChoices() const {
 }
 
 QList<QWidget*> Form2::lockedDuringImport() const {
-    return {ListView1, PushButton3, PushButton4, Option1, Option2,     Option3,    Option4,
-            Text2,     Text3,       Check3,      List1,   PushButton1, PushButton5};
+    return {ListView1, PushButton3, PushButton4, Option1, Option2, Option3,     Option4,
+            Text2,     Text3,       Check3,      Check2,  List1,   PushButton1, PushButton5};
 }
 
 void Form2::PushButton1_Click() {

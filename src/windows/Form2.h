@@ -27,6 +27,7 @@ class QTreeWidgetItem;
 class RunReport;
 class WindowImportFrontEnd;
 class WindowPointer;
+struct SettingKey;
 struct WindowContext;
 
 // The main window: the file list, the separator, the table options, the list of existing
@@ -51,6 +52,9 @@ public:
     void PushButton4_Click(); // "Add All File(s) In Folder"
     void PushButton5_Click(); // "Setup Connection"
     void PushButton6_Click(); // "?"
+    // "Ignore first line in file because it is a header row with no data": stores the choice
+    // at once.
+    void Check2_Click();
     // "CSV quotes": stores the choice at once.
     void Check3_Click();
     // "Cancel", shown with the progress during a run: the run stops after the rows in flight.
@@ -132,6 +136,9 @@ private:
     // report when it left something out.
     void endImport();
     void showRunReport(std::shared_ptr<RunReport> report);
+    // Writes a check box's choice to the store; a failure is reported under the handler's
+    // context, once until a write succeeds.
+    void storeChoice(const SettingKey& key, bool ticked, const QString& context);
     // UI thread: the run's busy pointer for a file's turn, on or off.
     void setImportBusy(bool busy);
     // The controls the run reads, disabled for its length.

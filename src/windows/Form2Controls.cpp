@@ -92,6 +92,8 @@ void Form2::createTableFrames() {
                                                 "header row with no data"),
                                  Frame4),
                    "Check2", 120, 360, 5535, 255);
+    Check2->setToolTip(QStringLiteral(
+        "Untick for files without a header row: their first line is then loaded as a row too."));
     Label2 =
         place(new QLabel(QStringLiteral("Table Name:"), Frame4), "Label2", 240, 720, 1215, 255);
     List1 = place(new QListWidget(Frame4), "List1", 1680, 720, 3735, 1185);
@@ -129,6 +131,9 @@ void Form2::connectControls() {
     connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
     Check3->setChecked(ReadSetting(SettingKeys::QuotedFields) == QLatin1String("1"));
     connect(Check3, &QCheckBox::toggled, this, &Form2::Check3_Click);
+    // Ticked unless unticked on purpose: a run left at its defaults leaves each first line out.
+    Check2->setChecked(ReadSetting(SettingKeys::IgnoreFirstLine) != QLatin1String("0"));
+    connect(Check2, &QCheckBox::toggled, this, &Form2::Check2_Click);
 }
 
 void Form2::createProgressRow() {

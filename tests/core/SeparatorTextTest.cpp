@@ -1,4 +1,4 @@
-#include "windows/SeparatorText.h"
+#include "shell/SeparatorText.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,6 @@ TEST(SeparatorText, BackslashTStandsForATab) {
         {"\\t", "\t"}, {",", ","}, {"\\t|\\t", "\t|\t"}, {"\t", "\t"}, {"\\", "\\"}, {"\\n", "\\n"},
     };
     for (const auto& [typed, separator] : cases)
-        EXPECT_EQ(separatorFromBox(QString::fromLatin1(typed)), QString::fromLatin1(separator))
+        EXPECT_EQ(separatorFromTyped(QString::fromLatin1(typed)), QString::fromLatin1(separator))
             << typed;
 }

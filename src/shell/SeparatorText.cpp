@@ -1,6 +1,6 @@
-#include "windows/SeparatorText.h"
+#include "shell/SeparatorText.h"
 
-QString separatorFromBox(const QString& typed) {
+QString separatorFromTyped(const QString& typed) {
     QString separator = typed;
     separator.replace(QLatin1String("\\t"), QStringLiteral("\t"));
     return separator;
