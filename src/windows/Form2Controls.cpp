@@ -129,6 +129,8 @@ void Form2::connectControls() {
     connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
     Check3->setChecked(ReadSetting(SettingKeys::QuotedFields) == QLatin1String("1"));
     connect(Check3, &QCheckBox::toggled, this, &Form2::Check3_Click);
+    connect(Text3, &QLineEdit::textChanged, this, &Form2::readingChanged);
+    connect(Check3, &QCheckBox::toggled, this, &Form2::readingChanged);
 }
 
 void Form2::createProgressRow() {
