@@ -30,32 +30,73 @@ std::unique_ptr<FileSnapshot> FileSnapshot::open(const QString& path,
     std::unique_ptr<FileSnapshot> snapshot(new FileSnapshot(path));
     const platform::OpenedInput input = platform::openInput(path);
     if (input.regular) {
-        snapshot->m_file = std::make_unique<QFile>();
-        if (!snapshot->m_file->open(input.descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
-                                    QFileDevice::AutoCloseHandle)) {
-            platform::closeDescriptor(input.descriptor);
-            throw Failure(
-                QStringLiteral("Could not open %1: %2").arg(path, snapshot->m_file->errorString()));
-        }
-        snapshot->m_size = input.size;
+        snapshot->openRegular(input, input.size);
     } else {
         const DescriptorGuard guard{input.descriptor};
         if (!snapshot->copyStream(input.descriptor, cancelled))
             return nullptr;
     }
-
-    char mark[2] = {};
-    QFile& file = *snapshot->m_file;
-    if (!file.seek(0))
-        snapshot->failRead(file);
-    if (snapshot->m_size >= 2 && file.read(mark, 2) == 2) {
-        if (mark[0] == '\xFF' && mark[1] == '\xFE')
-            snapshot->convertUtf16(false);
-        else if (mark[0] == '\xFE' && mark[1] == '\xFF')
-            snapshot->convertUtf16(true);
-    }
-    snapshot->decideLineEnd();
+    snapshot->readAsText();
     return snapshot;
+}
+
+std::unique_ptr<FileSnapshot> FileSnapshot::openStart(const QString& path, qint64 mostBytes) {
+    std::unique_ptr<FileSnapshot> snapshot(new FileSnapshot(path));
+    const platform::OpenedInput input = platform::openInput(path);
+    if (!input.regular) {
+        platform::closeDescriptor(input.descriptor);
+        return nullptr;
+    }
+    snapshot->m_cut = input.size > mostBytes;
+    snapshot->openRegular(input, std::min(input.size, mostBytes));
+    snapshot->readAsText();
+    if (snapshot->m_cut)
+        snapshot->endAtLastLineEnd();
+    return snapshot;
+}
+
+// Takes over the descriptor, which is closed with the file or here when it can't be opened.
+void FileSnapshot::openRegular(const platform::OpenedInput& input, qint64 size) {
+    m_file = std::make_unique<QFile>();
+    if (!m_file->open(input.descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                      QFileDevice::AutoCloseHandle)) {
+        platform::closeDescriptor(input.descriptor);
+        throw Failure(QStringLiteral("Could not open %1: %2").arg(m_path, m_file->errorString()));
+    }
+    m_size = size;
+}
+
+void FileSnapshot::readAsText() {
+    char mark[2] = {};
+    if (!m_file->seek(0))
+        failRead(*m_file);
+    if (m_size >= 2 && m_file->read(mark, 2) == 2) {
+        if (mark[0] == '\xFF' && mark[1] == '\xFE')
+            convertUtf16(false);
+        else if (mark[0] == '\xFE' && mark[1] == '\xFF')
+            convertUtf16(true);
+    }
+    decideLineEnd();
+}
+
+// Searches backwards, a piece at a time, so that a long last line costs no more than it spans.
+void FileSnapshot::endAtLastLineEnd() {
+    constexpr qint64 Piece = 64 * 1024;
+    QByteArray piece;
+    for (qint64 end = m_size; end > 0;) {
+        const qint64 start = std::max<qint64>(0, end - Piece);
+        if (!m_file->seek(start))
+            failRead(*m_file);
+        piece.resize(end - start);
+        if (m_file->read(piece.data(), piece.size()) != piece.size())
+            failRead(*m_file);
+        const qsizetype found = piece.lastIndexOf(m_lineEnd);
+        if (found >= 0) {
+            m_size = start + found + 1;
+            return;
+        }
+        end = start;
+    }
 }
 
 void FileSnapshot::failRead(const QFile& file) const {
@@ -92,6 +133,7 @@ bool FileSnapshot::copyStream(int descriptor, const std::function<bool()>& cance
 
 // Replaces the file by its text in UTF-8. Reads from just after the byte-order mark.
 void FileSnapshot::convertUtf16(bool bigEndian) {
+    m_converted = bigEndian ? Converted::Utf16BigEndian : Converted::Utf16LittleEndian;
     std::unique_ptr<QFile> converted = temporaryFile(QIODevice::Unbuffered);
     // The mark is passed over here; a second one would be a character of the text.
     QStringDecoder decoder(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE,
@@ -114,8 +156,9 @@ void FileSnapshot::convertUtf16(bool bigEndian) {
         const QString text = decoder.decode(QByteArrayView(piece.constData(), got));
         put(encoder.encode(text));
     }
-    // A byte left over at the end, like a lone surrogate, is not UTF-16.
-    if (decoder.hasError() || encoder.hasError() || (m_size - 2) % 2 != 0)
+    // A byte left over at the end, like a lone surrogate, is not UTF-16; where the snapshot
+    // holds only the file's start, the rest of a character may follow.
+    if (decoder.hasError() || encoder.hasError() || (!m_cut && (m_size - 2) % 2 != 0))
         m_note = QStringLiteral("%1 is not valid UTF-16 throughout; what is not was read as the "
                                 "replacement character U+FFFD or left out.")
                      .arg(m_path);

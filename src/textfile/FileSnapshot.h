@@ -5,6 +5,10 @@
 #include <functional>
 #include <memory>
 
+namespace platform {
+struct OpenedInput;
+}
+
 // One input file, opened once for its turn and readable as often as needed, always giving the
 // same bytes:
 //  - a regular file is read in place, up to the length it had when it was opened; what is
@@ -20,12 +24,23 @@
 // Readers take turns (LineReader): each reads device() from the start up to size().
 class FileSnapshot {
 public:
+    // How the text came to be UTF-8: as it stands in the file, or converted from UTF-16.
+    enum class Converted { None, Utf16LittleEndian, Utf16BigEndian };
+
     // Opens the file. While a pipe's writer is awaited or its bytes come in, cancelled is
     // asked several times a second; when it answers true, the reading is given up and no
     // snapshot is returned. Throws Failure with the system's text when the file can't be opened
     // or read, or the copy can't be written.
     static std::unique_ptr<FileSnapshot> open(const QString& path,
                                               const std::function<bool()>& cancelled);
+
+    // The start of a regular file, for a look at it that never reads it whole: its first
+    // mostBytes bytes (converted as open() converts them), and when the file goes on after them,
+    // only up to the last line end among them, so that every line it holds is whole; a first
+    // line longer than that is kept as far as it goes. Returns null, without reading anything,
+    // when the path is not a regular file (a named pipe, a device), which could be read only
+    // once. Throws Failure as open() does.
+    static std::unique_ptr<FileSnapshot> openStart(const QString& path, qint64 mostBytes);
 
     FileSnapshot(const FileSnapshot&) = delete;
     FileSnapshot& operator=(const FileSnapshot&) = delete;
@@ -34,6 +49,9 @@ public:
     QFile& device() { return *m_file; }
     qint64 size() const { return m_size; }
     char lineEnd() const { return m_lineEnd; }
+    Converted converted() const { return m_converted; }
+    // Whether the file goes on after what the snapshot holds (openStart() only).
+    bool cut() const { return m_cut; }
 
     // Something to tell the user about how the file was read (UTF-16 that was not valid), or
     // the empty text.
@@ -41,6 +59,9 @@ public:
 
 private:
     explicit FileSnapshot(QString path);
+    void openRegular(const platform::OpenedInput& input, qint64 size);
+    void readAsText(); // converts UTF-16 and decides the line end
+    void endAtLastLineEnd();
     bool copyStream(int descriptor, const std::function<bool()>& cancelled);
     void convertUtf16(bool bigEndian);
     void decideLineEnd();
@@ -51,5 +72,7 @@ private:
     std::unique_ptr<QFile> m_file;
     qint64 m_size = 0;
     char m_lineEnd = '\n';
+    Converted m_converted = Converted::None;
+    bool m_cut = false;
     QString m_note;
 };

@@ -22,6 +22,11 @@ public:
     // such sequence is an ordinary Windows-1252 file and is read without a word.
     std::optional<QString> note(const QString& path) const;
 
+    // The lines read as Windows-1252 so far, and whether some line held a valid multi-byte
+    // UTF-8 sequence.
+    qint64 windows1252Lines() const { return m_windowsCount; }
+    bool sawUtf8() const { return m_sawUtf8; }
+
 private:
     static constexpr qsizetype NamedLines = 10;
 

@@ -50,6 +50,12 @@ void QuotedFieldParser::addQuoted() {
     ++m_count;
 }
 
+void QuotedFieldParser::endOfInput() {
+    m_problem = Problem::UnclosedQuote;
+    m_problemLine = m_quoteLine;
+    addQuoted();
+}
+
 // Most quoted values are one piece: taken at their size rather than grown.
 void QuotedFieldParser::addPiece(QStringView piece) {
     if (m_value.isEmpty())

@@ -37,11 +37,10 @@ public:
     // complete, or malformed (problem()); false when a quoted value runs on into the next line.
     bool addLine(QStringView line);
 
-    // The file ended while addLine() asked for another line: the quote was never closed.
-    void endOfInput() {
-        m_problem = Problem::UnclosedQuote;
-        m_problemLine = m_quoteLine;
-    }
+    // The file ended while addLine() asked for another line: the quote was never closed. The
+    // value left open counts as the record's last field and, when values are kept, is its last
+    // value as far as the file holds it.
+    void endOfInput();
 
     // One field of a line that is a whole record by itself: where its text lies in the line
     // (without the quotes), whether it was quoted and whether a "" stands inside the quotes.

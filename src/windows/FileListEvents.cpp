@@ -2,6 +2,7 @@
 
 #include "windows/Form2.h"
 
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -14,6 +15,13 @@ FileListEvents::FileListEvents(Form2& window)
 }
 
 bool FileListEvents::eventFilter(QObject* watched, QEvent* event) {
+    // The mouse asks the viewport for the menu, the keyboard the list itself.
+    if (event->type() == QEvent::ContextMenu &&
+        (watched == m_window.ListView1->viewport() || watched == m_window.ListView1)) {
+        const auto* menu = static_cast<QContextMenuEvent*>(event);
+        m_window.ListView1_ContextMenu(menu->pos(), menu->reason() == QContextMenuEvent::Mouse);
+        return true;
+    }
     if (watched == m_window.ListView1->viewport())
         return viewportEvent(event);
     if (watched == m_window.ListView1 && event->type() == QEvent::KeyPress) {

@@ -10,6 +10,7 @@ class Form2;
 // so it neither selects nor scrolls by itself meanwhile; drops are handled here entirely, so
 // the list's own drag-and-drop never runs. The window owns it and deletes it before its QWidget
 // part goes away, since the filter calls into the window.
+// The list's context menu, asked for by the mouse or the keyboard, goes to the window too.
 class FileListEvents : public QObject {
 public:
     explicit FileListEvents(Form2& window);

@@ -84,9 +84,17 @@ public:
     // Whether the dragged data may be dropped on the list: local files and folders only.
     bool ListView1_OLEDragOver(const QMimeData* data) const;
     void ListView1_OLEDragDrop(const QMimeData* data);
-    // Returns whether the key was taken (Delete); the list handles every other key itself.
+    // Returns whether the key was taken (Delete, Space on a selected entry); the list handles
+    // every other key itself.
     bool ListView1_KeyDown(int key, Qt::KeyboardModifiers shift);
     void ListView1_DblClick();
+    // The list's context menu, at a viewport position: for the entry there when the mouse
+    // asked for it, for the current entry when the keyboard did.
+    void ListView1_ContextMenu(const QPoint& at, bool byMouse);
+
+    // Opens the preview of a file (PreviewWindow) in a window of its own, or raises the one
+    // already open for it.
+    void previewFile(const QString& path);
 
     // Whether an entry is being dragged within the list (the list must not act on the moves).
     bool draggingFileEntry() const { return DragActive; }
@@ -126,6 +134,8 @@ public:
 signals:
     // The import started by the button has ended and the window is unlocked again.
     void importFinished();
+    // The separator box or the quotes box changed: open previews read their file again.
+    void readingChanged();
 
 protected:
     // Form_Unload: closing the window ends the program.
@@ -179,6 +189,8 @@ private:
     void setUpFileList();
     void appendFileEntries(const QStringList& paths);
     void removeSelectedFileEntry();
+    // Opens the selected entry's preview; false when no entry is selected.
+    bool previewSelectedFileEntry();
     // The scroll rule after an exchange that moved the dragged text to `position` (0-based).
     void scrollAfterExchange(int position);
 

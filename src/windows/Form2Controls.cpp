@@ -134,6 +134,8 @@ void Form2::connectControls() {
     // Ticked unless unticked on purpose: a run left at its defaults leaves each first line out.
     Check2->setChecked(ReadSetting(SettingKeys::IgnoreFirstLine) != QLatin1String("0"));
     connect(Check2, &QCheckBox::toggled, this, &Form2::Check2_Click);
+    connect(Text3, &QLineEdit::textChanged, this, &Form2::readingChanged);
+    connect(Check3, &QCheckBox::toggled, this, &Form2::readingChanged);
 }
 
 void Form2::createProgressRow() {

@@ -164,7 +164,9 @@ void Form2::removeSelectedFileEntry() {
     delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(selected.first()));
 }
 
-bool Form2::ListView1_KeyDown(int key, Qt::KeyboardModifiers) {
+bool Form2::ListView1_KeyDown(int key, Qt::KeyboardModifiers shift) {
+    if (key == Qt::Key_Space && shift == Qt::NoModifier)
+        return previewSelectedFileEntry();
     if (key != Qt::Key_Delete)
         return false;
     removeSelectedFileEntry();
