@@ -2,14 +2,18 @@
 
 QString shownText(const QString& text, qsizetype characters) {
     const bool cut = text.size() > characters;
-    QString shown = text.left(characters);
-    if (cut && !shown.isEmpty() && shown.back().isHighSurrogate())
-        shown.chop(1); // half a character is none
-    for (QChar& c : shown) {
+    QStringView kept = QStringView(text).left(characters);
+    if (cut && !kept.isEmpty() && kept.back().isHighSurrogate())
+        kept.chop(1); // half a character is none
+    QString shown;
+    shown.reserve(kept.size() + 8);
+    for (const QChar c : kept) {
         if (c.unicode() < 0x20)
-            c = QChar(0x2400 + c.unicode());
+            shown += QLatin1Char('^') + QChar(c.unicode() + 0x40);
         else if (c.unicode() == 0x7f)
-            c = QChar(0x2421);
+            shown += QStringLiteral("^?");
+        else
+            shown += c;
     }
     if (cut)
         shown += QChar(0x2026);

@@ -1,9 +1,9 @@
 // The main window's previews of listed files: "Preview…" in the file list's context menu and
 // the Space key open one; each follows the separator and quotes boxes while it is open.
 
+#include "shell/SeparatorText.h"
 #include "windows/Form2.h"
 #include "windows/PreviewWindow.h"
-#include "windows/SeparatorText.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -54,7 +54,7 @@ void Form2::previewFile(const QString& path) {
     auto* window = new PreviewWindow(path, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     const auto read = [this, window] {
-        window->setReading(separatorFromBox(Text3->text()),
+        window->setReading(separatorFromTyped(Text3->text()),
                            Check3->isChecked() ? FieldRule::Quoted : FieldRule::Plain);
     };
     read();

@@ -180,7 +180,8 @@ TEST(FilePreview, SaysWhyNothingIsShown) {
 
     const FilePreview missing = previewFile(dir.filePath(QStringLiteral("none.csv")),
                                             QStringLiteral(","), FieldRule::Plain, 200, 1000);
-    EXPECT_TRUE(missing.failure.startsWith(QStringLiteral("Could not open "))) << missing.failure.toStdString();
+    EXPECT_TRUE(missing.failure.startsWith(QStringLiteral("Could not open ")))
+        << missing.failure.toStdString();
 
     const FilePreview empty = previewFile(writeTestFile(dir, QStringLiteral("e.csv"), ""),
                                           QStringLiteral(","), FieldRule::Plain, 200, 1000);

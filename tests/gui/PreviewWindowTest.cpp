@@ -216,7 +216,7 @@ TEST_F(Preview, ShowsTheRecordsAsTheImportWouldCutThem) {
          quotedFile,
          true,
          {"Fields", "Name", "Note"},
-         {"2: 2|Smith, J|two\u240Alines", "4: 2|Bo|a \"b\""},
+         {"2: 2|Smith, J|two^Jlines", "4: 2|Bo|a \"b\""},
          {},
          "Every record below has the first line's 2 fields."},
         {"quoted file read without quotes",
@@ -231,7 +231,7 @@ TEST_F(Preview, ShowsTheRecordsAsTheImportWouldCutThem) {
          "a,b\n1,2\n3,\"open\n4,5\n",
          true,
          {"Fields", "a", "b"},
-         {"2: 2|1|2", "3: 2|3|open\u240A4,5\u240A"},
+         {"2: 2|1|2", "3: 2|3|open^J4,5^J"},
          {"3"},
          "The quote opened in line 3 is never closed. The field-count check would end the "
          "import at line 3."},
@@ -278,7 +278,7 @@ TEST_F(Preview, FollowsTheSeparatorAndTheQuotesBoxes) {
 
     typeInto(main.Text3, QStringLiteral("\\t"));
     EXPECT_EQ(window->findingsLine()->text(),
-              QStringLiteral("No line holds the separator \"\u2409\", so no row would be sent."))
+              QStringLiteral("No line holds the separator \"^I\", so no row would be sent."))
         << "\\t in the box is a Tab";
 
     typeInto(main.Text3, QStringLiteral(";"));

@@ -223,7 +223,7 @@ TEST_F(RejectedRows, TheSavedLinesAreTheFilesOwnBytes) {
     poll.stop();
     ASSERT_EQ(reportWindows().size(), 1);
     RunReportWindow* report = reportWindows().first();
-    EXPECT_EQ(rowsOf(report), QStringList{"3|\"2\u00e9\",\"two\u240alines\""});
+    EXPECT_EQ(rowsOf(report), QStringList{"3|\"2\u00e9\",\"two^Jlines\""});
     const QString out = folder.path() + "/saved";
     ASSERT_TRUE(QDir().mkpath(out));
     FolderAnswer answer(out);
