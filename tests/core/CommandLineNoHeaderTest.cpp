@@ -1,32 +1,13 @@
 #include "database/Connection.h"
 #include "support/CommandLineKit.h"
 
-#include <QFile>
 
 // --no-header: with --append, each file's first line is a row like the others and is named
-// line 1; the field-count and column-count checks still measure it, --rejects keeps it once
-// when rejected and leaves it out otherwise, and a file resumed after a lost connection sends
-// it once.
+// line 1; the field-count and column-count checks still measure it, and a file resumed after a
+// lost connection sends it once. What --rejects keeps of such a file is tested with the other
+// files it keeps (CommandLineRejectsTest).
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-// The rows of a reasons file after its header, each as "LINE,SQLSTATE".
-QStringList reasonKeys(const QByteArray& csv) {
-    QStringList lines = QString::fromUtf8(csv).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (lines.isEmpty())
-        return {};
-    lines.removeFirst();
-    QStringList keys;
-    for (const QString& line : lines)
-        keys << line.section(QLatin1Char(','), 0, 1);
-    return keys;
-}
 
 struct RowsCase {
     const char* name;
@@ -95,39 +76,6 @@ const RowsCase RowsCases[] = {
      ":2: Bob\n"},
 };
 
-struct RejectsCase {
-    const char* name;
-    bool quoted;
-    QByteArray file;
-    QByteArray rejected; // what NAME.rejected holds
-    QStringList reasons; // "LINE,SQLSTATE" of each rejected record
-};
-
-std::ostream& operator<<(std::ostream& out, const RejectsCase& c) {
-    return out << c.name;
-}
-
-const RejectsCase RejectsCases[] = {
-    {"FirstLineRejectedIsKeptOnce",
-     false,
-     "long,x\n1,y\ntoolong,z\n",
-     "long,x\ntoolong,z\n",
-     {"1,22001", "3,22001"}},
-    {"FirstLineInIsNotCopied", false, "1,x\nlong,y\n2,z\n", "long,y\n", {"2,22001"}},
-    {"QuotedFirstRecordOverTwoLines",
-     true,
-     "\"long\",\"two\r\nlines\"\n1,x\n",
-     "\"long\",\"two\r\nlines\"\n",
-     {"1,22001"}},
-    {"ByteOrderMarkStaysWithoutTheFirstLine",
-     false,
-     "\xef\xbb\xbf"
-     "1,x\r\nlong,y\r\n",
-     "\xef\xbb\xbf"
-     "long,y\r\n",
-     {"2,22001"}},
-};
-
 } // namespace
 
 class CommandLineNoHeaderTest : public CommandLineFixture {
@@ -185,37 +133,3 @@ TEST_F(CommandLineNoHeaderTest, AResumedFileSendsItsFirstLineOnce) {
     EXPECT_EQ(m_db.rows("SELECT count(*), count(DISTINCT n), min(n) FROM t"),
               QStringList{QStringLiteral("%1|%1|1").arg(lines)});
 }
-
-class CommandLineNoHeaderRejectsTest
-    : public CommandLineFixture,
-      public ::testing::WithParamInterface<std::tuple<RejectsCase, bool>> {};
-
-// Through COPY and row by row: without a header line the saved lines are exactly the rejected
-// records, the first one among them once when it was rejected, so that they load again as the
-// file did.
-TEST_P(CommandLineNoHeaderRejectsTest, TheFirstLineIsCopiedOnlyWhenRejected) {
-    const auto& [c, rowByRow] = GetParam();
-    m_db.execute("CREATE TABLE t(a varchar(3), b text)");
-    const QString input = file(QStringLiteral("in.csv"), c.file);
-    const QString out = m_dir.path() + QStringLiteral("/rejects");
-    QStringList rest{"--no-header", "--rejects", out, "--append", "t", input};
-    if (c.quoted)
-        rest.prepend("--quoted");
-    if (rowByRow)
-        rest.prepend("--row-by-row");
-    const Outcome outcome = run(rest);
-    EXPECT_EQ(outcome.exitCode, 1) << outcome.err.toStdString();
-    EXPECT_EQ(readAll(out + QStringLiteral("/in.csv.rejected")), c.rejected);
-    EXPECT_EQ(reasonKeys(readAll(out + QStringLiteral("/in.csv.rejected.csv"))), c.reasons);
-    QList<int> named;
-    for (const QString& key : c.reasons)
-        named << key.section(QLatin1Char(','), 0, 0).toInt();
-    EXPECT_EQ(namedLines(outcome.err, QStringLiteral("in.csv")), named);
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, CommandLineNoHeaderRejectsTest,
-                         ::testing::Combine(::testing::ValuesIn(RejectsCases), ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) ? "RowByRow" : "ByCopy");
-                         });

@@ -9,12 +9,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
 // The rows of a reasons file after its header, each as "LINE,SQLSTATE".
 QStringList reasonKeys(const QByteArray& csv) {
     QStringList lines = QString::fromUtf8(csv).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -43,6 +37,7 @@ struct BytesCase {
     QByteArray rejected; // what NAME.rejected holds
     QStringList reasons; // "LINE,SQLSTATE" of each rejected record
     qint64 rowsIn;
+    bool noHeader = false; // --no-header: the first line is a row, kept only when rejected
 };
 
 std::ostream& operator<<(std::ostream& out, const BytesCase& c) {
@@ -91,7 +86,9 @@ class CommandLineRejectsBytesTest
       public ::testing::WithParamInterface<std::tuple<BytesCase, bool>> {};
 
 // Through COPY and row by row, the saved lines are the file's own bytes, and the reasons name
-// each line with the server's SQLSTATE.
+// each line with the server's SQLSTATE, as standard error does. Without a header line
+// (--no-header) the saved lines are exactly the rejected records, the first among them once
+// when it was rejected, so that they load again as the file did.
 TEST_P(CommandLineRejectsBytesTest, TheRejectedLinesAreKeptByteForByte) {
     const auto& [c, rowByRow] = GetParam();
     m_db.execute("CREATE TABLE t(a varchar(3), b text)");
@@ -102,10 +99,16 @@ TEST_P(CommandLineRejectsBytesTest, TheRejectedLinesAreKeptByteForByte) {
         rest.prepend("--quoted");
     if (rowByRow)
         rest.prepend("--row-by-row");
+    if (c.noHeader)
+        rest.prepend("--no-header");
     const Outcome outcome = run(rest);
     EXPECT_EQ(outcome.exitCode, 1) << outcome.err.toStdString();
-    EXPECT_EQ(readAll(out + QStringLiteral("/in.csv.rejected")), c.rejected);
-    EXPECT_EQ(reasonKeys(readAll(out + QStringLiteral("/in.csv.rejected.csv"))), c.reasons);
+    EXPECT_EQ(readTestFile(out + QStringLiteral("/in.csv.rejected")), c.rejected);
+    EXPECT_EQ(reasonKeys(readTestFile(out + QStringLiteral("/in.csv.rejected.csv"))), c.reasons);
+    QList<int> named; // the lines standard error names are the lines the reasons name
+    for (const QString& key : c.reasons)
+        named << key.section(QLatin1Char(','), 0, 0).toInt();
+    EXPECT_EQ(namedLines(outcome.err, QStringLiteral("in.csv")), named);
     EXPECT_EQ(m_db.count("t"), c.rowsIn);
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 2);
 }
@@ -134,14 +137,14 @@ TEST_F(CommandLineRejectsTest, NamesNeverOverwriteAndTheFixedLinesLoadAgain) {
 
     const Outcome outcome = run({"--rejects", out, "--append", "t", first, clean, second});
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(readAll(out + "/data.csv.rejected"), "keep");
+    EXPECT_EQ(readTestFile(out + "/data.csv.rejected"), "keep");
     EXPECT_FALSE(QFile::exists(out + "/data.csv.rejected.csv"));
-    EXPECT_EQ(readAll(out + "/data.csv.2.rejected"),
+    EXPECT_EQ(readTestFile(out + "/data.csv.2.rejected"),
               "n,t\n10,much too long for the column\n20,much too long for the column\n"
               "30,much too long for the column\n");
-    EXPECT_EQ(reasonKeys(readAll(out + "/data.csv.2.rejected.csv")),
+    EXPECT_EQ(reasonKeys(readTestFile(out + "/data.csv.2.rejected.csv")),
               QStringList({"11,22001", "21,22001", "31,22001"}));
-    EXPECT_EQ(readAll(out + "/data.csv.3.rejected"), "n,t\n5,much too long for the column\n");
+    EXPECT_EQ(readTestFile(out + "/data.csv.3.rejected"), "n,t\n5,much too long for the column\n");
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 5) << "nothing for the clean file";
 
     const QRegularExpressionMatch summary = Summary.match(outcome.summary);
@@ -154,7 +157,7 @@ TEST_F(CommandLineRejectsTest, NamesNeverOverwriteAndTheFixedLinesLoadAgain) {
     EXPECT_EQ(outcome.err.count(QStringLiteral("quenmarl-cli: ")), 0) << "one summary line";
 
     // The saved lines, fixed as a person would, go in as they are.
-    QByteArray fixed = readAll(out + "/data.csv.2.rejected");
+    QByteArray fixed = readTestFile(out + "/data.csv.2.rejected");
     fixed.replace("much too long for the column", "fixed");
     const Outcome again = run({"--quiet", "--append", "t", file("fixed.csv", fixed)});
     EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
@@ -164,7 +167,7 @@ TEST_F(CommandLineRejectsTest, NamesNeverOverwriteAndTheFixedLinesLoadAgain) {
         run({"--quiet", "--rejects", out, "--append", "t", file("q.csv", numberedLines(2, 2))});
     EXPECT_EQ(quiet.exitCode, 1);
     EXPECT_EQ(quiet.summary, QString()) << quiet.err.toStdString();
-    EXPECT_EQ(readAll(out + "/q.csv.rejected"), "n,t\n2,much too long for the column\n");
+    EXPECT_EQ(readTestFile(out + "/q.csv.rejected"), "n,t\n2,much too long for the column\n");
 }
 
 // A rejects folder that is a file, or can't be made, is a usage error before anything is sent.
@@ -189,7 +192,7 @@ TEST_F(CommandLineRejectsTest, AMillionLinesGiveTheirHundredBadOnes) {
     const QString out = m_dir.path() + "/rejects";
     const Outcome outcome = run({"--rejects", out, "--append", "t", input});
     EXPECT_EQ(outcome.exitCode, 1);
-    const QList<QByteArray> lines = readAll(out + "/big.csv.rejected").split('\n');
+    const QList<QByteArray> lines = readTestFile(out + "/big.csv.rejected").split('\n');
     ASSERT_EQ(lines.size(), 102); // the header, 100 lines and the empty rest after the last
     EXPECT_EQ(lines[1], "10000,much too long for the column");
     EXPECT_EQ(lines[100], "1000000,much too long for the column");

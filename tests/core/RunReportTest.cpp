@@ -11,12 +11,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
 QString kindName(ReportEvent::Kind kind) {
     switch (kind) {
     case ReportEvent::Kind::Rejected:
@@ -77,9 +71,9 @@ TEST_F(RunReportTest, RejectedRecordsCarryTheirStateAndText) {
     EXPECT_EQ(QFileInfo(second.value(0)).fileName(), "nums.csv.2.rejected");
     for (const QStringList& written : {first, second}) {
         ASSERT_EQ(written.size(), 2);
-        EXPECT_EQ(readAll(written[0]),
+        EXPECT_EQ(readTestFile(written[0]),
                   "label,n\r\nr2,x2\r\nr3,13\r\nnul,1" + QByteArray(1, '\0') + "2\r\n");
-        const QList<QByteArray> reasons = readAll(written[1]).split('\n');
+        const QList<QByteArray> reasons = readTestFile(written[1]).split('\n');
         EXPECT_EQ(reasons.value(1),
                   "3,22P02,\"ERROR:  invalid input syntax for type integer: \"\"x2\"\"\"");
         EXPECT_EQ(reasons.value(2), "4,23514,\"ERROR:  new row for relation \"\"nums\"\" violates "

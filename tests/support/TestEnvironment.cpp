@@ -140,6 +140,12 @@ QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByte
     return path;
 }
 
+QByteArray readTestFile(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
 QByteArray numberedLines(int count, int badEvery) {
     QByteArray bytes = "n,t\n";
     bytes.reserve(count * 40);

@@ -67,6 +67,9 @@ private:
 // written fails the test.
 QString writeTestFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
 
+// The bytes of a file; a file that can't be read fails the test.
+QByteArray readTestFile(const QString& path);
+
 // Data lines "n,row text" numbered from 1 after the header "n,t", so that a table's rows show
 // which lines went in. With badEvery, every badEvery-th line carries a value too long for a
 // VARCHAR(8) column instead.
