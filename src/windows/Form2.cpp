@@ -65,7 +65,9 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     setObjectName(QStringLiteral("Form2"));
     // Shown and hidden in turn with the other window: it reappears where the user left it.
     new WindowPlace(this);
-    setFixedSize(twips(6360), twips(8175));
+    // Opens at its designed size, which is also its least; the lists take any room beyond it.
+    resize(twips(6360), twips(8175));
+    setMinimumSize(size());
     setFont(designFont(9));
 
     createFileFrame();
@@ -78,6 +80,7 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     m_pointer->watchSurfaces(
         {this, Frame1, Frame2, Frame3, Frame4, Label1, List1, Text3, ListView1});
     createProgressRow();
+    growWithWindow();
     setUpFileList();
 }
 
@@ -110,7 +113,7 @@ void Form2::Form_Load() {
     });
     if (run.test(118, [&] { return ListView1->columnCount() == 0; }))
         run.step(120, [&] { ListView1->setHeaderLabels({QStringLiteral("Text Files")}); });
-    run.step(122, [&] { ListView1->setColumnWidth(0, twips(5000)); });
+    run.step(122, [&] { ListView1->setColumnWidth(0, twips(5000) + m_fileColumnExtra); });
 }
 
 void Form2::Option1_Click() {
@@ -171,7 +174,9 @@ void Form2::storeChoice(const SettingKey& key, bool ticked, const QString& conte
 }
 
 void Form2::addFileEntry(const QString& path) {
-    ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
+    auto* entry = new QTreeWidgetItem;
+    setEntryPath(entry, path);
+    ListView1->addTopLevelItem(entry);
 }
 
 QStringList Form2::fileEntries() const {
@@ -289,9 +294,15 @@ void Form2::showProgressRow(bool shown) {
     if (shown == PushButtonCancel->isVisible())
         return;
     const int rowHeight = twips(8175 + 660) - m_designedHeight;
-    setFixedSize(width(), m_designedHeight + (shown ? rowHeight : 0));
+    const int oldHeight = height();
     LabelProgress->setVisible(shown);
     PushButtonCancel->setVisible(shown);
+    // The window grows or shrinks by the row; a maximised one keeps its size and its lists
+    // give up or take back the row's room instead.
+    setMinimumHeight(m_designedHeight + (shown ? rowHeight : 0));
+    if (!isMaximized() && !isFullScreen())
+        resize(width(), oldHeight + (shown ? rowHeight : -rowHeight));
+    followWindowSize();
     if (shown) {
         PushButtonCancel->setEnabled(true);
         // The one live control during a run shows that it can be clicked.

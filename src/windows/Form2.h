@@ -4,6 +4,7 @@
 #include "import/ImportRun.h"
 #include "import/ProgressMeter.h"
 #include "windows/FileListDesktop.h"
+#include "windows/GrowingLayout.h"
 
 #include <QElapsedTimer>
 #include <QPersistentModelIndex>
@@ -125,9 +126,8 @@ public:
     QListWidget* List1;
     QPushButton* PushButton1;
     QPushButton* PushButton5;
-    // The progress row below the buttons: shown, and the window made taller, from the run's
-    // first progress report to its end; hidden otherwise, so the window keeps its designed
-    // size and layout.
+    // The progress row below the buttons: shown, and the window made taller by it, from the
+    // run's first progress report to its end; hidden otherwise.
     QLabel* LabelProgress;
     QPushButton* PushButtonCancel;
 
@@ -140,6 +140,7 @@ signals:
 protected:
     // Form_Unload: closing the window ends the program.
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // UI thread, when the run's thread has ended: unlocks the window, and shows the run's
@@ -162,6 +163,12 @@ private:
     void connectControls();
     void createProgressRow();
     void showProgressRow(bool shown);
+    // How the controls follow the window's size (Form2Controls.cpp): recorded once the controls
+    // stand at their designed places, applied on every resize.
+    void growWithWindow();
+    void followWindowSize();
+    // The room beyond the designed window, the progress row's height left out while it shows.
+    QSize extraRoom() const;
     // UI thread: a progress report of the run.
     void showProgress(const ImportProgress& progress);
 
@@ -180,6 +187,8 @@ private:
     ImportResult m_lastResult; // of the last finished run
     QList<std::pair<QWidget*, bool>> m_lockedStates;
     int m_designedHeight = 0;
+    GrowingLayout m_growing;
+    int m_fileColumnExtra = 0; // the extra width the file list's column was last given
     ProgressMeter m_meter;
     QElapsedTimer m_runClock;
     bool m_cancelling = false;
@@ -202,6 +211,10 @@ private:
     QPersistentModelIndex DragItem; // becomes empty when its entry is removed
     QPersistentModelIndex HoverItem;
 };
+
+// Puts a path in a file-list entry: its text, and its tool tip, which shows the path whole
+// however the column cuts it.
+void setEntryPath(QTreeWidgetItem* entry, const QString& path);
 
 // The text of "?".
 QString fileFormatHelpText();

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 // The main window's controls as designed: made in the order that gives the tab order, placed
 // in twips, with their captions, tool tips and starting states.
@@ -43,9 +44,11 @@ void Form2::createFileFrame() {
     ListView1->setRootIsDecorated(false);
     ListView1->header()->setStretchLastSection(false);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1->setToolTip(QStringLiteral(
-        "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
-        "of window to reveal full names."));
+    // A long path loses its middle, so the file's name stays in sight; each item's tool tip
+    // holds the whole path.
+    ListView1->setTextElideMode(Qt::ElideMiddle);
+    ListView1->setToolTip(QStringLiteral("Drag and drop files here. Double-click item to remove "
+                                         "it. Point at an item to see its full name."));
     PushButton3 =
         button(Frame1, "PushButton3", QStringLiteral("Add Text File(s)"), 120, 1540, 2895, 400);
     PushButton4 = button(Frame1, "PushButton4", QStringLiteral("Add All File(s) In Folder"), 3120,
@@ -149,4 +152,48 @@ void Form2::createProgressRow() {
     connect(PushButtonCancel, &QPushButton::clicked, this, &Form2::PushButtonCancel_Click);
     LabelProgress->hide();
     PushButtonCancel->hide();
+}
+
+void Form2::growWithWindow() {
+    using Edge = GrowingLayout::Edge;
+    const Edge stays = Edge::Stays, upper = Edge::FirstHalf, lower = Edge::SecondHalf,
+               whole = Edge::Whole;
+    // The file list takes the first half of the extra height, the table list the second; the
+    // controls under each move down with its bottom edge and those at the right move right.
+    m_growing.follow(Frame1, {stays, stays, whole, upper});
+    m_growing.follow(ListView1, {stays, stays, whole, upper});
+    m_growing.follow(PushButton3, {stays, upper, stays, upper});
+    m_growing.follow(PushButton4, {whole, upper, whole, upper});
+    for (QWidget* control : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Text3),
+                             static_cast<QWidget*>(PushButton6), static_cast<QWidget*>(Check3)})
+        m_growing.follow(control, {stays, upper, stays, upper});
+    m_growing.follow(Frame2, {stays, upper, whole, whole});
+    m_growing.follow(Frame3, {stays, stays, whole, stays});
+    m_growing.follow(Text2, {stays, stays, whole, stays});
+    m_growing.follow(Frame4, {stays, stays, whole, lower});
+    m_growing.follow(List1, {stays, stays, whole, lower});
+    m_growing.follow(PushButton1, {stays, whole, stays, whole});
+    m_growing.follow(PushButton5, {whole, whole, whole, whole});
+    m_growing.follow(LabelProgress, {stays, whole, whole, whole});
+    m_growing.follow(PushButtonCancel, {whole, whole, whole, whole});
+}
+
+QSize Form2::extraRoom() const {
+    const int row = PushButtonCancel->isHidden() ? 0 : twips(8175 + 660) - m_designedHeight;
+    return {width() - twips(6360), height() - m_designedHeight - row};
+}
+
+void Form2::followWindowSize() {
+    const QSize extra = extraRoom();
+    m_growing.apply(extra);
+    // The file names' column widens with the list, keeping any width the user dragged it to.
+    const int columnExtra = std::max(0, extra.width());
+    if (ListView1->columnCount() > 0)
+        ListView1->setColumnWidth(0, ListView1->columnWidth(0) + columnExtra - m_fileColumnExtra);
+    m_fileColumnExtra = columnExtra;
+}
+
+void Form2::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    followWindowSize();
 }

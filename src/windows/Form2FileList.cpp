@@ -53,6 +53,11 @@ QString folderWithoutTrailingSeparator(QString folder) {
 
 } // namespace
 
+void setEntryPath(QTreeWidgetItem* entry, const QString& path) {
+    entry->setText(0, path);
+    entry->setToolTip(0, path);
+}
+
 void Form2::setUpFileList() {
     m_desktop = FileListDesktop::toolkit();
     // Files and folders may be dropped on the list from other programs; nothing is ever dragged
@@ -214,8 +219,8 @@ void Form2::ListView1_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers,
         QTreeWidgetItem* hovered = ListView1->topLevelItem(HoverItem.row());
         if (dragged->text(0) != hovered->text(0)) {
             const QString text = dragged->text(0);
-            dragged->setText(0, hovered->text(0));
-            hovered->setText(0, text);
+            setEntryPath(dragged, hovered->text(0));
+            setEntryPath(hovered, text);
             ListView1->setCurrentItem(hovered);
             DragItem = HoverItem;
             scrollAfterExchange(HoverItem.row());

@@ -9,6 +9,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+namespace {
+using Edge = GrowingLayout::Edge;
+}
+
 Form3::Form3(UserInterface& ui, QWidget* parent)
     : QDialog(parent)
     , Text1(new QPlainTextEdit(this))
@@ -17,8 +21,9 @@ Form3::Form3(UserInterface& ui, QWidget* parent)
     , m_pointer(new WindowPointer(this)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Lines"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twips(9600), twips(2400));
+    // Opens at its designed size, its least; the text takes any room the user gives it.
+    resize(twips(9600), twips(2400));
+    setMinimumSize(size());
     setFont(designFont(9));
 
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -32,8 +37,16 @@ Form3::Form3(UserInterface& ui, QWidget* parent)
     PushButton5->setAutoDefault(false);
     connect(PushButton5, &QPushButton::clicked, this, &Form3::PushButton5_Click);
 
+    m_growing.follow(Text1, {Edge::Stays, Edge::Stays, Edge::Whole, Edge::Whole});
+    m_growing.follow(PushButton5, {Edge::Stays, Edge::Whole, Edge::Whole, Edge::Whole});
+
     m_pointer->watchButtons({PushButton5});
     m_pointer->watchSurfaces({this});
+}
+
+void Form3::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    m_growing.apply(size() - QSize(twips(9600), twips(2400)));
 }
 
 void Form3::Form_Load() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "windows/GrowingLayout.h"
+
 #include <QDialog>
 
 class QPlainTextEdit;
@@ -22,8 +24,12 @@ public:
     QPushButton* PushButton5;
     WindowPointer* pointer() const { return m_pointer; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     UserInterface& m_ui;
+    GrowingLayout m_growing;
     WindowPointer* m_pointer;
 };
 
