@@ -4,11 +4,14 @@
 #include "widgets/WindowPointer.h"
 #include "windows/Form2.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -33,8 +36,9 @@ struct FileList : ::testing::Test {
         main.ListView1->setHeaderLabels({QStringLiteral("Text Files")});
         main.ListView1->setColumnWidth(0, 333);
         FileListDesktop& desktop = main.fileListDesktop();
-        desktop.openFiles = [this](QWidget*, const QString& title, const QStringList& filters) {
-            dialogCalls.append({title, filters, {}});
+        desktop.openFiles = [this](QWidget*, const QString& title, const QStringList& filters,
+                                   const QString& start) {
+            dialogCalls.append({title, filters, start});
             return chosenFiles;
         };
         desktop.browseForFolder = [this](QWidget*, const QString& title, const QString& start) {
@@ -163,6 +167,52 @@ TEST_F(FileList, AddTextFilesTakesWhatTheDialogReturns) {
         EXPECT_EQ(ui.messages, row.messages);
         EXPECT_TRUE(ui.errors.isEmpty());
     }
+}
+
+// The real dialog, answered as a person does: it opens at home while no file was ever added,
+// then where the last file added came from, by the dialog, a drop or a folder scan.
+TEST_F(FileList, AddTextFilesOpensWhereTheLastAddedFileLies) {
+    make({"first/a.txt", "dropped/b.txt", "scanned/c.txt"});
+    main.fileListDesktop().openFiles = FileListDesktop::toolkit().openFiles;
+    QStringList starts;
+    QString pick;
+    QPointer<QFileDialog> seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog == seen)
+            return;
+        seen = dialog;
+        starts.append(dialog->directory().absolutePath());
+        if (pick.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(pick);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    poll.start(10);
+    const auto open = [&](const QString& chosen) {
+        pick = chosen;
+        QTest::mouseClick(main.PushButton3, Qt::LeftButton);
+    };
+
+    open(at(QStringLiteral("first/a.txt")));
+    open({});
+    QMimeData drop;
+    drop.setUrls({QUrl::fromLocalFile(at(QStringLiteral("dropped/b.txt")))});
+    ASSERT_TRUE(dragAndDrop(drop));
+    open({});
+    ui.answers = {QStringLiteral("txt")};
+    chosenFolder = at(QStringLiteral("scanned"));
+    QTest::mouseClick(main.PushButton4, Qt::LeftButton);
+    open({});
+
+    EXPECT_EQ(starts, (QStringList{QDir::homePath(), at(QStringLiteral("first")),
+                                   at(QStringLiteral("dropped")), at(QStringLiteral("scanned"))}));
+    EXPECT_EQ(entries(),
+              (QStringList{QStringLiteral("first/a.txt"), QStringLiteral("dropped/b.txt"),
+                           QStringLiteral("scanned/c.txt")}));
 }
 
 TEST_F(FileList, AddAllFilesInFolderScansTheTreeForTheExtension) {
