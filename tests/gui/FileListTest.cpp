@@ -397,6 +397,38 @@ TEST_F(FileList, DeleteAndDoubleClickRemoveTheSelectedEntryUnlessBusy) {
     EXPECT_EQ(selectedRow(), 1) << "other keys are the list's own";
 }
 
+// Real clicks through the window: the double-click's first press, beside every entry, clears the
+// selection, yet the entry selected before it goes; one on an entry removes that entry.
+TEST_F(FileList, DoubleClickBesideTheEntriesRemovesTheOneSelectedBefore) {
+    const auto inWindow = [this](QPoint point) { return viewport()->mapTo(&main, point); };
+    const QPoint empty(viewport()->width() / 2, viewport()->height() - 5);
+    struct Case {
+        const char* name;
+        int clicked;       // -1: no entry clicked first
+        int doubleClicked; // -1: beside every entry
+        QStringList left;
+    } cases[] = {
+        {"beside the entries after a click on the second", 1, -1, {"a", "c"}},
+        {"on the third after a click on the first", 0, 2, {"a", "b"}},
+        {"beside the entries with nothing selected", -1, -1, {"a", "b", "c"}},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        main.ListView1->clear();
+        fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        main.ListView1->clearSelection();
+        ASSERT_FALSE(main.ListView1->itemAt(empty));
+        if (row.clicked >= 0) {
+            QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {},
+                              inWindow(pointOf(row.clicked)));
+            ASSERT_EQ(selectedRow(), row.clicked);
+        }
+        QTest::mouseDClick(main.windowHandle(), Qt::LeftButton, {},
+                           inWindow(row.doubleClicked < 0 ? empty : pointOf(row.doubleClicked)));
+        EXPECT_EQ(main.fileEntries(), row.left);
+    }
+}
+
 TEST_F(FileList, DraggingAnEntryMovesOrSwapsItsText) {
     const QStringList abcd{"A", "B", "C", "D"};
     struct Case {
