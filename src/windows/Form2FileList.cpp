@@ -79,11 +79,6 @@ void Form2::setUpFileList() {
     m_fileListEvents = std::make_unique<FileListEvents>(*this);
 }
 
-void Form2::appendFileEntries(const QStringList& paths) {
-    for (const QString& path : paths)
-        addFileEntry(path);
-}
-
 void Form2::PushButton3_Click() {
     StepRunner run(m_context.ui, AddFilesContext);
     const QStringList chosen = run.value(
@@ -144,11 +139,13 @@ void Form2::PushButton4_Click() {
     run.step(114, [&] { WriteSetting(SettingKeys::LastFolder, folder); });
     // A hold, not a mode: an import started during the scan keeps the pointer busy past it.
     run.step(116, [&] { m_pointer->holdBusy(); });
-    const QStringList entries = filesInFolderTree(folder, QStringLiteral("*.") + answer, run);
+    // Each file joins the list as it is found; what is dropped meanwhile comes behind it.
+    const QStringList entries =
+        filesInFolderTree(folder, QStringLiteral("*.") + answer, run,
+                          [this](const QString& entry) { addFileEntry(entry); });
     // Closed during the scan: the program is ending, the window is left as it is.
     if (m_context.ui.endRequested())
         return;
-    appendFileEntries(entries);
     rememberFolderOf(entries);
     run.step(140, [&] { m_pointer->releaseBusy(); });
 }
@@ -166,10 +163,9 @@ void Form2::ListView1_OLEDragDrop(const QMimeData* data) {
         if (m_context.ui.endRequested())
             return;
         if (run.test(100, [&] { return IsFolder(path); })) {
-            const QStringList found =
-                filesInFolderTree(folderWithoutTrailingSeparator(path), QStringLiteral("*.*"), run);
-            appendFileEntries(found);
-            added.append(found);
+            added.append(filesInFolderTree(folderWithoutTrailingSeparator(path),
+                                           QStringLiteral("*.*"), run,
+                                           [this](const QString& entry) { addFileEntry(entry); }));
         } else if (run.step(102, [&] { addFileEntry(path); })) {
             added.append(path);
         }
