@@ -180,16 +180,19 @@ TEST_F(FileList, AddTextFilesOpensWhereTheLastAddedFileLies) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog == seen)
+        if (!dialog)
             return;
-        seen = dialog;
-        starts.append(dialog->directory().absolutePath());
-        if (pick.isEmpty()) {
-            dialog->reject();
-            return;
+        if (dialog != seen) {
+            seen = dialog;
+            starts.append(dialog->directory().absolutePath());
         }
-        dialog->selectFile(pick);
-        QMetaObject::invokeMethod(dialog, "accept");
+        // Chosen again until the dialog answers with it: its listing can undo an early choice.
+        if (pick.isEmpty())
+            dialog->reject();
+        else if (dialog->selectedFiles() != QStringList(pick))
+            dialog->selectFile(pick);
+        else
+            QMetaObject::invokeMethod(dialog, "accept");
     });
     poll.start(10);
     const auto open = [&](const QString& chosen) {
