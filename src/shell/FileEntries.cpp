@@ -6,6 +6,8 @@
 #include "shell/StepRunner.h"
 #include "shell/UserInterface.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // The attribute value of a file that the folder commands leave out: hidden and archive.
@@ -26,7 +28,8 @@ FolderAndName split(const QString& path) {
 
 } // namespace
 
-QStringList filesInFolderTree(const QString& folder, const QString& pattern, StepRunner& run) {
+QStringList filesInFolderTree(const QString& folder, const QString& pattern, StepRunner& run,
+                              const std::function<void(const QString&)>& found) {
     const QChar separator = platform::pathSeparator();
     QStringList entries;
     run.begin(118);
@@ -49,7 +52,16 @@ QStringList filesInFolderTree(const QString& folder, const QString& pattern, Ste
                     return FileExists(path) &&
                            platform::requireAttributes(path) != HiddenArchiveFile;
                 }))
-                run.step(134, [&] { entries.append(NormalizePath(path)); });
+                run.step(134, [&] {
+                    entries.append(NormalizePath(path));
+                    if (found)
+                        found(entries.last());
+                });
+            if (found) {
+                QCoreApplication::processEvents();
+                if (run.ui().endRequested())
+                    return {};
+            }
             run.begin(136);
         }
         run.begin(138);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class StepRunner;
 
@@ -22,7 +23,12 @@ class StepRunner;
 // existence and attribute test, 134 the addition, 136 the next name, 138 the next folder.
 // Never throws. Lets pending events be handled during the scan; when the user ends the program
 // meanwhile (run.ui().endRequested()) it returns at once with no entries.
-QStringList filesInFolderTree(const QString& folder, const QString& pattern, StepRunner& run);
+//
+// Each entry is handed to `found` (when given) as step 134 adds it, and pending events are
+// handled right after, so the caller can show the entry at once and what the user does
+// meanwhile (a drop on the list) comes after the entries found so far.
+QStringList filesInFolderTree(const QString& folder, const QString& pattern, StepRunner& run,
+                              const std::function<void(const QString&)>& found = {});
 
 // The size in characters of the open-file dialog's name buffer.
 inline constexpr qsizetype FileDialogBufferSize = 30000;

@@ -21,6 +21,9 @@ inline constexpr SettingKey PostgreSQLPassword{"PostgreSQLPassword", ""};
 inline constexpr SettingKey PostgreSQLDatabase{"PostgreSQLDatabase", ""};
 inline constexpr SettingKey Extension{"Extension", "txt"};
 inline constexpr SettingKey LastFolder{"LastFolder", ""};
+// The folder of the last file the main window's list took in (chosen, dropped or scanned), where
+// "Add Text File(s)" opens next; empty while no file was ever added.
+inline constexpr SettingKey LastFileFolder{"LastFileFolder", ""};
 inline constexpr SettingKey ShowAgain{"ShowAgain", "0"};
 // "1" when the main window reads fields in double quotes as CSV does, "0" otherwise.
 inline constexpr SettingKey QuotedFields{"QuotedFields", "0"};

@@ -1,6 +1,8 @@
 #include "widgets/OpenFilesDialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -24,8 +26,10 @@ QString dialogFilter(const QString& shown) {
 
 } // namespace
 
-QStringList OpenFilesDialog(QWidget* owner, const QString& title, const QStringList& filters) {
-    QFileDialog dialog(owner, title);
+QStringList OpenFilesDialog(QWidget* owner, const QString& title, const QStringList& filters,
+                            const QString& startFolder) {
+    const bool startExists = !startFolder.isEmpty() && QFileInfo(startFolder).isDir();
+    QFileDialog dialog(owner, title, startExists ? startFolder : QDir::homePath());
     // The toolkit's own dialog everywhere: a desktop's native one would show the doubled
     // patterns that carry the matching.
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -22,7 +22,10 @@ Splash::Splash(QWidget* parent)
     , Check1(new QCheckBox(QStringLiteral("Hide this at next startup"), this)) {
     Image1->setObjectName(QStringLiteral("Image1"));
     Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setFont(designFont(9));
+    // The other controls' family, at normal weight.
+    QFont font = designFont(9);
+    font.setWeight(QFont::Normal);
+    Check1->setFont(font);
     Check1->setGeometry(twips(120), 0, twips(3600), twips(255));
     connect(Check1, &QCheckBox::clicked, this, &Splash::Check1_Click);
 }
@@ -31,11 +34,13 @@ void Splash::setPicture(const QString& path) {
     const QPixmap picture(path);
     if (picture.isNull())
         throw Failure(QStringLiteral("Invalid picture: %1").arg(path));
+    const QSize window(picture.width(), picture.height() + twips(300));
     Image1->setPixmap(picture);
-    Image1->setGeometry(0, 0, picture.width(), picture.height() + twips(300));
+    // Inside the frame: the picture's outermost pixels give way to its line.
+    Image1->setGeometry(QRect(QPoint(0, 0), window).adjusted(1, 1, -1, -1));
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setFixedSize(Image1->width(), Image1->height());
-    Check1->move(Check1->x(), Image1->height() - Check1->height() - twips(20));
+    setFixedSize(window);
+    Check1->move(Check1->x(), window.height() - Check1->height() - twips(20));
 }
 
 void Splash::Check1_Click() {

@@ -13,7 +13,8 @@ public:
     explicit Splash(QWidget* parent = nullptr);
 
     // Shows the picture in the window and sizes the window to it: the picture at the top left,
-    // 300 twips below it for Check1, whose bottom edge sits 20 twips above the window's.
+    // inside the one-pixel frame (which hides its outermost pixels), 300 twips below it for
+    // Check1, whose bottom edge sits 20 twips above the window's.
     // Throws Failure when the file is not a readable picture.
     void setPicture(const QString& path);
 

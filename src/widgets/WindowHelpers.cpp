@@ -1,6 +1,7 @@
 #include "widgets/WindowHelpers.h"
 
 #include "shell/Platform.h"
+#include "widgets/GroupBoxLineStyle.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,9 @@ void ApplyButtonFaceColors(QWidget* window) {
         if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
             qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
             paintButtonFace(child);
+        // The style's shade inside a frame would set it apart from the window.
+        if (qobject_cast<QGroupBox*>(child))
+            child->setStyle(GroupBoxLineStyle::instance());
     }
 }
 

@@ -13,8 +13,8 @@ constexpr int twips(int value) {
 }
 
 // Gives the window and its option buttons, check boxes, frames and labels the button-face
-// colour of the current style, so they follow the user's colour scheme. Other controls keep
-// their colours.
+// colour of the current style, so they follow the user's colour scheme, the frames' insides
+// without the style's shade (GroupBoxLineStyle). Other controls keep their colours.
 void ApplyButtonFaceColors(QWidget* window);
 
 // Applies the optional skin to the connection window: when the file x/o.cjs stands beside

@@ -12,9 +12,11 @@ class QWidget;
 // put their own in place so that no modal dialog ever runs. Called on the UI thread.
 struct FileListDesktop {
     // Shows the open-file dialog modal to `owner` with `title` and the name filters (the first
-    // one chosen), several files allowed. Returns the chosen files' full paths in the dialog's
-    // order, none when the user cancels.
-    std::function<QStringList(QWidget* owner, const QString& title, const QStringList& filters)>
+    // one chosen), several files allowed, opened in `startFolder` (the home folder when that is
+    // empty or gone). Returns the chosen files' full paths in the dialog's order, none when the
+    // user cancels.
+    std::function<QStringList(QWidget* owner, const QString& title, const QStringList& filters,
+                              const QString& startFolder)>
         openFiles;
 
     // BrowseForFolder's contract.

@@ -36,6 +36,11 @@ bool FileListEvents::viewportEvent(QEvent* event) {
     case QEvent::MouseButtonPress: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = mouse->position().toPoint();
+        const QList<QTreeWidgetItem*> selected = m_window.ListView1->selectedItems();
+        m_selectedAtPress =
+            selected.isEmpty() ? QPersistentModelIndex()
+                               : QPersistentModelIndex(m_window.ListView1->model()->index(
+                                     m_window.ListView1->indexOfTopLevelItem(selected.first()), 0));
         m_window.ListView1_MouseDown(mouse->button(), mouse->modifiers(), at);
         if (QTreeWidgetItem* item = m_window.ListView1->itemAt(at))
             m_window.ListView1_ItemClick(item);
@@ -54,6 +59,7 @@ bool FileListEvents::viewportEvent(QEvent* event) {
         return false;
     }
     case QEvent::MouseButtonDblClick:
+        reselectBeforeDoubleClick(static_cast<QMouseEvent*>(event)->position().toPoint());
         m_window.ListView1_DblClick();
         return true;
     case QEvent::DragEnter:
@@ -80,4 +86,12 @@ bool FileListEvents::viewportEvent(QEvent* event) {
     default:
         return false;
     }
+}
+
+void FileListEvents::reselectBeforeDoubleClick(QPoint at) {
+    QTreeWidget* list = m_window.ListView1;
+    if (list->itemAt(at) || !list->selectedItems().isEmpty() || !m_selectedAtPress.isValid())
+        return;
+    if (QTreeWidgetItem* item = list->topLevelItem(m_selectedAtPress.row()))
+        list->setCurrentItem(item);
 }

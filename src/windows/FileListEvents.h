@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPersistentModelIndex>
 
 class Form2;
 
@@ -20,6 +21,12 @@ protected:
 
 private:
     bool viewportEvent(QEvent* event);
+    // A double-click beside every entry acts on the entry that was selected before its first
+    // press, which cleared the selection. The toolkit delivers a double-click as press,
+    // release, double-click: the second press comes as the double-click itself.
+    void reselectBeforeDoubleClick(QPoint at);
 
     Form2& m_window;
+    // The entry selected when the last press reached the viewport, before the list handled it.
+    QPersistentModelIndex m_selectedAtPress;
 };

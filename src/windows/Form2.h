@@ -196,7 +196,6 @@ private:
 
     // File list: dialogs, drops and reordering.
     void setUpFileList();
-    void appendFileEntries(const QStringList& paths);
     void removeSelectedFileEntry();
     // Opens the selected entry's preview; false when no entry is selected.
     bool previewSelectedFileEntry();

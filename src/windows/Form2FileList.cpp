@@ -2,6 +2,7 @@
 // removal, and reordering by dragging an entry within the list.
 
 #include "shell/AddFolder.h"
+#include "shell/Failure.h"
 #include "shell/FileEntries.h"
 #include "shell/Paths.h"
 #include "shell/Platform.h"
@@ -13,6 +14,7 @@
 #include "windows/FileListEvents.h"
 #include "windows/Form2.h"
 
+#include <QFileInfo>
 #include <QMimeData>
 #include <QTreeWidget>
 #include <QUrl>
@@ -51,6 +53,17 @@ QString folderWithoutTrailingSeparator(QString folder) {
     return folder;
 }
 
+// Keeps the folder of the last of the files just added for the next "Add Text File(s)". A store
+// that can't be written only costs that start folder, so it is passed over without a message.
+void rememberFolderOf(const QStringList& added) {
+    if (added.isEmpty())
+        return;
+    try {
+        WriteSetting(SettingKeys::LastFileFolder, QFileInfo(added.last()).absolutePath());
+    } catch (const Failure&) {
+    }
+}
+
 } // namespace
 
 void setEntryPath(QTreeWidgetItem* entry, const QString& path) {
@@ -71,11 +84,6 @@ void Form2::setUpFileList() {
     m_fileListEvents = std::make_unique<FileListEvents>(*this);
 }
 
-void Form2::appendFileEntries(const QStringList& paths) {
-    for (const QString& path : paths)
-        addFileEntry(path);
-}
-
 void Form2::PushButton3_Click() {
     StepRunner run(m_context.ui, AddFilesContext);
     const QStringList chosen = run.value(
@@ -84,7 +92,8 @@ void Form2::PushButton3_Click() {
             return m_desktop.openFiles(
                 this, QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"),
                 {QStringLiteral("Text Files (*.txt)"), QStringLiteral("CSV Files (*.csv)"),
-                 QStringLiteral("All Files (*.*)")});
+                 QStringLiteral("All Files (*.*)")},
+                ReadSetting(SettingKeys::LastFileFolder));
         },
         QStringList());
     if (run.test(112, [&] { return chosen.isEmpty(); }))
@@ -99,10 +108,13 @@ void Form2::PushButton3_Click() {
     const QStringList entries = run.value(
         118, [&] { return fileDialogEntries(chosen); }, chosen);
     run.begin(120);
+    QStringList added;
     for (const QString& entry : entries) {
         if (!run.step(122, [&] { addFileEntry(entry); }))
             break;
+        added.append(entry);
     }
+    rememberFolderOf(added);
     run.begin(148);
 }
 
@@ -132,11 +144,14 @@ void Form2::PushButton4_Click() {
     run.step(114, [&] { WriteSetting(SettingKeys::LastFolder, folder); });
     // A hold, not a mode: an import started during the scan keeps the pointer busy past it.
     run.step(116, [&] { m_pointer->holdBusy(); });
-    const QStringList entries = filesInFolderTree(folder, QStringLiteral("*.") + answer, run);
+    // Each file joins the list as it is found; what is dropped meanwhile comes behind it.
+    const QStringList entries =
+        filesInFolderTree(folder, QStringLiteral("*.") + answer, run,
+                          [this](const QString& entry) { addFileEntry(entry); });
     // Closed during the scan: the program is ending, the window is left as it is.
     if (m_context.ui.endRequested())
         return;
-    appendFileEntries(entries);
+    rememberFolderOf(entries);
     run.step(140, [&] { m_pointer->releaseBusy(); });
 }
 
@@ -148,15 +163,19 @@ void Form2::ListView1_OLEDragDrop(const QMimeData* data) {
     // Copied first: the scan lets other events be handled, and the data belongs to the drop.
     const QStringList paths = droppedPaths(data);
     StepRunner run(m_context.ui, DropContext);
+    QStringList added;
     for (const QString& path : paths) {
         if (m_context.ui.endRequested())
             return;
-        if (run.test(100, [&] { return IsFolder(path); }))
-            appendFileEntries(filesInFolderTree(folderWithoutTrailingSeparator(path),
-                                                QStringLiteral("*.*"), run));
-        else
-            run.step(102, [&] { addFileEntry(path); });
+        if (run.test(100, [&] { return IsFolder(path); })) {
+            added.append(filesInFolderTree(folderWithoutTrailingSeparator(path),
+                                           QStringLiteral("*.*"), run,
+                                           [this](const QString& entry) { addFileEntry(entry); }));
+        } else if (run.step(102, [&] { addFileEntry(path); })) {
+            added.append(path);
+        }
     }
+    rememberFolderOf(added);
 }
 
 void Form2::removeSelectedFileEntry() {

@@ -25,7 +25,8 @@ const QStringList ListedByChoice = {QStringLiteral("a.txt folder"), QStringLiter
                                     QStringLiteral("a.txt b.csv c.dat folder notes")};
 
 // Runs the real dialog and, once it shows, lets `use` work it as a person does.
-QStringList openFiles(const std::function<void(QFileDialog*)>& use) {
+QStringList openFiles(const std::function<void(QFileDialog*)>& use,
+                      const QString& start = QString()) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -35,7 +36,7 @@ QStringList openFiles(const std::function<void(QFileDialog*)>& use) {
         use(dialog);
     });
     poll.start(10);
-    return OpenFilesDialog(nullptr, QStringLiteral("Add File(s)"), Filters);
+    return OpenFilesDialog(nullptr, QStringLiteral("Add File(s)"), Filters, start);
 }
 
 // The names the dialog's file view lists, sorted, once it has caught up with `expected` (or
@@ -99,4 +100,28 @@ TEST(OpenFilesDialog, EachFilterListsWhatItNamesAndAllFilesListsNamesWithoutADot
 TEST(OpenFilesDialog, CancelChoosesNothing) {
     EXPECT_EQ(openFiles([](QFileDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }),
               QStringList());
+}
+
+TEST(OpenFilesDialog, OpensInTheGivenFolderOrAtHome) {
+    QTemporaryDir dir;
+    struct Case {
+        const char* name;
+        QString start;
+        QString opened;
+    } cases[] = {
+        {"an existing folder", dir.path(), dir.path()},
+        {"none given", QString(), QDir::homePath()},
+        {"a folder that is gone", dir.filePath(QStringLiteral("gone")), QDir::homePath()},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        QString opened;
+        openFiles(
+            [&](QFileDialog* dialog) {
+                opened = dialog->directory().absolutePath();
+                dialog->reject();
+            },
+            row.start);
+        EXPECT_EQ(opened, row.opened);
+    }
 }

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -52,6 +53,33 @@ TEST(WindowHelpers, ApplyButtonFaceColorsColoursTheWindowAndItsFramesLabelsAndOp
         EXPECT_EQ(background(w), face) << w->metaObject()->className();
     EXPECT_EQ(background(sample.text), QColor(Qt::white));
     EXPECT_EQ(background(sample.button), QColor(Qt::white));
+}
+
+// As drawn: the inside of a frame shows the same button face as the window around it, at the
+// ordinary and at a fractional pixel density.
+TEST(WindowHelpers, ApplyButtonFaceColorsDrawsTheFramesInsideInTheWindowsColour) {
+    QWidget window;
+    window.resize(240, 220);
+    auto* frame = new QGroupBox(QStringLiteral("Frame1"), &window);
+    frame->setGeometry(10, 10, 200, 120);
+    auto* button = new QPushButton(QStringLiteral("PushButton1"), &window);
+    button->setGeometry(10, 150, 120, 40);
+    ApplyButtonFaceColors(&window);
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    for (const qreal ratio : {1.0, 1.5}) {
+        SCOPED_TRACE(ratio);
+        QPixmap shown(window.size() * ratio);
+        shown.setDevicePixelRatio(ratio);
+        window.render(&shown);
+        const QImage image = shown.toImage();
+        const auto at = [&](QPoint point) { return image.pixelColor(point * ratio); };
+        const QColor outside = at({5, 140});
+        EXPECT_EQ(outside, face) << "the window's background";
+        EXPECT_EQ(at(frame->geometry().center()), outside) << "inside the frame";
+        EXPECT_EQ(at(frame->geometry().bottomLeft() + QPoint(10, -10)), outside)
+            << "near the frame's line";
+        EXPECT_EQ(at({button->geometry().center().x(), button->geometry().bottom() + 5}), outside);
+    }
 }
 
 TEST(WindowHelpers, LoadApplicationSkinColoursTheWindowOnlyWhenTheSkinFileStandsBesideTheProgram) {
