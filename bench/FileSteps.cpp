@@ -124,9 +124,8 @@ int main(int argc, char** argv) {
                 RecordReader records = file.dataRecords();
                 // As the run makes it: the COPY decision, then the sender.
                 const SenderChoice choice{table, path, FieldRule::Plain, separatorUtf8, false, {}};
-                const std::unique_ptr<RowSender> sender =
-                    makeRowSender(*connection, choice, header.size(),
-                                  [&](const LineRejection&) { ++rejected; });
+                const std::unique_ptr<RowSender> sender = makeRowSender(
+                    *connection, choice, header.size(), [&](const LineRejection&) { ++rejected; });
                 Record record;
                 while (records.next(record)) {
                     if (record.fieldCount > 0)

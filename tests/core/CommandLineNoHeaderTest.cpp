@@ -1,7 +1,6 @@
 #include "database/Connection.h"
 #include "support/CommandLineKit.h"
 
-
 // --no-header: with --append, each file's first line is a row like the others and is named
 // line 1; the field-count and column-count checks still measure it, and a file resumed after a
 // lost connection sends it once. What --rejects keeps of such a file is tested with the other
