@@ -14,6 +14,7 @@
 #include "resume/Reconnector.h"
 #include "resume/RunConnection.h"
 #include "sending/Statements.h"
+#include "sending/TableColumns.h"
 #include "shell/StepRunner.h"
 #include "textfile/InputFile.h"
 
@@ -290,22 +291,21 @@ void Run::typedFlow(const QString& name) {
 
 void Run::appendFlow() {
     const QString table = m_choices.existingTables.value(m_choices.selectedTable);
-    // LIMIT 0: the same columns and the same errors as the whole table, without its rows.
-    const int tableFields = m_run.value(
+    // From the catalogue: a role that may only insert into the table learns its columns too.
+    const QStringList columns = m_run.value(
         302,
         [&] {
-            const QString query = QStringLiteral("SELECT * FROM ") + tableReference(table) +
-                                  QStringLiteral(" LIMIT 0");
             try {
-                return connection().query(query).fieldCount();
+                return readTableColumns(connection(), table);
             } catch (const DatabaseError&) {
                 if (!Reconnector::lost(connection()))
                     throw;
                 m_connection.replace(Reconnector(m_choices.connection, cancelled()).open());
-                return connection().query(query).fieldCount();
+                return readTableColumns(connection(), table);
             }
         },
-        0);
+        QStringList());
+    const int tableFields = static_cast<int>(columns.size());
     Connection* c = m_connection.current();
     if (((c && c->stopTaken()) || (tableFields == 0 && m_frontEnd.cancelRequested())) &&
         (m_cancelled = true))

@@ -71,3 +71,61 @@ TEST_F(AppendTargetTest, EachListedTableTakesExactlyItsRows) {
             << "each orders took its own rows once";
     }
 }
+
+// A loading role is often given INSERT on the table and nothing else: it appends every row,
+// with or without SELECT, by COPY and row by row. A role without INSERT gets the server's
+// refusal once, and no false count of the table's columns.
+TEST_F(AppendTargetTest, ARoleThatMayOnlyInsertAppends) {
+    const TestServer& server = TestServer::get();
+    const QString path = file("wo.csv", "k,v\n1,a\n2,long\n3,c\n");
+    struct Grant {
+        const char* privileges;
+        qint64 rows;
+    };
+    for (const Grant grant :
+         {Grant{"INSERT", 2}, Grant{"SELECT, INSERT", 2}, Grant{"SELECT", 0}, Grant{nullptr, 0}}) {
+        for (const bool rowByRow : {false, true}) {
+            const QString privileges =
+                grant.privileges ? QString::fromUtf8(grant.privileges) : QStringLiteral("none");
+            SCOPED_TRACE(privileges.toStdString() + (rowByRow ? ", row by row" : ", by COPY"));
+            m_db.execute("DROP TABLE IF EXISTS wo");
+            m_db.execute("CREATE TABLE wo(k int, v varchar(3))");
+            if (grant.privileges)
+                m_db.execute(QStringLiteral("GRANT %1 ON wo TO %2").arg(privileges, server.role));
+            ImportChoices choices = append({path}, QStringLiteral("wo"));
+            ASSERT_GE(choices.selectedTable, 0);
+            choices.connection.user = server.role;
+            choices.connection.password = server.rolePassword;
+            choices.rowByRow = rowByRow;
+            m_ui = RecordingFrontEnd();
+            const ImportResult result = runImport(choices, m_ui);
+            EXPECT_EQ(m_db.count("wo"), grant.rows);
+            EXPECT_EQ(result.rowsSent, grant.rows);
+            EXPECT_FALSE(m_ui.messages.join('\n').contains("columns"))
+                << m_ui.messages.join('\n').toStdString();
+            if (grant.rows > 0) {
+                ASSERT_EQ(m_ui.errorPlaces, QStringList{path + ":3"})
+                    << m_ui.errors.join("\n").toStdString();
+            } else {
+                ASSERT_EQ(m_ui.errors.size(), 1) << m_ui.errors.join("\n").toStdString();
+                EXPECT_TRUE(m_ui.errors.first().contains("permission denied for table wo"))
+                    << m_ui.errors.first().toStdString();
+            }
+        }
+    }
+}
+
+// A table dropped after it was listed is named by the server's own words, once, and the file's
+// rows are not sent anywhere else.
+TEST_F(AppendTargetTest, ATableGoneSinceItWasListedGetsTheServersMessage) {
+    const QString path = file("gone.csv", "k,v\n1,a\n");
+    m_db.execute("CREATE TABLE gone(k int, v varchar(3))");
+    const ImportChoices choices = append({path}, QStringLiteral("gone"));
+    ASSERT_GE(choices.selectedTable, 0);
+    m_db.execute("DROP TABLE gone");
+    const ImportResult result = runImport(choices, m_ui);
+    EXPECT_EQ(result.rowsSent, 0);
+    ASSERT_EQ(m_ui.errors.size(), 1) << m_ui.errors.join("\n").toStdString();
+    EXPECT_TRUE(m_ui.errors.first().contains("relation \"gone\" does not exist"))
+        << m_ui.errors.first().toStdString();
+}
