@@ -24,12 +24,15 @@ bool* switchOf(CommandLine& line, const QString& name) {
         return &line.fullMessages;
     if (name == QLatin1String("quiet"))
         return &line.quiet;
+    if (name == QLatin1String("match-names"))
+        return &line.matchNames;
     return nullptr;
 }
 
 bool takesValue(const QString& name) {
-    static const QStringList names{"server", "port",   "user",      "password",     "database",
-                                   "create", "append", "separator", "column-names", "rejects"};
+    static const QStringList names{"server",       "port",    "user",       "password",
+                                   "database",     "create",  "append",     "separator",
+                                   "column-names", "rejects", "file-column"};
     return names.contains(name);
 }
 
@@ -52,8 +55,12 @@ QString setValue(CommandLine& line, const QString& name, const QString& value) {
         target = &line.appendTable;
     else if (name == QLatin1String("rejects"))
         target = &line.rejectsFolder;
+    else if (name == QLatin1String("file-column"))
+        target = &line.fileColumn;
     if (target == &line.rejectsFolder && value.isEmpty())
         return QStringLiteral("--rejects needs a folder");
+    if (target == &line.fileColumn && value.isEmpty())
+        return QStringLiteral("--file-column needs a column name");
     if (target)
         *target = value;
     else if (name == QLatin1String("column-names"))
@@ -76,6 +83,9 @@ CommandLine checked(CommandLine line) {
     // A new table's columns are named by the first line, or it is passed over for typed names.
     if (line.noHeader && !line.appendTable)
         return bad(QStringLiteral("--no-header goes with --append"));
+    // Fields are matched by the names of the first line, which a headerless file lacks.
+    if (line.matchNames && (!line.appendTable || line.noHeader))
+        return bad(QStringLiteral("--match-names goes with --append and a header line"));
     line.action = CommandLine::Action::Import;
     return line;
 }
@@ -139,9 +149,9 @@ namespace {
 constexpr char UsageText[] =
     R"usage(Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]
                     [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]
-                    [--rejects DIR] [--quiet]
+                    [--rejects DIR] [--quiet] [--file-column NAME]
                     (--create TEMPLATE [--column-names N1,N2,...] |
-                     --append TABLE [--no-header])
+                     --append TABLE [--no-header | --match-names])
                     FILE...
 
 Loads delimited text files into PostgreSQL, in the order given.
@@ -161,6 +171,15 @@ Loads delimited text files into PostgreSQL, in the order given.
   --no-header         with --append: each file's first line is a row like the
                       others, for files without a header line. It still sets the
                       number of fields that every line and the table must have.
+  --match-names       with --append: each field goes to the table's column that the
+                      first line names, in any order: the same name, else the same
+                      letters and digits whatever their case ("First Name" finds
+                      FirstName). Columns a file lacks get their default. A file with
+                      a field that names no column, or several, is passed over.
+  --file-column NAME  the column NAME receives, in every row, the path of the file
+                      the row came from, as given. With --append the table must
+                      have it; with --create it is added last to each new table,
+                      of type TEXT.
   --separator TEXT    the field separator, matched exactly (default ","); not empty.
                       Every \t in it stands for a Tab: --separator '\t' for
                       tab-separated files.

@@ -25,6 +25,8 @@ struct CommandLine {
     bool fullMessages = false; // --full-messages: the windows' texts for errors and closing
     bool quiet = false;        // --quiet: no summary line after the run
     std::optional<QString> rejectsFolder; // --rejects DIR
+    bool matchNames = false;              // --match-names: fields go to the columns they name
+    std::optional<QString> fileColumn;    // --file-column NAME: receives each file's path
     QStringList files;                    // "-" is given as the path of standard input
 
     // The connection settings: the given values over the stored ones.

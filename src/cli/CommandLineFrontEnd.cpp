@@ -107,6 +107,14 @@ void CommandLineFrontEnd::serverNotice(const QString& path, const QString& text)
     m_err.flush();
 }
 
+void CommandLineFrontEnd::namesInAnotherOrder(const QString& path, const QString& table) {
+    wipeProgress();
+    m_err << terminalLine(path) << ":1: warning: the first line names the columns of "
+          << terminalLine(table)
+          << " in another order; the values go by position (--match-names matches them by name)\n";
+    m_err.flush();
+}
+
 QString CommandLineFrontEnd::inputText(const QString&, const QString&) {
     return m_nextAnswer < m_columnNames.size() ? m_columnNames[m_nextAnswer++] : QString();
 }

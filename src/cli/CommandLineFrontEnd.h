@@ -49,6 +49,7 @@ public:
     void passedOverMessage(const QString&) override {}
     // On standard error: "PATH: " and the notice ("NOTICE:  ...").
     void serverNotice(const QString& path, const QString& text) override;
+    void namesInAnotherOrder(const QString& path, const QString& table) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
     void fieldCountReport(const FieldCountReport& report) override;
     void setBusy(bool) override {}

@@ -126,6 +126,8 @@ int main(int argc, char** argv) {
     choices.quotedFields = line.quotedFields;
     choices.firstLineIsHeader = !line.noHeader;
     choices.rejectsFolder = line.rejectsFolder.value_or(QString());
+    choices.matchNames = line.matchNames;
+    choices.fileColumn = line.fileColumn.value_or(QString());
 
     StringTableList tables;
     try {

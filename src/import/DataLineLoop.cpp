@@ -18,7 +18,7 @@ qsizetype recordSize(const Record& record) {
 
 } // namespace
 
-bool DataLineLoop::open(const QString& table, const Steps& steps) {
+bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTargets& targets) {
     Context& c = m_context;
     const RowSender::Rejected rejected = [&c,
                                           execute = steps.execute](const LineRejection& rejection) {
@@ -34,6 +34,7 @@ bool DataLineLoop::open(const QString& table, const Steps& steps) {
         const SenderChoice choice{
             table,    c.path, c.file.rule(), c.choices.separator.toUtf8(), c.choices.rowByRow,
             cancelled};
+        Q_UNUSED(targets); // MERGE-SENDERS
         m_sender = std::make_unique<ResumingSender>(ResumingSender::Context{
             c.connection, c.choices.connection, cancelled,
             [choice, rejected](Connection& connection, qsizetype valueCount) {
@@ -57,10 +58,11 @@ bool DataLineLoop::readNext(Record& record, const Steps& steps, bool& more) {
     });
 }
 
-DataLineLoop::Outcome DataLineLoop::send(const QString& table, const Steps& steps) {
+DataLineLoop::Outcome DataLineLoop::send(const QString& table, const Steps& steps,
+                                         const ColumnTargets& targets) {
     Context& c = m_context;
     Outcome outcome;
-    if (!open(table, steps))
+    if (!open(table, steps, targets))
         return outcome;
 
     Record record;

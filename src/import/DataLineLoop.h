@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resume/ResumingSender.h"
+#include "sending/ColumnTargets.h"
 #include "textfile/RecordReader.h"
 
 #include <QString>
@@ -63,11 +64,12 @@ public:
         : m_context(std::move(context)) {}
 
     // Sends the file's data lines; once per loop.
-    Outcome send(const QString& table, const Steps& steps);
+    // The fields go into the targets' columns (ColumnTargets).
+    Outcome send(const QString& table, const Steps& steps, const ColumnTargets& targets);
 
 private:
     // Opens the records and makes the sender; false when that step failed.
-    bool open(const QString& table, const Steps& steps);
+    bool open(const QString& table, const Steps& steps, const ColumnTargets& targets);
     // Reads the next record into `record` (`more` false at the end); false when it failed.
     bool readNext(Record& record, const Steps& steps, bool& more);
 

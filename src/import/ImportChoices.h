@@ -31,6 +31,12 @@ struct ImportChoices {
     // Where the rejected lines of each file are written as its turn ends (RejectFolder); empty:
     // the run's report keeps them in temporary files. The folder exists when the run starts.
     QString rejectsFolder;
+    // Append mode: each file's fields go to the table's columns that its first line names
+    // (ColumnPlan), not by position.
+    bool matchNames = false;
+    // The column that receives each file's path in every row; empty: none. Append: a column of
+    // the table; create: made as the last column of each new table, of type TEXT.
+    QString fileColumn;
 
     // Whether each file's first line goes to the table as a row.
     bool sendsFirstLine() const { return mode == TableMode::Append && !firstLineIsHeader; }

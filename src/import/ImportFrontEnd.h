@@ -88,6 +88,14 @@ public:
         Q_UNUSED(reason);
     }
 
+    // Append by position: the first line of the file at path names the table's columns, each
+    // once, but in another order, so its values go into other columns than their names say.
+    // The run goes on. The windows show nothing for it; the command line warns.
+    virtual void namesInAnotherOrder(const QString& path, const QString& table) {
+        Q_UNUSED(path);
+        Q_UNUSED(table);
+    }
+
     // A notice or warning the server sent while the file at path had its turn (a trigger's
     // RAISE NOTICE, ...), as libpq words it ("NOTICE:  ..."), possibly over several lines. The
     // windows show nothing for it; the command line names the file.

@@ -77,6 +77,8 @@ public:
     // Also shows the message that the columns must be identical.
     void columnCountsDiffer(const QString& separator, qsizetype fileColumns, const QString& table,
                             int tableColumns);
+    // The file's fields can't be planned into the table's columns (ColumnPlan::problem()).
+    void columnsUnplanned(const QString& problem) { passedOverWithMessage(problem); }
     // Lines of the file that had fewer than two fields and were not sent. When no line of the
     // file was sent, the user is also told (a message) that no line held the separator.
     void linesWithoutSeparator(qint64 lines, bool noneSent, const QString& separator);

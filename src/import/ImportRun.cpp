@@ -3,6 +3,7 @@
 #include "shell/NumberText.h"
 
 #include "database/Connection.h"
+#include "import/ColumnPlan.h"
 #include "import/DataLineLoop.h"
 #include "import/FileIntake.h"
 #include "import/HeaderColumns.h"
@@ -11,7 +12,6 @@
 #include "import/IntervalCheck.h"
 #include "import/ProgressMeter.h"
 #include "import/StoredTableName.h"
-#include "resume/Reconnector.h"
 #include "resume/RunConnection.h"
 #include "sending/Statements.h"
 #include "sending/TableColumns.h"
@@ -62,7 +62,11 @@ private:
     void firstLineFlow(const QString& name);
     void typedFlow(const QString& name);
     void appendFlow();
-    void sendDataLines(const QString& table, const DataLineLoop::Steps& steps);
+    void sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
+                       const ColumnTargets& targets);
+    // The plan for a new table of these columns; false, the file passed over, when the
+    // file-name column is one of them.
+    bool planCreate(const QStringList& columns, ColumnPlan& plan);
     void listTable(const QString& name);
     void showProgress(qint64 rowsOfFile, int waitingSeconds = 0);
     Connection& connection();
@@ -240,13 +244,17 @@ void Run::firstLineFlow(const QString& name) {
         m_ui.unusableHeader(columns.problem());
         return;
     }
+    ColumnPlan plan;
+    if (!planCreate(columns.names(), plan))
+        return;
     QString statement;
-    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, columns.names()); });
+    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, plan.createdColumns()); });
     if (!m_run.step(190, [&] { connection().execute(statement); })) {
         m_ui.tableNotCreated(name);
         return;
     }
-    sendDataLines(quoteIdentifier(name), FirstLineLoop); // a made name is never a path
+    // A made name is never a path.
+    sendDataLines(quoteIdentifier(name), FirstLineLoop, plan.targets());
     m_run.step(232, [&] { listTable(name); });
 }
 
@@ -279,53 +287,66 @@ void Run::typedFlow(const QString& name) {
     // and its name not listed, rather than sending rows that could only be rejected.
     if (m_run.test(238, [&] { return endedOnEmpty; }))
         return;
+    ColumnPlan plan;
+    if (!planCreate(columns, plan))
+        return;
     QString statement;
-    m_run.step(252, [&] { statement = BuildCreateTableStatement(name, columns); });
+    m_run.step(252, [&] { statement = BuildCreateTableStatement(name, plan.createdColumns()); });
     if (!m_run.step(256, [&] { connection().execute(statement); })) {
         m_ui.tableNotCreated(name);
         return;
     }
-    sendDataLines(quoteIdentifier(name), TypedLoop);
+    sendDataLines(quoteIdentifier(name), TypedLoop, plan.targets());
     m_run.step(296, [&] { listTable(name); });
 }
 
 void Run::appendFlow() {
     const QString table = m_choices.existingTables.value(m_choices.selectedTable);
     // From the catalogue: a role that may only insert into the table learns its columns too.
-    const QStringList columns = m_run.value(
-        302,
-        [&] {
-            try {
-                return readTableColumns(connection(), table);
-            } catch (const DatabaseError&) {
-                if (!Reconnector::lost(connection()))
-                    throw;
-                m_connection.replace(Reconnector(m_choices.connection, cancelled()).open());
-                return readTableColumns(connection(), table);
-            }
-        },
-        QStringList());
-    const int tableFields = static_cast<int>(columns.size());
+    QStringList columns;
+    m_run.step(302, [&] {
+        m_connection.reconnectingOnce(
+            cancelled(), [&](Connection& open) { columns = readTableColumns(open, table); });
+    });
+    const bool noColumns = columns.isEmpty();
     Connection* c = m_connection.current();
-    if (((c && c->stopTaken()) || (tableFields == 0 && m_frontEnd.cancelRequested())) &&
+    if (((c && c->stopTaken()) || (noColumns && m_frontEnd.cancelRequested())) &&
         (m_cancelled = true))
         return; // the query was stopped, or the wait for the server, not answered
     QStringList header;
     m_run.step(304, [&] { header = m_file.header(); });
-    if (m_run.test(306, [&] { return tableFields == header.size(); })) {
-        sendDataLines(table, AppendLoop);
+    const ColumnPlan plan = ColumnPlan::forAppend({m_choices.matchNames, m_choices.fileColumn},
+                                                  header, columns, m_path);
+    if (!plan.problem().isEmpty()) {
+        m_ui.columnsUnplanned(plan.problem());
+        return;
+    }
+    if (plan.namesReordered() && !m_choices.sendsFirstLine())
+        m_frontEnd.namesInAnotherOrder(m_path, table);
+    if (m_run.test(306, [&] { return plan.countsAgree(); })) {
+        sendDataLines(table, AppendLoop, plan.targets());
         return;
     }
     m_run.step(346, [&] {
-        m_ui.columnCountsDiffer(m_choices.separator, header.size(), table, tableFields);
+        m_ui.columnCountsDiffer(m_choices.separator, header.size(), table,
+                                static_cast<int>(plan.columnsForFields()));
     });
 }
 
-void Run::sendDataLines(const QString& table, const DataLineLoop::Steps& steps) {
+bool Run::planCreate(const QStringList& columns, ColumnPlan& plan) {
+    plan = ColumnPlan::forCreate(m_choices.fileColumn, columns, m_path);
+    if (plan.problem().isEmpty())
+        return true;
+    m_ui.columnsUnplanned(plan.problem());
+    return false;
+}
+
+void Run::sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
+                        const ColumnTargets& targets) {
     DataLineLoop loop({m_run, m_ui, m_frontEnd, m_file, m_connection, m_choices, m_path,
                        m_progressInterval,
                        [this](qint64 rows, int seconds) { showProgress(rows, seconds); }});
-    const DataLineLoop::Outcome outcome = loop.send(table, steps);
+    const DataLineLoop::Outcome outcome = loop.send(table, steps, targets);
     m_result.rowsSent += outcome.rowsSent;
     m_cancelled = m_cancelled || outcome.cancelled;
     if (m_cancelled)

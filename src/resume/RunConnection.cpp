@@ -1,5 +1,8 @@
 #include "resume/RunConnection.h"
 
+#include "database/DatabaseError.h"
+#include "resume/Reconnector.h"
+
 Connection& RunConnection::begin(const ConnectionSettings& settings) {
     m_inTurn = false;
     if (!reusable(settings)) {
@@ -26,6 +29,20 @@ Connection& RunConnection::replace(Connection connection) {
     m_inTurn = true;
     m_connection->setNoticeReceiver(m_notices);
     return *m_connection;
+}
+
+void RunConnection::reconnectingOnce(const std::function<bool()>& stop,
+                                     const std::function<void(Connection&)>& work) {
+    Connection* open = current();
+    if (!open || !open->isOpen())
+        throw Failure(QStringLiteral("The connection is not open."));
+    try {
+        work(*open);
+    } catch (const DatabaseError&) {
+        if (!Reconnector::lost(*open))
+            throw;
+        work(replace(Reconnector(m_settings, stop).open()));
+    }
 }
 
 void RunConnection::close() {

@@ -41,6 +41,12 @@ public:
     // Takes a connection opened anew (the same settings) in place of the file's, which broke.
     Connection& replace(Connection connection);
 
+    // Does the work over the file's connection; when it fails because that connection was lost,
+    // does it once more over a connection opened anew (Reconnector, asking stop while it
+    // waits). Throws what the work throws, and Failure when there is no connection.
+    void reconnectingOnce(const std::function<bool()>& stop,
+                          const std::function<void(Connection&)>& work);
+
     // The connection of the file whose turn it is, or nullptr when it has none (not begun,
     // ended, or the connection could not be opened).
     Connection* current() { return m_inTurn && m_connection ? &*m_connection : nullptr; }
