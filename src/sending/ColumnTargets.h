@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Which table columns a file's values go into. Empty (the default): by position, the table's
+// first columns in table order, as many as a line has values, exactly as before.
+//
+// Otherwise a record of k values goes into the first k field columns (the columns after them
+// keep their defaults), then the constant column; a record of more values than there are field
+// columns is sent with all of them, and the server rejects it. The constant column is only set
+// together with field columns.
+struct ColumnTargets {
+    QStringList fieldColumns; // the table column (its name as the catalogue holds it, unquoted)
+                              // of each field, in field order
+    QString constantColumn;   // a column that receives constantValue in every row; empty: none
+    QString constantValue;    // text, never NULL (e.g. the file's path)
+    bool byPosition() const { return fieldColumns.isEmpty() && constantColumn.isEmpty(); }
+};
