@@ -17,14 +17,15 @@ constexpr qsizetype MaxPendingBytes = 8 << 20;
 } // namespace
 
 InsertSender::InsertSender(Connection& connection, QString table, QString path, Rejected rejected,
-                           FieldRule rule, QByteArray separator)
+                           FieldRule rule, QByteArray separator, ColumnTargets targets)
     : m_connection(connection)
     , m_table(std::move(table))
     , m_path(std::move(path))
     , m_rejected(std::move(rejected))
     , m_rule(rule)
     , m_separator(std::move(separator))
-    , m_fromBytes(m_table) {
+    , m_targets(std::move(targets))
+    , m_fromBytes(m_table, m_targets) {
     m_lost = m_connection.isOpen() && m_connection.isBroken();
     if (!m_connection.isOpen() || m_connection.isBroken()) {
         if (!m_lost)
@@ -82,8 +83,9 @@ void InsertSender::send(const Record& record) {
 void InsertSender::sendFields(qint64 lineIndex, const QStringList& fields) {
     if (holdsNulCharacter(fields))
         return rejectHere(lineIndex, nulCharacterRejection(lineIndex, m_path));
-    sendStatement(lineIndex,
-                  [&] { return BuildInsertStatement(m_table, fields, m_rule).toUtf8(); });
+    sendStatement(lineIndex, [&] {
+        return BuildInsertStatement(m_table, fields, m_rule, m_targets).toUtf8();
+    });
 }
 
 void InsertSender::rejectHere(qint64 lineIndex, const QString& description) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database/Pipeline.h"
+#include "sending/ColumnTargets.h"
 #include "sending/InsertStatementFromBytes.h"
 #include "sending/RowSender.h"
 #include "textfile/FieldRule.h"
@@ -13,7 +14,8 @@
 
 class Connection;
 
-// Sends every record as its own INSERT INTO statement (BuildInsertStatement) through a
+// Sends every record as its own INSERT INTO statement (BuildInsertStatement, into the columns
+// the targets name) through a
 // Pipeline: statements go out without waiting for the previous answer, each followed by a
 // sync point and so committing or failing on its own, and the answers are read back in order,
 // so rejections reach the callback in line order with the server's own text. A record holding
@@ -26,9 +28,9 @@ class Connection;
 class InsertSender : public RowSender {
 public:
     // The rule says how the fields become values (FieldRule.h); the separator (UTF-8) cuts the
-    // records that come as bytes.
+    // records that come as bytes; the targets name the columns the values go into.
     InsertSender(Connection& connection, QString table, QString path, Rejected rejected,
-                 FieldRule rule, QByteArray separator);
+                 FieldRule rule, QByteArray separator, ColumnTargets targets = {});
     ~InsertSender() override;
 
     void send(const Record& record) override;
@@ -72,6 +74,7 @@ private:
     Rejected m_rejected;
     FieldRule m_rule;
     QByteArray m_separator;
+    ColumnTargets m_targets;
     InsertStatementFromBytes m_fromBytes;
     std::optional<Pipeline> m_pipeline;
     std::deque<Pending> m_pending;

@@ -7,11 +7,12 @@
 std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
                                          qsizetype valueCount, RowSender::Rejected rejected) {
     std::optional<CopyTarget> target;
-    if (!choice.rowByRow)
+    if (!choice.rowByRow && choice.targets.byPosition())
         target = CopyTarget::find(connection, choice.table, valueCount);
     if (!target)
         return std::make_unique<InsertSender>(connection, choice.table, choice.path,
-                                              std::move(rejected), choice.rule, choice.separator);
+                                              std::move(rejected), choice.rule, choice.separator,
+                                              choice.targets);
     CopySender::Options options;
     options.stopRequested = choice.stopRequested;
     options.fieldRule = choice.rule;

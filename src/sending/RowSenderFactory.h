@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sending/ColumnTargets.h"
 #include "sending/RowSender.h"
 
 #include <QByteArray>
@@ -23,6 +24,7 @@ struct SenderChoice {
     // what it has sent at its next statement boundary and takes no more lines, instead of
     // sending everything it holds.
     std::function<bool()> stopRequested;
+    ColumnTargets targets{}; // the columns the values go into; by position when empty
 };
 
 // The sender for records of valueCount values: a CopySender where the table allows COPY for

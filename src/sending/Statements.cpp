@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 QString quoteIdentifier(const QString& name) {
     QString quoted = name;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -16,22 +18,39 @@ QString tableReference(const QString& listed) {
     return asSql && sqlName.match(listed).hasMatch() ? listed : quoteIdentifier(listed);
 }
 
-QString BuildInsertStatement(const QString& table, const QStringList& fields, FieldRule rule) {
-    QString statement =
-        QStringLiteral("INSERT INTO ") + tableReference(table) + QStringLiteral(" VALUES(");
+QString textLiteral(const QString& text) {
+    QString value = text;
+    value.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
+QString targetColumnList(const ColumnTargets& targets, qsizetype valueCount) {
+    QStringList columns = targets.fieldColumns.mid(0, std::max<qsizetype>(valueCount, 0));
+    if (!targets.constantColumn.isEmpty())
+        columns.append(targets.constantColumn);
+    QString list = QStringLiteral("(");
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        list += (i > 0 ? QStringLiteral(", ") : QString()) + quoteIdentifier(columns[i]);
+    return list + QLatin1Char(')');
+}
+
+QString BuildInsertStatement(const QString& table, const QStringList& fields, FieldRule rule,
+                             const ColumnTargets& targets) {
+    QString statement = QStringLiteral("INSERT INTO ") + tableReference(table);
+    if (!targets.byPosition())
+        statement += QLatin1Char(' ') + targetColumnList(targets, fields.size());
+    statement += QStringLiteral(" VALUES(");
     for (qsizetype i = 0; i < fields.size(); ++i) {
         QString value = fields[i];
         const bool null = rule == FieldRule::Plain
                               ? (value.remove(QLatin1Char('"')).isEmpty() && i > 0)
                               : value.isNull();
-        value.replace(QLatin1Char('\''), QLatin1String("''"));
         if (i > 0)
             statement += QLatin1Char(',');
-        if (null)
-            statement += QLatin1String("NULL");
-        else
-            statement += QLatin1Char('\'') + value + QLatin1Char('\'');
+        statement += null ? QStringLiteral("NULL") : textLiteral(value);
     }
+    if (!targets.constantColumn.isEmpty())
+        statement += QLatin1Char(',') + textLiteral(targets.constantValue);
     statement += QLatin1String(");");
     return statement;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sending/ColumnTargets.h"
 #include "textfile/FieldRule.h"
 
 #include <QString>
@@ -24,9 +25,20 @@ QString tableReference(const QString& listed);
 // INSERT INTO "T" VALUES(...); for one data line, the table named as tableReference() takes it,
 // apostrophes doubled. Under the plain rule double quotes are removed from each field and an empty
 // field other than the first is NULL; under the quoted rule each field is its value and a null
-// field is NULL. Everything else is quoted text.
+// field is NULL. Everything else is quoted text. Unless the targets go by position the table is
+// followed by their column list for the line's number of values (targetColumnList()), and the
+// constant value, when there is one, follows the fields as quoted text as it is (never NULL, its
+// double quotes kept): INSERT INTO "T" ("b", "a", "src") VALUES('2','1','path');
 QString BuildInsertStatement(const QString& table, const QStringList& fields,
-                             FieldRule rule = FieldRule::Plain);
+                             FieldRule rule = FieldRule::Plain, const ColumnTargets& targets = {});
+
+// The columns a record of valueCount values goes into under targets that do not go by
+// position, quoted and in parentheses: the first valueCount field columns (all of them for more
+// values), then the constant column, if any: ("b", "a", "src").
+QString targetColumnList(const ColumnTargets& targets, qsizetype valueCount);
+
+// A text as an SQL literal: between apostrophes, each apostrophe inside it doubled.
+QString textLiteral(const QString& text);
 
 // CREATE TABLE "T"("a" TEXT, "b" TEXT); with no column the statement is malformed on purpose
 // (the server rejects it), as the two-character removal takes the opening parenthesis.

@@ -96,11 +96,25 @@ TEST(CopyText, FromUtf8BytesAsFromTheFieldsOfTheText) {
 
         EXPECT_EQ(fieldsFromBytes(c.line.toUtf8(), c.separator.toUtf8()),
                   SplitFields(c.line, c.separator));
-        // The row statement made from the bytes is the one made from the fields.
+        // The row statement made from the bytes is the one made from the fields, by position
+        // and into named columns, for fewer, as many and more values than columns.
         const QString table = QStringLiteral("T\"\u00e4");
-        EXPECT_EQ(InsertStatementFromBytes(table).build(c.line.toUtf8(), c.separator.toUtf8()),
-                  BuildInsertStatement(table, SplitFields(c.line, c.separator)).toUtf8())
-            << c.line.left(40).toStdString();
+        const ColumnTargets targets[] = {
+            {},
+            {{"b", "a"}, {}, {}},
+            {{"c", QStringLiteral("\u00e4\"x"), "a", "b"},
+             "src",
+             QStringLiteral("C:\\O'N \"\u20ac\"")},
+            {{"only"}, "src", QString()},
+        };
+        for (const ColumnTargets& into : targets) {
+            EXPECT_EQ(
+                InsertStatementFromBytes(table, into).build(c.line.toUtf8(), c.separator.toUtf8()),
+                BuildInsertStatement(table, SplitFields(c.line, c.separator), FieldRule::Plain,
+                                     into)
+                    .toUtf8())
+                << c.line.left(40).toStdString() << " into " << into.fieldColumns.size();
+        }
     }
 }
 

@@ -32,6 +32,69 @@ TEST(Statements, InsertWritesEachValueByTheRules) {
               QStringLiteral("INSERT INTO \"Mixed Case\" VALUES('a');"));
 }
 
+// Into named columns: the first columns for the values a line has (all of them for more values,
+// which the server then rejects), then the constant column and its value as text as it is.
+TEST(Statements, InsertNamesTheTargetColumns) {
+    const ColumnTargets reordered{{"b", "a"}, {}, {}};
+    const ColumnTargets withPath{{"b", "a", "c"}, "src", "/in/x.csv"};
+    const struct {
+        const char* name;
+        QStringList fields;
+        ColumnTargets targets;
+        FieldRule rule;
+        QString statement;
+    } cases[] = {
+        {"by position", {"1", "2"}, {}, FieldRule::Plain, "INSERT INTO \"t\" VALUES('1','2');"},
+        {"reordered",
+         {"2", "1"},
+         reordered,
+         FieldRule::Plain,
+         "INSERT INTO \"t\" (\"b\", \"a\") VALUES('2','1');"},
+        {"constant",
+         {"2", "1", "0"},
+         withPath,
+         FieldRule::Plain,
+         "INSERT INTO \"t\" (\"b\", \"a\", \"c\", \"src\") VALUES('2','1','0','/in/x.csv');"},
+        {"fewer values: the first columns",
+         {"2", ""},
+         withPath,
+         FieldRule::Plain,
+         "INSERT INTO \"t\" (\"b\", \"a\", \"src\") VALUES('2',NULL,'/in/x.csv');"},
+        {"more values: every column, not cut",
+         {"1", "2", "3"},
+         reordered,
+         FieldRule::Plain,
+         "INSERT INTO \"t\" (\"b\", \"a\") VALUES('1','2','3');"},
+        {"constant kept as it is, never NULL",
+         {"1", "2"},
+         {{"a", "b"}, "src", QStringLiteral("C:\\O'Neil \"x\"\t\u20ac")},
+         FieldRule::Plain,
+         QStringLiteral("INSERT INTO \"t\" (\"a\", \"b\", \"src\") "
+                        "VALUES('1','2','C:\\O''Neil \"x\"\t\u20ac');")},
+        {"empty constant is the empty text",
+         {"1", "2"},
+         {{"a", "b"}, "src", QString()},
+         FieldRule::Plain,
+         "INSERT INTO \"t\" (\"a\", \"b\", \"src\") VALUES('1','2','');"},
+        {"names quoted",
+         {"1", "2"},
+         {{"we\"ird", "Mixed Case"}, "x\"); DROP TABLE t; --", "v"},
+         FieldRule::Plain,
+         "INSERT INTO \"t\" (\"we\"\"ird\", \"Mixed Case\", \"x\"\"); DROP TABLE t; --\") "
+         "VALUES('1','2','v');"},
+        {"quoted rule",
+         {QString(), "\"q\""},
+         withPath,
+         FieldRule::Quoted,
+         "INSERT INTO \"t\" (\"b\", \"a\", \"src\") VALUES(NULL,'\"q\"','/in/x.csv');"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BuildInsertStatement(QStringLiteral("t"), c.fields, c.rule, c.targets),
+                  c.statement)
+            << c.name;
+    }
+}
+
 TEST(Statements, QuotedNamesCannotBreakOutOfTheQuotes) {
     EXPECT_EQ(quoteIdentifier(QStringLiteral("people")), QStringLiteral("\"people\""));
     EXPECT_EQ(quoteIdentifier(QStringLiteral("a\"b")), QStringLiteral("\"a\"\"b\""));
