@@ -32,9 +32,8 @@ bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTa
     const bool opened = c.run.step(steps.open, [&] {
         m_records.emplace(c.file.dataRecords(fromFirst));
         const SenderChoice choice{
-            table,    c.path, c.file.rule(), c.choices.separator.toUtf8(), c.choices.rowByRow,
-            cancelled};
-        Q_UNUSED(targets); // MERGE-SENDERS
+            table,     c.path, c.file.rule(), c.choices.separator.toUtf8(), c.choices.rowByRow,
+            cancelled, targets};
         m_sender = std::make_unique<ResumingSender>(ResumingSender::Context{
             c.connection, c.choices.connection, cancelled,
             [choice, rejected](Connection& connection, qsizetype valueCount) {
