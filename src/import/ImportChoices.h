@@ -38,6 +38,9 @@ struct ImportChoices {
     // the table; create: made as the last column of each new table, of type TEXT.
     QString fileColumn;
 
-    // Whether each file's first line goes to the table as a row.
-    bool sendsFirstLine() const { return mode == TableMode::Append && !firstLineIsHeader; }
+    // Whether each file's first line goes to the table as a row: a file matched by names
+    // always has it for its header.
+    bool sendsFirstLine() const {
+        return mode == TableMode::Append && !firstLineIsHeader && !matchNames;
+    }
 };

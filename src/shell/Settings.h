@@ -30,6 +30,10 @@ inline constexpr SettingKey QuotedFields{"QuotedFields", "0"};
 // "0" when the main window appends each file's first line as a row too (files without a header
 // line); otherwise, and while never written, that line is a header and no row.
 inline constexpr SettingKey IgnoreFirstLine{"IgnoreFirstLine", "1"};
+// "1" when the main window appends each file's fields to the columns its first line names.
+inline constexpr SettingKey MatchNames{"MatchNames", "0"};
+// The column that receives each file's path when the main window appends; empty: none.
+inline constexpr SettingKey FileColumn{"FileColumn", ""};
 } // namespace SettingKeys
 
 // The stored value of the key, or the given default when the key was never written.

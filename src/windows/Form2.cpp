@@ -66,7 +66,7 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     // Shown and hidden in turn with the other window: it reappears where the user left it.
     new WindowPlace(this);
     // Opens at its designed size, which is also its least; the lists take any room beyond it.
-    resize(twips(6360), twips(8175));
+    resize(twips(6360), twips(DesignedHeight));
     setMinimumSize(size());
     setFont(designFont(9));
 
@@ -122,8 +122,7 @@ void Form2::Option1_Click() {
     for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
                              static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
         control->setEnabled(true);
-    for (QWidget* control : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Check2),
-                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(List1)})
+    for (QWidget* control : appendControls())
         control->setEnabled(false);
 }
 
@@ -133,8 +132,7 @@ void Form2::Option2_Click() {
     for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
                              static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
         control->setEnabled(false);
-    for (QWidget* control : {static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Check2),
-                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(List1)})
+    for (QWidget* control : appendControls())
         control->setEnabled(true);
 }
 
@@ -161,9 +159,13 @@ void Form2::Check3_Click() {
 }
 
 void Form2::storeChoice(const SettingKey& key, bool ticked, const QString& context) {
+    storeText(key, ticked ? QStringLiteral("1") : QStringLiteral("0"), context);
+}
+
+void Form2::storeText(const SettingKey& key, const QString& value, const QString& context) {
     // A store that can't be written is told once, not on every click, until a write succeeds.
     try {
-        WriteSetting(key, ticked ? QStringLiteral("1") : QStringLiteral("0"));
+        WriteSetting(key, value);
         m_storeFailing = false;
     } catch (const Failure& failure) {
         if (!m_storeFailing) {
@@ -199,6 +201,7 @@ ImportChoices Form2::importChoices() const {
     choices.separator = separatorFromTyped(Text3->text());
     choices.quotedFields = Check3->isChecked();
     choices.firstLineIsHeader = Check2->isChecked();
+    appendColumnChoices(choices);
     for (int i = 0; i < List1->count(); ++i)
         choices.existingTables.append(List1->item(i)->text());
     const QList<QListWidgetItem*> selected = List1->selectedItems();
@@ -208,8 +211,9 @@ ImportChoices Form2::importChoices() const {
 }
 
 QList<QWidget*> Form2::lockedDuringImport() const {
-    return {ListView1, PushButton3, PushButton4, Option1, Option2, Option3,     Option4,
-            Text2,     Text3,       Check3,      Check2,  List1,   PushButton1, PushButton5};
+    return {ListView1, PushButton3, PushButton4, Option1,    Option2, Option3,
+            Option4,   Text2,       Text3,       Check3,     Check2,  List1,
+            Check4,    Text4,       PushButton1, PushButton5};
 }
 
 void Form2::PushButton1_Click() {
@@ -293,7 +297,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 void Form2::showProgressRow(bool shown) {
     if (shown == PushButtonCancel->isVisible())
         return;
-    const int rowHeight = twips(8175 + 660) - m_designedHeight;
+    const int rowHeight = twips(DesignedHeight + 660) - m_designedHeight;
     const int oldHeight = height();
     LabelProgress->setVisible(shown);
     PushButtonCancel->setVisible(shown);

@@ -124,6 +124,11 @@ public:
     QCheckBox* Check2;
     QLabel* Label2;
     QListWidget* List1;
+    // Append options beyond the designed ones, below the table list: fields matched to columns
+    // by the first line's names, and the column that records each row's file.
+    QCheckBox* Check4;
+    QLabel* Label6;
+    QLineEdit* Text4;
     QPushButton* PushButton1;
     QPushButton* PushButton5;
     // The progress row below the buttons: shown, and the window made taller by it, from the
@@ -150,6 +155,7 @@ private:
     // Writes a check box's choice to the store; a failure is reported under the handler's
     // context, once until a write succeeds.
     void storeChoice(const SettingKey& key, bool ticked, const QString& context);
+    void storeText(const SettingKey& key, const QString& value, const QString& context);
     // UI thread: the run's busy pointer for a file's turn, on or off.
     void setImportBusy(bool busy);
     // The controls the run reads, disabled for its length.
@@ -162,6 +168,14 @@ private:
     void groupOptions();
     void connectControls();
     void createProgressRow();
+    // The append options below the table list, their stored states and handlers
+    // (Form2AppendOptions.cpp).
+    void createAppendColumnOptions();
+    void appendColumnChoices(ImportChoices& choices) const;
+    // The controls that the append option enables, in tab order.
+    QList<QWidget*> appendControls() const;
+    void Check4_Click();
+    void Text4_Change();
     void showProgressRow(bool shown);
     // How the controls follow the window's size (Form2Controls.cpp): recorded once the controls
     // stand at their designed places, applied on every resize.
@@ -171,6 +185,10 @@ private:
     QSize extraRoom() const;
     // UI thread: a progress report of the run.
     void showProgress(const ImportProgress& progress);
+
+    // The window's designed height, in twips, and the room the added append options take in it.
+    static constexpr int AppendRows = 720;
+    static constexpr int DesignedHeight = 8175 + AppendRows;
 
     WindowContext& m_context;
     Form1& m_form1;

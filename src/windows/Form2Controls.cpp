@@ -1,3 +1,4 @@
+#include "windows/DesignedPlace.h"
 #include "windows/Form2.h"
 
 #include "shell/Settings.h"
@@ -19,13 +20,6 @@
 // in twips, with their captions, tool tips and starting states.
 
 namespace {
-
-template <class Control>
-Control* place(Control* control, const char* name, int left, int top, int width, int height) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(twips(left), twips(top), twips(width), twips(height));
-    return control;
-}
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
                     int width, int height) {
@@ -71,7 +65,7 @@ void Form2::createFileFrame() {
 
 void Form2::createTableFrames() {
     Frame2 = place(new QGroupBox(QStringLiteral("Table Options"), this), "Frame2", 120, 2520, 6120,
-                   5055);
+                   5055 + AppendRows);
     Option1 = place(new QRadioButton(QStringLiteral("Create New Table From Text File"), Frame2),
                     "Option1", 180, 360, 3495, 255);
     Frame3 = place(new QGroupBox(QStringLiteral("Create New Table Options"), Frame2), "Frame3", 180,
@@ -90,7 +84,7 @@ void Form2::createTableFrames() {
         place(new QRadioButton(QStringLiteral("Append to Existing Table From Text File"), Frame2),
               "Option2", 180, 2280, 4095, 255);
     Frame4 = place(new QGroupBox(QStringLiteral("Append to Existing Table Options"), Frame2),
-                   "Frame4", 180, 2640, 5775, 2175);
+                   "Frame4", 180, 2640, 5775, 2175 + AppendRows);
     Check2 = place(new QCheckBox(QStringLiteral("Ignore first line in file because it is a "
                                                 "header row with no data"),
                                  Frame4),
@@ -100,13 +94,14 @@ void Form2::createTableFrames() {
     Label2 =
         place(new QLabel(QStringLiteral("Table Name:"), Frame4), "Label2", 240, 720, 1215, 255);
     List1 = place(new QListWidget(Frame4), "List1", 1680, 720, 3735, 1185);
+    createAppendColumnOptions();
 }
 
 void Form2::createCommandButtons() {
-    PushButton1 =
-        button(this, "PushButton1", QStringLiteral("Import to PostgreSQL"), 120, 7680, 3015, 400);
-    PushButton5 =
-        button(this, "PushButton5", QStringLiteral("Setup Connection"), 3240, 7680, 3000, 400);
+    PushButton1 = button(this, "PushButton1", QStringLiteral("Import to PostgreSQL"), 120,
+                         7680 + AppendRows, 3015, 400);
+    PushButton5 = button(this, "PushButton5", QStringLiteral("Setup Connection"), 3240,
+                         7680 + AppendRows, 3000, 400);
 }
 
 void Form2::groupOptions() {
@@ -118,10 +113,8 @@ void Form2::groupOptions() {
     m_columnOptions->addButton(Option4);
     Option1->setChecked(true);
     Option3->setChecked(true);
-    Frame4->setEnabled(false);
-    Check2->setEnabled(false);
-    Label2->setEnabled(false);
-    List1->setEnabled(false);
+    for (QWidget* control : appendControls())
+        control->setEnabled(false);
 }
 
 void Form2::connectControls() {
@@ -143,7 +136,7 @@ void Form2::connectControls() {
 
 void Form2::createProgressRow() {
     m_designedHeight = height();
-    const int top = 8175; // the designed height: the row lies wholly below the window's design
+    const int top = DesignedHeight; // the row lies wholly below the window's design
     LabelProgress = place(new QLabel(this), "LabelProgress", 120, top, 4920, 570);
     LabelProgress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     LabelProgress->setTextFormat(Qt::PlainText);
@@ -172,6 +165,9 @@ void Form2::growWithWindow() {
     m_growing.follow(Text2, {stays, stays, whole, stays});
     m_growing.follow(Frame4, {stays, stays, whole, lower});
     m_growing.follow(List1, {stays, stays, whole, lower});
+    m_growing.follow(Check4, {stays, lower, stays, lower});
+    m_growing.follow(Label6, {stays, lower, stays, lower});
+    m_growing.follow(Text4, {stays, lower, whole, lower});
     m_growing.follow(PushButton1, {stays, whole, stays, whole});
     m_growing.follow(PushButton5, {whole, whole, whole, whole});
     m_growing.follow(LabelProgress, {stays, whole, whole, whole});
@@ -179,7 +175,8 @@ void Form2::growWithWindow() {
 }
 
 QSize Form2::extraRoom() const {
-    const int row = PushButtonCancel->isHidden() ? 0 : twips(8175 + 660) - m_designedHeight;
+    const int row =
+        PushButtonCancel->isHidden() ? 0 : twips(DesignedHeight + 660) - m_designedHeight;
     return {width() - twips(6360), height() - m_designedHeight - row};
 }
 

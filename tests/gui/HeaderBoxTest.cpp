@@ -19,17 +19,7 @@
 
 namespace {
 
-struct HeaderBox : MainWindowFixture {
-    // The append option and the table, chosen by clicks.
-    void chooseTable(const QString& table) {
-        clickMark(main->Option2, true);
-        QListWidgetItem* item = main->List1->findItems(table, Qt::MatchExactly).value(0);
-        ASSERT_TRUE(item);
-        main->List1->scrollToItem(item);
-        clickInWindow(main->List1->viewport(), main->List1->visualItemRect(item).center());
-        ASSERT_TRUE(item->isSelected());
-    }
-};
+using HeaderBox = MainWindowFixture;
 
 } // namespace
 

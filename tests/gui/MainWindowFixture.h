@@ -5,6 +5,7 @@
 
 #include "windows/Form2.h"
 
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +41,16 @@ struct MainWindowFixture : ::testing::Test {
         const QString path = writeTestFile(folder, name, content);
         main->addFileEntry(path);
         return path;
+    }
+
+    // The append option and the table, chosen by clicks.
+    void chooseTable(const QString& table) {
+        clickMark(main->Option2, true);
+        QListWidgetItem* item = main->List1->findItems(table, Qt::MatchExactly).value(0);
+        ASSERT_TRUE(item);
+        main->List1->scrollToItem(item);
+        clickInWindow(main->List1->viewport(), main->List1->visualItemRect(item).center());
+        ASSERT_TRUE(item->isSelected());
     }
 
     void clickImport() { clickInWindow(main->PushButton1, main->PushButton1->rect().center()); }
