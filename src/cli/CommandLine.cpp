@@ -167,7 +167,9 @@ Loads delimited text files into PostgreSQL, in the order given.
                       and a file with more fields than names is skipped.
   --append TABLE      every file into this existing table; each file's first line
                       is a header, not a row, and must have as many fields as the
-                      table has columns.
+                      table has columns. TABLE is named as SQL names it, schema
+                      included (orders, sales.orders, '"Odd Schema"."Odd Table"'),
+                      or as the window program's list of tables shows it.
   --no-header         with --append: each file's first line is a row like the
                       others, for files without a header line. It still sets the
                       number of fields that every line and the table must have.

@@ -80,7 +80,9 @@ bool makeRejectsFolder(const CommandLine& line, QTextStream& err) {
     }
 }
 
-// The table mode of the run, and the table to append to among those listed.
+// The table mode of the run, and the table to append to among those listed, named as the list
+// shows it or as SQL names it (FindListedTable()). None is selected when the name is unknown or
+// the lookup fails; the run's start check then ends it.
 void chooseTables(const CommandLine& line, const QStringList& tables, ImportChoices& choices,
                   QTextStream& err) {
     choices.existingTables = tables;
@@ -92,10 +94,17 @@ void chooseTables(const CommandLine& line, const QStringList& tables, ImportChoi
         return;
     }
     choices.mode = ImportChoices::TableMode::Append;
-    choices.selectedTable = static_cast<int>(tables.indexOf(*line.appendTable));
+    const QString& name = *line.appendTable;
+    try {
+        choices.selectedTable = FindListedTable(choices.connection, name, tables);
+    } catch (const std::exception& error) {
+        if (!line.files.isEmpty())
+            err << "quenmarl-cli: could not look up the table " << terminalLine(name) << ": "
+                << terminalText(QString::fromUtf8(error.what())) << '\n';
+        return;
+    }
     if (choices.selectedTable < 0 && !line.files.isEmpty())
-        err << "quenmarl-cli: the database has no table named " << terminalLine(*line.appendTable)
-            << '\n';
+        err << "quenmarl-cli: the database has no table named " << terminalLine(name) << '\n';
 }
 
 } // namespace

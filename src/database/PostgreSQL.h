@@ -2,6 +2,8 @@
 
 #include "database/ConnectionSettings.h"
 
+#include <QStringList>
+
 class TableList;
 
 // Whether a connection with these settings can be opened. Shows nothing; every failure
@@ -17,3 +19,14 @@ bool CanConnect(const ConnectionSettings& settings);
 // list. Throws DatabaseError when the connection or the query fails. Lets the thread's pending
 // events be handled before each row.
 void ListDatabaseTables(const ConnectionSettings& settings, TableList& list);
+
+// The position in listed (as ListDatabaseTables() filled it) of the table that name names: the
+// entry equal to name, as the list shows it; otherwise the entry of the table that name names
+// as SQL names it, which the server's to_regclass() reads (a bare name along the search path,
+// a schema-qualified one, each unquoted part folded to lower case, a quoted one kept as it
+// is). -1 when name names no listed table or is no name SQL can read. name reaches the server
+// only as a value, so it can't be more than a name there. Opens a connection of its own.
+// Throws DatabaseError when the connection fails or the server refuses the lookup (a schema
+// the role may not use).
+int FindListedTable(const ConnectionSettings& settings, const QString& name,
+                    const QStringList& listed);
