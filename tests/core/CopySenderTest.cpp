@@ -3,6 +3,7 @@
 #include "import/ImportRun.h"
 #include "sending/InsertSender.h"
 #include "sending/InsertStatementFromBytes.h"
+#include "sending/RowSenderFactory.h"
 #include "sending/Statements.h"
 #include "sending/copy/CopyTarget.h"
 #include "sending/copy/CopyText.h"
@@ -847,6 +848,35 @@ TEST(CopySenderDifferential, MappedColumnsSameAsRowByRow) {
         // rejects.
         EXPECT_EQ(actual.prechecked > 0, c.prechecks) << c.name;
         EXPECT_LE(actual.prechecked, qint64(expected.rejections.size())) << c.name;
+    }
+}
+
+// The run's choice carries the targets to either sender: the same rows by COPY and row by row.
+TEST(RowSenderFactory, EitherSenderTakesTheTargets) {
+    TestDatabase db;
+    const QString path = QStringLiteral("/in/O'Neil\\x.csv");
+    for (const bool rowByRow : {false, true}) {
+        db.execute("DROP TABLE IF EXISTS t; CREATE TABLE t (a text, b text, src text)");
+        Connection connection = Connection::open(db.settings());
+        const SenderChoice choice{"t",      "data.csv", FieldRule::Plain,         ",",
+                                  rowByRow, {},         {{"b", "a"}, "src", path}};
+        Rejections rejections;
+        const std::unique_ptr<RowSender> sender =
+            makeRowSender(connection, choice, 2, [&](const LineRejection& r) {
+                rejections.emplace_back(r.line, r.description);
+            });
+        EXPECT_EQ(dynamic_cast<CopySender*>(sender.get()) == nullptr, rowByRow);
+        const QByteArray lines[] = {"1,x", "2,y", "3,z,more"};
+        for (int i = 0; i < 3; ++i)
+            sender->send(bytesRecord(i + 1, lines[i], lines[i].count(',') + 1));
+        sender->finish();
+        EXPECT_EQ(db.rows("SELECT * FROM t ORDER BY a"),
+                  (QStringList{"x|1|" + path, "y|2|" + path}))
+            << rowByRow;
+        ASSERT_EQ(rejections.size(), 1u) << rowByRow;
+        EXPECT_EQ(rejections[0].first, 3);
+        EXPECT_TRUE(rejections[0].second.contains("more expressions than target columns"))
+            << rejections[0].second.toStdString();
     }
 }
 
