@@ -15,11 +15,11 @@
 class Connection;
 
 // Sends every record as its own INSERT INTO statement (BuildInsertStatement, into the columns
-// the targets name) through a
-// Pipeline: statements go out without waiting for the previous answer, each followed by a
-// sync point and so committing or failing on its own, and the answers are read back in order,
-// so rejections reach the callback in line order with the server's own text. A record holding
-// the NUL character is not sent; it is rejected in its place in the order.
+// the targets name) through a Pipeline: statements go out without waiting for the previous
+// answer, each followed by a sync point and so committing or failing on its own, and the
+// answers are read back in order, so rejections reach the callback in line order with the
+// server's own text. A record holding the NUL character is not sent; it is rejected in its
+// place in the order.
 //
 // Holds at most a bounded number of unanswered statements. Keeps the connection in pipeline
 // mode for its lifetime and gives it back in its usual state by finish(). A connection that

@@ -7,8 +7,8 @@
 std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
                                          qsizetype valueCount, RowSender::Rejected rejected) {
     std::optional<CopyTarget> target;
-    if (!choice.rowByRow && choice.targets.byPosition())
-        target = CopyTarget::find(connection, choice.table, valueCount);
+    if (!choice.rowByRow)
+        target = CopyTarget::find(connection, choice.table, valueCount, choice.targets);
     if (!target)
         return std::make_unique<InsertSender>(connection, choice.table, choice.path,
                                               std::move(rejected), choice.rule, choice.separator,

@@ -27,6 +27,7 @@ CopySender::CopySender(Connection& connection, CopyTarget target, QString path,
     , m_rejected(std::move(rejected))
     , m_options(std::move(options).bounded())
     , m_precheck(m_target.columnTypes)
+    , m_lines(m_target.targets)
     , m_transaction(connection)
     , m_stream(connection, m_target.copyStatement(), m_target.relationName.toUtf8())
     , m_splitter(connection, m_transaction, m_stream, m_lines, m_rejections,
@@ -129,7 +130,9 @@ void CopySender::dropWaiting() {
 }
 
 QByteArray CopySender::insertStatement(qsizetype line) const {
-    return BuildInsertStatement(m_target.table, m_lines.fields(line), m_options.fieldRule).toUtf8();
+    return BuildInsertStatement(m_target.table, m_lines.fields(line), m_options.fieldRule,
+                                m_target.targets)
+        .toUtf8();
 }
 
 // Whether the open transaction holds enough to be committed: as many lines or bytes as a chunk

@@ -19,8 +19,11 @@
 class Connection;
 
 // Sends the records of one file by COPY into a table that CopyTarget found fit for it, with the
-// outcome of one INSERT statement per line: records go into the table's first columns by COPY
-// FROM STDIN in text format, with the values the row statement would send (CopyText.h).
+// outcome of one INSERT statement per line: records go into the target's columns (the table's
+// first ones, or those its ColumnTargets name) by COPY FROM STDIN in text format, with the values
+// the row statement would send (CopyText.h), and the targets' constant value, if any, as the
+// last value of every line. A line sent alone, or again row by row, goes as the row statement
+// into the same columns.
 //
 // Records are gathered into chunks; each chunk is one transaction (ChunkTransaction),
 // committed in line order. Inside it records go out as pieces: a piece is one COPY statement of

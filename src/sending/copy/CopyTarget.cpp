@@ -3,6 +3,8 @@
 #include "database/Connection.h"
 #include "sending/Statements.h"
 
+#include <algorithm>
+
 namespace {
 
 // One row for the table as a whole, then nothing: 't' where the table allows COPY, and the
@@ -49,12 +51,57 @@ bool isTrue(const Result& result, int row, int column) {
     return !result.isNull(row, column) && result.value(row, column) == QLatin1String("t");
 }
 
+// The columns lines of valueCount values go into, unquoted: the table's first ones in table
+// order, or those the targets give (targetColumnList()). Nothing when the table has fewer
+// columns than the values, or the targets fewer field columns.
+std::optional<QStringList> listedColumns(const Result& columns, qsizetype valueCount,
+                                         const ColumnTargets& targets) {
+    QStringList listed;
+    if (targets.byPosition()) {
+        if (columns.rowCount() < valueCount)
+            return std::nullopt;
+        for (int i = 0; i < valueCount; ++i)
+            listed.append(columns.value(i, 0));
+        return listed;
+    }
+    if (targets.fieldColumns.size() < valueCount)
+        return std::nullopt; // the row statement is rejected for its values beyond the columns
+    listed = targets.fieldColumns.mid(0, valueCount);
+    if (!targets.constantColumn.isEmpty())
+        listed.append(targets.constantColumn);
+    return listed;
+}
+
+// The row of each listed column in the column query, in the order listed; nothing where COPY
+// is not allowed for them: a listed column the table lacks, listed twice, GENERATED ALWAYS or
+// computed, or a column not listed that something fills (an identity, a default).
+std::optional<std::vector<int>> listedRows(const Result& columns, const QStringList& listed) {
+    if (QStringList(listed).removeDuplicates() > 0)
+        return std::nullopt;
+    std::vector<int> rows(listed.size(), -1);
+    for (int i = 0; i < columns.rowCount(); ++i) {
+        const qsizetype at = listed.indexOf(columns.value(i, 0));
+        const bool identity = !columns.value(i, 1).isEmpty();
+        const bool generated = !columns.value(i, 2).isEmpty();
+        if (at >= 0) {
+            if (generated || columns.value(i, 1) == QLatin1String("a"))
+                return std::nullopt;
+            rows[at] = i;
+        } else if (identity || isTrue(columns, i, 3)) {
+            return std::nullopt;
+        }
+    }
+    if (std::find(rows.begin(), rows.end(), -1) != rows.end())
+        return std::nullopt;
+    return rows;
+}
+
 } // namespace
 
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
                                       std::vector<ValuePrecheck::Column>* columnTypes,
-                                      QString* relationName) {
+                                      QString* relationName, const ColumnTargets& targets) {
     if (connection.isBroken() || connection.inTransaction() || valueCount < 1)
         return std::nullopt;
     const QByteArray name = tableReference(table).toUtf8();
@@ -66,39 +113,38 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
         *relationName = target.value(0, 1);
 
     const Result columns = queryWithName(connection, ColumnQuery, name);
-    if (!columns.succeeded() || columns.rowCount() < valueCount)
+    if (!columns.succeeded())
+        return std::nullopt;
+    const std::optional<QStringList> listed = listedColumns(columns, valueCount, targets);
+    const std::optional<std::vector<int>> rows =
+        listed ? listedRows(columns, *listed) : std::nullopt;
+    if (!rows)
         return std::nullopt;
     QString list = QStringLiteral("(");
-    for (int i = 0; i < columns.rowCount(); ++i) {
-        const bool identity = !columns.value(i, 1).isEmpty();
-        const bool generated = !columns.value(i, 2).isEmpty();
-        if (i < valueCount) {
-            if (generated || columns.value(i, 1) == QLatin1String("a"))
-                return std::nullopt;
-            if (i > 0)
-                list += QLatin1String(", ");
-            list += quoteIdentifier(columns.value(i, 0));
-            if (columnTypes)
-                columnTypes->push_back({columns.value(i, 4).toUInt(), columns.value(i, 5).toInt(),
-                                        isTrue(columns, i, 6)});
-        } else if (identity || isTrue(columns, i, 3)) {
-            return std::nullopt;
-        }
+    for (std::size_t at = 0; at < rows->size(); ++at) {
+        const int i = (*rows)[at];
+        if (at > 0)
+            list += QLatin1String(", ");
+        list += quoteIdentifier(columns.value(i, 0));
+        if (columnTypes)
+            columnTypes->push_back(
+                {columns.value(i, 4).toUInt(), columns.value(i, 5).toInt(), isTrue(columns, i, 6)});
     }
     list += QLatin1Char(')');
     return list;
 }
 
 std::optional<CopyTarget> CopyTarget::find(Connection& connection, const QString& table,
-                                           qsizetype valueCount) {
+                                           qsizetype valueCount, const ColumnTargets& targets) {
     CopyTarget target;
-    const std::optional<QString> columns =
-        copyColumnList(connection, table, valueCount, &target.columnTypes, &target.relationName);
+    const std::optional<QString> columns = copyColumnList(
+        connection, table, valueCount, &target.columnTypes, &target.relationName, targets);
     if (!columns)
         return std::nullopt;
     target.table = table;
     target.columnList = *columns;
     target.valueCount = valueCount;
+    target.targets = targets;
     return target;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sending/ColumnTargets.h"
 #include "sending/copy/ValuePrecheck.h"
 
 #include <QString>
@@ -9,28 +10,35 @@
 class Connection;
 
 // Whether lines of valueCount values may go into the table by COPY with exactly the outcome of
-// one INSERT INTO "table" VALUES(...) per line: the same rows, the same values, the same lines
-// accepted. Answers with the COPY column list, "(" + the table's first valueCount columns in
-// table order, quoted, + ")", or nothing when the lines must go row by row.
+// one row statement per line (BuildInsertStatement with the same targets): the same rows, the
+// same values, the same lines accepted. Answers with the COPY column list, the listed columns
+// quoted in parentheses, ("a", "b"), or nothing when the lines must go row by row. By
+// position the listed columns are the table's first valueCount columns in table order;
+// otherwise the first valueCount field columns of the targets, then their constant column
+// (targetColumnList()).
 //
 // COPY is allowed only for an ordinary or partitioned table (found as the row statement finds
 // it) on which the user may insert, where no table of its partition tree has rules, row-level
 // security, triggers of its own (the internal ones of foreign keys are fine), a foreign-table
 // partition, a constraint checked at commit or a foreign key into the tree itself (COPY checks
-// those after its last row, INSERT after each one); where none of the first valueCount columns
-// is GENERATED ALWAYS (COPY writes those, INSERT refuses) or computed; where the table has at
-// least valueCount columns; and where every further column is filled without a default of any
-// kind (a sequence or a volatile default would give other values after rejected lines).
+// those after its last row, INSERT after each one); where every listed column exists, is
+// listed once and is neither GENERATED ALWAYS (COPY writes those, INSERT refuses) nor computed;
+// where there are valueCount columns to list (the table's, or the targets' field columns); and
+// where every column not listed is filled without a default of any kind (a sequence or a
+// volatile default would give other values after rejected lines). Where the server would reject
+// every row statement (a column the table lacks), the answer is nothing, so that each line is
+// rejected with the server's own message.
 //
 // When COPY is allowed and columnTypes is given, it receives what ValuePrecheck needs of each
-// of those columns, in the same order.
+// listed column, in the order listed.
 //
 // Reads the catalogue over the connection, outside any transaction. Never throws: a failing
 // query answers nothing.
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
                                       std::vector<ValuePrecheck::Column>* columnTypes = nullptr,
-                                      QString* relationName = nullptr);
+                                      QString* relationName = nullptr,
+                                      const ColumnTargets& targets = {});
 
 // A table that lines of a number of values may go into by COPY (copyColumnList()), as a
 // CopySender takes it.
@@ -39,11 +47,12 @@ struct CopyTarget {
     QString relationName; // its own name, unquoted, as the server's messages write it
     QString columnList;   // "(a, b)", the columns the values go into
     qsizetype valueCount = 0;
-    std::vector<ValuePrecheck::Column> columnTypes;
+    std::vector<ValuePrecheck::Column> columnTypes; // of the listed columns, in that order
+    ColumnTargets targets; // as given; every COPY line ends with their constant value, if any
 
     // The target, or nothing when the lines must go row by row.
     static std::optional<CopyTarget> find(Connection& connection, const QString& table,
-                                          qsizetype valueCount);
+                                          qsizetype valueCount, const ColumnTargets& targets = {});
     // COPY "table" (a, b) FROM STDIN, in UTF-8.
     QByteArray copyStatement() const;
 };

@@ -7,6 +7,25 @@
 
 #include <cstring>
 
+EncodedLines::EncodedLines(const ColumnTargets& targets)
+    : m_lineEnd("\n") {
+    if (targets.constantColumn.isEmpty())
+        return;
+    // A text value as the quoted rule writes it: escaped, and never NULL, the empty one too.
+    const QString value = targets.constantValue.isNull() ? emptyValue() : targets.constantValue;
+    m_lineEnd = "\t";
+    appendCopyLine(m_lineEnd, {value}, FieldRule::Quoted);
+}
+
+// The record's text just written ends with its line feed: the constant goes before it. Without
+// a constant the line end is that line feed alone.
+void EncodedLines::endLine() {
+    if (m_lineEnd.size() == 1)
+        return;
+    m_data.chop(1);
+    m_data.append(m_lineEnd);
+}
+
 std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
                                                           QByteArrayView separator, FieldRule rule,
                                                           qsizetype reserveBytes) {
@@ -16,14 +35,17 @@ std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
     if (!record.bytes.isNull()) {
         if (record.bytes.contains('\0'))
             return std::nullopt;
-        if (appendCopyLineBytes(m_data, record.bytes, separator, rule))
+        if (appendCopyLineBytes(m_data, record.bytes, separator, rule)) {
+            endLine();
             return Encoded{offset, record.fieldCount};
+        }
     }
     const QStringList fields =
         record.bytes.isNull() ? record.fields : valuesFromBytes(record.bytes, separator, rule);
     if (holdsNulCharacter(fields))
         return std::nullopt;
     appendCopyLine(m_data, fields, rule);
+    endLine();
     return Encoded{offset, fields.size()};
 }
 
@@ -37,7 +59,10 @@ std::vector<qint64> EncodedLines::indices() const {
 
 QStringList EncodedLines::fields(qsizetype line) const {
     const QByteArrayView text = this->text(line, line + 1);
-    return copyLineFields(text.chopped(1)); // without the line feed
+    QStringList fields = copyLineFields(text.chopped(1)); // without the line feed
+    if (m_lineEnd.size() > 1)
+        fields.removeLast(); // the constant
+    return fields;
 }
 
 qsizetype EncodedLines::release(qsizetype end) {

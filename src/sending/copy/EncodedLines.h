@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sending/ColumnTargets.h"
 #include "textfile/FieldRule.h"
 
 #include <QByteArray>
@@ -14,9 +15,12 @@ struct Record;
 // The lines of a COPY sender that are not yet settled, each encoded as COPY text (a line feed
 // at its end), one after another in one buffer, in file order: those of the chunk being sent
 // first, then those that wait behind it. Lines are numbered from 0 here (their position);
-// each also carries its index in the file.
+// each also carries its index in the file. Under targets with a constant column every line
+// ends with the constant value as one more value, after the record's own.
 class EncodedLines {
 public:
+    explicit EncodedLines(const ColumnTargets& targets = {});
+
     struct Line {
         qint64 index = 0;     // its index in the file
         qsizetype offset = 0; // start of its text in the buffer
@@ -55,7 +59,7 @@ public:
     }
     // The file indices of the lines, in order.
     std::vector<qint64> indices() const;
-    // The fields a line's text gives back (CopyText.h).
+    // The fields a line's text gives back (CopyText.h), the constant value left out.
     QStringList fields(qsizetype line) const;
     qsizetype bytes() const { return m_data.size(); }
     // The buffer from an offset to its end.
@@ -70,6 +74,9 @@ public:
     void clear();
 
 private:
+    void endLine();
+
     std::vector<Line> m_lines;
     QByteArray m_data;
+    QByteArray m_lineEnd; // what ends every line: its line feed, after the constant if any
 };
