@@ -3,9 +3,14 @@
 #include "shell/AppTitle.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <QStyle>
 
 namespace {
 
@@ -21,13 +26,43 @@ void prepareBox(QMessageBox& box, const QString& text) {
     box.setTextFormat(Qt::PlainText);
 }
 
+// The width inside a box's margins that its title bar needs.
+int innerTitleWidth(const QDialog& box) {
+    const QStyle* style = box.style();
+    return titleBarWidth(box.windowTitle()) -
+           style->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, &box) -
+           style->pixelMetric(QStyle::PM_LayoutRightMargin, nullptr, &box);
+}
+
+// A message box sizes itself to its text when it is shown, whatever least width was set on it;
+// a spacer across the bottom of its layout raises the width that sizing starts from. Called
+// once the box's text and buttons are in place, since a new icon lays the box out afresh.
+void keepTitleWhole(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    grid->addItem(
+        new QSpacerItem(innerTitleWidth(box), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+        grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 void showBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
     QMessageBox box(icon, title, QString(), QMessageBox::Ok, QApplication::activeWindow());
     prepareBox(box, text);
+    keepTitleWhole(box);
     box.exec();
 }
 
 } // namespace
+
+int titleBarWidth(const QString& title) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    // The icon and the three buttons are each about a line high and as wide, with gaps between
+    // them and at the bar's ends: eight lines' heights hold them all.
+    return metrics.horizontalAdvance(title) + 8 * metrics.height();
+}
 
 void GuiUserInterface::message(const QString& text) {
     showBox(QMessageBox::NoIcon, applicationTitle(), text);
@@ -45,14 +80,19 @@ bool GuiUserInterface::rejectedRowError(const QString& text) {
         box.addButton(QStringLiteral("List the rest at the end"), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
+    keepTitleWhole(box);
     box.exec();
     return box.clickedButton() == listRest;
 }
 
 QString GuiUserInterface::inputText(const QString& prompt, const QString& defaultAnswer) {
-    bool accepted = false;
-    const QString answer =
-        QInputDialog::getText(QApplication::activeWindow(), applicationTitle(), displayText(prompt),
-                              QLineEdit::Normal, defaultAnswer, &accepted);
-    return accepted ? answer : QString();
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(applicationTitle());
+    box.setLabelText(displayText(prompt));
+    box.setTextValue(defaultAnswer);
+    // The box lays itself out when shown, no wider than its contents need: its field is made
+    // as wide as the title bar needs.
+    if (auto* field = box.findChild<QLineEdit*>())
+        field->setMinimumWidth(innerTitleWidth(box));
+    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
 }

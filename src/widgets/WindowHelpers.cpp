@@ -13,21 +13,24 @@
 #include <QRadioButton>
 #include <QWidget>
 
-static void paintButtonFace(QWidget* widget) {
+static void setButtonFace(QWidget* widget) {
     QPalette palette = widget->palette();
     const QColor face = QApplication::palette().color(QPalette::Button);
     palette.setColor(QPalette::Window, face);
     widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
 }
 
 void ApplyButtonFaceColors(QWidget* window) {
-    paintButtonFace(window);
+    setButtonFace(window);
+    window->setAutoFillBackground(true);
     const auto children = window->findChildren<QWidget*>();
     for (QWidget* child : children) {
+        // Only the window paints its background. A control that filled its own rectangle would
+        // show as a patch wherever the window around it is drawn otherwise (a style's gradient
+        // or texture) and, for a label, beyond its text to the end of its designed width.
         if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
             qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
-            paintButtonFace(child);
+            setButtonFace(child);
         // The style's shade inside a frame would set it apart from the window.
         if (qobject_cast<QGroupBox*>(child))
             child->setStyle(GroupBoxLineStyle::instance());

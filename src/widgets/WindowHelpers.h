@@ -14,7 +14,9 @@ constexpr int twips(int value) {
 
 // Gives the window and its option buttons, check boxes, frames and labels the button-face
 // colour of the current style, so they follow the user's colour scheme, the frames' insides
-// without the style's shade (GroupBoxLineStyle). Other controls keep their colours.
+// without the style's shade (GroupBoxLineStyle). The window fills its background with it; those
+// controls leave theirs unpainted, so they show the window around them. Other controls keep
+// their colours.
 void ApplyButtonFaceColors(QWidget* window);
 
 // Applies the optional skin to the connection window: when the file x/o.cjs stands beside

@@ -73,6 +73,12 @@ public:
     const ImportResult& lastImportResult() const { return m_lastResult; }
     void setImportEngine(ImportEngine engine) { m_engine = std::move(engine); }
 
+    // The designed size, in twips, with the room the added append options take. The bottom
+    // buttons stand as far above the bottom edge as the frames stand in from the sides.
+    static constexpr int AppendRows = 720;
+    static constexpr int DesignedWidth = 6360;
+    static constexpr int DesignedHeight = 8200 + AppendRows;
+
     WindowPointer* pointer() const { return m_pointer; }
 
     // The file list's handlers. Positions are the list viewport's, in pixels. A press on an
@@ -158,7 +164,8 @@ private:
     void storeText(const SettingKey& key, const QString& value, const QString& context);
     // UI thread: the run's busy pointer for a file's turn, on or off.
     void setImportBusy(bool busy);
-    // The controls the run reads, disabled for its length.
+    // The controls disabled for a run's length: those it reads and every other that greys with
+    // them. Cancel and the progress text stay live.
     QList<QWidget*> lockedDuringImport() const;
     // The constructor's parts, in this order (Form2Controls.cpp): the controls as designed,
     // their option groups and starting states, their handlers, and the hidden progress row.
@@ -185,10 +192,6 @@ private:
     QSize extraRoom() const;
     // UI thread: a progress report of the run.
     void showProgress(const ImportProgress& progress);
-
-    // The window's designed height, in twips, and the room the added append options take in it.
-    static constexpr int AppendRows = 720;
-    static constexpr int DesignedHeight = 8175 + AppendRows;
 
     WindowContext& m_context;
     Form1& m_form1;

@@ -177,7 +177,7 @@ void Form2::growWithWindow() {
 QSize Form2::extraRoom() const {
     const int row =
         PushButtonCancel->isHidden() ? 0 : twips(DesignedHeight + 660) - m_designedHeight;
-    return {width() - twips(6360), height() - m_designedHeight - row};
+    return {width() - twips(DesignedWidth), height() - m_designedHeight - row};
 }
 
 void Form2::followWindowSize() {

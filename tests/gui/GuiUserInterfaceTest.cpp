@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFontDatabase>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -149,4 +150,41 @@ TEST(GuiUserInterface, TheRejectedRowBoxOffersToListTheRest) {
                 }
             });
     EXPECT_TRUE(listed);
+}
+
+// A box with a short text is still wide enough for its title bar to show the whole title in
+// the title-bar font beside the bar's icon and its three buttons, each at least a line wide;
+// the text stays as given.
+TEST(GuiUserInterface, EveryBoxIsWideEnoughForItsWholeTitle) {
+    GuiUserInterface ui;
+    QFont titleFont = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
+    const struct {
+        const char* name;
+        std::function<void()> show;
+        QString text; // of a message box; empty for the input box
+    } cases[] = {
+        {"the closing message", [&] { ui.message(QStringLiteral("Done.")); }, "Done."},
+        {"an error", [&] { ui.applicationError(QStringLiteral("x")); }, "x"},
+        {"a rejected row", [&] { ui.rejectedRowError(QStringLiteral("x")); }, "x"},
+        {"an input box", [&] { ui.inputText(QStringLiteral("?"), QString()); }, QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString shownTitle;
+        QString shownText;
+        int width = 0;
+        withBox(c.show, [&](QDialog* box) {
+            shownTitle = box->windowTitle();
+            width = box->width();
+            if (auto* message = qobject_cast<QMessageBox*>(box))
+                shownText = message->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        ASSERT_FALSE(shownTitle.isEmpty());
+        EXPECT_GE(width, title.horizontalAdvance(shownTitle) + 4 * title.height())
+            << shownTitle.toStdString();
+        EXPECT_EQ(shownText, c.text);
+    }
 }

@@ -42,7 +42,7 @@ TEST_F(QuotedFieldsBox, FitsBesideTheHelpButtonWithItsCaptionWhole) {
                 << other->objectName().toStdString();
         }
     }
-    EXPECT_EQ(main->size(), QSize(twips(6360), twips(8895)))
+    EXPECT_EQ(main->size(), QSize(twips(Form2::DesignedWidth), twips(Form2::DesignedHeight)))
         << "the window keeps its designed size";
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("\"Smith, John\"")));
 }
