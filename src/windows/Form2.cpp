@@ -66,7 +66,7 @@ Form2::Form2(WindowContext& context, Form1& connectionWindow)
     // Shown and hidden in turn with the other window: it reappears where the user left it.
     new WindowPlace(this);
     // Opens at its designed size, which is also its least; the lists take any room beyond it.
-    resize(twips(6360), twips(8175));
+    resize(twips(DesignedWidth), twips(DesignedHeight));
     setMinimumSize(size());
     setFont(designFont(9));
 
@@ -293,7 +293,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 void Form2::showProgressRow(bool shown) {
     if (shown == PushButtonCancel->isVisible())
         return;
-    const int rowHeight = twips(8175 + 660) - m_designedHeight;
+    const int rowHeight = twips(DesignedHeight + 660) - m_designedHeight;
     const int oldHeight = height();
     LabelProgress->setVisible(shown);
     PushButtonCancel->setVisible(shown);

@@ -73,6 +73,11 @@ public:
     const ImportResult& lastImportResult() const { return m_lastResult; }
     void setImportEngine(ImportEngine engine) { m_engine = std::move(engine); }
 
+    // The designed size, in twips. The bottom buttons stand as far above the bottom edge as
+    // the frames stand in from the sides.
+    static constexpr int DesignedWidth = 6360;
+    static constexpr int DesignedHeight = 8200;
+
     WindowPointer* pointer() const { return m_pointer; }
 
     // The file list's handlers. Positions are the list viewport's, in pixels. A press on an

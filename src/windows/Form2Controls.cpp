@@ -143,7 +143,7 @@ void Form2::connectControls() {
 
 void Form2::createProgressRow() {
     m_designedHeight = height();
-    const int top = 8175; // the designed height: the row lies wholly below the window's design
+    const int top = DesignedHeight; // the row lies wholly below the window's design
     LabelProgress = place(new QLabel(this), "LabelProgress", 120, top, 4920, 570);
     LabelProgress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     LabelProgress->setTextFormat(Qt::PlainText);
@@ -179,8 +179,9 @@ void Form2::growWithWindow() {
 }
 
 QSize Form2::extraRoom() const {
-    const int row = PushButtonCancel->isHidden() ? 0 : twips(8175 + 660) - m_designedHeight;
-    return {width() - twips(6360), height() - m_designedHeight - row};
+    const int row =
+        PushButtonCancel->isHidden() ? 0 : twips(DesignedHeight + 660) - m_designedHeight;
+    return {width() - twips(DesignedWidth), height() - m_designedHeight - row};
 }
 
 void Form2::followWindowSize() {

@@ -50,7 +50,7 @@ using GrowingWindow = MainWindowFixture;
 // it cannot be made smaller than designed.
 TEST_F(GrowingWindow, DesignedSizeGivesTheDesignedPlaces) {
     start();
-    const QSize designed(twips(6360), twips(8175));
+    const QSize designed(twips(6360), twips(8200));
     EXPECT_EQ(main->size(), designed);
     EXPECT_EQ(main->minimumSize(), designed);
     main->resize(designed + QSize(377, 251));

