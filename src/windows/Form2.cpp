@@ -208,8 +208,11 @@ ImportChoices Form2::importChoices() const {
 }
 
 QList<QWidget*> Form2::lockedDuringImport() const {
-    return {ListView1, PushButton3, PushButton4, Option1, Option2, Option3,     Option4,
-            Text2,     Text3,       Check3,      Check2,  List1,   PushButton1, PushButton5};
+    // Every control that greys, captions and frames included, so that the whole window shows
+    // the lock alike; the first frame has no caption to grey.
+    return {ListView1, PushButton3, PushButton4, Label1,  Text3,   PushButton6, Check3,
+            Frame2,    Option1,     Frame3,      Option3, Option4, Label5,      Text2,
+            Option2,   Frame4,      Check2,      Label2,  List1,   PushButton1, PushButton5};
 }
 
 void Form2::PushButton1_Click() {
@@ -219,11 +222,13 @@ void Form2::PushButton1_Click() {
     // inside a long statement. The controls it was given stay locked until it ends, so what
     // the window shows is what is being imported.
     const ImportChoices choices = importChoices();
+    // Each control's own state is kept before any is disabled: a frame disabled first would
+    // make the controls inside it look disabled too, and they would stay so after the run.
     m_lockedStates.clear();
-    for (QWidget* control : lockedDuringImport()) {
-        m_lockedStates.append({control, !control->testAttribute(Qt::WA_Disabled)});
+    for (QWidget* control : lockedDuringImport())
+        m_lockedStates.append({control, !control->testAttribute(Qt::WA_ForceDisabled)});
+    for (const auto& [control, enabled] : std::as_const(m_lockedStates))
         control->setEnabled(false);
-    }
 
     // The busy pointer shows for each file's turn only, as the run switches it; a folder scan
     // still running holds it too.

@@ -157,7 +157,8 @@ private:
     void storeChoice(const SettingKey& key, bool ticked, const QString& context);
     // UI thread: the run's busy pointer for a file's turn, on or off.
     void setImportBusy(bool busy);
-    // The controls the run reads, disabled for its length.
+    // The controls disabled for a run's length: those it reads and every other that greys with
+    // them. Cancel and the progress text stay live.
     QList<QWidget*> lockedDuringImport() const;
     // The constructor's parts, in this order (Form2Controls.cpp): the controls as designed,
     // their option groups and starting states, their handlers, and the hidden progress row.

@@ -15,7 +15,10 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSemaphore>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -137,4 +140,50 @@ TEST_F(WindowLook, BottomButtonsKeepTheMarginOfTheSides) {
     EXPECT_GE(cancel->y(), main->PushButton1->y() + main->PushButton1->height());
     clickInWindow(cancel, cancel->rect().center());
     ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
+}
+
+// A run started by a click on Import greys every control of the window, captions, frames and
+// "?" included, but Cancel and the progress text; when it ends each control is back as it was,
+// in either table option.
+TEST_F(WindowLook, ARunGreysEveryControlAndGivesEachItsStateBack) {
+    start();
+    QSemaphore goOn;
+    std::atomic<bool> running{false};
+    main->setImportEngine([&](const ImportChoices&, ImportFrontEnd&) {
+        running = true;
+        goOn.acquire();
+        return ImportResult{ImportOutcome::Done, 1, 1, 0};
+    });
+    main->addFileEntry(QStringLiteral("/data/a.csv"));
+    // Whether each control is enabled, and the controls that stay live during the run.
+    const auto states = [&] {
+        std::map<QString, bool> enabled;
+        for (const QWidget* control : main->findChildren<QWidget*>()) {
+            if (!control->objectName().isEmpty() && control->isVisibleTo(main))
+                enabled[control->objectName()] = control->isEnabled();
+        }
+        return enabled;
+    };
+    const auto live = [&] {
+        QStringList names;
+        for (const auto& [name, enabled] : states()) {
+            if (enabled)
+                names << name;
+        }
+        return names.join(QLatin1Char(' ')).toStdString();
+    };
+    for (QRadioButton* option : {main->Option2, main->Option1}) {
+        SCOPED_TRACE(option->objectName().toStdString());
+        clickMark(option);
+        ASSERT_TRUE(option->isChecked());
+        const std::map<QString, bool> before = states();
+        running = false;
+        clickImport();
+        ASSERT_TRUE(waitUntil([&] { return running.load(); }));
+        // The first frame has no caption, so it looks the same either way.
+        EXPECT_EQ(live(), "Frame1");
+        goOn.release();
+        ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
+        EXPECT_TRUE(states() == before);
+    }
 }
