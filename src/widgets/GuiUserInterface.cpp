@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QStyle>
@@ -46,11 +47,21 @@ void keepTitleWhole(QMessageBox& box) {
         grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// A box of the active window, on the heap and watched: that window may go while the box waits
+// (the program ending), taking the box with it, which a box on the stack would then be deleted
+// twice. Whoever shows it deletes it, unless it went.
+QPointer<QMessageBox> newBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
+    QPointer<QMessageBox> box =
+        new QMessageBox(icon, title, QString(), QMessageBox::Ok, QApplication::activeWindow());
+    prepareBox(*box, text);
+    return box;
+}
+
 void showBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
-    QMessageBox box(icon, title, QString(), QMessageBox::Ok, QApplication::activeWindow());
-    prepareBox(box, text);
-    keepTitleWhole(box);
-    box.exec();
+    QPointer<QMessageBox> box = newBox(icon, title, text);
+    keepTitleWhole(*box);
+    box->exec();
+    delete box;
 }
 
 } // namespace
@@ -73,26 +84,33 @@ void GuiUserInterface::applicationError(const QString& text) {
 }
 
 bool GuiUserInterface::rejectedRowError(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), QString(),
-                    QMessageBox::Ok, QApplication::activeWindow());
-    prepareBox(box, text);
+    QPointer<QMessageBox> box =
+        newBox(QMessageBox::Warning, QStringLiteral("Application Error"), text);
     QPushButton* listRest =
-        box.addButton(QStringLiteral("List the rest at the end"), QMessageBox::ActionRole);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
-    keepTitleWhole(box);
-    box.exec();
-    return box.clickedButton() == listRest;
+        box->addButton(QStringLiteral("List the rest at the end"), QMessageBox::ActionRole);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
+    keepTitleWhole(*box);
+    box->exec();
+    const bool listed = box && box->clickedButton() == listRest;
+    delete box;
+    return listed;
 }
 
 QString GuiUserInterface::inputText(const QString& prompt, const QString& defaultAnswer) {
-    QInputDialog box(QApplication::activeWindow());
-    box.setWindowTitle(applicationTitle());
-    box.setLabelText(displayText(prompt));
-    box.setTextValue(defaultAnswer);
+    // On the heap and watched, as the message boxes are.
+    QPointer<QInputDialog> box = new QInputDialog(QApplication::activeWindow());
+    box->setWindowTitle(applicationTitle());
+    box->setLabelText(displayText(prompt));
+    box->setTextValue(defaultAnswer);
     // The box lays itself out when shown, no wider than its contents need: its field is made
     // as wide as the title bar needs.
-    if (auto* field = box.findChild<QLineEdit*>())
-        field->setMinimumWidth(innerTitleWidth(box));
-    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
+    if (auto* field = box->findChild<QLineEdit*>())
+        field->setMinimumWidth(innerTitleWidth(*box));
+    const bool accepted = box->exec() == QDialog::Accepted;
+    if (!box)
+        return QString();
+    const QString answer = accepted ? box->textValue() : QString();
+    delete box;
+    return answer;
 }

@@ -117,6 +117,36 @@ TEST(GuiUserInterface, TheInputBoxGivesTheAnswerOnReturnAndNothingOnEscape) {
     }
 }
 
+// The window a box belongs to goes while the box waits (the program ending): the box goes with
+// it, is deleted once, and its question is answered with nothing.
+TEST(GuiUserInterface, ABoxWhoseWindowGoesAnswersNothing) {
+    GuiUserInterface ui;
+    QString answer;
+    bool listRest = true;
+    const struct {
+        const char* name;
+        std::function<void()> show;
+    } cases[] = {
+        {"a message", [&] { ui.message(QStringLiteral("Done.")); }},
+        {"a rejected row", [&] { listRest = ui.rejectedRowError(QStringLiteral("bad")); }},
+        {"an input box", [&] { answer = ui.inputText(QStringLiteral("Name?"), "x"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* window = new QWidget;
+        window->show();
+        QApplication::setActiveWindow(window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        answer = QStringLiteral("unset");
+        withBox(c.show, [&](QDialog* box) {
+            EXPECT_EQ(box->parentWidget(), window);
+            delete window;
+        });
+    }
+    EXPECT_EQ(answer, QString());
+    EXPECT_FALSE(listRest);
+}
+
 // A rejected row's box is the "Application Error" box with one more button: Return keeps OK,
 // the default; a click on "List the rest at the end" says so.
 TEST(GuiUserInterface, TheRejectedRowBoxOffersToListTheRest) {
