@@ -180,6 +180,16 @@ Result Connection::run(const QByteArray& statement, bool params) {
     return collect();
 }
 
+Result Connection::run(const QByteArray& statement,
+                       const std::function<void(const Result&)>& seen) {
+    if (!m_conn)
+        return Result(nullptr);
+    PQsetnonblocking(m_conn, 1);
+    if (PQsendQuery(m_conn, statement.constData()) != 1)
+        return Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR));
+    return collect(seen);
+}
+
 Result Connection::runWithValues(const QByteArray& statement, const QList<QByteArray>& values) {
     if (!m_conn)
         return Result(nullptr);
@@ -208,13 +218,15 @@ bool Connection::answerReady() {
 
 // Reads every answer of what was sent: the first failed result, or else the last one; a COPY
 // at once, for the caller to go on with.
-Result Connection::collect() {
+Result Connection::collect(const std::function<void(const Result&)>& seen) {
     Result kept(nullptr);
     bool failed = false;
     for (;;) {
         Result next = nextResult();
         if (!next.get())
             break;
+        if (seen)
+            seen(next);
         const ExecStatusType status = PQresultStatus(next.get());
         if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
             return next; // the caller goes on with the COPY
