@@ -70,7 +70,12 @@ void Connection::applySessionSettings() {
 void Connection::resetSession() {
     // DISCARD ALL can't run inside a transaction block, so it goes alone.
     execute(QStringLiteral("DISCARD ALL"));
-    applySessionSettings();
+    // The server reports every change of standard_conforming_strings, so libpq knows it after
+    // the DISCARD: where the server's own default keeps it on, the round trip that would set it
+    // again is spared.
+    const char* const conforming = PQparameterStatus(m_conn, "standard_conforming_strings");
+    if (!conforming || qstrcmp(conforming, "on") != 0)
+        applySessionSettings();
 }
 
 Connection::Connection(PGconn* conn)
