@@ -7,6 +7,10 @@
 #                                (fsync and synchronous commit on), or uses the one a calling
 #                                script (bench/all) started; stops only the one it started.
 # After both: $cli, the arrays cli_run and psql_copy, psql_run, $work (removed at exit).
+# relay_start DELAY_MS           starts quenmarl_bench_relay (needs "bench") on a free port in
+#                                front of the cluster, each direction delayed by DELAY_MS; sets
+#                                relay_port and the arrays relay_cli_run and relay_psql_copy.
+# relay_stop                     stops the relay that relay_start started (also done at exit).
 
 set -euo pipefail
 bench_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,6 +30,7 @@ bench_init() {
 
 bench_own_cluster=""
 bench_cleanup() {
+    relay_stop
     [ -n "$bench_own_cluster" ] && pgcluster_stop
     rm -rf "$work"
 }
@@ -46,6 +51,30 @@ bench_cluster() {
 }
 
 psql_run() { "${psql_copy[@]}" "$@"; }
+
+relay_pid=""
+relay_start() {
+    local delay="$1" waited
+    "$build/bin/quenmarl_bench_relay" 0 "$QUENMARL_TEST_HOST" "$QUENMARL_TEST_PORT" "$delay" \
+        >"$work/relay.out" &
+    relay_pid=$!
+    for waited in $(seq 1 100); do
+        grep -q '^listening on ' "$work/relay.out" 2>/dev/null && break
+        sleep 0.05
+    done
+    relay_port="$(awk '/^listening on / { print $3 }' "$work/relay.out")"
+    [ -n "$relay_port" ] || { echo "the relay did not start" >&2; exit 1; }
+    relay_cli_run=("$cli" --server 127.0.0.1 --port "$relay_port"
+        --user "$QUENMARL_TEST_USER" --password "$QUENMARL_TEST_PASSWORD" --database postgres)
+    relay_psql_copy=(psql -h 127.0.0.1 -p "$relay_port" -U "$QUENMARL_TEST_USER"
+        -d postgres -q -v ON_ERROR_STOP=1)
+}
+relay_stop() {
+    [ -n "$relay_pid" ] || return 0
+    kill "$relay_pid" 2>/dev/null || true
+    wait "$relay_pid" 2>/dev/null || true
+    relay_pid=""
+}
 
 calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 now() { date +%s.%N; }

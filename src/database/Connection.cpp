@@ -70,7 +70,12 @@ void Connection::applySessionSettings() {
 void Connection::resetSession() {
     // DISCARD ALL can't run inside a transaction block, so it goes alone.
     execute(QStringLiteral("DISCARD ALL"));
-    applySessionSettings();
+    // The server reports every change of standard_conforming_strings, so libpq knows it after
+    // the DISCARD: where the server's own default keeps it on, the round trip that would set it
+    // again is spared.
+    const char* const conforming = PQparameterStatus(m_conn, "standard_conforming_strings");
+    if (!conforming || qstrcmp(conforming, "on") != 0)
+        applySessionSettings();
 }
 
 Connection::Connection(PGconn* conn)
@@ -180,6 +185,16 @@ Result Connection::run(const QByteArray& statement, bool params) {
     return collect();
 }
 
+Result Connection::run(const QByteArray& statement,
+                       const std::function<void(const Result&)>& seen) {
+    if (!m_conn)
+        return Result(nullptr);
+    PQsetnonblocking(m_conn, 1);
+    if (PQsendQuery(m_conn, statement.constData()) != 1)
+        return Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR));
+    return collect(seen);
+}
+
 Result Connection::runWithValues(const QByteArray& statement, const QList<QByteArray>& values) {
     if (!m_conn)
         return Result(nullptr);
@@ -208,13 +223,15 @@ bool Connection::answerReady() {
 
 // Reads every answer of what was sent: the first failed result, or else the last one; a COPY
 // at once, for the caller to go on with.
-Result Connection::collect() {
+Result Connection::collect(const std::function<void(const Result&)>& seen) {
     Result kept(nullptr);
     bool failed = false;
     for (;;) {
         Result next = nextResult();
         if (!next.get())
             break;
+        if (seen)
+            seen(next);
         const ExecStatusType status = PQresultStatus(next.get());
         if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
             return next; // the caller goes on with the COPY

@@ -73,6 +73,10 @@ public:
     // the extended protocol, as PQexecParams sends it) and reads every answer: the first
     // failed result, or else the last one.
     Result run(const QByteArray& statement, bool params = false);
+    // The same for a text of statements, also handing every result before the one returned
+    // (and that one too) to seen, in order, as it is read: for the rows of a statement that
+    // leads the text.
+    Result run(const QByteArray& statement, const std::function<void(const Result&)>& seen);
     // The next result of the statement in flight, null after its last.
     Result nextResult();
     // Sends a text of statements without reading the answer (nextResult() reads it); false
@@ -128,7 +132,7 @@ private:
     explicit Connection(PGconn* conn);
     void applySessionSettings();
     Result checked(Result result);
-    Result collect();
+    Result collect(const std::function<void(const Result&)>& seen = {});
 
     PGconn* m_conn = nullptr;
     std::unique_ptr<Notices> m_notices; // made with the connection

@@ -1,5 +1,6 @@
 #include "database/Connection.h"
 #include "support/CommandLineKit.h"
+#include "support/DelayLine.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -121,8 +123,25 @@ private:
     std::thread m_thread;
 };
 
-class CommandLineReconnectTest : public CommandLineFixture {
+// Each test runs against the server on loopback and against it far away: through a relay that
+// delays each direction by 2 ms, so that what the program sends ahead of an answer is on its
+// way when the connection is lost.
+class CommandLineReconnectTest : public CommandLineFixture,
+                                 public ::testing::WithParamInterface<int> {
 protected:
+    void SetUp() override {
+        if (GetParam() == 0)
+            return;
+        m_relay =
+            std::make_unique<DelayLine>(m_db.settings().server, m_db.settings().port, GetParam());
+        ASSERT_FALSE(m_relay->port().isEmpty());
+        m_port = m_relay->port();
+    }
+
+    bool far() const { return GetParam() > 0; }
+    // The port the program reaches the server at.
+    int serverPort() const { return (m_port.isEmpty() ? m_db.settings().port : m_port).toInt(); }
+
     // Ends the program's backends, asked of another database (this one may refuse
     // connections).
     void endBackends() {
@@ -169,6 +188,8 @@ protected:
         return expectLinesAccounted(m_db.column(QStringLiteral("SELECT n FROM %1").arg(table)),
                                     lines, badEvery, err, "lines.csv");
     }
+
+    std::unique_ptr<DelayLine> m_relay; // between the program and the server, when far
 };
 
 } // namespace
@@ -176,13 +197,13 @@ protected:
 // Backends ended twice in the middle of a file, by COPY and row by row, with bad values among
 // the lines: every good line is in once, every bad one is reported once, and nothing else is
 // said.
-TEST_F(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
+TEST_P(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
     const int badEvery = 9973;
     for (const bool rowByRow : {false, true}) {
         SCOPED_TRACE(rowByRow ? "row by row" : "copy");
         // Row by row a line costs a round trip: fewer lines keep the run within the wait on a
         // loaded machine, and are still enough for two ends in the middle of the file.
-        const int lines = rowByRow ? 40000 : 200000;
+        const int lines = rowByRow ? (far() ? 4000 : 40000) : 200000;
         const QString path = file("lines.csv", numberedLines(lines, badEvery));
         const QString table = rowByRow ? QStringLiteral("r") : QStringLiteral("c");
         m_db.execute(QStringLiteral("CREATE TABLE %1(n int, t varchar(8))").arg(table));
@@ -208,11 +229,11 @@ TEST_F(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
 
 // The answer to a COMMIT lost on its way back while the server carried it out: the program
 // asks the server, finds the chunk committed and goes on after it, instead of sending it again.
-TEST_F(CommandLineReconnectTest, ACommitWhoseAnswerWasLostIsNotSentAgain) {
+TEST_P(CommandLineReconnectTest, ACommitWhoseAnswerWasLostIsNotSentAgain) {
     const int lines = 300000;
     const QString path = file("lines.csv", numberedLines(lines));
     m_db.execute("CREATE TABLE t(n int, t text)");
-    CommitCutter cutter(m_db.settings().port.toInt());
+    CommitCutter cutter(serverPort());
     m_port = QString::number(cutter.port());
     QProcess process;
     start(process, {"--append", "t", path});
@@ -226,7 +247,7 @@ TEST_F(CommandLineReconnectTest, ACommitWhoseAnswerWasLostIsNotSentAgain) {
 // A server that does not take the program back within the bound (2 s here): one message names
 // the file, the first line not sent and how many were not sent; the rows in and the lines
 // named add up to the file. When it takes it back within the bound, every line goes in.
-TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
+TEST_P(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
     const int lines = 300000;
     const QString path = file("lines.csv", numberedLines(lines));
     for (const bool rowByRow : {false, true}) {
@@ -270,7 +291,7 @@ TEST_F(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
 
 // The connection lost while the column-count query of an append waits (for a lock): the query
 // is asked again over a new connection and the file goes in whole.
-TEST_F(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
+TEST_P(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
     const QString path = file("lines.csv", numberedLines(1000));
     m_db.execute("CREATE TABLE t(n int, t text)");
     Connection holder = m_db.lockTable("t");
@@ -289,3 +310,9 @@ TEST_F(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
     EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
     expectEveryLineOnce("t", 1000, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Distance, CommandLineReconnectTest, ::testing::Values(0, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == 0 ? std::string("Loopback")
+                                                    : "Relayed" + std::to_string(info.param) + "ms";
+                         });

@@ -133,6 +133,11 @@ TEST(Connection, StandardConformingStringsIsForcedOn) {
     Connection connection = Connection::open(db.settings());
     EXPECT_EQ(connection.query(QStringLiteral("SHOW standard_conforming_strings")).value(0, 0),
               QStringLiteral("on"));
+    // The session's reset goes back to the database's default, and sets it on again.
+    connection.resetSession();
+    EXPECT_EQ(connection.query(QStringLiteral("SHOW standard_conforming_strings")).value(0, 0),
+              QStringLiteral("on"))
+        << "after resetSession()";
     connection.execute(QStringLiteral("CREATE TABLE t(a TEXT, b TEXT)"));
     // With the setting off, 'x\' would swallow its closing quote and the rest of the line
     // would run as SQL (here: drop the table). With it on, both texts arrive as values.

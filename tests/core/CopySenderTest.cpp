@@ -918,6 +918,43 @@ TEST(CopySender, ALostConnectionLeavesTheUncommittedLinesUnreported) {
     EXPECT_EQ(lost->notCommitted.back(), 12) << "every line handed over after them too";
 }
 
+// A role that may not make the chunks' markers: the first transaction, whose opening rides
+// with its first statement, fails to open and is opened again without one, whether that
+// statement is a COPY or a line sent alone; every line is settled as with markers.
+TEST(CopySender, ARoleWithoutLargeObjectsSendsEveryChunkWithoutMarkers) {
+    for (const bool firstAlone : {false, true}) {
+        SCOPED_TRACE(firstAlone ? "first line alone" : "first line by COPY");
+        TestDatabase db;
+        db.execute("CREATE TABLE t (a text, b int)");
+        db.execute("REVOKE EXECUTE ON FUNCTION lo_from_bytea(oid, bytea) FROM PUBLIC");
+        db.execute(QStringLiteral("GRANT INSERT ON t TO %1").arg(TestServer::get().role));
+        ConnectionSettings asRole = db.settings();
+        asRole.user = TestServer::get().role;
+        asRole.password = TestServer::get().rolePassword;
+        Connection connection = Connection::open(asRole);
+        Rejections rejections;
+        const auto sender = copySenderFor(
+            connection, "t", 2,
+            [&](const LineRejection& r) { rejections.emplace_back(r.line, r.description); },
+            smallChunks());
+        ASSERT_TRUE(sender);
+        // A line of one value goes alone, as its row statement: b is NULL.
+        if (firstAlone)
+            sender->send(fieldsRecord(1, {"a"}));
+        for (int line = 2; line <= 30; ++line)
+            sender->send(fieldsRecord(line, {"a", line == 17 ? "x" : QString::number(line)}));
+        sender->finish();
+
+        EXPECT_FALSE(sender->lostConnection().has_value());
+        ASSERT_EQ(rejections.size(), 1u);
+        EXPECT_EQ(rejections[0].first, 17);
+        const int in = firstAlone ? 29 : 28;
+        EXPECT_EQ(sender->rowsAccepted(), in);
+        EXPECT_EQ(db.column("SELECT count(*) FROM t"), QStringList{QString::number(in)});
+        EXPECT_EQ(db.column("SELECT count(*) FROM pg_largeobject_metadata"), QStringList{"0"});
+    }
+}
+
 TEST(CopySender, StopsAfterTheChunkInFlightWithEveryLineTakenCommitted) {
     TestDatabase db;
     db.execute("CREATE TABLE t (a text, b text)");

@@ -9,10 +9,8 @@ QByteArray ChunkTransaction::prefix() {
         m_dirty = false;
         return QByteArrayLiteral("ROLLBACK TO SAVEPOINT quenmarl_copy; ");
     }
-    if (!m_open) {
-        begin();
-        return QByteArrayLiteral("SAVEPOINT quenmarl_copy; ");
-    }
+    if (!m_open)
+        return begin() + "SAVEPOINT quenmarl_copy; ";
     if (m_dirty) {
         m_dirty = false;
         return QByteArrayLiteral("RELEASE SAVEPOINT quenmarl_copy; SAVEPOINT quenmarl_copy; ");
@@ -20,10 +18,11 @@ QByteArray ChunkTransaction::prefix() {
     return {};
 }
 
-// Opens the transaction in one round trip: its id, its marker and the removal of the markers
-// of chunks committed before it. Should the server refuse the marker, the transaction is begun
-// again without one; should the connection fail, the statements that follow fail with it.
-void ChunkTransaction::begin() {
+// The statements that open the transaction: its id, its marker and the removal of the markers
+// of chunks committed before it, read from the answer by noteAnswer(). They go out ahead of the
+// first attempt, so that opening costs no round trip of its own. Should the connection fail,
+// the statements that follow fail with it.
+QByteArray ChunkTransaction::begin() {
     m_open = true;
     m_dirty = false;
     m_age.start();
@@ -31,26 +30,36 @@ void ChunkTransaction::begin() {
     m_marker = 0;
     m_removing.clear();
     m_backendPid = m_connection.backendPid();
+    m_beginAnswerDue = true;
+    if (m_markersRefused)
+        return QByteArrayLiteral("BEGIN; SELECT txid_current(); ");
+    m_token = ChunkMarker::newToken();
+    QByteArray statement = "BEGIN; SELECT txid_current(), " + ChunkMarker::creation(m_token);
+    const QByteArray removal = ChunkMarker::removal(m_committedMarkers);
+    if (!removal.isEmpty())
+        statement += ", " + removal;
+    return statement + "; ";
+}
+
+void ChunkTransaction::noteAnswer(const Result& result) {
+    if (!m_beginAnswerDue || result.rowCount() != 1)
+        return;
+    m_beginAnswerDue = false;
+    m_xid = result.value(0, 0).toLongLong();
     if (!m_markersRefused) {
-        m_token = ChunkMarker::newToken();
-        QByteArray statement = "BEGIN; SELECT txid_current(), " + ChunkMarker::creation(m_token);
-        const QByteArray removal = ChunkMarker::removal(m_committedMarkers);
-        if (!removal.isEmpty())
-            statement += ", " + removal;
-        const Result begun = m_connection.run(statement);
-        if (begun.rowCount() == 1) {
-            m_xid = begun.value(0, 0).toLongLong();
-            m_marker = begun.value(0, 1).toUInt();
-            m_removing = m_committedMarkers;
-            return;
-        }
-        if (m_connection.isBroken())
-            return;
-        m_markersRefused = true;
-        m_connection.run("ROLLBACK");
+        m_marker = result.value(0, 1).toUInt();
+        m_removing = m_committedMarkers;
     }
-    const Result begun = m_connection.run("BEGIN; SELECT txid_current()");
-    m_xid = begun.rowCount() == 1 ? begun.value(0, 0).toLongLong() : 0;
+}
+
+bool ChunkTransaction::reopenAfterFailedBegin() {
+    if (!m_open || !m_beginAnswerDue || m_markersRefused || m_connection.isBroken() ||
+        m_connection.stopTaken())
+        return false;
+    m_markersRefused = true;
+    m_connection.run("ROLLBACK");
+    end();
+    return !m_connection.isBroken();
 }
 
 QByteArray ChunkTransaction::commitStatement() {
@@ -82,7 +91,7 @@ void ChunkTransaction::committed() {
 }
 
 void ChunkTransaction::end() {
-    m_open = m_dirty = m_rollBackFirst = false;
+    m_open = m_dirty = m_rollBackFirst = m_beginAnswerDue = false;
     m_marker = 0;
     m_removing.clear();
 }

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "database/Connection.h"
 
@@ -23,9 +24,21 @@ public:
         : m_connection(connection) {}
 
     // The statements that must come before the next attempt: a fresh savepoint when work was
-    // done since the last one, the take-back of a failed attempt. Opens the transaction when
-    // none is open (a round trip, which also notes its txid_current() and makes its marker).
+    // done since the last one, the take-back of a failed attempt. When no transaction is open
+    // they open one, in the same round trip as the attempt: BEGIN and a query of its
+    // txid_current() and its marker (and the removal of the markers committed before it),
+    // whose answer must be handed to noteAnswer() (answers() does).
     QByteArray prefix();
+    // Takes the answers to the statements of prefix(), in order; only the opening's row counts.
+    void noteAnswer(const Result& result);
+    std::function<void(const Result&)> answers() {
+        return [this](const Result& result) { noteAnswer(result); };
+    }
+    // After an attempt that failed: when the transaction that its prefix opened failed to open
+    // (the server would not make the marker) and the connection still answers, rolls it back
+    // and goes on without markers; true when the attempt is to be sent again, with a new
+    // prefix(). Otherwise false and nothing changes.
+    bool reopenAfterFailedBegin();
     // COMMIT, behind the take-back of a failed attempt.
     QByteArray commitStatement();
     // Sends it without waiting for the answer; false when it could not be sent.
@@ -56,7 +69,7 @@ public:
     void removeMarkers();
 
 private:
-    void begin();
+    QByteArray begin();
 
     Connection& m_connection;
     QElapsedTimer m_age;
@@ -67,6 +80,7 @@ private:
     QList<quint32> m_committedMarkers; // of committed chunks, to be removed
     QList<quint32> m_removing;         // removed by the open transaction
     bool m_markersRefused = false;     // the server would not make one
+    bool m_beginAnswerDue = false;     // the opening's row is not yet in
     bool m_open = false;
     bool m_dirty = false;         // work done since the savepoint was set
     bool m_rollBackFirst = false; // a failed attempt is still to be taken back

@@ -188,7 +188,11 @@ void CopySender::openPiece() {
     const qsizetype last = std::min(m_lines.count(), m_pieceBegin + limit);
     while (m_sentEnd < last && !m_lines[m_sentEnd].alone)
         ++m_sentEnd;
-    if (!m_stream.begin(m_transaction.prefix(), m_lines.offset(m_pieceBegin))) {
+    const qsizetype from = m_lines.offset(m_pieceBegin);
+    bool begun = m_stream.begin(m_transaction.prefix(), from, m_transaction.answers());
+    if (!begun && m_transaction.reopenAfterFailedBegin())
+        begun = m_stream.begin(m_transaction.prefix(), from, m_transaction.answers());
+    if (!begun) {
         // Nothing of it went out: split it at once.
         m_phase = Phase::Ending;
         settlePiece();

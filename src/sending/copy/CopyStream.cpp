@@ -19,11 +19,13 @@ CopyStream::CopyStream(Connection& connection, QByteArray copyStatement, QByteAr
     , m_statement(std::move(copyStatement))
     , m_contextPrefix("COPY " + table + ", ") {}
 
-bool CopyStream::begin(const QByteArray& before, qsizetype from) {
+bool CopyStream::begin(const QByteArray& before, qsizetype from,
+                       const std::function<void(const Result&)>& seen) {
     m_failedLine = 0;
     m_refusal.reset();
     m_fed = from;
-    const Result result = m_connection.run(before + m_statement);
+    const Result result = seen ? m_connection.run(before + m_statement, seen)
+                               : m_connection.run(before + m_statement);
     m_failed = !result.isCopyIn();
     if (m_failed)
         noteFailure(result);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 class Result;
@@ -21,9 +22,11 @@ public:
     // the line its error names.
     CopyStream(Connection& connection, QByteArray copyStatement, QByteArray table);
 
-    // Sends the statements given, then the COPY; true once the server waits for data. Data is
-    // then taken from a buffer (feed()) from the offset given on.
-    bool begin(const QByteArray& before, qsizetype from = 0);
+    // Sends the statements given, then the COPY, in one round trip; true once the server waits
+    // for data. Data is then taken from a buffer (feed()) from the offset given on. Every
+    // answer to the statements before the COPY is handed to seen, in order.
+    bool begin(const QByteArray& before, qsizetype from = 0,
+               const std::function<void(const Result&)>& seen = {});
     // Hands data to libpq, waiting while the socket is full; false when not all of it could be
     // handed over (the answer then carries the error).
     bool write(QByteArrayView data);

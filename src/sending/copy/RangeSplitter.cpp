@@ -67,7 +67,9 @@ qsizetype RangeSplitter::sendUpToNamed(qsizetype begin, qsizetype end, qsizetype
 }
 
 bool RangeSplitter::copyRange(qsizetype begin, qsizetype end) {
-    bool ok = m_stream.begin(m_transaction.prefix());
+    bool ok = m_stream.begin(m_transaction.prefix(), 0, m_transaction.answers());
+    if (!ok && m_transaction.reopenAfterFailedBegin())
+        ok = m_stream.begin(m_transaction.prefix(), 0, m_transaction.answers());
     if (ok) {
         ok = m_stream.write(m_lines.text(begin, end));
         ok = m_stream.end() && ok;
@@ -89,8 +91,13 @@ bool RangeSplitter::copyRange(qsizetype begin, qsizetype end) {
 bool RangeSplitter::sendLineAlone(qsizetype line) {
     if (m_stopped || m_refusal)
         return false;
-    const QByteArray prefix = m_transaction.prefix();
-    if (!prefix.isEmpty() && !m_connection.run(prefix).succeeded()) {
+    QByteArray prefix = m_transaction.prefix();
+    bool ready = prefix.isEmpty() || m_connection.run(prefix, m_transaction.answers()).succeeded();
+    if (!ready && m_transaction.reopenAfterFailedBegin()) {
+        prefix = m_transaction.prefix();
+        ready = m_connection.run(prefix, m_transaction.answers()).succeeded();
+    }
+    if (!ready) {
         m_broken = true;
         return false;
     }
