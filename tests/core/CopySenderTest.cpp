@@ -185,6 +185,24 @@ TEST(CopyTarget, CopyOnlyWhereCopyAndInsertAgree) {
          "AS $$BEGIN RETURN NEW; END$$; CREATE TRIGGER g BEFORE INSERT ON t FOR EACH ROW "
          "EXECUTE FUNCTION f()",
          2, none},
+        {"triggers of update, delete and truncate alone",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER u BEFORE UPDATE ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f(); CREATE TRIGGER d AFTER DELETE OR UPDATE OF a ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f(); CREATE TRIGGER s AFTER UPDATE ON t EXECUTE FUNCTION f(); "
+         "CREATE TRIGGER x BEFORE TRUNCATE ON t EXECUTE FUNCTION f()",
+         2, "(\"a\", \"b\")"},
+        {"an insert trigger among others",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER d AFTER DELETE ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f(); CREATE TRIGGER i AFTER UPDATE OR INSERT ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, none},
+        {"a statement trigger on insert",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER s BEFORE INSERT ON t EXECUTE FUNCTION "
+         "f()",
+         2, none},
         {"foreign key triggers are internal",
          "CREATE TABLE p (id int PRIMARY KEY); CREATE TABLE t (a int REFERENCES p, b text)", 2,
          "(\"a\", \"b\")"},
@@ -224,6 +242,19 @@ TEST(CopyTarget, CopyOnlyWhereCopyAndInsertAgree) {
          "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
          "FOR VALUES FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
          "AS $$BEGIN RETURN NEW; END$$; CREATE TRIGGER g BEFORE INSERT ON t1 FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, none},
+        {"partition with a truncate trigger",
+         "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
+         "FOR VALUES FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER g AFTER TRUNCATE ON t1 "
+         "EXECUTE FUNCTION f(); CREATE TRIGGER u AFTER UPDATE ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, "(\"a\", \"b\")"},
+        {"partition with a statement trigger on insert",
+         "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
+         "FOR VALUES FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER g AFTER INSERT ON t1 "
          "EXECUTE FUNCTION f()",
          2, none},
         // Into named columns: the rules hold for the columns listed and those not listed.
@@ -350,6 +381,22 @@ const Target Targets[] = {
      "EACH ROW EXECUTE FUNCTION shout()",
      "SELECT * FROM %1.t" COMMIT_ORDER,
      {}},
+    // Triggers that never fire on INSERT, writing into another table, on a table whose
+    // constraints reject lines: the rejected lines' messages stay the row statement's.
+    {"triggers of update, delete and truncate",
+     "CREATE TABLE t (a integer, b text NOT NULL, c numeric CHECK (c >= 0)); "
+     "CREATE TABLE audit (op text, a integer); "
+     "CREATE FUNCTION note_row() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN INSERT INTO audit "
+     "VALUES (TG_OP, OLD.a); RETURN NULL; END$$; "
+     "CREATE FUNCTION note_all() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN INSERT INTO audit "
+     "VALUES (TG_OP, NULL); RETURN NULL; END$$; "
+     "CREATE TRIGGER changed AFTER UPDATE OR DELETE ON t FOR EACH ROW EXECUTE FUNCTION "
+     "note_row(); CREATE TRIGGER updated BEFORE UPDATE ON t EXECUTE FUNCTION note_all(); "
+     "CREATE TRIGGER emptied BEFORE TRUNCATE ON t EXECUTE FUNCTION note_all()",
+     "SELECT 't', a::text, b, c::text FROM (SELECT * FROM %1.t" COMMIT_ORDER ") r "
+     "UNION ALL SELECT 'audit', op, a::text, NULL FROM %1.audit",
+     {2, 3},
+     true},
     {"rule",
      "CREATE TABLE t (a text, b text, c text); CREATE TABLE seen (a text); CREATE RULE seen AS "
      "ON INSERT TO t DO ALSO INSERT INTO seen VALUES (NEW.a)",

@@ -8,7 +8,9 @@
 namespace {
 
 // One row for the table as a whole, then nothing: 't' where the table allows COPY, and the
-// table's own name as the server's messages write it. $1 is the table named as the row
+// table's own name as the server's messages write it. A trigger of the tree's own rules COPY
+// out only where it fires on INSERT (tgtype bit 4); those of UPDATE, DELETE or TRUNCATE alone
+// never fire while lines are loaded. $1 is the table named as the row
 // statement names it, so that it is looked up along the search path in the same way.
 const char* const TableQuery = R"SQL(
 WITH target AS (SELECT to_regclass($1) AS oid),
@@ -21,7 +23,7 @@ SELECT c.relkind IN ('r', 'p')
    AND NOT EXISTS (SELECT 1 FROM pg_class m JOIN tree USING (oid)
                    WHERE m.relhasrules OR m.relrowsecurity OR m.relkind = 'f')
    AND NOT EXISTS (SELECT 1 FROM pg_trigger g JOIN tree ON g.tgrelid = tree.oid
-                   WHERE NOT g.tgisinternal)
+                   WHERE NOT g.tgisinternal AND g.tgtype & 4 <> 0)
    AND NOT EXISTS (SELECT 1 FROM pg_constraint k JOIN tree ON k.conrelid = tree.oid
                    WHERE k.condeferred
                       OR (k.contype = 'f' AND k.confrelid IN (SELECT oid FROM tree))),

@@ -19,7 +19,8 @@ class Connection;
 //
 // COPY is allowed only for an ordinary or partitioned table (found as the row statement finds
 // it) on which the user may insert, where no table of its partition tree has rules, row-level
-// security, triggers of its own (the internal ones of foreign keys are fine), a foreign-table
+// security, triggers of its own that fire on INSERT (the internal ones of foreign keys are fine,
+// and so are those of UPDATE, DELETE or TRUNCATE alone), a foreign-table
 // partition, a constraint checked at commit or a foreign key into the tree itself (COPY checks
 // those after its last row, INSERT after each one); where every listed column exists, is
 // listed once and is neither GENERATED ALWAYS (COPY writes those, INSERT refuses) nor computed;
