@@ -180,10 +180,84 @@ TEST(CopyTarget, CopyOnlyWhereCopyAndInsertAgree) {
          "(\"we\"\"ird\", \"B\")"},
         {"missing table", "SELECT 1", 2, none},
         {"view", "CREATE TABLE u (a text, b text); CREATE VIEW t AS SELECT * FROM u", 2, none},
-        {"user trigger",
+        {"a row trigger acting on NEW alone",
          "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
          "AS $$BEGIN RETURN NEW; END$$; CREATE TRIGGER g BEFORE INSERT ON t FOR EACH ROW "
          "EXECUTE FUNCTION f()",
+         2, "(\"a\", \"b\")"},
+        {"after insert or update, raising for some rows",
+         "CREATE TABLE t (a text, b text, at timestamptz); CREATE FUNCTION f() RETURNS trigger "
+         "LANGUAGE plpgsql AS $$BEGIN IF NEW.a = 'x' THEN RAISE EXCEPTION 'no x'; END IF; "
+         "RETURN NULL; END$$; CREATE TRIGGER g AFTER INSERT OR UPDATE ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, "(\"a\", \"b\")"},
+        {"a row trigger writing into another table",
+         "CREATE TABLE t (a text, b text); CREATE TABLE log (a text); CREATE FUNCTION f() "
+         "RETURNS trigger LANGUAGE plpgsql AS $$BEGIN INSERT INTO log VALUES (NEW.a); "
+         "RETURN NEW; END$$; CREATE TRIGGER g AFTER INSERT ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, none},
+        {"a row trigger drawing from a sequence",
+         "CREATE TABLE t (a text, b text, id bigint); CREATE SEQUENCE n; CREATE FUNCTION f() "
+         "RETURNS trigger LANGUAGE plpgsql AS $$BEGIN NEW.id := nextval('n'); RETURN NEW; "
+         "END$$; CREATE TRIGGER g BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION f()",
+         2, none},
+        {"a row trigger sending a notice",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RAISE NOTICE 'row %', NEW.a; RETURN NEW; END$$; CREATE TRIGGER g BEFORE "
+         "INSERT ON t FOR EACH ROW EXECUTE FUNCTION f()",
+         2, none},
+        {"a row trigger with a WHEN condition",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NEW; END$$; CREATE TRIGGER g BEFORE INSERT ON t FOR EACH ROW "
+         "WHEN (NEW.a IS NULL) EXECUTE FUNCTION f()",
+         2, none},
+        {"a row trigger with a transition table",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER g AFTER INSERT ON t REFERENCING NEW "
+         "TABLE AS added FOR EACH ROW EXECUTE FUNCTION f()",
+         2, none},
+        {"a row trigger of a built-in C function",
+         "CREATE TABLE t (a text, b text); CREATE TRIGGER g BEFORE INSERT ON t FOR EACH ROW "
+         "EXECUTE FUNCTION suppress_redundant_updates_trigger()",
+         2, none},
+        {"a safe trigger beside an unsafe one",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NEW; END$$; CREATE FUNCTION h() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN PERFORM pg_sleep(0); RETURN NEW; END$$; CREATE TRIGGER g BEFORE INSERT ON "
+         "t FOR EACH ROW EXECUTE FUNCTION f(); CREATE TRIGGER k AFTER INSERT ON t FOR EACH ROW "
+         "EXECUTE FUNCTION h()",
+         2, none},
+        {"a function of a built-in's name outside pg_catalog",
+         "CREATE FUNCTION initcap(varchar) RETURNS text LANGUAGE sql AS $$SELECT 'x'::text$$; "
+         "CREATE TABLE t (a varchar, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE "
+         "plpgsql AS $$BEGIN NEW.b := initcap(NEW.a); RETURN NEW; END$$; CREATE TRIGGER g "
+         "BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION f()",
+         2, none},
+        {"an operator of a built-in's name outside pg_catalog",
+         "CREATE FUNCTION cat(varchar, varchar) RETURNS text LANGUAGE sql AS $$SELECT "
+         "'x'::text$$; CREATE OPERATOR % (FUNCTION = cat, LEFTARG = varchar, RIGHTARG = "
+         "varchar); CREATE TABLE t (a varchar, b text); CREATE FUNCTION f() RETURNS trigger "
+         "LANGUAGE plpgsql AS $$BEGIN NEW.b := NEW.a % NEW.a; RETURN NEW; END$$; CREATE "
+         "TRIGGER g BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION f()",
+         2, none},
+        {"triggers of update, delete and truncate alone",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER u BEFORE UPDATE ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f(); CREATE TRIGGER d AFTER DELETE OR UPDATE OF a ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f(); CREATE TRIGGER s AFTER UPDATE ON t EXECUTE FUNCTION f(); "
+         "CREATE TRIGGER x BEFORE TRUNCATE ON t EXECUTE FUNCTION f()",
+         2, "(\"a\", \"b\")"},
+        {"an insert trigger among others",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN PERFORM 1; RETURN NULL; END$$; CREATE TRIGGER d AFTER DELETE ON t FOR "
+         "EACH ROW EXECUTE FUNCTION f(); CREATE TRIGGER i AFTER UPDATE OR INSERT ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, none},
+        {"a statement trigger on insert",
+         "CREATE TABLE t (a text, b text); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER s BEFORE INSERT ON t EXECUTE FUNCTION "
+         "f()",
          2, none},
         {"foreign key triggers are internal",
          "CREATE TABLE p (id int PRIMARY KEY); CREATE TABLE t (a int REFERENCES p, b text)", 2,
@@ -220,10 +294,29 @@ TEST(CopyTarget, CopyOnlyWhereCopyAndInsertAgree) {
          "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
          "FOR VALUES FROM (0) TO (10)",
          2, "(\"a\", \"b\")"},
-        {"partition with a trigger",
+        {"partition with a row trigger acting on NEW alone",
          "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
          "FOR VALUES FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
          "AS $$BEGIN RETURN NEW; END$$; CREATE TRIGGER g BEFORE INSERT ON t1 FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, "(\"a\", \"b\")"},
+        {"partition with a row trigger writing elsewhere",
+         "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
+         "FOR VALUES FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN INSERT INTO t1 VALUES (1, 'again'); RETURN NEW; END$$; CREATE TRIGGER g "
+         "BEFORE INSERT ON t1 FOR EACH ROW EXECUTE FUNCTION f()",
+         2, none},
+        {"partition with a truncate trigger",
+         "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
+         "FOR VALUES FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER g AFTER TRUNCATE ON t1 "
+         "EXECUTE FUNCTION f(); CREATE TRIGGER u AFTER UPDATE ON t FOR EACH ROW "
+         "EXECUTE FUNCTION f()",
+         2, "(\"a\", \"b\")"},
+        {"partition with a statement trigger on insert",
+         "CREATE TABLE t (a int, b text) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t "
+         "FOR VALUES FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql "
+         "AS $$BEGIN RETURN NULL; END$$; CREATE TRIGGER g AFTER INSERT ON t1 "
          "EXECUTE FUNCTION f()",
          2, none},
         // Into named columns: the rules hold for the columns listed and those not listed.
@@ -301,6 +394,43 @@ TEST(CopyTarget, CopyOnlyWhereCopyAndInsertAgree) {
     }
 }
 
+// What ValuePrecheck learns of each column: NOT NULL only where no trigger may fill the column
+// before the row is written.
+TEST(CopyTarget, NotNullLeftToTheServerWhereABeforeTriggerMayFillIt) {
+    const struct {
+        const char* name;
+        const char* trigger; // on t(a integer NOT NULL, b text NOT NULL), or none
+        bool notNull;
+    } cases[] = {
+        {"no trigger", nullptr, true},
+        {"a before trigger", "BEFORE INSERT ON t FOR EACH ROW", false},
+        {"a before trigger on a partition", "BEFORE INSERT ON t1 FOR EACH ROW", false},
+        {"an after trigger", "AFTER INSERT ON t FOR EACH ROW", true},
+        {"a before update trigger", "BEFORE UPDATE ON t FOR EACH ROW", true},
+    };
+    TestDatabase db;
+    Connection connection = Connection::open(db.settings());
+    int schema = 0;
+    for (const auto& c : cases) {
+        connection.execute(
+            QStringLiteral(
+                "CREATE SCHEMA n%1; SET search_path = n%1; CREATE TABLE t (a integer NOT NULL, b "
+                "text NOT NULL) PARTITION BY RANGE (a); CREATE TABLE t1 PARTITION OF t FOR VALUES "
+                "FROM (0) TO (10); CREATE FUNCTION f() RETURNS trigger LANGUAGE plpgsql AS "
+                "$$BEGIN NEW.b := coalesce(NEW.b, 'filled'); RETURN NEW; END$$")
+                .arg(++schema));
+        if (c.trigger)
+            connection.execute(
+                QStringLiteral("CREATE TRIGGER g %1 EXECUTE FUNCTION f()").arg(c.trigger));
+        std::vector<ValuePrecheck::Column> columns;
+        ASSERT_TRUE(copyColumnList(connection, "t", 2, &columns).has_value()) << c.name;
+        ASSERT_EQ(columns.size(), 2u) << c.name;
+        EXPECT_EQ(columns[0].notNull, c.notNull) << c.name;
+        EXPECT_EQ(columns[1].notNull, c.notNull) << c.name;
+        EXPECT_EQ(columns[0].type, 23u) << c.name; // int4: the value's type is still checked
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The differential test: every file into every target, once row by row and once by COPY into
 // a fresh copy of the target; same rows in the same order, same rejections in the same order.
@@ -343,13 +473,72 @@ const Target Targets[] = {
      "ORDER BY 2, 3, 4",
      {2, 3},
      true},
+    // Row-level INSERT triggers that act on NEW alone: by COPY. Lines a trigger refuses are
+    // reported with the row statement's message (the trigger's error), skipped rows count as
+    // accepted as they do row by row, and a NOT NULL column a BEFORE trigger fills takes lines
+    // that leave it NULL.
     {"trigger",
      "CREATE TABLE t (a text, b text, c text); CREATE FUNCTION shout() RETURNS trigger LANGUAGE "
      "plpgsql AS $$BEGIN IF NEW.a = '13' THEN RAISE EXCEPTION 'thirteen'; END IF; "
      "NEW.b := upper(NEW.b); RETURN NEW; END$$; CREATE TRIGGER shout BEFORE INSERT ON t FOR "
      "EACH ROW EXECUTE FUNCTION shout()",
      "SELECT * FROM %1.t" COMMIT_ORDER,
+     {2, 3}},
+    {"before trigger filling NOT NULL columns, skipping and refusing rows",
+     "CREATE TABLE t (a integer NOT NULL, b text NOT NULL, c numeric CHECK (c >= 0), "
+     "stamp text NOT NULL); CREATE FUNCTION fill() RETURNS trigger LANGUAGE plpgsql AS "
+     "$$BEGIN IF NEW.a = 20 THEN RETURN NULL; END IF; IF NEW.a > 4000 THEN RAISE EXCEPTION "
+     "'too big: %', NEW.a USING HINT = 'keep it small'; END IF; NEW.b := coalesce(NEW.b, "
+     "'filled ' || NEW.a); NEW.stamp := TG_OP || ' ' || TG_WHEN || ' ' || TG_TABLE_NAME; "
+     "RETURN NEW; END$$; CREATE TRIGGER fill BEFORE INSERT OR UPDATE ON t FOR EACH ROW "
+     "EXECUTE FUNCTION fill()",
+     "SELECT * FROM %1.t" COMMIT_ORDER,
+     {2, 3, 4},
+     true},
+    {"after trigger refusing rows, partitioned",
+     "CREATE TABLE t (a integer, b text, c numeric) PARTITION BY RANGE (a); "
+     "CREATE TABLE t_low PARTITION OF t FOR VALUES FROM (0) TO (20); "
+     "CREATE TABLE t_high PARTITION OF t FOR VALUES FROM (20) TO (1000); "
+     "CREATE FUNCTION sevens() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN IF NEW.b LIKE "
+     "'%7' THEN RAISE EXCEPTION 'no sevens in %', TG_TABLE_NAME; END IF; RETURN NULL; END$$; "
+     "CREATE TRIGGER sevens AFTER INSERT ON t_high FOR EACH ROW EXECUTE FUNCTION sevens()",
+     "SELECT c.relname, t.a, t.b, t.c FROM %1.t JOIN pg_class c ON c.oid = t.tableoid "
+     "ORDER BY 2, 3, 4",
+     {2, 3},
+     true},
+    // Row-level INSERT triggers that run statements or draw from sequences, and statement
+    // triggers: row by row, as before.
+    {"row trigger writing into an audit table",
+     "CREATE TABLE t (a integer, b text, c numeric CHECK (c >= 0)); CREATE TABLE audit (id "
+     "bigserial, a integer); CREATE FUNCTION note() RETURNS trigger LANGUAGE plpgsql AS "
+     "$$BEGIN INSERT INTO audit (a) VALUES (NEW.a); RETURN NEW; END$$; CREATE TRIGGER note "
+     "BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION note()",
+     "SELECT 't', a, b, c::text FROM (SELECT * FROM %1.t" COMMIT_ORDER ") r "
+     "UNION ALL SELECT 'audit', id::int, a::text, NULL FROM %1.audit",
      {}},
+    {"statement trigger on insert",
+     "CREATE TABLE t (a text, b text, c text); CREATE TABLE audit (n bigint); CREATE FUNCTION "
+     "counted() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN INSERT INTO audit SELECT count(*) "
+     "FROM t; RETURN NULL; END$$; CREATE TRIGGER counted AFTER INSERT ON t EXECUTE FUNCTION "
+     "counted()",
+     "SELECT 't', * FROM %1.t UNION ALL SELECT 'audit', n::text, NULL, NULL FROM %1.audit",
+     {}},
+    // Triggers that never fire on INSERT, writing into another table, on a table whose
+    // constraints reject lines: the rejected lines' messages stay the row statement's.
+    {"triggers of update, delete and truncate",
+     "CREATE TABLE t (a integer, b text NOT NULL, c numeric CHECK (c >= 0)); "
+     "CREATE TABLE audit (op text, a integer); "
+     "CREATE FUNCTION note_row() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN INSERT INTO audit "
+     "VALUES (TG_OP, OLD.a); RETURN NULL; END$$; "
+     "CREATE FUNCTION note_all() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN INSERT INTO audit "
+     "VALUES (TG_OP, NULL); RETURN NULL; END$$; "
+     "CREATE TRIGGER changed AFTER UPDATE OR DELETE ON t FOR EACH ROW EXECUTE FUNCTION "
+     "note_row(); CREATE TRIGGER updated BEFORE UPDATE ON t EXECUTE FUNCTION note_all(); "
+     "CREATE TRIGGER emptied BEFORE TRUNCATE ON t EXECUTE FUNCTION note_all()",
+     "SELECT 't', a::text, b, c::text FROM (SELECT * FROM %1.t" COMMIT_ORDER ") r "
+     "UNION ALL SELECT 'audit', op, a::text, NULL FROM %1.audit",
+     {2, 3},
+     true},
     {"rule",
      "CREATE TABLE t (a text, b text, c text); CREATE TABLE seen (a text); CREATE RULE seen AS "
      "ON INSERT TO t DO ALSO INSERT INTO seen VALUES (NEW.a)",

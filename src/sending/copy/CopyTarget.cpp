@@ -2,32 +2,59 @@
 
 #include "database/Connection.h"
 #include "sending/Statements.h"
+#include "sending/copy/TriggerBodyNames.h"
 
 #include <algorithm>
 
 namespace {
 
-// One row for the table as a whole, then nothing: 't' where the table allows COPY, and the
-// table's own name as the server's messages write it. $1 is the table named as the row
+// The table and its partitions, for the queries below: $1 is the table named as the row
 // statement names it, so that it is looked up along the search path in the same way.
-const char* const TableQuery = R"SQL(
-WITH target AS (SELECT to_regclass($1) AS oid),
-tree AS (
-    SELECT relid AS oid FROM pg_partition_tree((SELECT oid FROM target))
-    UNION SELECT oid FROM target
-)
+#define TABLE_TREE_SQL                                                                             \
+    "WITH target AS (SELECT to_regclass($1) AS oid), "                                             \
+    "tree AS (SELECT relid AS oid FROM pg_partition_tree((SELECT oid FROM target)) "               \
+    "UNION SELECT oid FROM target) "
+
+// One row for the table as a whole, then nothing: 't' where the table allows COPY, and the
+// table's own name as the server's messages write it. Of the tree's own triggers (tgtype: bit 1
+// row-level, 2 BEFORE, 4 INSERT), those that never fire on INSERT are left alone; those that
+// do rule COPY out here when they fire once per statement, see transition tables or have a
+// WHEN condition, and are looked at by RowTriggerQuery otherwise.
+const char* const TableQuery = TABLE_TREE_SQL R"SQL(
 SELECT c.relkind IN ('r', 'p')
    AND has_table_privilege(c.oid, 'INSERT')
    AND NOT EXISTS (SELECT 1 FROM pg_class m JOIN tree USING (oid)
                    WHERE m.relhasrules OR m.relrowsecurity OR m.relkind = 'f')
    AND NOT EXISTS (SELECT 1 FROM pg_trigger g JOIN tree ON g.tgrelid = tree.oid
-                   WHERE NOT g.tgisinternal)
+                   WHERE NOT g.tgisinternal AND (g.tgtype & 4) <> 0
+                     AND ((g.tgtype & 1) = 0 OR g.tgnewtable IS NOT NULL
+                          OR g.tgoldtable IS NOT NULL OR g.tgqual IS NOT NULL))
    AND NOT EXISTS (SELECT 1 FROM pg_constraint k JOIN tree ON k.conrelid = tree.oid
                    WHERE k.condeferred
                       OR (k.contype = 'f' AND k.confrelid IN (SELECT oid FROM tree))),
        c.relname
 FROM pg_class c
 WHERE c.oid = (SELECT oid FROM target)
+)SQL";
+
+// The tree's row-level INSERT triggers: whether each fires before the row is written, whether
+// its function is PL/pgSQL, and the function's body.
+const char* const RowTriggerQuery = TABLE_TREE_SQL R"SQL(
+SELECT (g.tgtype & 2) <> 0, l.lanname = 'plpgsql', p.prosrc
+FROM pg_trigger g
+JOIN tree ON g.tgrelid = tree.oid
+JOIN pg_proc p ON p.oid = g.tgfoid
+JOIN pg_language l ON l.oid = p.prolang
+WHERE NOT g.tgisinternal AND (g.tgtype & 5) = 5
+)SQL";
+
+// 't' where a function ($1) or an operator ($2) of one of the names lies outside pg_catalog,
+// in any schema: the server could choose it over the built-in one of that name.
+const char* const OtherNamesQuery = R"SQL(
+SELECT EXISTS (SELECT 1 FROM pg_proc
+               WHERE proname = ANY ($1::text[]) AND pronamespace <> 'pg_catalog'::regnamespace)
+    OR EXISTS (SELECT 1 FROM pg_operator
+               WHERE oprname = ANY ($2::text[]) AND oprnamespace <> 'pg_catalog'::regnamespace)
 )SQL";
 
 // The table's columns in table order: name, identity kind, generated kind, whether
@@ -49,6 +76,39 @@ Result queryWithName(Connection& connection, const char* sql, const QByteArray& 
 
 bool isTrue(const Result& result, int row, int column) {
     return !result.isNull(row, column) && result.value(row, column) == QLatin1String("t");
+}
+
+// The names as an array literal: each in double quotes (they hold neither quotes nor
+// backslashes).
+QByteArray arrayLiteral(const QStringList& names) {
+    return (QStringLiteral("{\"") + names.join(QStringLiteral("\",\"")) + QStringLiteral("\"}"))
+        .toUtf8();
+}
+
+// Whether each of the tree's row-level INSERT triggers that TableQuery let through is known to
+// give a row the same outcome by COPY as by its own INSERT (TriggerBodyNames), with the
+// built-in functions and operators of the names it uses. Sets before where one of them fires
+// before the row is written.
+bool rowTriggersAgree(Connection& connection, const QByteArray& name, bool& before) {
+    const Result triggers = queryWithName(connection, RowTriggerQuery, name);
+    if (!triggers.succeeded())
+        return false;
+    if (triggers.rowCount() == 0)
+        return true;
+    QStringList words, operators;
+    for (int i = 0; i < triggers.rowCount(); ++i) {
+        const std::optional<TriggerBodyNames> names =
+            isTrue(triggers, i, 1) ? TriggerBodyNames::scan(triggers.value(i, 2)) : std::nullopt;
+        if (!names)
+            return false;
+        words += names->words;
+        operators += names->operators;
+        before = before || isTrue(triggers, i, 0);
+    }
+    const Result others =
+        connection.runWithValues(OtherNamesQuery, {arrayLiteral(words), arrayLiteral(operators)});
+    return others.succeeded() && others.rowCount() == 1 && !others.isNull(0, 0) &&
+           !isTrue(others, 0, 0);
 }
 
 // The columns lines of valueCount values go into, unquoted: the table's first ones in table
@@ -111,6 +171,9 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
         return std::nullopt;
     if (relationName)
         *relationName = target.value(0, 1);
+    bool beforeTrigger = false; // it may fill a NOT NULL column the line leaves NULL
+    if (!rowTriggersAgree(connection, name, beforeTrigger))
+        return std::nullopt;
 
     const Result columns = queryWithName(connection, ColumnQuery, name);
     if (!columns.succeeded())
@@ -127,8 +190,8 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
             list += QLatin1String(", ");
         list += quoteIdentifier(columns.value(i, 0));
         if (columnTypes)
-            columnTypes->push_back(
-                {columns.value(i, 4).toUInt(), columns.value(i, 5).toInt(), isTrue(columns, i, 6)});
+            columnTypes->push_back({columns.value(i, 4).toUInt(), columns.value(i, 5).toInt(),
+                                    isTrue(columns, i, 6) && !beforeTrigger});
     }
     list += QLatin1Char(')');
     return list;

@@ -19,18 +19,29 @@ class Connection;
 //
 // COPY is allowed only for an ordinary or partitioned table (found as the row statement finds
 // it) on which the user may insert, where no table of its partition tree has rules, row-level
-// security, triggers of its own (the internal ones of foreign keys are fine), a foreign-table
-// partition, a constraint checked at commit or a foreign key into the tree itself (COPY checks
-// those after its last row, INSERT after each one); where every listed column exists, is
-// listed once and is neither GENERATED ALWAYS (COPY writes those, INSERT refuses) nor computed;
-// where there are valueCount columns to list (the table's, or the targets' field columns); and
-// where every column not listed is filled without a default of any kind (a sequence or a
-// volatile default would give other values after rejected lines). Where the server would reject
-// every row statement (a column the table lacks), the answer is nothing, so that each line is
-// rejected with the server's own message.
+// security, a foreign-table partition, a constraint checked at commit or a foreign key into the
+// tree itself (COPY checks those after its last row, INSERT after each one), nor a trigger of
+// its own that fires on INSERT unless that trigger fires for each row, sees no transition
+// table, has no WHEN condition and runs a PL/pgSQL function known to act on NEW alone
+// (TriggerBodyNames), with no function or operator of the names it uses outside pg_catalog.
+// Such a trigger fires under COPY once for every row that is committed, as under INSERT: a
+// piece that fails is rolled back with its triggers' work, and a rejected line is sent alone as
+// its INSERT. Triggers of UPDATE, DELETE or TRUNCATE alone never fire while lines are loaded;
+// the internal ones of foreign keys are fine. A function that runs statements (an audit row into
+// another table, a query of the table), draws from a sequence or sends notices keeps the table
+// off COPY: what a failed piece drew from a sequence (the audit table's serial key too) is not
+// given back, its notices were sent, and an AFTER trigger's query sees the whole piece's rows.
+//
+// COPY also needs every listed column to exist, be listed once and be neither GENERATED ALWAYS
+// (COPY writes those, INSERT refuses) nor computed; valueCount columns to list (the table's, or
+// the targets' field columns); and every column not listed filled without a default of any
+// kind (a sequence or a volatile default would give other values after rejected lines). Where
+// the server would reject every row statement (a column the table lacks), the answer is
+// nothing, so that each line is rejected with the server's own message.
 //
 // When COPY is allowed and columnTypes is given, it receives what ValuePrecheck needs of each
-// listed column, in the order listed.
+// listed column, in the order listed; NOT NULL is left out where a row-level trigger fires
+// before the row is written, as it may fill the column (the server still has the last word).
 //
 // Reads the catalogue over the connection, outside any transaction. Never throws: a failing
 // query answers nothing.
