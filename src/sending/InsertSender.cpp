@@ -26,21 +26,26 @@ InsertSender::InsertSender(Connection& connection, QString table, QString path, 
     , m_separator(std::move(separator))
     , m_targets(std::move(targets))
     , m_fromBytes(m_table, m_targets) {
-    m_lost = m_connection.isOpen() && m_connection.isBroken();
-    if (!m_connection.isOpen() || m_connection.isBroken()) {
-        if (!m_lost)
-            m_broken = QStringLiteral("The connection is not open.");
+    if (!m_connection.isOpen()) {
+        m_broken = QStringLiteral("The connection is not open.");
         return;
     }
-    // A server that waits (for a lock) when a stop gives the connection up then notices soon
-    // that it is gone, and runs none of the statements still queued (servers before 14 don't
-    // know the setting and refuse it).
-    m_connection.run("SET client_connection_check_interval = 250");
-    m_pipeline.emplace(m_connection);
-    if (!m_pipeline->entered()) {
-        m_broken = m_connection.lastError();
+    if (!m_connection.isBroken()) {
+        // A server that waits (for a lock) when a stop gives the connection up then notices
+        // soon that it is gone, and runs none of the statements still queued (servers before
+        // 14 don't know the setting and refuse it).
+        m_connection.run("SET client_connection_check_interval = 250");
+        m_pipeline.emplace(m_connection);
+        if (m_pipeline->entered())
+            return;
         m_pipeline.reset();
     }
+    // A connection that broke before the first statement, even while it was set up here (its
+    // backend ended meanwhile), is lost like one that breaks later: the lines go again over a
+    // new one. Only one that is whole and still refuses the pipeline rejects them.
+    m_lost = m_connection.isBroken();
+    if (!m_lost)
+        m_broken = m_connection.lastError();
 }
 
 InsertSender::~InsertSender() {
@@ -69,7 +74,14 @@ std::optional<LostConnection> InsertSender::lostConnection() const {
 }
 
 void InsertSender::send(const Record& record) {
-    if (m_stopped || m_lost || m_refusal)
+    if (m_lost) {
+        // Kept among the lines not committed, for the sender over the next connection.
+        Pending entry;
+        entry.lineIndex = record.line;
+        m_pending.push_back(std::move(entry));
+        return;
+    }
+    if (m_stopped || m_refusal)
         return;
     if (record.bytes.isNull())
         return sendFields(record.line, record.fields);

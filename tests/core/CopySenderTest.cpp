@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -1105,6 +1106,33 @@ TEST(CopySender, ALostConnectionLeavesTheUncommittedLinesUnreported) {
     ASSERT_FALSE(lost->notCommitted.empty());
     EXPECT_EQ(lost->notCommitted.front(), in.size() + 1);
     EXPECT_EQ(lost->notCommitted.back(), 12) << "every line handed over after them too";
+}
+
+// A backend ended before the sender's first statement, while the sender sets its connection
+// up: by COPY and row by row, no line is rejected with the server's farewell; every line handed
+// over is left for a new connection.
+TEST(RowSenderFactory, ABackendEndedBeforeTheFirstStatementLosesNoLine) {
+    TestDatabase db;
+    db.execute("CREATE TABLE t (a text, b text)");
+    for (const bool rowByRow : {false, true}) {
+        Connection connection = Connection::open(db.settings());
+        db.execute(QStringLiteral("SELECT pg_terminate_backend(%1)")
+                       .arg(connection.query("SELECT pg_backend_pid()").value(0, 0)));
+        QThread::msleep(100); // the farewell is in before the sender's first word
+        Rejections rejections;
+        const std::unique_ptr<RowSender> sender = makeRowSender(
+            connection, {"t", "data.csv", FieldRule::Plain, ",", rowByRow, {}, {}}, 2,
+            [&](const LineRejection& r) { rejections.emplace_back(r.line, r.description); });
+        for (int line = 1; line <= 3; ++line)
+            sender->send(fieldsRecord(line, {"a", QString::number(line)}));
+        sender->finish();
+        for (const auto& [line, description] : rejections)
+            ADD_FAILURE() << rowByRow << " line " << line << ": " << description.toStdString();
+        const std::optional<LostConnection> lost = sender->lostConnection();
+        ASSERT_TRUE(lost.has_value()) << rowByRow;
+        EXPECT_EQ(lost->notCommitted, (std::vector<qint64>{1, 2, 3})) << rowByRow;
+        EXPECT_EQ(lost->unanswered.first, -1) << "nothing was sent: nothing is in doubt";
+    }
 }
 
 // A role that may not make the chunks' markers: the first transaction, whose opening rides
