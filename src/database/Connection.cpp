@@ -208,6 +208,36 @@ Result Connection::runWithValues(const QByteArray& statement, const QList<QByteA
     return collect();
 }
 
+std::vector<Result> Connection::runEachWithValues(const std::vector<WithValues>& statements) {
+    std::vector<Result> results;
+    const bool together = m_conn && PQenterPipelineMode(m_conn) == 1;
+    bool sent = together;
+    for (const WithValues& each : statements) {
+        if (!together) {
+            results.push_back(runWithValues(each.statement, each.values));
+            continue;
+        }
+        std::vector<const char*> texts;
+        for (const QByteArray& value : each.values)
+            texts.push_back(value.constData());
+        sent = sent &&
+               PQsendQueryParams(m_conn, each.statement.constData(), static_cast<int>(texts.size()),
+                                 nullptr, texts.data(), nullptr, nullptr, 0) == 1;
+    }
+    if (!together)
+        return results;
+    PQsetnonblocking(m_conn, 1);
+    sent = sent && PQpipelineSync(m_conn) == 1 && flush();
+    for (std::size_t i = 0; i < statements.size(); ++i)
+        results.push_back(sent ? collect()
+                               : Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR)));
+    // The sync's answer ends the round trip; a connection that broke has none to give.
+    if (sent && !isBroken())
+        nextResult();
+    PQexitPipelineMode(m_conn);
+    return results;
+}
+
 bool Connection::sendOnly(const QByteArray& statement) {
     if (!m_conn)
         return false;

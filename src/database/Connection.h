@@ -67,6 +67,14 @@ public:
     // One statement with the values of its parameters ($1, $2, ...), as text; waits as
     // ServerWait does and never throws: a failure is a failed result.
     Result runWithValues(const QByteArray& statement, const QList<QByteArray>& values);
+    // Several such statements, sent together and answered in one round trip (libpq's pipeline
+    // mode) as one transaction: once one fails, the later ones fail unrun. A result for each,
+    // in order. For queries that only read.
+    struct WithValues {
+        QByteArray statement;
+        QList<QByteArray> values;
+    };
+    std::vector<Result> runEachWithValues(const std::vector<WithValues>& statements);
 
     // The calls below wait as ServerWait does and never throw.
     // Sends one text (it may hold several statements; with params true, a single statement by

@@ -70,10 +70,6 @@ WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 AND NOT a.attisdropped
 ORDER BY a.attnum
 )SQL";
 
-Result queryWithName(Connection& connection, const char* sql, const QByteArray& name) {
-    return connection.runWithValues(sql, {name});
-}
-
 bool isTrue(const Result& result, int row, int column) {
     return !result.isNull(row, column) && result.value(row, column) == QLatin1String("t");
 }
@@ -89,8 +85,7 @@ QByteArray arrayLiteral(const QStringList& names) {
 // give a row the same outcome by COPY as by its own INSERT (TriggerBodyNames), with the
 // built-in functions and operators of the names it uses. Sets before where one of them fires
 // before the row is written.
-bool rowTriggersAgree(Connection& connection, const QByteArray& name, bool& before) {
-    const Result triggers = queryWithName(connection, RowTriggerQuery, name);
+bool rowTriggersAgree(Connection& connection, const Result& triggers, bool& before) {
     if (!triggers.succeeded())
         return false;
     if (triggers.rowCount() == 0)
@@ -166,16 +161,19 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
         return std::nullopt;
     const QByteArray name = tableReference(table).toUtf8();
 
-    const Result target = queryWithName(connection, TableQuery, name);
+    // The three catalogue queries in one round trip.
+    const std::vector<Result> answers = connection.runEachWithValues(
+        {{TableQuery, {name}}, {RowTriggerQuery, {name}}, {ColumnQuery, {name}}});
+    const Result& target = answers[0];
     if (!target.succeeded() || target.rowCount() != 1 || !isTrue(target, 0, 0))
         return std::nullopt;
     if (relationName)
         *relationName = target.value(0, 1);
     bool beforeTrigger = false; // it may fill a NOT NULL column the line leaves NULL
-    if (!rowTriggersAgree(connection, name, beforeTrigger))
+    if (!rowTriggersAgree(connection, answers[1], beforeTrigger))
         return std::nullopt;
 
-    const Result columns = queryWithName(connection, ColumnQuery, name);
+    const Result& columns = answers[2];
     if (!columns.succeeded())
         return std::nullopt;
     const std::optional<QStringList> listed = listedColumns(columns, valueCount, targets);
