@@ -4,6 +4,7 @@
 #include "cli/CommandLineFrontEnd.h"
 #include "cli/PasswordChoice.h"
 #include "cli/TerminalText.h"
+#include "database/Connection.h"
 #include "database/PostgreSQL.h"
 #include "database/TableList.h"
 #include "import/ImportRun.h"
@@ -16,6 +17,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -83,8 +85,8 @@ bool makeRejectsFolder(const CommandLine& line, QTextStream& err) {
 // The table mode of the run, and the table to append to among those listed, named as the list
 // shows it or as SQL names it (FindListedTable()). None is selected when the name is unknown or
 // the lookup fails; the run's start check then ends it.
-void chooseTables(const CommandLine& line, const QStringList& tables, ImportChoices& choices,
-                  QTextStream& err) {
+void chooseTables(const CommandLine& line, const QStringList& tables, Connection& connection,
+                  ImportChoices& choices, QTextStream& err) {
     choices.existingTables = tables;
     if (line.createTemplate) {
         choices.mode = ImportChoices::TableMode::Create;
@@ -96,7 +98,7 @@ void chooseTables(const CommandLine& line, const QStringList& tables, ImportChoi
     choices.mode = ImportChoices::TableMode::Append;
     const QString& name = *line.appendTable;
     try {
-        choices.selectedTable = FindListedTable(choices.connection, name, tables);
+        choices.selectedTable = FindListedTable(connection, name, tables);
     } catch (const std::exception& error) {
         if (!line.files.isEmpty())
             err << "quenmarl-cli: could not look up the table " << terminalLine(name) << ": "
@@ -138,13 +140,15 @@ int main(int argc, char** argv) {
     choices.matchNames = line.matchNames;
     choices.fileColumn = line.fileColumn.value_or(QString());
 
+    // One connection lists the tables and, handed to the run, serves its first file.
     StringTableList tables;
+    std::optional<Connection> opened;
     try {
-        ListDatabaseTables(choices.connection, tables);
+        opened.emplace(Connection::open(choices.connection));
+        ListDatabaseTables(*opened, tables);
     } catch (const std::exception& error) {
         const QString words = terminalText(QString::fromUtf8(error.what()));
-        // The list is read over a connection of its own: when a second attempt can't connect
-        // either, the connection is what failed.
+        // When a second attempt can't connect either, the connection is what failed.
         if (!CanConnect(choices.connection)) {
             err << "quenmarl-cli: could not connect to the database server at "
                 << terminalLine(serverText(choices.connection)) << ":\n"
@@ -154,12 +158,12 @@ int main(int argc, char** argv) {
         err << "quenmarl-cli: could not read the list of tables: " << words << '\n';
         return ExitStatus::Errors;
     }
-    chooseTables(line, tables.names, choices, err);
+    chooseTables(line, tables.names, *opened, choices, err);
     err.flush();
 
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
                                  platform::standardErrorIsTerminal(), line.fullMessages);
     frontEnd.setQuiet(line.quiet);
     platform::catchInterrupt();
-    return exitStatus(runImport(choices, frontEnd));
+    return exitStatus(runImportOver(choices, frontEnd, std::move(opened)));
 }

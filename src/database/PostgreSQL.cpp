@@ -58,6 +58,10 @@ bool isNoName(const QByteArray& sqlState) {
 
 void ListDatabaseTables(const ConnectionSettings& settings, TableList& list) {
     Connection connection = Connection::open(settings);
+    ListDatabaseTables(connection, list);
+}
+
+void ListDatabaseTables(Connection& connection, TableList& list) {
     const Result tables = connection.query(userTables());
     const int rows = tables.rowCount();
     for (int row = 0; row < rows; ++row) {
@@ -65,21 +69,25 @@ void ListDatabaseTables(const ConnectionSettings& settings, TableList& list) {
         QCoreApplication::processEvents();
         list.append(tables.value(row, 0));
     }
-    connection.close();
 }
 
 int FindListedTable(const ConnectionSettings& settings, const QString& name,
                     const QStringList& listed) {
+    if (listed.contains(name))
+        return static_cast<int>(listed.indexOf(name));
+    Connection connection = Connection::open(settings);
+    return FindListedTable(connection, name, listed);
+}
+
+int FindListedTable(Connection& connection, const QString& name, const QStringList& listed) {
     const qsizetype exact = listed.indexOf(name);
     if (exact >= 0)
         return static_cast<int>(exact);
-    Connection connection = Connection::open(settings);
     const Result shown = connection.runWithValues(shownNameOfTyped().toUtf8(), {name.toUtf8()});
     if (!shown.succeeded()) {
         if (isNoName(shown.sqlState()))
             return -1;
         throw DatabaseError(connection.errorOf(shown));
     }
-    connection.close();
     return shown.rowCount() == 1 ? static_cast<int>(listed.indexOf(shown.value(0, 0))) : -1;
 }

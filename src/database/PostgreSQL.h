@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+class Connection;
 class TableList;
 
 // Whether a connection with these settings can be opened. Shows nothing; every failure
@@ -19,6 +20,8 @@ bool CanConnect(const ConnectionSettings& settings);
 // list. Throws DatabaseError when the connection or the query fails. Lets the thread's pending
 // events be handled before each row.
 void ListDatabaseTables(const ConnectionSettings& settings, TableList& list);
+// The same over a connection already open, which stays open and unchanged.
+void ListDatabaseTables(Connection& connection, TableList& list);
 
 // The position in listed (as ListDatabaseTables() filled it) of the table that name names: the
 // entry equal to name, as the list shows it; otherwise the entry of the table that name names
@@ -30,3 +33,5 @@ void ListDatabaseTables(const ConnectionSettings& settings, TableList& list);
 // the role may not use).
 int FindListedTable(const ConnectionSettings& settings, const QString& name,
                     const QStringList& listed);
+// The same over a connection already open, which stays open and unchanged.
+int FindListedTable(Connection& connection, const QString& name, const QStringList& listed);

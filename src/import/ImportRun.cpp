@@ -34,7 +34,7 @@ constexpr DataLineLoop::Steps AppendLoop{308, 310, 318, 320, 322, 324, 342};
 
 class Run {
 public:
-    Run(const ImportChoices& choices, ImportFrontEnd& frontEnd)
+    Run(const ImportChoices& choices, ImportFrontEnd& frontEnd, std::optional<Connection> opened)
         : m_choices(choices)
         , m_frontEnd(frontEnd)
         , m_ui(frontEnd, choices.rejectsFolder)
@@ -42,6 +42,8 @@ public:
         , m_tables(choices.existingTables)
         , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {
         m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
+        if (opened)
+            m_connection.adopt(std::move(*opened), choices.connection);
     }
 
     ImportResult execute() {
@@ -384,8 +386,9 @@ Connection& Run::connection() {
 
 } // namespace
 
-ImportResult runImport(const ImportChoices& choices, ImportFrontEnd& frontEnd) {
-    Run run(choices, frontEnd);
+ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEnd,
+                           std::optional<Connection> opened) {
+    Run run(choices, frontEnd, std::move(opened));
     try {
         return run.execute();
     } catch (...) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "database/Connection.h"
 #include "import/ImportChoices.h"
 
 #include <QtGlobal>
+#include <optional>
 
 class ImportFrontEnd;
 
@@ -27,5 +29,11 @@ struct ImportResult {
 
 // The import run: the start checks, then every file of the list in order, then the closing
 // message (ImportFrontEnd::closing()), all through the front end. Runs on the calling thread;
-// never throws.
-ImportResult runImport(const ImportChoices& choices, ImportFrontEnd& frontEnd);
+// never throws. Where a connection was opened with the choices' settings (for the table list)
+// and ran nothing but queries that read, the first file takes it as a new one
+// (RunConnection::adopt()), sparing the opening of another.
+ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEnd,
+                           std::optional<Connection> opened);
+inline ImportResult runImport(const ImportChoices& choices, ImportFrontEnd& frontEnd) {
+    return runImportOver(choices, frontEnd, std::nullopt);
+}

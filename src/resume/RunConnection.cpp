@@ -5,7 +5,9 @@
 
 Connection& RunConnection::begin(const ConnectionSettings& settings) {
     m_inTurn = false;
-    if (!reusable(settings)) {
+    const bool reuse = reusable(settings);
+    m_fresh = false;
+    if (!reuse) {
         m_connection.reset();
         m_connection.emplace(Connection::open(settings));
         m_settings = settings;
@@ -14,6 +16,14 @@ Connection& RunConnection::begin(const ConnectionSettings& settings) {
     m_inTurn = true;
     m_connection->setNoticeReceiver(m_notices);
     return *m_connection;
+}
+
+void RunConnection::adopt(Connection connection, const ConnectionSettings& settings) {
+    m_connection.reset();
+    m_connection.emplace(std::move(connection));
+    m_settings = settings;
+    m_fresh = true;
+    ++m_opened;
 }
 
 void RunConnection::end() {
@@ -59,6 +69,8 @@ bool RunConnection::reusable(const ConnectionSettings& settings) {
     // last error and closed the socket, which makes the connection not idle.
     if (!m_connection->idle())
         return false;
+    if (m_fresh)
+        return true;
     // The round trip also proves that the server still answers.
     try {
         m_connection->resetSession();

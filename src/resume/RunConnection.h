@@ -28,6 +28,10 @@ public:
     // opened; the file then has none.
     Connection& begin(const ConnectionSettings& settings);
 
+    // Takes a connection opened with these settings before the run, which has run nothing
+    // but queries that read: the first file's begin() takes it as it is, without the reset.
+    void adopt(Connection connection, const ConnectionSettings& settings);
+
     // The file's turn is over; the connection stays for the next file's begin().
     void end();
 
@@ -61,5 +65,6 @@ private:
     ConnectionSettings m_settings;
     std::function<void(const ServerNotice&)> m_notices;
     bool m_inTurn = false;
+    bool m_fresh = false; // adopted, and not yet begun: no reset needed
     int m_opened = 0;
 };
