@@ -35,16 +35,22 @@ protected:
         ASSERT_TRUE(m_process.waitForStarted());
     }
 
-    // Waits until the program's backend runs a statement matching the pattern (LIKE, on the whole
-    // text the program sent: a COPY comes behind its savepoint), asked
+    // Waits until the program's backend is at the moment given (Committing, Streaming), asked
     // over a connection of the test's own as often as it can; false when the program ended or
     // a minute passed first.
-    bool awaitStatement(const QString& pattern) {
+    enum class Moment {
+        // A chunk's commit waits for the flush of its WAL: its COPY is over (a COPY
+        // committed by a COMMIT of its own is not waited for).
+        Committing,
+        Streaming, // a COPY takes data
+    };
+    bool awaitStatement(Moment moment) {
         const QString query =
             QStringLiteral("SELECT coalesce(max(backend_xid::text::bigint), -1) FROM "
-                           "pg_stat_activity WHERE datname = 'x' AND state = 'active' AND query "
-                           "LIKE '%1' AND pid <> pg_backend_pid()")
-                .arg(pattern);
+                           "pg_stat_activity a WHERE datname = 'x' AND state = 'active' AND "
+                           "query LIKE '%COPY%FROM STDIN' AND pid <> pg_backend_pid() AND %1 "
+                           "EXISTS (SELECT FROM pg_stat_progress_copy p WHERE p.pid = a.pid)")
+                .arg(moment == Moment::Committing ? "NOT" : "");
         std::optional<Connection> watcher;
         return waitFor(
                    [&] {
@@ -116,24 +122,24 @@ protected:
 
 } // namespace
 
-// The server crashes while a chunk's COMMIT waits for its WAL flush, and another client takes
+// The server crashes while a chunk's commit waits for its WAL flush, and another client takes
 // the transaction id the chunk had (it never reached the disk); the server crashes again while
-// COPY data streams, and once more at a COMMIT without another client. The program learns each
+// COPY data streams, and once more at a commit without another client. The program learns each
 // time from evidence of its own whether its chunk committed: every line goes in once.
 TEST_F(CrashResumeTest, NoChunkIsTakenForCommittedOnAReusedTransactionId) {
     start(2000000);
     struct Crash {
-        const char* statement; // what the program's backend runs at the crash
-        bool otherClient;      // another client takes transaction ids before the program is back
+        Moment statement; // what the program's backend does at the crash
+        bool otherClient; // another client takes transaction ids before the program is back
     };
     const Crash crashes[] = {
-        {"%COMMIT", true},
-        {"%COPY%FROM STDIN", false},
-        {"%COMMIT", false},
-        {"%COMMIT", true},
+        {Moment::Committing, true},
+        {Moment::Streaming, false},
+        {Moment::Committing, false},
+        {Moment::Committing, true},
     };
     for (const Crash& crash : crashes) {
-        SCOPED_TRACE(crash.statement);
+        SCOPED_TRACE(crash.statement == Moment::Committing ? "committing" : "streaming");
         ASSERT_TRUE(awaitStatement(crash.statement))
             << "the run went on long enough: " << m_process.readAllStandardError().toStdString();
         m_cluster.stop();
@@ -148,13 +154,13 @@ TEST_F(CrashResumeTest, NoChunkIsTakenForCommittedOnAReusedTransactionId) {
     expectEveryLineOnce();
 }
 
-// The server is away for 3 s after a crash during a COMMIT (the chunk's transaction id is then
+// The server is away for 3 s after a crash during a commit (the chunk's transaction id is then
 // one the server has not yet handed out), then for 25 s after a crash while COPY data streams:
 // the run waits up to its bound of 30 s, whatever the server says meanwhile, and every line
 // goes in.
 TEST_F(CrashResumeTest, AServerBackWithinTheBoundCostsNoLine) {
     start(3000000);
-    const std::pair<int, const char*> crashes[] = {{3, "%COMMIT"}, {25, "%COPY%FROM STDIN"}};
+    const std::pair<int, Moment> crashes[] = {{3, Moment::Committing}, {25, Moment::Streaming}};
     for (const auto& [seconds, statement] : crashes) {
         SCOPED_TRACE(seconds);
         ASSERT_TRUE(awaitStatement(statement)) << m_process.readAllStandardError().toStdString();
@@ -172,7 +178,7 @@ TEST_F(CrashResumeTest, AServerBackWithinTheBoundCostsNoLine) {
 // not sent; the rows in and the lines named add up to the file.
 TEST_F(CrashResumeTest, AServerAwayLongerThanTheBoundIsNamedOnce) {
     start(2000000);
-    ASSERT_TRUE(awaitStatement("%COPY%FROM STDIN"));
+    ASSERT_TRUE(awaitStatement(Moment::Streaming));
     m_cluster.stop();
     QElapsedTimer away;
     away.start();

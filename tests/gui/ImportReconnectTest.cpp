@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ TEST_F(ImportReconnect, OneBoxForTheLinesOfAServerThatStayedAway) {
     qputenv("QUENMARL_RECONNECT_SECONDS", "2");
     database.execute("CREATE TABLE t(n int, t text)");
     startActive();
-    const int lines = 300000;
+    const int lines = 600000;
     const QString path = addFile("lines.csv", numberedLines(lines));
     clickMark(main->Option2, true);
     clickInWindow(
@@ -53,15 +54,29 @@ TEST_F(ImportReconnect, OneBoxForTheLinesOfAServerThatStayedAway) {
     refuse(false);
     qunsetenv("QUENMARL_RECONNECT_SECONDS");
 
+    // A chunk whose commit was on its way when the server went may be named in doubt first;
+    // the lines after the rows in, or after that chunk, are named as not sent.
     const qint64 in = database.count("t");
-    ASSERT_EQ(windows.ui.errors.size(), 1) << windows.ui.errors.join('\n').toStdString();
-    EXPECT_TRUE(windows.ui.errors[0].contains(
+    ASSERT_GE(windows.ui.errors.size(), 1);
+    ASSERT_LE(windows.ui.errors.size(), 2) << windows.ui.errors.join('\n').toStdString();
+    qint64 firstNotSent = in + 2;
+    if (windows.ui.errors.size() == 2) {
+        const QRegularExpressionMatch doubt =
+            QRegularExpression(QStringLiteral("line\\(s\\) of .*, lines (\\d+) to (\\d+), may or "
+                                              "may not be in the table"))
+                .match(windows.ui.errors[0]);
+        ASSERT_TRUE(doubt.hasMatch()) << windows.ui.errors[0].toStdString();
+        const qint64 first = doubt.captured(1).toLongLong();
+        firstNotSent = doubt.captured(2).toLongLong() + 1;
+        EXPECT_TRUE(in == first - 2 || in == firstNotSent - 2) << "the chunk in whole or not";
+    }
+    EXPECT_TRUE(windows.ui.errors.last().contains(
         QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: the connection to the "
                        "server was lost and not regained within 2 s.")
-            .arg(lines - in)
+            .arg(lines + 2 - firstNotSent)
             .arg(path)
-            .arg(in + 2)))
-        << windows.ui.errors[0].toStdString();
+            .arg(firstNotSent)))
+        << windows.ui.errors.last().toStdString();
 
     windows.ui.errors.clear();
     database.execute("TRUNCATE t");

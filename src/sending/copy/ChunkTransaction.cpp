@@ -23,6 +23,16 @@ QByteArray ChunkTransaction::prefix() {
 // first attempt, so that opening costs no round trip of its own. Should the connection fail,
 // the statements that follow fail with it.
 QByteArray ChunkTransaction::begin() {
+    return "BEGIN; " + opening();
+}
+
+QByteArray ChunkTransaction::selfCommittingPrefix() {
+    QByteArray statement = opening();
+    m_selfCommitting = true;
+    return statement;
+}
+
+QByteArray ChunkTransaction::opening() {
     m_open = true;
     m_dirty = false;
     m_age.start();
@@ -32,9 +42,9 @@ QByteArray ChunkTransaction::begin() {
     m_backendPid = m_connection.backendPid();
     m_beginAnswerDue = true;
     if (m_markersRefused)
-        return QByteArrayLiteral("BEGIN; SELECT txid_current(); ");
+        return QByteArrayLiteral("SELECT txid_current(); ");
     m_token = ChunkMarker::newToken();
-    QByteArray statement = "BEGIN; SELECT txid_current(), " + ChunkMarker::creation(m_token);
+    QByteArray statement = "SELECT txid_current(), " + ChunkMarker::creation(m_token);
     const QByteArray removal = ChunkMarker::removal(m_committedMarkers);
     if (!removal.isEmpty())
         statement += ", " + removal;
@@ -57,7 +67,9 @@ bool ChunkTransaction::reopenAfterFailedBegin() {
         m_connection.stopTaken())
         return false;
     m_markersRefused = true;
-    m_connection.run("ROLLBACK");
+    // A statement's own transaction was taken back by the server already.
+    if (!m_selfCommitting)
+        m_connection.run("ROLLBACK");
     end();
     return !m_connection.isBroken();
 }
@@ -91,7 +103,7 @@ void ChunkTransaction::committed() {
 }
 
 void ChunkTransaction::end() {
-    m_open = m_dirty = m_rollBackFirst = m_beginAnswerDue = false;
+    m_open = m_dirty = m_rollBackFirst = m_beginAnswerDue = m_selfCommitting = false;
     m_marker = 0;
     m_removing.clear();
 }

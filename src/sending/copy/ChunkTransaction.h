@@ -29,6 +29,13 @@ public:
     // txid_current() and its marker (and the removal of the markers committed before it),
     // whose answer must be handed to noteAnswer() (answers() does).
     QByteArray prefix();
+    // Opens the transaction as one statement's own: the opening's query of prefix() without
+    // BEGIN or a savepoint, to go in one query string with a COPY statement, which the server
+    // then runs as one transaction, committed by the COPY's success and taken back whole by
+    // its failure. Only when no transaction is open.
+    QByteArray selfCommittingPrefix();
+    // Whether the open transaction is one statement's own (selfCommittingPrefix()).
+    bool selfCommitting() const { return m_selfCommitting; }
     // Takes the answers to the statements of prefix(), in order; only the opening's row counts.
     void noteAnswer(const Result& result);
     std::function<void(const Result&)> answers() {
@@ -48,8 +55,11 @@ public:
     bool readCommit();
     // An attempt went in (a COPY statement or a row statement).
     void workDone() { m_dirty = true; }
-    // The attempt failed: it is taken back by the next statement sent.
+    // The attempt failed: it is taken back by the next statement sent. A statement's own
+    // transaction was taken back whole by the server: nothing is open any more.
     void attemptFailed() {
+        if (!m_open || m_selfCommitting)
+            return end();
         m_dirty = false;
         m_rollBackFirst = true;
     }
@@ -70,6 +80,7 @@ public:
 
 private:
     QByteArray begin();
+    QByteArray opening();
 
     Connection& m_connection;
     QElapsedTimer m_age;
@@ -82,6 +93,7 @@ private:
     bool m_markersRefused = false;     // the server would not make one
     bool m_beginAnswerDue = false;     // the opening's row is not yet in
     bool m_open = false;
-    bool m_dirty = false;         // work done since the savepoint was set
-    bool m_rollBackFirst = false; // a failed attempt is still to be taken back
+    bool m_selfCommitting = false; // opened by selfCommittingPrefix()
+    bool m_dirty = false;          // work done since the savepoint was set
+    bool m_rollBackFirst = false;  // a failed attempt is still to be taken back
 };

@@ -189,9 +189,9 @@ void CopySender::openPiece() {
     while (m_sentEnd < last && !m_lines[m_sentEnd].alone)
         ++m_sentEnd;
     const qsizetype from = m_lines.offset(m_pieceBegin);
-    bool begun = m_stream.begin(m_transaction.prefix(), from, m_transaction.answers());
+    bool begun = m_stream.begin(piecePrefix(), from, m_transaction.answers());
     if (!begun && m_transaction.reopenAfterFailedBegin())
-        begun = m_stream.begin(m_transaction.prefix(), from, m_transaction.answers());
+        begun = m_stream.begin(piecePrefix(), from, m_transaction.answers());
     if (!begun) {
         // Nothing of it went out: split it at once.
         m_phase = Phase::Ending;
@@ -205,12 +205,24 @@ void CopySender::openPiece() {
         stream(false);
 }
 
+// What goes before the piece's COPY. While no line was rejected lately, a piece that would
+// open the chunk's transaction is the chunk: its COPY runs as a transaction of its own, whose
+// success commits it, sparing the COMMIT's round trip. Otherwise the transaction is opened, or
+// goes on, with a savepoint before the piece.
+QByteArray CopySender::piecePrefix() {
+    if (!m_transaction.open() && m_pieces.limit() >= m_options.maxPieceLines)
+        return m_transaction.selfCommittingPrefix();
+    return m_transaction.prefix();
+}
+
 void CopySender::stream(bool all) {
     m_stream.feed(m_lines.bytesFrom(0), m_lines.offset(m_sentEnd), all);
 }
 
 void CopySender::endStreaming() {
     stream(true);
+    // The end of a COPY that is its own transaction is its COMMIT.
+    m_commitInFlight = m_transaction.selfCommitting();
     m_stream.end();
     m_phase = Phase::Ending;
 }
@@ -229,6 +241,9 @@ void CopySender::settlePiece() {
             m_end = End::Lost; // the lines are sent again over a new connection
         return;
     }
+    m_commitInFlight = false;
+    if (accepted && m_transaction.selfCommitting())
+        return chunkCommitted(end - begin);
     if (!accepted && !m_broken && m_stream.refusal() && !abandonOnStop()) {
         m_transaction.attemptFailed();
         return refuse(begin, *m_stream.refusal());
@@ -288,8 +303,15 @@ void CopySender::settleCommit() {
             salvage(m_sentEnd);
         return;
     }
+    chunkCommitted(0);
+}
+
+// The open transaction committed, with the lines its pieces put in and the last piece's.
+void CopySender::chunkCommitted(qsizetype lastPiece) {
     m_transaction.committed();
-    m_accepted += m_acceptedInChunk;
+    if (lastPiece > 0)
+        m_pieces.settled(lastPiece, 0);
+    m_accepted += m_acceptedInChunk + lastPiece;
     m_acceptedInChunk = 0;
     release(m_sentEnd);
 }

@@ -27,7 +27,10 @@ class Connection;
 //
 // Records are gathered into chunks; each chunk is one transaction (ChunkTransaction),
 // committed in line order. Inside it records go out as pieces: a piece is one COPY statement of
-// some of the chunk's lines, behind a savepoint, streamed while records arrive (CopyStream). A
+// some of the chunk's lines, behind a savepoint, streamed while records arrive (CopyStream).
+// While pieces are as long as they get (no line rejected lately), a chunk is one piece whose
+// COPY is its own transaction: the end of its data commits it, sparing a COMMIT's round trip,
+// and its failure takes back the whole chunk, which is then settled as a failed piece. A
 // piece the server rejects is rolled back to its savepoint and settled line by line by
 // RangeSplitter, which reports a rejected line with its row statement's own message.
 // Rejections are reported in line order once their chunk is committed. Should the transaction
@@ -49,12 +52,12 @@ class Connection;
 class CopySender : public RowSender {
 public:
     struct Options {
-        qsizetype chunkLines = 65536;   // lines per transaction, at most
+        qsizetype chunkLines = 262144;  // lines per transaction, at most
         qsizetype chunkBytes = 8 << 20; // COPY data per transaction, at most (one line more)
         // A transaction's age, at most, so that rows are committed and counted at least this
         // often (checked every AgeCheckLines lines of a piece).
         qint64 chunkMilliseconds = 1000;
-        qsizetype maxPieceLines = 65536;        // the longest piece
+        qsizetype maxPieceLines = 262144;       // the longest piece
         qsizetype minPieceLines = 8;            // the shortest piece while lines are rejected
         double pieceSwitchCost = 2048;          // one more piece, in lines' time
         FieldRule fieldRule = FieldRule::Plain; // how the fields become values (FieldRule.h)
@@ -116,8 +119,10 @@ private:
     void stream(bool all);
     void endStreaming();
     void settlePiece();
+    QByteArray piecePrefix();
     void sendCommit();
     void settleCommit();
+    void chunkCommitted(qsizetype lastPiece);
     void sendWaitingAlone();
     void settleEverything();
     void dropWaiting();
