@@ -5,6 +5,7 @@
 #include "import/ImportReporter.h"
 #include "import/IntervalCheck.h"
 #include "resume/ResumingSender.h"
+#include "resume/RunConnection.h"
 #include "sending/RowSenderFactory.h"
 #include "shell/StepRunner.h"
 #include "textfile/InputFile.h"
@@ -31,9 +32,14 @@ bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTa
     const bool fromFirst = c.choices.sendsFirstLine();
     const bool opened = c.run.step(steps.open, [&] {
         m_records.emplace(c.file.dataRecords(fromFirst));
-        const SenderChoice choice{
-            table,     c.path, c.file.rule(), c.choices.separator.toUtf8(), c.choices.rowByRow,
-            cancelled, targets};
+        const SenderChoice choice{table,
+                                  c.path,
+                                  c.file.rule(),
+                                  c.choices.separator.toUtf8(),
+                                  c.choices.rowByRow,
+                                  cancelled,
+                                  targets,
+                                  &c.connection.markersLeft()};
         m_sender = std::make_unique<ResumingSender>(ResumingSender::Context{
             c.connection, c.choices.connection, cancelled,
             [choice, rejected](Connection& connection, qsizetype valueCount) {

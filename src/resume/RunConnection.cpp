@@ -2,6 +2,7 @@
 
 #include "database/DatabaseError.h"
 #include "resume/Reconnector.h"
+#include "sending/copy/ChunkMarker.h"
 
 Connection& RunConnection::begin(const ConnectionSettings& settings) {
     m_inTurn = false;
@@ -57,6 +58,10 @@ void RunConnection::reconnectingOnce(const std::function<bool()>& stop,
 
 void RunConnection::close() {
     m_inTurn = false;
+    // A connection that can't take a statement any more leaves the markers behind.
+    if (m_connection && !m_markers.isEmpty() && m_connection->idle() &&
+        m_connection->run(ChunkMarker::removalTransaction(m_markers)).succeeded())
+        m_markers.clear();
     m_connection.reset();
 }
 

@@ -3,6 +3,7 @@
 #include "database/Connection.h"
 #include "database/ConnectionSettings.h"
 
+#include <QList>
 #include <functional>
 #include <optional>
 
@@ -55,6 +56,10 @@ public:
     // ended, or the connection could not be opened).
     Connection* current() { return m_inTurn && m_connection ? &*m_connection : nullptr; }
 
+    // Markers of committed chunks not yet removed, kept from one file's sender to the next
+    // (SenderChoice::markersLeft); close() removes those still there.
+    QList<quint32>& markersLeft() { return m_markers; }
+
     // How many connections were opened so far (for tests and benchmarks).
     int opened() const { return m_opened; }
 
@@ -64,6 +69,7 @@ private:
     std::optional<Connection> m_connection;
     ConnectionSettings m_settings;
     std::function<void(const ServerNotice&)> m_notices;
+    QList<quint32> m_markers;
     bool m_inTurn = false;
     bool m_fresh = false; // adopted, and not yet begun: no reset needed
     int m_opened = 0;

@@ -16,6 +16,7 @@ std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderCho
     CopySender::Options options;
     options.stopRequested = choice.stopRequested;
     options.fieldRule = choice.rule;
+    options.markersLeft = choice.markersLeft;
     return std::make_unique<CopySender>(connection, std::move(*target), choice.path,
                                         choice.separator, std::move(rejected), std::move(options));
 }

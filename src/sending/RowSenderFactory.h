@@ -4,6 +4,7 @@
 #include "sending/RowSender.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -25,6 +26,9 @@ struct SenderChoice {
     // sending everything it holds.
     std::function<bool()> stopRequested;
     ColumnTargets targets{}; // the columns the values go into; by position when empty
+    // Markers of committed chunks not yet removed, kept over the connection from one sender to
+    // the next (CopySender::Options::markersLeft); null when each sender removes its own.
+    QList<quint32>* markersLeft = nullptr;
 };
 
 // The sender for records of valueCount values: a CopySender where the table allows COPY for

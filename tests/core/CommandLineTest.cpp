@@ -222,6 +222,8 @@ TEST_F(CommandLineTest, ImportsAFolderIntoNewTablesAndIntoAnExistingOne) {
                            "error(s) were reported and 1 file(s) were passed over.\n");
     EXPECT_EQ(outcome.err, b + ": passed over: the table name \"once\" is already in the list of "
                                "existing tables; no row was sent.\n");
+    // Each file's chunks were marked, and each marker was removed by a later file or the end.
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM pg_largeobject_metadata"), QStringList{"0"});
 }
 
 TEST_F(CommandLineTest, TypedNamesAndSeparator) {

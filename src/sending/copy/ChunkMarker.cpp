@@ -40,6 +40,10 @@ QByteArray ChunkMarker::removal(const QList<quint32>& markers) {
            oids.join(',') + ") AND m.lomowner = " + OwnRole + ")";
 }
 
+QByteArray ChunkMarker::removalTransaction(const QList<quint32>& markers) {
+    return "BEGIN; SET LOCAL synchronous_commit = off; SELECT " + removal(markers) + "; COMMIT";
+}
+
 QString ChunkMarker::lookup(quint32 marker, const QByteArray& token) {
     // The bytes are read only from a marker of this role: another role's large object of the
     // same oid can't be read, and is not ours anyway.

@@ -11,7 +11,8 @@
 // the system catalogue, not in any table of the user's, and any role may create them.
 //
 // A chunk's marker is removed by a later transaction once the chunk is known to have
-// committed (the next chunk's, or a statement of its own at the end of the file). One left
+// committed (the next chunk's, the next file's first chunk's, or a statement of its own at the
+// end of the file or the run). One left
 // behind (the program was killed, the server never came back) is a large object of 16 bytes
 // owned by the user, which `SELECT lo_unlink(oid)` removes.
 class ChunkMarker {
@@ -25,6 +26,9 @@ public:
     // A select-list item that removes the markers of this role among those given (those
     // already gone are passed over), or the empty text when none is given.
     static QByteArray removal(const QList<quint32>& markers);
+    // A transaction of its own that removes them (removal()) without waiting for the disk: a
+    // removal that a crash undoes leaves a marker behind, which is true evidence still.
+    static QByteArray removalTransaction(const QList<quint32>& markers);
 
     // A query of one value, "t" when the marker with these bytes exists and belongs to this
     // role, otherwise "f".

@@ -120,10 +120,7 @@ ChunkInDoubt ChunkTransaction::inDoubt() const {
 void ChunkTransaction::removeMarkers() {
     if (m_committedMarkers.isEmpty() || m_open || m_connection.isBroken())
         return;
-    // A removal that a crash undoes leaves a marker behind, which is true evidence still: it
-    // need not wait for the disk.
-    const Result removed = m_connection.run("BEGIN; SET LOCAL synchronous_commit = off; SELECT " +
-                                            ChunkMarker::removal(m_committedMarkers) + "; COMMIT");
+    const Result removed = m_connection.run(ChunkMarker::removalTransaction(m_committedMarkers));
     if (removed.succeeded())
         m_committedMarkers.clear();
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <utility>
 
 #include "database/Connection.h"
 
@@ -77,6 +78,11 @@ public:
     // Removes them in a transaction of their own, outside the chunk's, which does not wait for
     // the disk; what can't be removed stays behind.
     void removeMarkers();
+    // Markers of chunks that committed before this one's first transaction (an earlier file's),
+    // to be removed with the others.
+    void adoptMarkers(const QList<quint32>& markers) { m_committedMarkers += markers; }
+    // Hands the markers not yet removed over, for a later transaction to remove.
+    QList<quint32> takeMarkers() { return std::exchange(m_committedMarkers, {}); }
 
 private:
     QByteArray begin();

@@ -33,7 +33,10 @@ CopySender::CopySender(Connection& connection, CopyTarget target, QString path,
     , m_splitter(connection, m_transaction, m_stream, m_lines, m_rejections,
                  [this](qsizetype line) { return insertStatement(line); })
     , m_pieces(m_options.chunkLines, m_options.minPieceLines, m_options.maxPieceLines,
-               m_options.pieceSwitchCost) {}
+               m_options.pieceSwitchCost) {
+    if (m_options.markersLeft)
+        m_transaction.adoptMarkers(std::exchange(*m_options.markersLeft, {}));
+}
 
 CopySender::~CopySender() {
     try {
@@ -116,7 +119,11 @@ void CopySender::finish() {
         }
     }
     settleEverything();
-    if (m_end != End::Lost && m_end != End::Abandoned)
+    if (m_end == End::Lost) // lostConnection() hands them over
+        return;
+    if (m_options.markersLeft)
+        *m_options.markersLeft += m_transaction.takeMarkers();
+    else if (m_end != End::Abandoned)
         m_transaction.removeMarkers();
 }
 

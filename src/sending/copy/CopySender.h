@@ -65,6 +65,11 @@ public:
         // committed and every line waiting behind it, and every later line, is left unsent
         // (stopped()).
         std::function<bool()> stopRequested;
+        // Where the markers of committed chunks that are not yet removed wait between senders
+        // over one connection: taken by the first chunk, which removes them, and given back by
+        // finish() instead of being removed by a statement of their own. Null: finish() removes
+        // them.
+        QList<quint32>* markersLeft = nullptr;
 
         // The options within their bounds: a chunk of one line at least, pieces within it.
         Options bounded() && {
