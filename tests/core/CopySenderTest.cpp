@@ -752,7 +752,7 @@ QStringList quotedFields(const QString& record) {
 // Small chunks and short COPY statements, so that a few dozen lines cross many boundaries.
 CopySender::Options smallChunks() {
     CopySender::Options options;
-    options.chunkLines = 8;
+    options.chunkLines = options.ownChunkLines = 8;
     options.chunkBytes = 300;
     options.minPieceLines = 2;
     options.pieceSwitchCost = 4;

@@ -252,7 +252,7 @@ TEST(CopySenderStop, LeavesTheLinesWaitingBehindTheChunkUnsent) {
     Connection connection = Connection::open(db.settings());
     bool stop = false;
     CopySender::Options options;
-    options.chunkLines = 100;
+    options.chunkLines = options.ownChunkLines = 100;
     options.stopRequested = [&] { return stop; };
     const auto sender = copySenderFor(
         connection, "t", 2, [](const LineRejection&) {}, options);

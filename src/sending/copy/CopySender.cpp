@@ -86,7 +86,8 @@ void CopySender::queueSteady() {
         m_sentEnd = m_lines.count();
         stream(false);
         const bool checkAge = (m_sentEnd - m_pieceBegin) % AgeCheckLines == 0;
-        if (m_sentEnd - m_pieceBegin >= m_pieces.limit() || chunkComplete(checkAge))
+        if (m_sentEnd - m_pieceBegin >= pieceLimit(m_transaction.selfCommitting()) ||
+            chunkComplete(checkAge))
             endStreaming();
     } else if (m_lines.bytes() - m_lines.offset(m_sentEnd) >= waitingLimit()) {
         advance(true); // too much waits: hold the reading back until it is sent
@@ -142,15 +143,6 @@ QByteArray CopySender::insertStatement(qsizetype line) const {
         .toUtf8();
 }
 
-// Whether the open transaction holds enough to be committed: as many lines or bytes as a chunk
-// may hold, or (when asked to look) lines for as long as a chunk may last.
-bool CopySender::chunkComplete(bool checkAge) const {
-    if (!m_transaction.open())
-        return false;
-    return m_sentEnd >= m_options.chunkLines || m_lines.offset(m_sentEnd) >= m_options.chunkBytes ||
-           (checkAge && m_transaction.ageMilliseconds() >= m_options.chunkMilliseconds);
-}
-
 // Moves the work on without blocking (wait false: only answers already in are taken) or until
 // it is done (wait true). Returns while a piece is streaming, or when nothing is in flight and
 // nothing waits. A line to be sent alone goes in its turn, as its row statement (which blocks).
@@ -189,16 +181,16 @@ void CopySender::advance(bool wait) {
 // arrive next too, up to the length of a piece. Waits until the server takes data.
 void CopySender::openPiece() {
     m_pieceBegin = m_sentEnd;
-    const qsizetype room = std::max<qsizetype>(1, m_options.chunkLines - m_pieceBegin);
-    const qsizetype limit = std::min(m_pieces.limit(), room);
+    const bool own = ownTransaction();
+    const qsizetype limit = pieceLimit(own);
     // The piece ends before the first line to be sent alone.
     const qsizetype last = std::min(m_lines.count(), m_pieceBegin + limit);
     while (m_sentEnd < last && !m_lines[m_sentEnd].alone)
         ++m_sentEnd;
     const qsizetype from = m_lines.offset(m_pieceBegin);
-    bool begun = m_stream.begin(piecePrefix(), from, m_transaction.answers());
+    bool begun = m_stream.begin(piecePrefix(own), from, m_transaction.answers());
     if (!begun && m_transaction.reopenAfterFailedBegin())
-        begun = m_stream.begin(piecePrefix(), from, m_transaction.answers());
+        begun = m_stream.begin(piecePrefix(own), from, m_transaction.answers());
     if (!begun) {
         // Nothing of it went out: split it at once.
         m_phase = Phase::Ending;
@@ -210,16 +202,6 @@ void CopySender::openPiece() {
         endStreaming();
     else
         stream(false);
-}
-
-// What goes before the piece's COPY. While no line was rejected lately, a piece that would
-// open the chunk's transaction is the chunk: its COPY runs as a transaction of its own, whose
-// success commits it, sparing the COMMIT's round trip. Otherwise the transaction is opened, or
-// goes on, with a savepoint before the piece.
-QByteArray CopySender::piecePrefix() {
-    if (!m_transaction.open() && m_pieces.limit() >= m_options.maxPieceLines)
-        return m_transaction.selfCommittingPrefix();
-    return m_transaction.prefix();
 }
 
 void CopySender::stream(bool all) {

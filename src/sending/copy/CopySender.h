@@ -52,12 +52,15 @@ class Connection;
 class CopySender : public RowSender {
 public:
     struct Options {
-        qsizetype chunkLines = 262144;  // lines per transaction, at most
+        qsizetype chunkLines = 65536; // lines per transaction, at most
+        // Lines of a chunk that is one COPY statement's own transaction, at most: it sets no
+        // savepoints, whose number in one transaction slows the server down.
+        qsizetype ownChunkLines = 262144;
         qsizetype chunkBytes = 8 << 20; // COPY data per transaction, at most (one line more)
         // A transaction's age, at most, so that rows are committed and counted at least this
         // often (checked every AgeCheckLines lines of a piece).
         qint64 chunkMilliseconds = 1000;
-        qsizetype maxPieceLines = 262144;       // the longest piece
+        qsizetype maxPieceLines = 65536;        // the longest piece
         qsizetype minPieceLines = 8;            // the shortest piece while lines are rejected
         double pieceSwitchCost = 2048;          // one more piece, in lines' time
         FieldRule fieldRule = FieldRule::Plain; // how the fields become values (FieldRule.h)
@@ -74,6 +77,7 @@ public:
         // The options within their bounds: a chunk of one line at least, pieces within it.
         Options bounded() && {
             chunkLines = std::max<qsizetype>(chunkLines, 1);
+            ownChunkLines = std::max<qsizetype>(ownChunkLines, 1);
             maxPieceLines = std::clamp<qsizetype>(maxPieceLines, 1, chunkLines);
             minPieceLines = std::clamp<qsizetype>(minPieceLines, 1, maxPieceLines);
             chunkBytes = std::max<qsizetype>(chunkBytes, 2);
@@ -124,7 +128,9 @@ private:
     void stream(bool all);
     void endStreaming();
     void settlePiece();
-    QByteArray piecePrefix();
+    bool ownTransaction() const;
+    QByteArray piecePrefix(bool own);
+    qsizetype pieceLimit(bool own) const;
     void sendCommit();
     void settleCommit();
     void chunkCommitted(qsizetype lastPiece);

@@ -1,0 +1,37 @@
+#include "sending/copy/CopySender.h"
+
+#include <algorithm>
+
+// Where a CopySender's chunks and pieces end, and how a piece opens its transaction.
+
+// While no line was rejected lately, a piece that would open the chunk's transaction is the
+// chunk, and its COPY runs as a transaction of its own (selfCommittingPrefix()).
+bool CopySender::ownTransaction() const {
+    return !m_transaction.open() && m_pieces.limit() >= m_options.maxPieceLines;
+}
+
+// What goes before the piece's COPY: the opening of a COPY that is its own transaction, whose
+// success commits it, sparing the COMMIT's round trip; or else the opening of the chunk's
+// transaction, or a savepoint in it, before the piece.
+QByteArray CopySender::piecePrefix(bool own) {
+    return own ? m_transaction.selfCommittingPrefix() : m_transaction.prefix();
+}
+
+// The most lines the piece that begins at m_pieceBegin may take: up to the end of its chunk,
+// and among savepoints no more than PieceSizer gives.
+qsizetype CopySender::pieceLimit(bool own) const {
+    const qsizetype chunk = own ? m_options.ownChunkLines : m_options.chunkLines;
+    const qsizetype room = std::max<qsizetype>(1, chunk - m_pieceBegin);
+    return own ? room : std::min(m_pieces.limit(), room);
+}
+
+// Whether the open transaction holds enough to be committed: as many lines or bytes as a chunk
+// may hold, or (when asked to look) lines for as long as a chunk may last.
+bool CopySender::chunkComplete(bool checkAge) const {
+    if (!m_transaction.open())
+        return false;
+    const qsizetype lines =
+        m_transaction.selfCommitting() ? m_options.ownChunkLines : m_options.chunkLines;
+    return m_sentEnd >= lines || m_lines.offset(m_sentEnd) >= m_options.chunkBytes ||
+           (checkAge && m_transaction.ageMilliseconds() >= m_options.chunkMilliseconds);
+}
