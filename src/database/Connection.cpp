@@ -211,6 +211,8 @@ Result Connection::runWithValues(const QByteArray& statement, const QList<QByteA
 std::vector<Result> Connection::runEachWithValues(const std::vector<WithValues>& statements) {
     std::vector<Result> results;
     const bool together = m_conn && PQenterPipelineMode(m_conn) == 1;
+    if (together)
+        PQsetnonblocking(m_conn, 1);
     bool sent = together;
     for (const WithValues& each : statements) {
         if (!together) {
@@ -226,7 +228,6 @@ std::vector<Result> Connection::runEachWithValues(const std::vector<WithValues>&
     }
     if (!together)
         return results;
-    PQsetnonblocking(m_conn, 1);
     sent = sent && PQpipelineSync(m_conn) == 1 && flush();
     for (std::size_t i = 0; i < statements.size(); ++i)
         results.push_back(sent ? collect()
