@@ -267,9 +267,13 @@ TEST_P(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
         const Outcome outcome = finishRun(process);
         allowConnections(true);
 
+        // The lines not sent are named once; when the server went while the last chunk's
+        // commit was on its way, no line was left unsent and that chunk is named in doubt.
         EXPECT_EQ(outcome.exitCode, 1);
+        const QString lastInDoubt = QStringLiteral(" to %1, may or may not be").arg(lines + 1);
         EXPECT_TRUE(outcome.err.contains(QStringLiteral(
-            "were not sent: the connection to the server was lost and not regained within 2 s.")))
+                        "were not sent: the connection to the server was lost and not regained "
+                        "within 2 s.")) != outcome.err.contains(lastInDoubt))
             << outcome.err.toStdString();
         const int inDoubt = expectAccounted(table, lines, 0, outcome.err);
         EXPECT_LE(inDoubt, 1);

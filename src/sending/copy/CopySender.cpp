@@ -4,6 +4,7 @@
 #include "sending/Statements.h"
 #include "textfile/RecordReader.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 
 namespace {
@@ -26,6 +27,7 @@ CopySender::CopySender(Connection& connection, CopyTarget target, QString path,
     , m_separator(std::move(separator))
     , m_rejected(std::move(rejected))
     , m_options(std::move(options).bounded())
+    , m_waitingLimit(m_options.chunkBytes / 2)
     , m_precheck(m_target.columnTypes)
     , m_lines(m_target.targets)
     , m_transaction(connection)
@@ -188,6 +190,8 @@ void CopySender::openPiece() {
     while (m_sentEnd < last && !m_lines[m_sentEnd].alone)
         ++m_sentEnd;
     const qsizetype from = m_lines.offset(m_pieceBegin);
+    QElapsedTimer starting;
+    starting.start();
     bool begun = m_stream.begin(piecePrefix(own), from, m_transaction.answers());
     if (!begun && m_transaction.reopenAfterFailedBegin())
         begun = m_stream.begin(piecePrefix(own), from, m_transaction.answers());
@@ -198,6 +202,7 @@ void CopySender::openPiece() {
         return;
     }
     m_phase = Phase::Streaming;
+    measureDistance(starting.elapsed());
     if (m_sentEnd - m_pieceBegin >= limit || m_sentEnd < m_lines.count() || chunkComplete(true))
         endStreaming();
     else

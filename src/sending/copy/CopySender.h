@@ -44,7 +44,10 @@ class Connection;
 // encoded, so that the server and this side work at the same time. While lines are rejected,
 // pieces get shorter (fewer lines to send again when one fails, PieceSizer); while none are,
 // they grow back to the whole chunk. Memory holds the encoded lines of one chunk and half a
-// chunk's bytes of lines waiting behind it, at most (Options), plus one line.
+// chunk's bytes of lines waiting behind it, at most (Options), plus one line. A server far away
+// (the first COPY took FarStartMs or more to start) gets chunks of twice the bytes and own
+// chunks of twice the lines: a chunk leaves the server idle for two round trips, and fewer
+// chunks leave it idle less often. The lines waiting behind stay as many.
 //
 // A record of another number of values, or one that ValuePrecheck expects the server to refuse,
 // is sent alone as its row statement between two pieces. A record holding the NUL character is
@@ -137,7 +140,8 @@ private:
     void sendWaitingAlone();
     void settleEverything();
     void dropWaiting();
-    qsizetype waitingLimit() const { return m_options.chunkBytes / 2; }
+    qsizetype waitingLimit() const { return m_waitingLimit; }
+    void measureDistance(qint64 startMilliseconds);
     bool chunkComplete(bool checkAge) const;
     bool afterSplitting();
     void salvage(qsizetype end);
@@ -153,6 +157,7 @@ private:
     QByteArray m_separator;
     Rejected m_rejected;
     Options m_options;
+    qsizetype m_waitingLimit; // bytes of lines waiting behind the chunk, at most
     ValuePrecheck m_precheck;
 
     // Every line not yet committed and reported. Lines before m_sentEnd belong to the open
@@ -162,7 +167,8 @@ private:
     ChunkTransaction m_transaction;
     CopyStream m_stream;
     RangeSplitter m_splitter;
-    PieceSizer m_pieces; // the next piece's length
+    PieceSizer m_pieces;      // the next piece's length
+    bool m_distanceMeasured = false;
     qsizetype m_sentEnd = 0;
     qsizetype m_pieceBegin = 0; // first line of the piece being streamed or ended
     Phase m_phase = Phase::Idle;

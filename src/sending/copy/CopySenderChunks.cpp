@@ -1,8 +1,21 @@
 #include "sending/copy/CopySender.h"
 
 #include <algorithm>
+#include <utility>
 
 // Where a CopySender's chunks and pieces end, and how a piece opens its transaction.
+
+namespace {
+// A first COPY that took this long to start (loopback takes well under one) is far away.
+constexpr qint64 FarStartMs = 2;
+} // namespace
+
+void CopySender::measureDistance(qint64 startMilliseconds) {
+    if (std::exchange(m_distanceMeasured, true) || startMilliseconds < FarStartMs)
+        return;
+    m_options.chunkBytes *= 2;
+    m_options.ownChunkLines *= 2;
+}
 
 // While no line was rejected lately, a piece that would open the chunk's transaction is the
 // chunk, and its COPY runs as a transaction of its own (selfCommittingPrefix()).
