@@ -41,6 +41,17 @@ struct RejectedRows : MainWindowFixture {
 
     void SetUp() override { windows.ui.showRejectedRows = &realBoxes; }
 
+    // Clicks "Save Rejected Lines…" in the report and answers the folder dialog with a folder
+    // "saved" of its own; returns what was saved for the file called name.
+    QByteArray saveRejected(RunReportWindow* report, const QString& name) {
+        const QString out = folder.path() + "/saved";
+        EXPECT_TRUE(QDir().mkpath(out));
+        FolderAnswer answer(out);
+        QTest::mouseClick(report->saveButton(), Qt::LeftButton);
+        EXPECT_TRUE(waitUntil([&] { return QFile::exists(out + "/" + name + ".rejected.csv"); }));
+        return readTestFile(out + "/" + name + ".rejected");
+    }
+
     // Answers every "Application Error" box of a rejected row by a click on its OK button, or
     // on "List the rest at the end" for the box numbered listAt (from 1).
     void answerBoxes(int listAt) {
@@ -111,14 +122,7 @@ TEST_F(RejectedRows, OneBoxThenTheReportThenTheSavedLinesLoadAgain) {
     EXPECT_EQ(rowsOf(report), expected);
 
     // "Save Rejected Lines…", the folder chosen in the dialog.
-    const QString out = folder.path() + "/saved";
-    ASSERT_TRUE(QDir().mkpath(out));
-    FolderAnswer answer(out);
-    QTest::mouseClick(report->saveButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(out + "/tenth.csv.rejected.csv"); }));
-    QFile saved(out + "/tenth.csv.rejected");
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    QByteArray bytes = saved.readAll();
+    QByteArray bytes = saveRejected(report, "tenth.csv");
     QByteArray wanted = "n,v\n";
     for (int n = 10; n <= 1000; n += 10)
         wanted += QByteArray::number(n) + ",toolong\n";
@@ -224,13 +228,7 @@ TEST_F(RejectedRows, TheSavedLinesAreTheFilesOwnBytes) {
     ASSERT_EQ(reportWindows().size(), 1);
     RunReportWindow* report = reportWindows().first();
     EXPECT_EQ(rowsOf(report), QStringList{"3|\"2\u00e9\",\"two^Jlines\""});
-    const QString out = folder.path() + "/saved";
-    ASSERT_TRUE(QDir().mkpath(out));
-    FolderAnswer answer(out);
-    QTest::mouseClick(report->saveButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(out + "/cafe.csv.rejected.csv"); }));
-    QFile saved(out + "/cafe.csv.rejected");
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), QByteArray("n,v\r\n\"2\xe9\",\"two\r\nlines\"\r\n"));
+    EXPECT_EQ(saveRejected(report, "cafe.csv"),
+              QByteArray("n,v\r\n\"2\xe9\",\"two\r\nlines\"\r\n"));
     EXPECT_EQ(database.count("short"), 2);
 }

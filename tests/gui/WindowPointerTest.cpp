@@ -3,25 +3,15 @@
 #include "shell/Platform.h"
 #include "widgets/WindowPointer.h"
 
-#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <optional>
 
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-} // namespace
-
 TEST(WindowPointer, CursorFilesGiveTheirHotSpot) {
-    const QByteArray shipped = readAll(platform::fileBesideProgram(QStringLiteral("HAND-M.CUR")));
+    const QByteArray shipped =
+        readTestFile(platform::fileBesideProgram(QStringLiteral("HAND-M.CUR")));
     QByteArray icon = shipped;
     icon[2] = 1; // the same picture stored as an icon
     const std::tuple<const char*, QByteArray, std::optional<QPoint>> cases[] = {
@@ -40,11 +30,7 @@ TEST(WindowPointer, LoadsTheHandCursorByContent) {
     QImage picture(16, 16, QImage::Format_ARGB32);
     picture.fill(Qt::red);
     ASSERT_TRUE(picture.save(png, "PNG"));
-    const QString text = folder.filePath(QStringLiteral("text.cur"));
-    QFile file(text);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not a picture");
-    file.close();
+    const QString text = writeTestFile(folder, QStringLiteral("text.cur"), "not a picture");
 
     const std::tuple<const char*, QString, bool> cases[] = {
         {"a Windows cursor", platform::fileBesideProgram(QStringLiteral("HAND-M.CUR")), true},
