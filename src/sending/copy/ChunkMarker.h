@@ -12,9 +12,8 @@
 //
 // A chunk's marker is removed by a later transaction once the chunk is known to have
 // committed (the next chunk's, the next file's first chunk's, or a statement of its own at the
-// end of the file or the run). One left
-// behind (the program was killed, the server never came back) is a large object of 16 bytes
-// owned by the user, which `SELECT lo_unlink(oid)` removes.
+// end of the file or the run). One left behind (the program was killed, the server never came
+// back) is a large object of 16 bytes owned by the user, which `SELECT lo_unlink(oid)` removes.
 class ChunkMarker {
 public:
     // New random bytes for a chunk.
