@@ -215,10 +215,9 @@ TEST_F(ImportProgressTest, StopKeepsACommittedPrefixAndCountsIt) {
         EXPECT_EQ(ui.messages.size(), c.files.first() == wide ? 2 : 1) << "with the mismatch";
         const QString count = QString::number(result.rowsSent);
         if (c.rows < 0) {
-            // What the stop may still let through: one chunk by COPY (262,144 lines while it is
-            // its own COPY's transaction), the 1,000 statements of the pipeline row by row. Not
-            // the lines read ahead.
-            const qint64 inFlight = c.rowByRow ? 1000 : 262144;
+            // What the stop may still let through: one chunk of 65,536 lines by COPY, the
+            // 1,000 statements of the pipeline row by row. Not the lines read ahead.
+            const qint64 inFlight = c.rowByRow ? 1000 : 65536;
             qint64 seenAtStop = 0;
             for (const ImportProgress& report : std::as_const(ui.progressLog)) {
                 if (report.rowsSent >= c.stopAfterRows) {

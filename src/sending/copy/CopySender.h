@@ -46,7 +46,7 @@ class Connection;
 // they grow back to the whole chunk. Memory holds the encoded lines of one chunk and half a
 // chunk's bytes of lines waiting behind it, at most (Options), plus one line. A server far away
 // (the first COPY took FarStartMs or more to start) gets chunks of twice the bytes and own
-// chunks of twice the lines: a chunk leaves the server idle for two round trips, and fewer
+// chunks of eight times the lines: a chunk leaves the server idle for two round trips, and fewer
 // chunks leave it idle less often. The lines waiting behind stay as many.
 //
 // A record of another number of values, or one that ValuePrecheck expects the server to refuse,
@@ -56,9 +56,10 @@ class CopySender : public RowSender {
 public:
     struct Options {
         qsizetype chunkLines = 65536; // lines per transaction, at most
-        // Lines of a chunk that is one COPY statement's own transaction, at most: it sets no
-        // savepoints, whose number in one transaction slows the server down.
-        qsizetype ownChunkLines = 262144;
+        // Lines of a chunk that is one COPY statement's own transaction, at most. Such a chunk
+        // sets no savepoints (whose number in one transaction slows the server down), so it
+        // may grow where the server is far away.
+        qsizetype ownChunkLines = 65536;
         qsizetype chunkBytes = 8 << 20; // COPY data per transaction, at most (one line more)
         // A transaction's age, at most, so that rows are committed and counted at least this
         // often (checked every AgeCheckLines lines of a piece).
@@ -167,7 +168,7 @@ private:
     ChunkTransaction m_transaction;
     CopyStream m_stream;
     RangeSplitter m_splitter;
-    PieceSizer m_pieces;      // the next piece's length
+    PieceSizer m_pieces; // the next piece's length
     bool m_distanceMeasured = false;
     qsizetype m_sentEnd = 0;
     qsizetype m_pieceBegin = 0; // first line of the piece being streamed or ended

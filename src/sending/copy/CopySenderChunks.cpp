@@ -14,7 +14,7 @@ void CopySender::measureDistance(qint64 startMilliseconds) {
     if (std::exchange(m_distanceMeasured, true) || startMilliseconds < FarStartMs)
         return;
     m_options.chunkBytes *= 2;
-    m_options.ownChunkLines *= 2;
+    m_options.ownChunkLines *= 8;
 }
 
 // While no line was rejected lately, a piece that would open the chunk's transaction is the
