@@ -7,6 +7,19 @@
 #include <utility>
 #include <vector>
 
+namespace {
+
+// Sends one statement with the values of its parameters, as text; true when libpq took it.
+bool sendWithValues(PGconn* conn, const QByteArray& statement, const QList<QByteArray>& values) {
+    std::vector<const char*> texts;
+    for (const QByteArray& value : values)
+        texts.push_back(value.constData());
+    return PQsendQueryParams(conn, statement.constData(), static_cast<int>(texts.size()), nullptr,
+                             texts.data(), nullptr, nullptr, 0) == 1;
+}
+
+} // namespace
+
 QString resultError(PGconn* conn, const PGresult* result) {
     QString text;
     if (result)
@@ -199,11 +212,7 @@ Result Connection::runWithValues(const QByteArray& statement, const QList<QByteA
     if (!m_conn)
         return Result(nullptr);
     PQsetnonblocking(m_conn, 1);
-    std::vector<const char*> texts;
-    for (const QByteArray& value : values)
-        texts.push_back(value.constData());
-    if (PQsendQueryParams(m_conn, statement.constData(), static_cast<int>(texts.size()), nullptr,
-                          texts.data(), nullptr, nullptr, 0) != 1)
+    if (!sendWithValues(m_conn, statement, values))
         return Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR));
     return collect();
 }
@@ -219,12 +228,7 @@ std::vector<Result> Connection::runEachWithValues(const std::vector<WithValues>&
             results.push_back(runWithValues(each.statement, each.values));
             continue;
         }
-        std::vector<const char*> texts;
-        for (const QByteArray& value : each.values)
-            texts.push_back(value.constData());
-        sent = sent &&
-               PQsendQueryParams(m_conn, each.statement.constData(), static_cast<int>(texts.size()),
-                                 nullptr, texts.data(), nullptr, nullptr, 0) == 1;
+        sent = sent && sendWithValues(m_conn, each.statement, each.values);
     }
     if (!together)
         return results;
