@@ -134,7 +134,7 @@ protected:
 
 TEST_P(CommandLineRefusalTest, TheRefusedFileIsNamedOnceAndTheNextFileGoesIn) {
     const RefusalCase& c = GetParam();
-    const int firstLines = c.refusal == Refusal::Dropped ? 600000 : 3000;
+    const int firstLines = c.refusal == Refusal::Dropped ? 2000000 : 3000;
     const int secondLines = 500;
     const QString first = file("refused.csv", numberedLines(firstLines));
     const QString second = file("next.csv", numberedLines(secondLines));
