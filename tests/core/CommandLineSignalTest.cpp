@@ -46,7 +46,7 @@ protected:
 // row: the run stops after the rows in flight, counts them exactly and exits with 128 + the
 // signal; the next file is not begun.
 TEST_F(CommandLineSignalTest, TermAndHangupStopAfterTheRowsInFlight) {
-    const int lines = 600000;
+    const int lines = 2000000;
     const QString big = file("big.csv", numberedLines(lines));
     const QString second = file("second.csv", numberedLines(3));
     const struct {

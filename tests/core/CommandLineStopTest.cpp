@@ -24,7 +24,7 @@ class CommandLineStopTest : public CommandLineFixture {};
 // Ctrl+C once rows are in: the run stops after the rows in flight, says what it imported and
 // exits with 130; the table holds exactly the first lines it names.
 TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
-    const int lines = 600000;
+    const int lines = 2000000;
     const QString big = file("big.csv", numberedLines(lines));
     const QString second = file("second.csv", numberedLines(3));
     for (const bool rowByRow : {false, true}) {
@@ -67,7 +67,7 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
 // once, before the run's first row (the column-count query waits) and in the middle of a file
 // (the row statements or the COPY wait). The closing line counts exactly the rows that are in.
 TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
-    const QString path = file("lines.csv", numberedLines(600000));
+    const QString path = file("lines.csv", numberedLines(2000000));
     for (const bool rowByRow : {false, true}) {
         for (const bool lockFirst : {true, false}) {
             SCOPED_TRACE(rowByRow ? "row by row" : "copy");

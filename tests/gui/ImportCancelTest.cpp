@@ -57,7 +57,7 @@ TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
     database.execute("CREATE TRIGGER keep BEFORE INSERT ON audited FOR EACH ROW EXECUTE "
                      "FUNCTION keep()");
     start();
-    const int lines = 600000;
+    const int lines = 2000000;
     addFile("big.csv", numberedLines(lines));
     addFile("next.csv", numberedLines(3));
     const QSize designed = main->size();
