@@ -753,6 +753,7 @@ QStringList quotedFields(const QString& record) {
 CopySender::Options smallChunks() {
     CopySender::Options options;
     options.chunkLines = options.ownChunkLines = 8;
+    options.growWhenFar = false; // the boundaries stay where they are on a busy machine too
     options.chunkBytes = 300;
     options.minPieceLines = 2;
     options.pieceSwitchCost = 4;

@@ -60,6 +60,9 @@ public:
         // sets no savepoints (whose number in one transaction slows the server down), so it
         // may grow where the server is far away.
         qsizetype ownChunkLines = 65536;
+        // Whether a server found far away (its first COPY slow to start) gets chunks of more
+        // lines and bytes. Off where a chunk's length must stay as set.
+        bool growWhenFar = true;
         qsizetype chunkBytes = 8 << 20; // COPY data per transaction, at most (one line more)
         // A transaction's age, at most, so that rows are committed and counted at least this
         // often (checked every AgeCheckLines lines of a piece).

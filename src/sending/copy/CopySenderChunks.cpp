@@ -11,7 +11,8 @@ constexpr qint64 FarStartMs = 2;
 } // namespace
 
 void CopySender::measureDistance(qint64 startMilliseconds) {
-    if (std::exchange(m_distanceMeasured, true) || startMilliseconds < FarStartMs)
+    if (std::exchange(m_distanceMeasured, true) || !m_options.growWhenFar ||
+        startMilliseconds < FarStartMs)
         return;
     m_options.chunkBytes *= 2;
     m_options.ownChunkLines *= 8;
