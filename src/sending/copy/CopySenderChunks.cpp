@@ -6,13 +6,18 @@
 // Where a CopySender's chunks and pieces end, and how a piece opens its transaction.
 
 namespace {
-// A first COPY that took this long to start (loopback takes well under one) is far away.
+// A COPY that took this long to start (loopback takes well under one) is far away, when the
+// quickest of the first DistanceSamples starts did: one slow start on a busy machine is not
+// distance.
 constexpr qint64 FarStartMs = 2;
+constexpr int DistanceSamples = 3;
 } // namespace
 
 void CopySender::measureDistance(qint64 startMilliseconds) {
-    if (std::exchange(m_distanceMeasured, true) || !m_options.growWhenFar ||
-        startMilliseconds < FarStartMs)
+    if (m_distanceSamples >= DistanceSamples || !m_options.growWhenFar)
+        return;
+    m_quickestStart = std::min(m_quickestStart, startMilliseconds);
+    if (++m_distanceSamples < DistanceSamples || m_quickestStart < FarStartMs)
         return;
     m_options.chunkBytes *= 2;
     m_options.ownChunkLines *= 8;
