@@ -67,10 +67,11 @@ ChunkFate Reconnector::settle(Connection& connection, const ChunkInDoubt& chunk)
 }
 
 // Until the backend that ran the chunk no longer holds its transaction. The transaction id
-// alone can't say which backend that is: after a crash the id may be another's.
+// alone can't say which backend that is: after a crash the id may be another's. Where the id's
+// answer was lost too, until the backend is gone.
 void Reconnector::awaitBackend(Connection& connection, const ChunkInDoubt& chunk) {
     const QString holding = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = %1 "
-                                           "AND backend_xid::text::bigint = %2")
+                                           "AND (%2 = 0 OR backend_xid::text::bigint = %2)")
                                 .arg(chunk.backendPid)
                                 .arg(chunk.xid % (qint64(1) << 32));
     QElapsedTimer clock;

@@ -197,11 +197,12 @@ protected:
             return;
         ChunkInDoubt& doubt = *script.lost.chunkInDoubt;
         doubt.token = ChunkMarker::newToken();
-        doubt.marker = m_database
-                           .column(QStringLiteral("SELECT ") +
-                                   QString::fromLatin1(ChunkMarker::creation(doubt.token)))
-                           .value(0)
-                           .toUInt();
+        doubt.marker =
+            m_database
+                .column(QStringLiteral("SELECT ") + QString::fromLatin1(ChunkMarker::creation(
+                                                        doubt.token, ChunkMarker::newOid())))
+                .value(0)
+                .toUInt();
         if (script.marker == Marker::Gone)
             m_database.execute(QStringLiteral("SELECT lo_unlink(%1)").arg(doubt.marker));
     }

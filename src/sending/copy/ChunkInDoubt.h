@@ -12,7 +12,7 @@
 // learn over a new connection whether it committed (Reconnector::settle()), and what follows
 // from each answer.
 struct ChunkInDoubt {
-    qint64 xid = 0;     // txid_current() of its transaction, epoch included
+    qint64 xid = 0;     // txid_current() of its transaction, epoch included; 0 when unknown
     int backendPid = 0; // the backend that ran it, which may still hold it open
     quint32 marker = 0; // its ChunkMarker's oid; 0 when the chunk could make none
     QByteArray token;   // the marker's bytes

@@ -26,8 +26,13 @@ QByteArray ChunkMarker::newToken() {
     return QByteArray(reinterpret_cast<const char*>(words.data()), TokenBytes);
 }
 
-QByteArray ChunkMarker::creation(const QByteArray& token) {
-    return "lo_from_bytea(0, " + byteaLiteral(token) + ")";
+quint32 ChunkMarker::newOid() {
+    constexpr quint32 FirstNormalOid = 16384;
+    return FirstNormalOid + QRandomGenerator::system()->bounded(quint32(0) - FirstNormalOid);
+}
+
+QByteArray ChunkMarker::creation(const QByteArray& token, quint32 oid) {
+    return "lo_from_bytea(" + QByteArray::number(oid) + ", " + byteaLiteral(token) + ")";
 }
 
 QByteArray ChunkMarker::removal(const QList<quint32>& markers) {

@@ -19,8 +19,12 @@ public:
     // New random bytes for a chunk.
     static QByteArray newToken();
 
-    // A select-list item that creates the marker and yields its oid.
-    static QByteArray creation(const QByteArray& token);
+    // A random oid for a new marker, among those of no built-in object. Chosen here, the oid
+    // is known even when the answer to the marker's creation is lost; one that another large
+    // object already has fails the creation.
+    static quint32 newOid();
+    // A select-list item that creates the marker of that oid and yields it.
+    static QByteArray creation(const QByteArray& token, quint32 oid);
 
     // A select-list item that removes the markers of this role among those given (those
     // already gone are passed over), or the empty text when none is given.

@@ -44,7 +44,9 @@ QByteArray ChunkTransaction::opening() {
     if (m_markersRefused)
         return QByteArrayLiteral("SELECT txid_current(); ");
     m_token = ChunkMarker::newToken();
-    QByteArray statement = "SELECT txid_current(), " + ChunkMarker::creation(m_token);
+    m_marker = ChunkMarker::newOid();
+    m_removing = m_committedMarkers;
+    QByteArray statement = "SELECT txid_current(), " + ChunkMarker::creation(m_token, m_marker);
     const QByteArray removal = ChunkMarker::removal(m_committedMarkers);
     if (!removal.isEmpty())
         statement += ", " + removal;
@@ -52,14 +54,19 @@ QByteArray ChunkTransaction::opening() {
 }
 
 void ChunkTransaction::noteAnswer(const Result& result) {
-    if (!m_beginAnswerDue || result.rowCount() != 1)
+    if (result.rowCount() != 1)
+        return;
+    QStringList row;
+    for (int column = 0; column < result.fieldCount(); ++column)
+        row.append(result.value(0, column));
+    noteOpening(row);
+}
+
+void ChunkTransaction::noteOpening(const QStringList& row) {
+    if (!m_beginAnswerDue || row.isEmpty())
         return;
     m_beginAnswerDue = false;
-    m_xid = result.value(0, 0).toLongLong();
-    if (!m_markersRefused) {
-        m_marker = result.value(0, 1).toUInt();
-        m_removing = m_committedMarkers;
-    }
+    m_xid = row[0].toLongLong();
 }
 
 bool ChunkTransaction::reopenAfterFailedBegin() {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <utility>
 
@@ -39,6 +40,10 @@ public:
     bool selfCommitting() const { return m_selfCommitting; }
     // Takes the answers to the statements of prefix(), in order; only the opening's row counts.
     void noteAnswer(const Result& result);
+    // Opens the transaction for a caller that sends BEGIN itself: the opening's query of
+    // prefix() as one statement, whose row goes to noteOpening().
+    QByteArray openingStatement() { return opening().chopped(2); }
+    void noteOpening(const QStringList& row);
     std::function<void(const Result&)> answers() {
         return [this](const Result& result) { noteAnswer(result); };
     }
