@@ -189,7 +189,8 @@ Loads delimited text files into PostgreSQL, in the order given.
                       break inside the quotes belongs to the value, "" stands for
                       one quote, and a quoted empty field is the empty text, not NULL.
                       Without it every separator cuts and every quote is dropped.
-  --row-by-row        one INSERT statement per line even where a faster path exists.
+  --row-by-row        one INSERT statement per line, each its own transaction, even
+                      where a faster path exists.
   --full-messages     errors, the field-count report and the closing message in the
                       words of the window program, as earlier versions printed
                       them: each error's whole "Application Error" text after a

@@ -16,11 +16,13 @@ Pipeline::Pipeline(Connection& connection)
     m_entered = true;
 }
 
-bool Pipeline::send(const QByteArray& statement) {
-    PGconn* conn = m_connection.handle();
-    return PQsendQueryParams(conn, statement.constData(), 0, nullptr, nullptr, nullptr, nullptr,
-                             0) == 1 &&
-           PQpipelineSync(conn) == 1;
+bool Pipeline::queue(const QByteArray& statement) {
+    return PQsendQueryParams(m_connection.handle(), statement.constData(), 0, nullptr, nullptr,
+                             nullptr, nullptr, 0) == 1;
+}
+
+bool Pipeline::sync() {
+    return PQpipelineSync(m_connection.handle()) == 1;
 }
 
 int Pipeline::flush() {
@@ -53,7 +55,12 @@ Pipeline::Answer Pipeline::take() {
         answer.sqlState = result.sqlState();
         answer.words = result.primaryMessage();
         answer.source = result.sourceFunction();
+        answer.skipped = status == PGRES_PIPELINE_ABORTED;
+        return answer;
     }
+    answer.tag = result.commandTag();
+    for (int column = 0; result.rowCount() > 0 && column < result.fieldCount(); ++column)
+        answer.row.append(result.value(0, column));
     return answer;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class Connection;
 
@@ -16,11 +17,14 @@ public:
     struct Answer {
         enum class Kind { Result, End, Sync };
         Kind kind = Kind::End;
-        bool failed = false; // a result that is an error (or the statement was skipped)
-        QString error;       // its text, when failed
-        QByteArray sqlState; // the server's SQLSTATE, when failed (Result::sqlState())
-        QString words;       // the server's primary message, when failed
-        QByteArray source;   // the server's function that raised it (Result::sourceFunction())
+        bool failed = false;  // a result that is an error (or the statement was skipped)
+        QString error;        // its text, when failed
+        QByteArray sqlState;  // the server's SQLSTATE, when failed (Result::sqlState())
+        QString words;        // the server's primary message, when failed
+        QByteArray source;    // the server's function that raised it (Result::sourceFunction())
+        bool skipped = false; // not run: an earlier statement before the same sync failed
+        QString tag;          // the command tag of a result that succeeded
+        QStringList row;      // the values of its first row, if any
     };
 
     // Enters the mode; entered() says whether it could.
@@ -29,7 +33,11 @@ public:
 
     // Queues a statement (the extended protocol, no parameters) and a sync point; false when
     // libpq would not take them.
-    bool send(const QByteArray& statement);
+    bool send(const QByteArray& statement) { return queue(statement) && sync(); }
+    // Queues a statement without a sync point: a failure skips every statement queued after
+    // it up to the next sync point. False when libpq would not take it.
+    bool queue(const QByteArray& statement);
+    bool sync();
     // Hands queued bytes to the socket without waiting: 0 all sent, 1 some still queued, -1 the
     // connection failed.
     int flush();

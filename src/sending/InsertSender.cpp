@@ -1,8 +1,6 @@
 #include "sending/InsertSender.h"
 
 #include "database/Connection.h"
-#include "sending/Statements.h"
-#include "textfile/FieldSplitting.h"
 #include "textfile/RecordReader.h"
 
 #include <limits>
@@ -16,16 +14,10 @@ constexpr qsizetype MaxPendingBytes = 8 << 20;
 
 } // namespace
 
-InsertSender::InsertSender(Connection& connection, QString table, QString path, Rejected rejected,
-                           FieldRule rule, QByteArray separator, ColumnTargets targets)
+InsertSender::InsertSender(Connection& connection, RowStatements statements, Rejected rejected)
     : m_connection(connection)
-    , m_table(std::move(table))
-    , m_path(std::move(path))
-    , m_rejected(std::move(rejected))
-    , m_rule(rule)
-    , m_separator(std::move(separator))
-    , m_targets(std::move(targets))
-    , m_fromBytes(m_table, m_targets) {
+    , m_statements(std::move(statements))
+    , m_rejected(std::move(rejected)) {
     if (!m_connection.isOpen()) {
         m_broken = QStringLiteral("The connection is not open.");
         return;
@@ -83,21 +75,10 @@ void InsertSender::send(const Record& record) {
     }
     if (m_stopped || m_refusal)
         return;
-    if (record.bytes.isNull())
-        return sendFields(record.line, record.fields);
-    if (m_rule != FieldRule::Plain)
-        return sendFields(record.line, valuesFromBytes(record.bytes, m_separator, m_rule));
-    if (record.bytes.contains('\0'))
-        return rejectHere(record.line, nulCharacterRejection(record.line, m_path));
-    sendStatement(record.line, [&] { return m_fromBytes.build(record.bytes, m_separator); });
-}
-
-void InsertSender::sendFields(qint64 lineIndex, const QStringList& fields) {
-    if (holdsNulCharacter(fields))
-        return rejectHere(lineIndex, nulCharacterRejection(lineIndex, m_path));
-    sendStatement(lineIndex, [&] {
-        return BuildInsertStatement(m_table, fields, m_rule, m_targets).toUtf8();
-    });
+    const RowStatements::Made made = m_statements.make(record);
+    if (made.statement.isEmpty())
+        return rejectHere(record.line, made.rejection);
+    sendStatement(record.line, made.statement);
 }
 
 void InsertSender::rejectHere(qint64 lineIndex, const QString& description) {
@@ -109,13 +90,12 @@ void InsertSender::rejectHere(qint64 lineIndex, const QString& description) {
     drain(MaxPendingStatements, MaxPendingBytes);
 }
 
-// Sends the statement that build() makes, unless the connection is already lost.
-void InsertSender::sendStatement(qint64 lineIndex, const std::function<QByteArray()>& build) {
+// Sends the statement, unless the connection is already lost.
+void InsertSender::sendStatement(qint64 lineIndex, const QByteArray& statement) {
     if (!m_broken.isEmpty())
         return rejectHere(lineIndex, m_broken);
     Pending entry;
     entry.lineIndex = lineIndex;
-    const QByteArray statement = build();
     if (!m_pipeline->send(statement)) {
         // The statement may or may not have left; either way it can't be answered now.
         breakConnection(m_connection.lastError());

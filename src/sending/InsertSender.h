@@ -1,10 +1,8 @@
 #pragma once
 
 #include "database/Pipeline.h"
-#include "sending/ColumnTargets.h"
-#include "sending/InsertStatementFromBytes.h"
 #include "sending/RowSender.h"
-#include "textfile/FieldRule.h"
+#include "sending/RowStatements.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -14,12 +12,11 @@
 
 class Connection;
 
-// Sends every record as its own INSERT INTO statement (BuildInsertStatement, into the columns
-// the targets name) through a Pipeline: statements go out without waiting for the previous
-// answer, each followed by a sync point and so committing or failing on its own, and the
-// answers are read back in order, so rejections reach the callback in line order with the
-// server's own text. A record holding the NUL character is not sent; it is rejected in its
-// place in the order.
+// Sends every record as its own row statement (RowStatements) through a Pipeline: statements go out
+// without waiting for the previous answer, each followed by a sync point and so committing or
+// failing on its own, and the answers are read back in order, so rejections reach the callback in
+// line order with the server's own text. A record holding the NUL character is not sent; it is
+// rejected in its place in the order.
 //
 // Holds at most a bounded number of unanswered statements. Keeps the connection in pipeline
 // mode for its lifetime and gives it back in its usual state by finish(). A connection that
@@ -27,10 +24,7 @@ class Connection;
 // lostConnection().
 class InsertSender : public RowSender {
 public:
-    // The rule says how the fields become values (FieldRule.h); the separator (UTF-8) cuts the
-    // records that come as bytes; the targets name the columns the values go into.
-    InsertSender(Connection& connection, QString table, QString path, Rejected rejected,
-                 FieldRule rule, QByteArray separator, ColumnTargets targets = {});
+    InsertSender(Connection& connection, RowStatements statements, Rejected rejected);
     ~InsertSender() override;
 
     void send(const Record& record) override;
@@ -57,9 +51,8 @@ private:
         QByteArray source;   // the server's function that raised the error
     };
 
-    void sendFields(qint64 lineIndex, const QStringList& fields);
     void rejectHere(qint64 lineIndex, const QString& description);
-    void sendStatement(qint64 lineIndex, const std::function<QByteArray()>& build);
+    void sendStatement(qint64 lineIndex, const QByteArray& statement);
     void drain(std::size_t maxPending, qsizetype maxBytes);
     bool readAnswers();
     bool settleHead();
@@ -69,13 +62,8 @@ private:
     bool refusedAt(const Pending& entry);
 
     Connection& m_connection;
-    QString m_table;
-    QString m_path;
+    RowStatements m_statements;
     Rejected m_rejected;
-    FieldRule m_rule;
-    QByteArray m_separator;
-    ColumnTargets m_targets;
-    InsertStatementFromBytes m_fromBytes;
     std::optional<Pipeline> m_pipeline;
     std::deque<Pending> m_pending;
     qsizetype m_pendingBytes = 0;

@@ -1,5 +1,6 @@
 #include "sending/RowSenderFactory.h"
 
+#include "sending/GroupedInsertSender.h"
 #include "sending/InsertSender.h"
 #include "sending/copy/CopySender.h"
 #include "textfile/FieldRule.h"
@@ -9,10 +10,18 @@ std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderCho
     std::optional<CopyTarget> target;
     if (!choice.rowByRow)
         target = CopyTarget::find(connection, choice.table, valueCount, choice.targets);
-    if (!target)
-        return std::make_unique<InsertSender>(connection, choice.table, choice.path,
-                                              std::move(rejected), choice.rule, choice.separator,
-                                              choice.targets);
+    if (!target) {
+        RowStatements statements(choice.table, choice.path, choice.rule, choice.separator,
+                                 choice.targets);
+        if (choice.rowByRow || !GroupedInsertSender::suits(connection, choice.table))
+            return std::make_unique<InsertSender>(connection, std::move(statements),
+                                                  std::move(rejected));
+        GroupedInsertSender::Options options;
+        options.stopRequested = choice.stopRequested;
+        options.markersLeft = choice.markersLeft;
+        return std::make_unique<GroupedInsertSender>(connection, std::move(statements),
+                                                     std::move(rejected), std::move(options));
+    }
     CopySender::Options options;
     options.stopRequested = choice.stopRequested;
     options.fieldRule = choice.rule;

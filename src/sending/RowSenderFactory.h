@@ -15,12 +15,14 @@ enum class FieldRule;
 // What a file's records go into and how: the choice between COPY and one INSERT per line is
 // made here, once, for the table and the number of values of the file's lines.
 struct SenderChoice {
-    QString table;         // as the list of existing tables names it (tableReference())
-    QString path;          // names the file in the descriptions of lines rejected before they
-                           // reach the server
-    FieldRule rule;        // how fields become values
-    QByteArray separator;  // UTF-8; cuts the records that come as bytes
-    bool rowByRow = false; // one INSERT statement per line even where COPY could go
+    QString table;        // as the list of existing tables names it (tableReference())
+    QString path;         // names the file in the descriptions of lines rejected before they
+                          // reach the server
+    FieldRule rule;       // how fields become values
+    QByteArray separator; // UTF-8; cuts the records that come as bytes
+    // One INSERT statement per line, each its own transaction, even where COPY or groups of
+    // lines (GroupedInsertSender) could go.
+    bool rowByRow = false;
     // Asked on the sender's thread: when it answers true, a sender that gathers lines commits
     // what it has sent at its next statement boundary and takes no more lines, instead of
     // sending everything it holds.
@@ -32,6 +34,7 @@ struct SenderChoice {
 };
 
 // The sender for records of valueCount values: a CopySender where the table allows COPY for
-// them (CopyTarget), otherwise an InsertSender. Asks the server's catalogue over the connection.
+// them (CopyTarget), otherwise a GroupedInsertSender where the table suits it, otherwise an
+// InsertSender. Asks the server's catalogue over the connection.
 std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
                                          qsizetype valueCount, RowSender::Rejected rejected);

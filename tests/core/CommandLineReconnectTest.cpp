@@ -196,22 +196,27 @@ protected:
 
 } // namespace
 
-// Backends ended twice in the middle of a file, by COPY and row by row, with bad values among
-// the lines: every good line is in once, every bad one is reported once, and nothing else is
-// said.
+// Backends ended twice in the middle of a file, by COPY, row by row and in groups of lines (a
+// statement trigger rules COPY out), with bad values among the lines: every good line is in
+// once, every bad one is reported once, and nothing else is said.
 TEST_P(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
     const int badEvery = 9973;
-    for (const bool rowByRow : {false, true}) {
-        SCOPED_TRACE(rowByRow ? "row by row" : "copy");
+    enum class Way { Copy, RowByRow, Grouped };
+    for (const Way way : {Way::Copy, Way::RowByRow, Way::Grouped}) {
+        SCOPED_TRACE(way == Way::Copy ? "copy" : way == Way::RowByRow ? "row by row" : "grouped");
         // Enough lines that the run is still sending when its backend is ended twice: row by
         // row the statements are pipelined.
-        const int lines = rowByRow ? 40000 : 200000;
+        const int lines = way == Way::RowByRow ? 40000 : way == Way::Grouped ? 100000 : 200000;
         const QString path = file("lines.csv", numberedLines(lines, badEvery));
-        const QString table = rowByRow ? QStringLiteral("r") : QStringLiteral("c");
+        const QString table = way == Way::Copy ? "c" : way == Way::RowByRow ? "r" : "g";
         m_db.execute(QStringLiteral("CREATE TABLE %1(n int, t varchar(8))").arg(table));
+        if (way == Way::Grouped)
+            m_db.execute("CREATE FUNCTION nothing() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                         "RETURN NULL; END$$; CREATE TRIGGER s AFTER INSERT ON g EXECUTE "
+                         "FUNCTION nothing()");
         QProcess process;
         QStringList rest{"--append", table, path};
-        if (rowByRow)
+        if (way == Way::RowByRow)
             rest.prepend("--row-by-row");
         start(process, rest);
         endBackendsWhileRowsGoIn(table, 2);
@@ -220,9 +225,10 @@ TEST_P(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
         EXPECT_FALSE(outcome.err.contains(QStringLiteral("not sent")));
         EXPECT_EQ(outcome.exitCode, 1);
         const int inDoubt = expectAccounted(table, lines, badEvery, outcome.err);
-        // COPY settles every chunk by its transaction; row by row, the lines whose answers the
-        // server held back when it was ended are named, at most one range for each end.
-        if (rowByRow)
+        // COPY and groups settle every transaction by its marker; row by row, the lines whose
+        // answers the server held back when it was ended are named, at most one range for
+        // each end.
+        if (way == Way::RowByRow)
             EXPECT_LE(inDoubt, 2);
         else
             EXPECT_EQ(inDoubt, 0);
@@ -232,18 +238,25 @@ TEST_P(CommandLineReconnectTest, EndedBackendsCostNoLineAndNoRowTwice) {
 // The answer to a commit lost on its way back while the server carried it out: the program
 // asks the server, finds the chunk committed and goes on after it, instead of sending it again.
 TEST_P(CommandLineReconnectTest, ACommitWhoseAnswerWasLostIsNotSentAgain) {
-    const int lines = 300000;
-    const QString path = file("lines.csv", numberedLines(lines));
-    m_db.execute("CREATE TABLE t(n int, t text)");
-    CommitCutter cutter(serverPort());
-    m_port = QString::number(cutter.port());
-    QProcess process;
-    start(process, {"--append", "t", path});
-    const Outcome outcome = finishRun(process);
-    EXPECT_TRUE(cutter.cut()) << "a commit went through the relay";
-    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
-    EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
-    expectEveryLineOnce("t", lines, 0);
+    const int server = serverPort();
+    // By COPY, and in groups of lines (a statement trigger rules COPY out).
+    m_db.execute("CREATE TABLE t(n int, t text); CREATE TABLE g(n int, t text); CREATE FUNCTION "
+                 "nothing() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RETURN NULL; END$$; "
+                 "CREATE TRIGGER s AFTER INSERT ON g EXECUTE FUNCTION nothing()");
+    for (const QString table : {"t", "g"}) {
+        SCOPED_TRACE(table.toStdString());
+        const int lines = table == "t" ? 300000 : 20000;
+        const QString path = file(table + ".csv", numberedLines(lines));
+        CommitCutter cutter(server);
+        m_port = QString::number(cutter.port());
+        QProcess process;
+        start(process, {"--append", table, path});
+        const Outcome outcome = finishRun(process);
+        EXPECT_TRUE(cutter.cut()) << "a commit went through the relay";
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
+        expectEveryLineOnce(table, lines, 0);
+    }
 }
 
 // A server that does not take the program back within the bound (2 s here): one message names

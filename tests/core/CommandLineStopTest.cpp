@@ -65,21 +65,31 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
 
 // A statement that waits for a lock held by another connection: the first Ctrl+C cancels it at
 // once, before the run's first row (the column-count query waits) and in the middle of a file
-// (the row statements or the COPY wait). The closing line counts exactly the rows that are in.
+// (the row statements, a group of them or the COPY wait). The closing line counts exactly the
+// rows that are in.
 TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
     const QString path = file("lines.csv", numberedLines(2000000));
-    for (const bool rowByRow : {false, true}) {
+    m_db.execute("CREATE FUNCTION nothing() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RETURN "
+                 "NULL; END$$");
+    enum class Way { Copy, RowByRow, Grouped };
+    for (const Way way : {Way::Copy, Way::RowByRow, Way::Grouped}) {
         for (const bool lockFirst : {true, false}) {
-            SCOPED_TRACE(rowByRow ? "row by row" : "copy");
+            SCOPED_TRACE(way == Way::Copy       ? "copy"
+                         : way == Way::RowByRow ? "row by row"
+                                                : "grouped");
             SCOPED_TRACE(lockFirst ? "locked before the run" : "locked during the run");
-            const QString table = QStringLiteral("t%1%2").arg(rowByRow).arg(lockFirst);
+            const QString table = QStringLiteral("t%1%2").arg(int(way)).arg(lockFirst);
             m_db.execute(QStringLiteral("CREATE TABLE %1(n TEXT, t TEXT)").arg(table));
+            if (way == Way::Grouped) // rules COPY out
+                m_db.execute(QStringLiteral("CREATE TRIGGER s AFTER INSERT ON %1 EXECUTE "
+                                            "FUNCTION nothing()")
+                                 .arg(table));
             std::optional<Connection> holder;
             if (lockFirst)
                 holder.emplace(m_db.lockTable(table));
             QProcess process;
             QStringList rest{"--append", table, path};
-            if (rowByRow)
+            if (way == Way::RowByRow)
                 rest.prepend("--row-by-row");
             start(process, rest);
             if (!lockFirst) {

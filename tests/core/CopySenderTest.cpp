@@ -1,6 +1,7 @@
 #include "sending/copy/CopySender.h"
 #include "database/Connection.h"
 #include "import/ImportRun.h"
+#include "sending/GroupedInsertSender.h"
 #include "sending/InsertSender.h"
 #include "sending/InsertStatementFromBytes.h"
 #include "sending/RowSenderFactory.h"
@@ -775,6 +776,7 @@ struct Sending {
     FieldRule rule = FieldRule::Plain;
     ColumnTargets targets{};
     bool asBytes = false;
+    bool grouped = false; // row by row in groups (GroupedInsertSender) rather than each alone
 };
 
 Outcome importLines(const TestDatabase& db, const QString& schema, const QStringList& lines,
@@ -801,9 +803,14 @@ Outcome importLines(const TestDatabase& db, const QString& schema, const QString
                                                   rejected, options);
         copy = owned.get();
         sender = std::move(owned);
+    } else if (how.grouped) {
+        GroupedInsertSender::Options options;
+        options.groupLines = 4; // many groups, some with several rejected lines
+        sender = std::make_unique<GroupedInsertSender>(
+            connection, RowStatements("t", "data.csv", rule, ",", how.targets), rejected, options);
     } else {
-        sender = std::make_unique<InsertSender>(connection, "t", "data.csv", rejected, rule, ",",
-                                                how.targets);
+        sender = std::make_unique<InsertSender>(
+            connection, RowStatements("t", "data.csv", rule, ",", how.targets), rejected);
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QByteArray bytes = lines[i].toUtf8();
@@ -819,7 +826,8 @@ Outcome importLines(const TestDatabase& db, const QString& schema, const QString
     return outcome;
 }
 
-// Every file into every target, once row by row and once by COPY, under one field rule.
+// Every file into every target, once row by row, once by COPY and once row by row in groups,
+// under one field rule.
 template <std::size_t N>
 void compareSenders(const InputFile (&files)[N], FieldRule rule, const char* prefix) {
     TestDatabase db;
@@ -831,17 +839,25 @@ void compareSenders(const InputFile (&files)[N], FieldRule rule, const char* pre
             const QString where = QStringLiteral("%1 <- %2").arg(target.name, file.name);
             const QString rowwise = QStringLiteral("%1r%2").arg(prefix).arg(++number);
             const QString fast = QStringLiteral("%1f%2").arg(prefix).arg(number);
-            for (const QString& schema : {rowwise, fast})
+            const QString grouped = QStringLiteral("%1g%2").arg(prefix).arg(number);
+            for (const QString& schema : {rowwise, fast, grouped})
                 db.execute(QStringLiteral("CREATE SCHEMA %1; SET search_path = %1; %2")
                                .arg(schema, QString::fromUtf8(target.setup)));
             const QStringList lines = file.lines();
             const Outcome expected = importLines(db, rowwise, lines, {false, rule});
             const Outcome actual = importLines(db, fast, lines, {true, rule});
+            const Outcome inGroups =
+                importLines(db, grouped, lines, {false, rule, {}, false, true});
 
             EXPECT_EQ(actual.rejections, expected.rejections) << where.toStdString();
             EXPECT_EQ(actual.accepted, expected.accepted) << where.toStdString();
             const QString rows = QString::fromUtf8(target.rows);
             EXPECT_EQ(db.rows(rows.arg(fast)), db.rows(rows.arg(rowwise))) << where.toStdString();
+            EXPECT_EQ(inGroups.rejections, expected.rejections)
+                << "grouped " << where.toStdString();
+            EXPECT_EQ(inGroups.accepted, expected.accepted) << "grouped " << where.toStdString();
+            EXPECT_EQ(db.rows(rows.arg(grouped)), db.rows(rows.arg(rowwise)))
+                << "grouped " << where.toStdString();
             const qsizetype values = rule == FieldRule::Plain
                                          ? SplitFields(lines.first(), ",").size()
                                          : quotedFields(lines.first()).size();

@@ -2,18 +2,12 @@
 
 #include "database/Connection.h"
 #include "sending/Statements.h"
+#include "sending/TableTreeSql.h"
 #include "sending/copy/TriggerBodyNames.h"
 
 #include <algorithm>
 
 namespace {
-
-// The table and its partitions, for the queries below: $1 is the table named as the row
-// statement names it, so that it is looked up along the search path in the same way.
-#define TABLE_TREE_SQL                                                                             \
-    "WITH target AS (SELECT to_regclass($1) AS oid), "                                             \
-    "tree AS (SELECT relid AS oid FROM pg_partition_tree((SELECT oid FROM target)) "               \
-    "UNION SELECT oid FROM target) "
 
 // One row for the table as a whole, then nothing: 't' where the table allows COPY, and the
 // table's own name as the server's messages write it. Of the tree's own triggers (tgtype: bit 1
