@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
         }
         sender->finish();
         const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        const bool copy = dynamic_cast<CopySender*>(sender.get()) != nullptr;
+        const bool copy = sender->byCopy();
         std::printf("seconds %.3f rows %lld sender %s\n", seconds,
                     static_cast<long long>(sender->rowsAccepted()), copy ? "copy" : "insert");
         if (rejected > 0) {

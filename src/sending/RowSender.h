@@ -38,4 +38,8 @@ public:
     // no more records and reports no rejection of its own from the refused line on; finish()
     // still commits and reports what came before it, and only then is notSent final.
     virtual std::optional<TableRefusal> refusal() const { return std::nullopt; }
+
+    // Whether the table takes COPY for the file's lines (a file of few lines may still go as
+    // one group of row statements, which costs fewer round trips).
+    virtual bool byCopy() const { return false; }
 };

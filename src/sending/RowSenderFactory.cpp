@@ -2,30 +2,56 @@
 
 #include "sending/GroupedInsertSender.h"
 #include "sending/InsertSender.h"
+#include "sending/SmallFileSender.h"
 #include "sending/copy/CopySender.h"
 #include "textfile/FieldRule.h"
+
+namespace {
+
+std::unique_ptr<RowSender> groupedSender(Connection& connection, const SenderChoice& choice,
+                                         RowSender::Rejected rejected) {
+    GroupedInsertSender::Options options;
+    options.stopRequested = choice.stopRequested;
+    options.markersLeft = choice.markersLeft;
+    return std::make_unique<GroupedInsertSender>(
+        connection,
+        RowStatements(choice.table, choice.path, choice.rule, choice.separator, choice.targets),
+        std::move(rejected), std::move(options));
+}
+
+std::unique_ptr<RowSender> copySender(Connection& connection, const SenderChoice& choice,
+                                      CopyTarget target, RowSender::Rejected rejected) {
+    CopySender::Options options;
+    options.stopRequested = choice.stopRequested;
+    options.fieldRule = choice.rule;
+    options.markersLeft = choice.markersLeft;
+    return std::make_unique<CopySender>(connection, std::move(target), choice.path,
+                                        choice.separator, std::move(rejected), std::move(options));
+}
+
+} // namespace
 
 std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
                                          qsizetype valueCount, RowSender::Rejected rejected) {
     std::optional<CopyTarget> target;
     if (!choice.rowByRow)
         target = CopyTarget::find(connection, choice.table, valueCount, choice.targets);
-    if (!target) {
-        RowStatements statements(choice.table, choice.path, choice.rule, choice.separator,
-                                 choice.targets);
-        if (choice.rowByRow || !GroupedInsertSender::suits(connection, choice.table))
-            return std::make_unique<InsertSender>(connection, std::move(statements),
-                                                  std::move(rejected));
-        GroupedInsertSender::Options options;
-        options.stopRequested = choice.stopRequested;
-        options.markersLeft = choice.markersLeft;
-        return std::make_unique<GroupedInsertSender>(connection, std::move(statements),
-                                                     std::move(rejected), std::move(options));
+    if (target) {
+        // A file of no more lines than a group goes as that group: one round trip, where COPY
+        // takes two.
+        return std::make_unique<SmallFileSender>(
+            GroupedInsertSender::Options().groupLines,
+            [&connection, choice, target = std::move(*target), rejected] {
+                return copySender(connection, choice, target, rejected);
+            },
+            [&connection, choice, rejected] {
+                return groupedSender(connection, choice, rejected);
+            });
     }
-    CopySender::Options options;
-    options.stopRequested = choice.stopRequested;
-    options.fieldRule = choice.rule;
-    options.markersLeft = choice.markersLeft;
-    return std::make_unique<CopySender>(connection, std::move(*target), choice.path,
-                                        choice.separator, std::move(rejected), std::move(options));
+    if (!choice.rowByRow && GroupedInsertSender::suits(connection, choice.table))
+        return groupedSender(connection, choice, std::move(rejected));
+    return std::make_unique<InsertSender>(
+        connection,
+        RowStatements(choice.table, choice.path, choice.rule, choice.separator, choice.targets),
+        std::move(rejected));
 }

@@ -34,7 +34,8 @@ struct SenderChoice {
 };
 
 // The sender for records of valueCount values: a CopySender where the table allows COPY for
-// them (CopyTarget), otherwise a GroupedInsertSender where the table suits it, otherwise an
-// InsertSender. Asks the server's catalogue over the connection.
+// them (CopyTarget), for a file longer than one group (SmallFileSender); otherwise a
+// GroupedInsertSender where the table suits it; otherwise an InsertSender. Asks the server's
+// catalogue over the connection.
 std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
                                          qsizetype valueCount, RowSender::Rejected rejected);

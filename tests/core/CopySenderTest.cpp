@@ -1058,29 +1058,38 @@ TEST(CopySenderDifferential, MappedColumnsSameAsRowByRow) {
     }
 }
 
-// The run's choice carries the targets to either sender: the same rows by COPY and row by row.
-TEST(RowSenderFactory, EitherSenderTakesTheTargets) {
+// The run's choice carries the targets to every sender: the same rows by COPY, as one group of
+// a small file and row by row.
+TEST(RowSenderFactory, EverySenderTakesTheTargets) {
     TestDatabase db;
     const QString path = QStringLiteral("/in/O'Neil\\x.csv");
-    for (const bool rowByRow : {false, true}) {
+    const struct {
+        const char* name;
+        bool rowByRow;
+        int more; // lines after the first three: past one group, the file goes by COPY
+    } cases[] = {{"copy", false, 70}, {"one group", false, 0}, {"row by row", true, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         db.execute("DROP TABLE IF EXISTS t; CREATE TABLE t (a text, b text, src text)");
         Connection connection = Connection::open(db.settings());
-        const SenderChoice choice{"t",      "data.csv", FieldRule::Plain,         ",",
-                                  rowByRow, {},         {{"b", "a"}, "src", path}};
+        const SenderChoice choice{"t",        "data.csv", FieldRule::Plain,         ",",
+                                  c.rowByRow, {},         {{"b", "a"}, "src", path}};
         Rejections rejections;
         const std::unique_ptr<RowSender> sender =
             makeRowSender(connection, choice, 2, [&](const LineRejection& r) {
                 rejections.emplace_back(r.line, r.description);
             });
-        EXPECT_EQ(dynamic_cast<CopySender*>(sender.get()) == nullptr, rowByRow);
-        const QByteArray lines[] = {"1,x", "2,y", "3,z,more"};
-        for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(sender->byCopy(), !c.rowByRow);
+        QList<QByteArray> lines{"1,x", "2,y", "3,z,more"};
+        for (int i = 0; i < c.more; ++i)
+            lines.append(QByteArray::number(i + 4) + ",w");
+        for (int i = 0; i < lines.size(); ++i)
             sender->send(bytesRecord(i + 1, lines[i], lines[i].count(',') + 1));
         sender->finish();
-        EXPECT_EQ(db.rows("SELECT * FROM t ORDER BY a"),
-                  (QStringList{"x|1|" + path, "y|2|" + path}))
-            << rowByRow;
-        ASSERT_EQ(rejections.size(), 1u) << rowByRow;
+        EXPECT_EQ(db.rows("SELECT * FROM t WHERE a <> 'w' ORDER BY a"),
+                  (QStringList{"x|1|" + path, "y|2|" + path}));
+        EXPECT_EQ(db.count("t"), 2 + c.more);
+        ASSERT_EQ(rejections.size(), 1u);
         EXPECT_EQ(rejections[0].first, 3);
         EXPECT_TRUE(rejections[0].second.contains("more expressions than target columns"))
             << rejections[0].second.toStdString();
@@ -1126,28 +1135,38 @@ TEST(CopySender, ALostConnectionLeavesTheUncommittedLinesUnreported) {
 }
 
 // A backend ended before the sender's first statement, while the sender sets its connection
-// up: by COPY and row by row, no line is rejected with the server's farewell; every line handed
-// over is left for a new connection.
+// up: by COPY (the lines held back to see whether the file is longer than a group among them),
+// as one group and row by row, no line is rejected with the server's farewell; every line
+// handed over is left for a new connection.
 TEST(RowSenderFactory, ABackendEndedBeforeTheFirstStatementLosesNoLine) {
     TestDatabase db;
     db.execute("CREATE TABLE t (a text, b text)");
-    for (const bool rowByRow : {false, true}) {
+    const struct {
+        const char* name;
+        bool rowByRow;
+        int lines;
+    } cases[] = {{"copy", false, 70}, {"one group", false, 3}, {"row by row", true, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         Connection connection = Connection::open(db.settings());
         db.execute(QStringLiteral("SELECT pg_terminate_backend(%1)")
                        .arg(connection.query("SELECT pg_backend_pid()").value(0, 0)));
         QThread::msleep(100); // the farewell is in before the sender's first word
         Rejections rejections;
         const std::unique_ptr<RowSender> sender = makeRowSender(
-            connection, {"t", "data.csv", FieldRule::Plain, ",", rowByRow, {}, {}}, 2,
+            connection, {"t", "data.csv", FieldRule::Plain, ",", c.rowByRow, {}, {}}, 2,
             [&](const LineRejection& r) { rejections.emplace_back(r.line, r.description); });
-        for (int line = 1; line <= 3; ++line)
+        std::vector<qint64> handed;
+        for (int line = 1; line <= c.lines; ++line) {
             sender->send(fieldsRecord(line, {"a", QString::number(line)}));
+            handed.push_back(line);
+        }
         sender->finish();
         for (const auto& [line, description] : rejections)
-            ADD_FAILURE() << rowByRow << " line " << line << ": " << description.toStdString();
+            ADD_FAILURE() << "line " << line << ": " << description.toStdString();
         const std::optional<LostConnection> lost = sender->lostConnection();
-        ASSERT_TRUE(lost.has_value()) << rowByRow;
-        EXPECT_EQ(lost->notCommitted, (std::vector<qint64>{1, 2, 3})) << rowByRow;
+        ASSERT_TRUE(lost.has_value());
+        EXPECT_EQ(lost->notCommitted, handed);
         EXPECT_EQ(lost->unanswered.first, -1) << "nothing was sent: nothing is in doubt";
     }
 }

@@ -102,6 +102,7 @@ public:
     void finish() override;
     qint64 rowsAccepted() const override { return m_accepted; }
     std::optional<LostConnection> lostConnection() const override;
+    bool byCopy() const override { return true; }
     std::optional<TableRefusal> refusal() const override { return m_refusal; }
 
     // Lines sent alone because ValuePrecheck expected the server to refuse them.
