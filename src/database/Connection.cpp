@@ -80,15 +80,18 @@ void Connection::applySessionSettings() {
     execute(QStringLiteral("SET standard_conforming_strings = on"));
 }
 
-void Connection::resetSession() {
+void Connection::sendDueReset() {
+    if (!std::exchange(m_resetDue, false))
+        return;
     // DISCARD ALL can't run inside a transaction block, so it goes alone.
-    execute(QStringLiteral("DISCARD ALL"));
+    runNow("DISCARD ALL", false);
     // The server reports every change of standard_conforming_strings, so libpq knows it after
     // the DISCARD: where the server's own default keeps it on, the round trip that would set it
     // again is spared.
-    const char* const conforming = PQparameterStatus(m_conn, "standard_conforming_strings");
+    const char* const conforming =
+        m_conn ? PQparameterStatus(m_conn, "standard_conforming_strings") : nullptr;
     if (!conforming || qstrcmp(conforming, "on") != 0)
-        applySessionSettings();
+        runNow("SET standard_conforming_strings = on", false);
 }
 
 Connection::Connection(PGconn* conn)
@@ -120,7 +123,11 @@ void Connection::setNoticeReceiver(std::function<void(const ServerNotice&)> rece
 // Called by libpq, inside whichever of its calls read the notice; nothing may be thrown back
 // through it.
 void Connection::relayNotice(void* notices, const PGresult* notice) {
-    const Notices* relay = static_cast<const Notices*>(notices);
+    Notices* relay = static_cast<Notices*>(notices);
+    // A FATAL message between statements is the backend's last: it closes the socket next.
+    const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+    if (severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0))
+        relay->farewell = true;
     if (!relay->receive)
         return;
     try {
@@ -155,7 +162,9 @@ bool Connection::inTransaction() const {
 bool Connection::idle() {
     if (!m_conn || PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK)
         return false;
-    return PQisBusy(m_conn) == 0 && PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
+    // PQisBusy() parses what was read, a backend's last message among it (farewell).
+    return PQisBusy(m_conn) == 0 && !m_notices->farewell &&
+           PQtransactionStatus(m_conn) == PQTRANS_IDLE &&
            PQpipelineStatus(m_conn) == PQ_PIPELINE_OFF && PQflush(m_conn) == 0;
 }
 
@@ -165,6 +174,10 @@ QString Connection::errorOf(const Result& result) const {
 
 int Connection::backendPid() const {
     return m_conn ? PQbackendPID(m_conn) : 0;
+}
+
+int Connection::serverVersion() const {
+    return m_conn ? PQserverVersion(m_conn) : 0;
 }
 
 QString Connection::lastError() const {
@@ -187,6 +200,13 @@ Result Connection::nextResult() {
 }
 
 Result Connection::run(const QByteArray& statement, bool params) {
+    if (params && m_resetDue)
+        return std::move(runEachWithValues({{statement, {}}}).front());
+    sendDueReset();
+    return runNow(statement, params);
+}
+
+Result Connection::runNow(const QByteArray& statement, bool params) {
     if (!m_conn)
         return Result(nullptr);
     PQsetnonblocking(m_conn, 1);
@@ -200,6 +220,7 @@ Result Connection::run(const QByteArray& statement, bool params) {
 
 Result Connection::run(const QByteArray& statement,
                        const std::function<void(const Result&)>& seen) {
+    sendDueReset();
     if (!m_conn)
         return Result(nullptr);
     PQsetnonblocking(m_conn, 1);
@@ -209,6 +230,8 @@ Result Connection::run(const QByteArray& statement,
 }
 
 Result Connection::runWithValues(const QByteArray& statement, const QList<QByteArray>& values) {
+    if (m_resetDue)
+        return std::move(runEachWithValues({{statement, values}}).front());
     if (!m_conn)
         return Result(nullptr);
     PQsetnonblocking(m_conn, 1);
@@ -222,7 +245,11 @@ std::vector<Result> Connection::runEachWithValues(const std::vector<WithValues>&
     const bool together = m_conn && PQenterPipelineMode(m_conn) == 1;
     if (together)
         PQsetnonblocking(m_conn, 1);
-    bool sent = together;
+    else
+        sendDueReset();
+    // A reset due goes first, each statement before its own sync point, in the same round trip.
+    const bool resetting = together && std::exchange(m_resetDue, false);
+    bool sent = together && (!resetting || sendReset());
     for (const WithValues& each : statements) {
         if (!together) {
             results.push_back(runWithValues(each.statement, each.values));
@@ -233,6 +260,10 @@ std::vector<Result> Connection::runEachWithValues(const std::vector<WithValues>&
     if (!together)
         return results;
     sent = sent && PQpipelineSync(m_conn) == 1 && flush();
+    for (int i = 0; sent && resetting && i < 2; ++i) {
+        collect();
+        nextResult(); // the sync's answer
+    }
     for (std::size_t i = 0; i < statements.size(); ++i)
         results.push_back(sent ? collect()
                                : Result(PQmakeEmptyPGresult(m_conn, PGRES_FATAL_ERROR)));
@@ -243,7 +274,16 @@ std::vector<Result> Connection::runEachWithValues(const std::vector<WithValues>&
     return results;
 }
 
+// Queues the reset in pipeline mode: DISCARD ALL and this class's settings, each followed by
+// a sync point (DISCARD ALL can't share a transaction).
+bool Connection::sendReset() {
+    return sendWithValues(m_conn, "DISCARD ALL", {}) && PQpipelineSync(m_conn) == 1 &&
+           sendWithValues(m_conn, "SET standard_conforming_strings = on", {}) &&
+           PQpipelineSync(m_conn) == 1;
+}
+
 bool Connection::sendOnly(const QByteArray& statement) {
+    sendDueReset();
     if (!m_conn)
         return false;
     PQsetnonblocking(m_conn, 1);
@@ -319,4 +359,10 @@ Result Connection::query(const QString& statement) {
     if (!m_conn)
         throw DatabaseError(QStringLiteral("The connection is not open."));
     return checked(run(statement.toUtf8()));
+}
+
+Result Connection::queryOne(const QString& statement) {
+    if (!m_conn)
+        throw DatabaseError(QStringLiteral("The connection is not open."));
+    return checked(run(statement.toUtf8(), true));
 }

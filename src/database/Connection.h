@@ -64,6 +64,8 @@ public:
 
     // Runs a query and keeps its rows. Throws DatabaseError like execute().
     Result query(const QString& statement);
+    // The same for one statement, sent by the extended protocol.
+    Result queryOne(const QString& statement);
     // One statement with the values of its parameters ($1, $2, ...), as text; waits as
     // ServerWait does and never throws: a failure is a failed result.
     Result runWithValues(const QByteArray& statement, const QList<QByteArray>& values);
@@ -103,9 +105,12 @@ public:
     bool awaitSocket(bool forWrite) { return m_wait.once(m_conn, forWrite); }
     // Puts the session back in the state open() leaves it in: DISCARD ALL (settings, role,
     // temporary tables, prepared statements, cursors, advisory locks and listeners of the
-    // session are dropped), then this class's own settings again. Throws DatabaseError. Only
-    // outside a transaction.
-    void resetSession();
+    // session are dropped), then this class's own settings again. Only outside a transaction.
+    // The reset goes out with the next statement, in its round trip where that statement is
+    // one of queryOne() or runEachWithValues(), and in one of its own before any other.
+    void resetSession() { m_resetDue = true; }
+    // Sends the reset now, if one is due; never throws (a failure shows in what follows).
+    void sendDueReset();
 
     void close();
     bool isOpen() const { return m_conn != nullptr; }
@@ -122,6 +127,8 @@ public:
     QString errorOf(const Result& result) const;
     // The process id of the connection's backend on the server, 0 when not open.
     int backendPid() const;
+    // The server's version as libpq reports it (140005 for 14.5), 0 when not open.
+    int serverVersion() const;
 
     // The libpq handle, for Pipeline and for tests that meet libpq itself.
     PGconn* handle() const { return m_conn; }
@@ -134,17 +141,21 @@ private:
     // connection is moved.
     struct Notices {
         std::function<void(const ServerNotice&)> receive;
+        bool farewell = false; // the backend said it ends (FATAL between statements)
     };
     static void relayNotice(void* notices, const PGresult* notice);
 
     explicit Connection(PGconn* conn);
     void applySessionSettings();
     Result checked(Result result);
+    Result runNow(const QByteArray& statement, bool params);
+    bool sendReset();
     Result collect(const std::function<void(const Result&)>& seen = {});
 
     PGconn* m_conn = nullptr;
     std::unique_ptr<Notices> m_notices; // made with the connection
     ServerWait m_wait;
+    bool m_resetDue = false; // resetSession() was asked, the reset not yet sent
 };
 
 // The error text of a failed result (the server's message) or, without one, the

@@ -6,6 +6,7 @@
 
 Pipeline::Pipeline(Connection& connection)
     : m_connection(connection) {
+    m_connection.sendDueReset();
     PGconn* conn = m_connection.handle();
     if (!conn || PQstatus(conn) != CONNECTION_OK)
         return;

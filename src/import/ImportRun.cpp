@@ -251,7 +251,7 @@ void Run::firstLineFlow(const QString& name) {
         return;
     QString statement;
     m_run.step(186, [&] { statement = BuildCreateTableStatement(name, plan.createdColumns()); });
-    if (!m_run.step(190, [&] { connection().execute(statement); })) {
+    if (!m_run.step(190, [&] { connection().queryOne(statement); })) {
         m_ui.tableNotCreated(name);
         return;
     }
@@ -294,7 +294,7 @@ void Run::typedFlow(const QString& name) {
         return;
     QString statement;
     m_run.step(252, [&] { statement = BuildCreateTableStatement(name, plan.createdColumns()); });
-    if (!m_run.step(256, [&] { connection().execute(statement); })) {
+    if (!m_run.step(256, [&] { connection().queryOne(statement); })) {
         m_ui.tableNotCreated(name);
         return;
     }

@@ -11,10 +11,11 @@
 //
 // Each file's turn begins with begin() and ends with end(). begin() gives the file the
 // connection the previous file ended with when it can serve exactly as a new one would: open
-// with the same settings, still answering the server, idle (no statement in flight, no
-// transaction open, no pipeline) and reset to the state a new connection starts in (DISCARD
+// with the same settings, its socket not closed by the server, idle (no statement in flight,
+// no transaction open, no pipeline) and reset to the state a new connection starts in (DISCARD
 // ALL: settings, role, temporary tables, prepared statements, cursors, locks and listeners of
-// the session are dropped, then the connection's own settings are made again). Otherwise it
+// the session are dropped, then the connection's own settings are made again; the reset goes
+// out with the file's first statement, Connection::resetSession()). Otherwise it
 // opens a new connection, as every turn did before connections were handed on, and a failure
 // to open one is reported by the same step. Nothing is kept beyond the run: close() (or the
 // destructor) closes it.

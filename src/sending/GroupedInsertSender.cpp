@@ -22,6 +22,8 @@ SELECT NOT EXISTS (SELECT 1 FROM pg_class c JOIN tree USING (oid) WHERE c.relkin
 
 const QByteArray Savepoint = QByteArrayLiteral("SAVEPOINT quenmarl_row");
 const QByteArray RollBackTo = QByteArrayLiteral("ROLLBACK TO SAVEPOINT quenmarl_row");
+// Kept by the session once the group's transaction commits.
+const QByteArray CheckInterval = QByteArrayLiteral("SET client_connection_check_interval = 250");
 
 } // namespace
 
@@ -41,9 +43,9 @@ GroupedInsertSender::GroupedInsertSender(Connection& connection, RowStatements s
     if (m_options.markersLeft)
         m_transaction.adoptMarkers(std::exchange(*m_options.markersLeft, {}));
     // As InsertSender: a server that waits for a lock when a stop gives the connection up
-    // notices soon that it is gone (servers before 14 refuse the setting).
-    if (m_connection.isOpen() && !m_connection.isBroken())
-        m_connection.run("SET client_connection_check_interval = 250");
+    // notices soon that it is gone. The setting rides with the first group, in its round trip;
+    // servers before 14 don't know it.
+    m_checkIntervalDue = m_connection.serverVersion() >= 140000;
 }
 
 GroupedInsertSender::~GroupedInsertSender() {
@@ -121,6 +123,8 @@ bool GroupedInsertSender::queueSegment(Pipeline& pipeline, Segment& segment) {
     if (!m_transaction.open()) {
         queued = queue(Step::Begin, QByteArrayLiteral("BEGIN")) &&
                  queue(Step::Opening, m_transaction.openingStatement());
+        if (std::exchange(m_checkIntervalDue, false))
+            queued = queued && queue(Step::Setting, CheckInterval);
     } else if (std::exchange(m_rollBackFirst, false)) {
         queued = queue(Step::RollBackTo, RollBackTo);
     }
@@ -208,6 +212,7 @@ bool GroupedInsertSender::settleFailure(const Segment& segment, std::size_t fail
     if (step == Step::Opening && m_transaction.reopenAfterFailedBegin()) {
         m_next = 0;
         m_acceptedInGroup = 0;
+        m_checkIntervalDue = m_connection.serverVersion() >= 140000; // it was rolled back
         return true;
     }
     sendEachOnItsOwn();

@@ -60,7 +60,7 @@ private:
         QByteArray statement; // empty: rejected here (held in m_held)
     };
     // What one statement of a segment is.
-    enum class Step { Begin, Opening, RollBackTo, Savepoint, Insert, Commit };
+    enum class Step { Begin, Opening, Setting, RollBackTo, Savepoint, Insert, Commit };
     struct Segment {
         std::vector<Step> steps;
         std::vector<qsizetype> lines; // the line of m_group of each Insert step, in order
@@ -96,6 +96,7 @@ private:
     qint64 m_unanswered = -1;          // a line sent on its own whose answer was lost
     bool m_rollBackFirst = false;      // the open transaction failed at a line
     bool m_commitInFlight = false;     // a COMMIT went out, its answer not in
+    bool m_checkIntervalDue = false;   // the session setting is still to be sent
     bool m_lost = false;
     bool m_stopped = false;
     bool m_finished = false;

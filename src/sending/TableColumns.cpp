@@ -16,7 +16,7 @@ QString literal(const QString& text) {
 // One row per column, or one row of NULLs for a table without columns; the first value tells
 // whether the table was found at all.
 Result catalogueColumns(Connection& connection, const QString& reference) {
-    return connection.query(
+    return connection.queryOne(
         QStringLiteral("SELECT t.oid IS NOT NULL, a.attname FROM (SELECT to_regclass(%1) AS oid) t "
                        "LEFT JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum > 0 AND NOT "
                        "a.attisdropped ORDER BY a.attnum")
