@@ -169,12 +169,17 @@ void GroupedInsertSender::readSegment(Pipeline& pipeline, Segment& segment) {
 
 // Takes in the answers of a segment; false when the group needs no further segment.
 bool GroupedInsertSender::settleSegment(const Segment& segment) {
-    if (segment.complete)
+    if (segment.complete) {
         m_commitInFlight = false;
-    else if (m_connection.stopTaken())
+    } else if (m_connection.stopTaken()) {
         return abandon(), false;
-    else if (m_connection.isBroken())
+    } else if (m_connection.isBroken() || !segment.steps.empty()) {
+        // Sent at least in part and not answered whole, on a connection that can't be trusted
+        // any more: the lines go again over a new one.
+        if (!m_connection.isBroken())
+            m_connection.giveUp();
         return m_lost = true, false;
+    }
     std::size_t inserts = 0;
     for (std::size_t i = 0; segment.complete && i < segment.answers.size(); ++i) {
         const Pipeline::Answer& answer = segment.answers[i];
@@ -188,7 +193,7 @@ bool GroupedInsertSender::settleSegment(const Segment& segment) {
     const bool committed = segment.complete && segment.answers.size() == segment.steps.size() &&
                            segment.answers.back().tag == QLatin1String("COMMIT");
     if (!committed) {
-        sendEachOnItsOwn(); // the pipeline could not be used
+        sendEachOnItsOwn(); // the pipeline could not be entered
         return false;
     }
     m_acceptedInGroup += qint64(inserts);
