@@ -8,6 +8,7 @@
 #include "sending/Statements.h"
 #include "sending/copy/CopyTarget.h"
 #include "sending/copy/CopyText.h"
+#include "support/DelayLine.h"
 #include "support/RecordingFrontEnd.h"
 #include "support/SenderKit.h"
 #include "support/TestEnvironment.h"
@@ -1383,3 +1384,25 @@ TEST(CopySenderDifferential, WholeRunsWithQuotedFields) {
 }
 
 } // namespace
+
+// A server whose first COPY takes 2 ms or more to start is far away: a chunk that is its own
+// COPY then holds eight times the lines, so that the round trips of chunk ends are fewer.
+TEST(CopySender, AServerFarAwayGetsLongerChunks) {
+    TestDatabase db;
+    db.execute("CREATE TABLE t (a text, b int)");
+    DelayLine far(db.settings().server, db.settings().port, 2);
+    ConnectionSettings through = db.settings();
+    through.port = far.port();
+    Connection connection = Connection::open(through);
+    CopySender::Options options;
+    options.chunkLines = options.ownChunkLines = 1000;
+    const auto sender = copySenderFor(
+        connection, "t", 2, [](const LineRejection&) {}, options);
+    ASSERT_TRUE(sender);
+    for (int line = 1; line <= 12000; ++line)
+        sender->send(fieldsRecord(line, {"a", QString::number(line)}));
+    sender->finish();
+    // One transaction a chunk.
+    EXPECT_EQ(db.column("SELECT count(*) FROM t GROUP BY xmin::text ORDER BY min(b)"),
+              (QStringList{"8000", "4000"}));
+}

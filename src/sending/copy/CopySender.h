@@ -14,7 +14,6 @@
 #include <QByteArray>
 #include <algorithm>
 #include <functional>
-#include <limits>
 #include <optional>
 
 class Connection;
@@ -173,9 +172,9 @@ private:
     ChunkTransaction m_transaction;
     CopyStream m_stream;
     RangeSplitter m_splitter;
-    PieceSizer m_pieces;                                         // the next piece's length
-    int m_distanceSamples = 0;                                   // COPY starts timed
-    qint64 m_quickestStart = std::numeric_limits<qint64>::max(); // ms, the quickest of them
+    PieceSizer m_pieces;             // the next piece's length
+    int m_distanceSamples = 0;       // COPY starts timed (measureDistance())
+    bool m_grownForDistance = false; // chunks made longer for a server far away
     qsizetype m_sentEnd = 0;
     qsizetype m_pieceBegin = 0; // first line of the piece being streamed or ended
     Phase m_phase = Phase::Idle;

@@ -6,21 +6,27 @@
 // Where a CopySender's chunks and pieces end, and how a piece opens its transaction.
 
 namespace {
-// A COPY that took this long to start (loopback takes well under one) is far away, when the
-// quickest of the first DistanceSamples starts did: one slow start on a busy machine is not
-// distance.
+// A COPY that took this long to start (loopback takes well under one) is far away.
 constexpr qint64 FarStartMs = 2;
-constexpr int DistanceSamples = 3;
+constexpr int FarGrowth = 8; // lines of a chunk that is its own COPY
 } // namespace
 
+// The first COPY's start decides at once, so that a far server's first chunk is long already.
+// A second start that is quick says the first was slow for another reason (a busy machine),
+// and the chunks go back to their length.
 void CopySender::measureDistance(qint64 startMilliseconds) {
-    if (m_distanceSamples >= DistanceSamples || !m_options.growWhenFar)
+    if (m_distanceSamples >= 2 || !m_options.growWhenFar)
         return;
-    m_quickestStart = std::min(m_quickestStart, startMilliseconds);
-    if (++m_distanceSamples < DistanceSamples || m_quickestStart < FarStartMs)
-        return;
-    m_options.chunkBytes *= 2;
-    m_options.ownChunkLines *= 8;
+    const bool slow = startMilliseconds >= FarStartMs;
+    if (++m_distanceSamples == 1 && slow) {
+        m_options.chunkBytes *= 2;
+        m_options.ownChunkLines *= FarGrowth;
+        m_grownForDistance = true;
+    } else if (m_grownForDistance && !slow) {
+        m_options.chunkBytes /= 2;
+        m_options.ownChunkLines /= FarGrowth;
+        m_grownForDistance = false;
+    }
 }
 
 // While no line was rejected lately, a piece that would open the chunk's transaction is the
