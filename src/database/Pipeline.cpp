@@ -56,7 +56,6 @@ Pipeline::Answer Pipeline::take() {
         answer.sqlState = result.sqlState();
         answer.words = result.primaryMessage();
         answer.source = result.sourceFunction();
-        answer.skipped = status == PGRES_PIPELINE_ABORTED;
         return answer;
     }
     answer.tag = result.commandTag();

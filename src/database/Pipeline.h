@@ -17,14 +17,13 @@ public:
     struct Answer {
         enum class Kind { Result, End, Sync };
         Kind kind = Kind::End;
-        bool failed = false;  // a result that is an error (or the statement was skipped)
-        QString error;        // its text, when failed
-        QByteArray sqlState;  // the server's SQLSTATE, when failed (Result::sqlState())
-        QString words;        // the server's primary message, when failed
-        QByteArray source;    // the server's function that raised it (Result::sourceFunction())
-        bool skipped = false; // not run: an earlier statement before the same sync failed
-        QString tag;          // the command tag of a result that succeeded
-        QStringList row;      // the values of its first row, if any
+        bool failed = false; // a result that is an error (or the statement was skipped)
+        QString error;       // its text, when failed
+        QByteArray sqlState; // the server's SQLSTATE, when failed (Result::sqlState())
+        QString words;       // the server's primary message, when failed
+        QByteArray source;   // the server's function that raised it (Result::sourceFunction())
+        QString tag;         // the command tag of a result that succeeded
+        QStringList row;     // the values of its first row, if any
     };
 
     // Enters the mode; entered() says whether it could.
