@@ -3,8 +3,9 @@
 //   quenmarl_bench_relay LISTEN_PORT TARGET_HOST TARGET_PORT DELAY_MS
 //
 // Accepts TCP connections on 127.0.0.1:LISTEN_PORT (0: a free port), connects each to
-// TARGET_HOST:TARGET_PORT and forwards the bytes both ways, each direction delayed by
-// DELAY_MS: every byte leaves DELAY_MS after it arrived, in its order, so a stream is delayed
+// TARGET_HOST:TARGET_PORT (a TARGET_HOST that begins with a slash is the folder of the
+// server's Unix socket, as libpq takes it) and forwards the bytes both ways, each direction delayed
+// by DELAY_MS: every byte leaves DELAY_MS after it arrived, in its order, so a stream is delayed
 // but not slowed. When one side closes (or fails), the other side's writing half is shut after
 // the same delay, once the bytes before it have left; a pair ends when both directions have.
 // Prints "listening on PORT" on standard output once it accepts, then runs until killed.
@@ -25,6 +26,8 @@
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -93,8 +96,30 @@ int listenOn(int port, int* chosen) {
     return fd;
 }
 
+// A connection to the server's Unix socket in the folder host (as libpq takes a host that
+// begins with a slash): FOLDER/.s.PGSQL.PORT.
+int connectToFolder(const char* folder, const char* port) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const int length =
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s/.s.PGSQL.%s", folder, port);
+    if (length < 0 || std::size_t(length) >= sizeof address.sun_path)
+        return -1;
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    setNonBlocking(fd);
+    return fd;
+}
+
 // A blocking connect to the target; -1 when it refuses (the client is then closed at once).
 int connectTo(const char* host, const char* port) {
+    if (host[0] == '/')
+        return connectToFolder(host, port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
