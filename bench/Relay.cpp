@@ -27,7 +27,6 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 

@@ -27,7 +27,8 @@ void SmallFileSender::finish() {
     m_sender->finish(); // a sender that lost the connection sends nothing more
 }
 
-// Makes the sender and hands it the lines held back, until it loses the connection.
+// Makes the sender and hands it the lines held back, until it loses the connection or refuses
+// the table.
 void SmallFileSender::hand(Make& make) {
     m_sender = make();
     for (Held& held : m_held) {
