@@ -126,8 +126,9 @@ void Connection::relayNotice(void* notices, const PGresult* notice) {
     Notices* relay = static_cast<Notices*>(notices);
     // A FATAL message between statements is the backend's last: it closes the socket next.
     const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
-    if (severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0))
-        relay->farewell = true;
+    const bool ending =
+        severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0);
+    relay->farewell = relay->farewell || ending;
     if (!relay->receive)
         return;
     try {
@@ -137,6 +138,7 @@ void Connection::relayNotice(void* notices, const PGresult* notice) {
             received.text.chop(1);
         if (const char* state = PQresultErrorField(notice, PG_DIAG_SQLSTATE))
             received.sqlState = QString::fromLatin1(state);
+        received.error = ending || (severity && qstrcmp(severity, "ERROR") == 0);
         relay->receive(received);
     } catch (...) {
     }

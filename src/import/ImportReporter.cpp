@@ -159,7 +159,8 @@ void ImportReporter::passedOverWithMessage(const QString& reason) {
 }
 
 void ImportReporter::serverNotice(const ServerNotice& notice) {
-    if (m_place.path.isEmpty() || notice.endsConnection() || notice.fromLibpq())
+    if (m_place.path.isEmpty() || notice.endsConnection() || notice.fromLibpq() ||
+        notice.errorOutsideAnAnswer())
         return;
     m_frontEnd.serverNotice(m_place.path, notice.text);
 }
