@@ -30,10 +30,19 @@ bool* switchOf(CommandLine& line, const QString& name) {
 }
 
 bool takesValue(const QString& name) {
-    static const QStringList names{"server",       "port",    "user",       "password",
-                                   "database",     "create",  "append",     "separator",
-                                   "column-names", "rejects", "file-column"};
+    static const QStringList names{"server",       "port",    "user",        "password",
+                                   "database",     "create",  "append",      "separator",
+                                   "column-names", "rejects", "file-column", "jobs"};
     return names.contains(name);
+}
+
+QString setJobs(CommandLine& line, const QString& value) {
+    bool number = false;
+    const int jobs = value.toInt(&number);
+    if (!number || jobs < 1 || jobs > CommandLine::MostJobs)
+        return QStringLiteral("--jobs needs a number from 1 to %1").arg(CommandLine::MostJobs);
+    line.jobs = jobs;
+    return QString();
 }
 
 // Sets the value of an option that takes one; returns why the value is bad, or the empty text.
@@ -63,6 +72,8 @@ QString setValue(CommandLine& line, const QString& name, const QString& value) {
         return QStringLiteral("--file-column needs a column name");
     if (target)
         *target = value;
+    else if (name == QLatin1String("jobs"))
+        return setJobs(line, value);
     else if (name == QLatin1String("column-names"))
         line.columnNames = value.split(QLatin1Char(','), Qt::KeepEmptyParts);
     else if (value.isEmpty()) // no line could be cut by an empty separator
@@ -148,8 +159,8 @@ namespace {
 // The text of --help, as it prints. The manual page (packaging/quenmarl-cli.1) says the same.
 constexpr char UsageText[] =
     R"usage(Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]
-                    [--separator TEXT] [--quoted] [--row-by-row] [--full-messages]
-                    [--rejects DIR] [--quiet] [--file-column NAME]
+                    [--separator TEXT] [--quoted] [--row-by-row] [--jobs N]
+                    [--full-messages] [--rejects DIR] [--quiet] [--file-column NAME]
                     (--create TEMPLATE [--column-names N1,N2,...] |
                      --append TABLE [--no-header | --match-names])
                     FILE...
@@ -191,6 +202,10 @@ Loads delimited text files into PostgreSQL, in the order given.
                       Without it every separator cuts and every quote is dropped.
   --row-by-row        one INSERT statement per line, each its own transaction, even
                       where a faster path exists.
+  --jobs N            at most N connections at once (default: the processor cores,
+                      at most 4). A file of 8 MiB of lines or more goes in ranges
+                      side by side where COPY takes its lines and the table has no
+                      unique index; rows and messages are those of --jobs 1.
   --full-messages     errors, the field-count report and the closing message in the
                       words of the window program, as earlier versions printed
                       them: each error's whole "Application Error" text after a

@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
     choices.files = line.files;
     choices.separator = line.separator;
     choices.rowByRow = line.rowByRow;
+    choices.jobs = line.jobs.value_or(ImportChoices::defaultJobs());
     choices.quotedFields = line.quotedFields;
     choices.firstLineIsHeader = !line.noHeader;
     choices.rejectsFolder = line.rejectsFolder.value_or(QString());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parallel/SideLanes.h"
 #include "resume/ResumingSender.h"
 #include "sending/ColumnTargets.h"
 #include "textfile/RecordReader.h"
@@ -13,6 +14,7 @@ class ImportFrontEnd;
 class ImportReporter;
 class InputFile;
 class IntervalCheck;
+class LanePool;
 class RunConnection;
 class StepRunner;
 struct ImportChoices;
@@ -23,6 +25,12 @@ struct ImportChoices;
 // a ResumingSender into the table, each step under its number (the numbers differ
 // between the run's three flows). A rejected line is reported at the execute step, its line
 // counted from 1. A stop is taken once a record is in hand. Used on the run's thread.
+//
+// With more than one job (ImportChoices::jobs) and a pool of further connections, a file long
+// enough for ranges, into a table that takes them (takesRanges()), is cut into ranges at record
+// starts the field-count check noted: the run's thread sends the first range over the file's
+// connection, a Lane each of the others over a connection of the pool. Their reports follow
+// those of the first range, range by range, so that everything is shown in line order.
 class DataLineLoop {
 public:
     // The numbered steps of one loop.
@@ -58,6 +66,7 @@ public:
         QString path;
         IntervalCheck& progressInterval;
         Progress progress;
+        LanePool* lanes = nullptr; // the further connections; none: one connection
     };
 
     explicit DataLineLoop(Context context)
@@ -72,8 +81,15 @@ private:
     bool open(const QString& table, const Steps& steps, const ColumnTargets& targets);
     // Reads the next record into `record` (`more` false at the end); false when it failed.
     bool readNext(Record& record, const Steps& steps, bool& more);
+    // The file's ranges when it goes in several, the side lanes started for all but the first;
+    // empty when it goes over one connection.
+    std::vector<FileRange> startLanes(const SenderChoice& choice, const Steps& steps);
+    // The side lanes' reports shown, their outcome added to the outcome.
+    void finishLanes(Outcome& outcome, const RowSender::Rejected& rejected);
 
     Context m_context;
     std::optional<RecordReader> m_records;
     std::unique_ptr<ResumingSender> m_sender;
+    RowSender::Rejected m_rejected;
+    SideLanes m_side;
 };

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <thread>
+
 // Everything an import run needs from its front end, copied once when the run starts. The
 // front end keeps the controls these come from locked for the length of the run.
 struct ImportChoices {
@@ -20,6 +23,15 @@ struct ImportChoices {
     int selectedTable = -1;     // index into existingTables; -1 when none is selected
     ConnectionSettings connection;
     bool rowByRow = false; // one INSERT statement per line even where a faster path exists
+    // Connections the run may use at once: a file of at least twice rangeBytes of records
+    // goes in that many ranges side by side, each at least rangeBytes long, where the table
+    // takes them. 1: every file over one connection.
+    int jobs = 1;
+    qint64 rangeBytes = qint64(4) << 20;
+    // The number of processor cores, at most 4: what the front ends take when not told.
+    static int defaultJobs() {
+        return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
+    }
     // Fields in double quotes are read as CSV reads them (a quoted separator, a doubled quote,
     // a line break inside quotes belong to the value). Off: every separator cuts and every
     // double quote is dropped.

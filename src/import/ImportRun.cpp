@@ -11,7 +11,9 @@
 #include "import/ImportReporter.h"
 #include "import/IntervalCheck.h"
 #include "import/ProgressMeter.h"
+#include "import/StartChecks.h"
 #include "import/StoredTableName.h"
+#include "parallel/LanePool.h"
 #include "resume/RunConnection.h"
 #include "sending/Statements.h"
 #include "sending/TableColumns.h"
@@ -42,6 +44,8 @@ public:
         , m_tables(choices.existingTables)
         , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {
         m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
+        if (choices.jobs > 1) // where a later cut into ranges may fall
+            m_file.noteRecordStartsEvery(std::max<qint64>(choices.rangeBytes / 8, 1));
         if (opened)
             m_connection.adopt(std::move(*opened), choices.connection);
     }
@@ -89,7 +93,8 @@ private:
     int m_position = 0;
     QString m_path;
     InputFile m_file;
-    RunConnection m_connection;                           // handed on from file to file
+    RunConnection m_connection; // handed on from file to file
+    LanePool m_lanes;           // the further connections of ranges sent side by side
     IntervalCheck m_progressInterval{ProgressIntervalMs}; // between two progress reports
 };
 
@@ -98,25 +103,8 @@ ImportResult Run::steps() {
     m_run.begin(102);
     m_run.step(104, [&] { m_complete = false; });
 
-    if (m_run.test(106, [&] { return m_choices.files.isEmpty(); })) {
-        m_ui.message(QStringLiteral("No files added."));
+    if (!passStartChecks(m_choices, m_tables, m_run, m_ui))
         return m_result;
-    }
-    if (m_run.test(108, [&] {
-            return m_choices.mode == ImportChoices::TableMode::Append &&
-                   (m_choices.selectedTable < 0 ||
-                    m_choices.selectedTable >= m_choices.existingTables.size());
-        })) {
-        m_ui.message(QStringLiteral("Please select a table."));
-        return m_result;
-    }
-    if (m_run.test(110, [&] {
-            return m_choices.mode == ImportChoices::TableMode::Create &&
-                   StoredTableName(m_choices.tableTemplate).isListedIn(m_tables);
-        })) {
-        m_ui.message(QStringLiteral("Table name already exists."));
-        return m_result;
-    }
 
     m_run.begin(112);
     const int count = static_cast<int>(m_choices.files.size());
@@ -136,6 +124,7 @@ ImportResult Run::steps() {
         m_run.begin(352);
     }
     m_connection.close(); // nothing stays open once the run is over
+    m_lanes.close();
     if (m_cancelled) {
         m_result.outcome = ImportOutcome::Cancelled;
         // Counted as the progress row counts them, so the two never disagree in form.
@@ -188,6 +177,7 @@ Run::Turn Run::importFile(int position) {
     if (m_cancelled || intake == FileIntake::Outcome::EndRun) {
         m_run.step(140, [&] { m_frontEnd.setBusy(false); });
         m_connection.close();
+        m_lanes.close();
         m_file.close();
         m_ui.endFile();
         return m_cancelled ? Turn::Next : Turn::EndRun;
@@ -206,6 +196,7 @@ Run::Turn Run::importFile(int position) {
     m_ui.keepRejected(m_file, !m_choices.sendsFirstLine());
     m_run.step(348, [&] {
         m_connection.end();
+        m_lanes.end();
         m_file.close();
     });
     m_run.step(350, [&] { m_frontEnd.setBusy(false); });
@@ -345,9 +336,9 @@ bool Run::planCreate(const QStringList& columns, ColumnPlan& plan) {
 
 void Run::sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
                         const ColumnTargets& targets) {
-    DataLineLoop loop({m_run, m_ui, m_frontEnd, m_file, m_connection, m_choices, m_path,
-                       m_progressInterval,
-                       [this](qint64 rows, int seconds) { showProgress(rows, seconds); }});
+    DataLineLoop loop(
+        {m_run, m_ui, m_frontEnd, m_file, m_connection, m_choices, m_path, m_progressInterval,
+         [this](qint64 rows, int seconds) { showProgress(rows, seconds); }, &m_lanes});
     const DataLineLoop::Outcome outcome = loop.send(table, steps, targets);
     m_result.rowsSent += outcome.rowsSent;
     m_cancelled = m_cancelled || outcome.cancelled;

@@ -67,7 +67,7 @@ void ResumingSender::finish() {
         resumeWhileLost();
     }
     takeRefusal();
-    if (!m_gaveUp.isEmpty() && m_unsent > 0)
+    if (m_context.reportNotSent && notSent())
         m_context.rejected({m_firstUnsent,
                             QStringLiteral("%1 line(s) of %2, from line %3 on, were not sent: %4.")
                                 .arg(m_unsent)
@@ -77,6 +77,12 @@ void ResumingSender::finish() {
                             {},
                             false,
                             m_unsent});
+}
+
+std::optional<ResumingSender::NotSent> ResumingSender::notSent() const {
+    if (m_gaveUp.isEmpty() || m_unsent == 0)
+        return std::nullopt;
+    return NotSent{m_firstUnsent, m_unsent, m_gaveUp};
 }
 
 qint64 ResumingSender::rowsAccepted() const {

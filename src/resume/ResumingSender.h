@@ -48,6 +48,16 @@ public:
         Rejected rejected;
         QString path;
         Waiting waiting;
+        // Off: the lines not sent are not reported by finish() but left to notSent(), for a
+        // caller that reports those of several senders of one file as one.
+        bool reportNotSent = true;
+    };
+
+    // Lines handed over that were not sent, from the first of them on, and why.
+    struct NotSent {
+        qint64 first = -1;
+        qint64 lines = 0;
+        QString reason;
     };
 
     explicit ResumingSender(Context context);
@@ -61,6 +71,8 @@ public:
 
     // Whether every line handed over was sent: none was left unsent for want of a server.
     bool allSent() const { return m_unsent == 0; }
+    // After finish(): the lines not sent, when some were not.
+    std::optional<NotSent> notSent() const;
     // How many connections this file went on over after its first one broke.
     int resumptions() const { return m_resumptions; }
 

@@ -38,8 +38,11 @@ public:
     void end();
 
     // Where the notices of a file's turn go (Connection::setNoticeReceiver()).
+    // A file's turn already begun sends them there from now on.
     void setNoticeReceiver(std::function<void(const ServerNotice&)> receive) {
         m_notices = std::move(receive);
+        if (m_inTurn && m_connection)
+            m_connection->setNoticeReceiver(m_notices);
     }
 
     void close();

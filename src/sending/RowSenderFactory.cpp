@@ -2,6 +2,7 @@
 
 #include "sending/GroupedInsertSender.h"
 #include "sending/InsertSender.h"
+#include "sending/OrderFreeTable.h"
 #include "sending/SmallFileSender.h"
 #include "sending/copy/CopySender.h"
 #include "textfile/FieldRule.h"
@@ -54,4 +55,15 @@ std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderCho
         connection,
         RowStatements(choice.table, choice.path, choice.rule, choice.separator, choice.targets),
         std::move(rejected));
+}
+
+bool takesRanges(Connection& connection, const SenderChoice& choice, qsizetype valueCount) {
+    if (choice.rowByRow)
+        return false;
+    try {
+        return CopyTarget::find(connection, choice.table, valueCount, choice.targets) &&
+               rowsMayGoInAnyOrder(connection, choice.table);
+    } catch (...) {
+        return false;
+    }
 }

@@ -39,3 +39,9 @@ struct SenderChoice {
 // catalogue over the connection.
 std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
                                          qsizetype valueCount, RowSender::Rejected rejected);
+
+// Whether a file's records of valueCount values may go into the table in ranges over several
+// connections at once with the outcome of one connection: where COPY is chosen (not row by row)
+// and the rows may go in any order (rowsMayGoInAnyOrder()). Asks the server's catalogue; false
+// when it can't.
+bool takesRanges(Connection& connection, const SenderChoice& choice, qsizetype valueCount);

@@ -127,6 +127,11 @@ OpenedInput openInput(const QString& path);
 // system's text, naming the path, when reading fails.
 qint64 readWithin(int descriptor, char* data, qint64 size, int timeoutMs, const QString& path);
 
+// Reads at most size bytes of a regular file from the offset, without moving the descriptor's
+// position, so that several threads may read one descriptor at once. Returns the number of bytes
+// read, 0 at the end of the file. Throws Failure with the system's text, naming the path.
+qint64 readAt(int descriptor, char* data, qint64 size, qint64 offset, const QString& path);
+
 // A new file of the program's own in the temporary folder, open for reading and writing, that
 // has no name in any folder: it is gone when its descriptor is closed, also when the program
 // is killed. The descriptor belongs to the caller. Throws Failure when none can be made.

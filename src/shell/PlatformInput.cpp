@@ -65,6 +65,17 @@ qint64 readWithin(int descriptor, char* data, qint64 size, int timeoutMs, const 
     return static_cast<qint64>(got);
 }
 
+qint64 readAt(int descriptor, char* data, qint64 size, qint64 offset, const QString& path) {
+    for (;;) {
+        const ssize_t got =
+            ::pread(descriptor, data, static_cast<size_t>(size), static_cast<off_t>(offset));
+        if (got >= 0)
+            return static_cast<qint64>(got);
+        if (errno != EINTR)
+            throw Failure(QStringLiteral("Could not read %1: %2").arg(path, systemText(errno)));
+    }
+}
+
 int anonymousTemporaryFile() {
     const QByteArray folder = nativePath(QDir::tempPath());
     int descriptor = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);

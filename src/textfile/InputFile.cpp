@@ -21,6 +21,7 @@ bool InputFile::open(const QString& path, const std::function<bool()>& cancelled
 void InputFile::close() {
     m_file.reset();
     m_lines = -1;
+    m_starts.clear();
     m_header.clear();
     m_noLines = false;
     m_firstLineEmpty = false;
@@ -63,10 +64,13 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
         return checked;
     }
     RecordReader records(*m_file, m_rule, m_separator);
+    if (m_startSpacing > 0)
+        records.noteRecordStartsEvery(m_startSpacing);
     checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex));
     if (checked.report)
         return checked;
     m_lines = records.linesRead();
+    m_starts = records.recordStarts();
     if (!m_file->note().isEmpty())
         checked.notes.append(m_file->note());
     if (const auto note = records.decoder().note(m_path))
@@ -84,6 +88,21 @@ RecordReader InputFile::dataRecords(bool fromFirst) {
         Record first;
         records.next(first, false);
     }
+    records.keepLinesAsBytes();
+    return records;
+}
+
+std::vector<FileRange> InputFile::dataRanges(bool fromFirst, int parts, qint64 minimumBytes) {
+    const RecordStart from = dataRecords(fromFirst).nextStart();
+    return divideRecords(from, m_file->size(), m_starts, parts, minimumBytes);
+}
+
+RecordReader InputFile::rangeRecords(const FileRange& range) {
+    if (!m_file)
+        throw Failure(QStringLiteral("Could not read %1.").arg(m_path));
+    RecordReader records(*m_file, m_rule, m_separator, 1 << 20, range);
+    if (m_lines >= 0)
+        records.expectLines(m_lines);
     records.keepLinesAsBytes();
     return records;
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // One file of an import run as the run reads it: opened once for its turn (FileSnapshot), its
 // header, the field-count check and then its data records, all of the same bytes and by the
@@ -57,6 +58,17 @@ public:
     // The file must be open.
     RecordReader dataRecords(bool fromFirst = false);
 
+    // Has the field-count check note where records begin about every so many bytes (0: none),
+    // so that the data records can be cut into ranges without another reading.
+    void noteRecordStartsEvery(qint64 bytes) { m_startSpacing = bytes; }
+    // The data records (as dataRecords() gives them) cut into at most `parts` ranges of at
+    // least minimumBytes at the record starts the check noted (divideRecords()); one range
+    // when none were noted.
+    std::vector<FileRange> dataRanges(bool fromFirst, int parts, qint64 minimumBytes);
+    // The records of one of those ranges, as dataRecords() hands them over. Readers of ranges
+    // may read on several threads at once.
+    RecordReader rangeRecords(const FileRange& range);
+
 private:
     FieldRule m_rule;
     QString m_separator;
@@ -66,4 +78,6 @@ private:
     bool m_noLines = false;
     bool m_firstLineEmpty = false;
     qint64 m_lines = -1; // the lines the check read, -1 before it read them all
+    qint64 m_startSpacing = 0;
+    std::vector<RecordStart> m_starts; // noted by the check
 };

@@ -1,18 +1,18 @@
 #include "textfile/LineReader.h"
 
 #include "shell/Failure.h"
+#include "shell/Platform.h"
 #include "textfile/FileSnapshot.h"
 
 #include <algorithm>
 
-LineReader::LineReader(FileSnapshot& file, qint64 chunkSize)
+LineReader::LineReader(FileSnapshot& file, qint64 chunkSize, FileRange range)
     : m_file(file)
     , m_chunkSize(chunkSize > 0 ? chunkSize : 1)
-    , m_left(file.size()) {
-    if (!m_file.device().seek(0))
-        throw Failure(QStringLiteral("Could not read %1: %2")
-                          .arg(m_file.path(), m_file.device().errorString()));
-}
+    , m_offset(range.start)
+    , m_left((range.end < 0 ? file.size() : range.end) - range.start)
+    , m_endsAtLineStart(range.end >= 0 && range.end < file.size())
+    , m_started(range.start > 0) {}
 
 bool LineReader::fill() {
     if (m_left == 0)
@@ -26,18 +26,23 @@ bool LineReader::fill() {
     const qint64 wanted = std::min(m_chunkSize, m_left);
     const qsizetype old = m_buffer.size();
     m_buffer.resize(old + wanted);
-    const qint64 got = m_file.device().read(m_buffer.data() + old, wanted);
-    if (got <= 0) {
+    qint64 got = 0;
+    try {
+        got = platform::readAt(m_file.device().handle(), m_buffer.data() + old, wanted, m_offset,
+                               m_file.path());
+    } catch (...) {
         m_buffer.resize(old);
-        m_shrank = got == 0;
-        if (got == 0)
-            throw Failure(QStringLiteral("Could not read %1: the file became shorter while it "
-                                         "was imported.")
-                              .arg(m_file.path()));
-        throw Failure(QStringLiteral("Could not read %1: %2")
-                          .arg(m_file.path(), m_file.device().errorString()));
+        throw;
+    }
+    if (got == 0) {
+        m_buffer.resize(old);
+        m_shrank = true;
+        throw Failure(QStringLiteral("Could not read %1: the file became shorter while it "
+                                     "was imported.")
+                          .arg(m_file.path()));
     }
     m_buffer.resize(old + got);
+    m_offset += got;
     m_left -= got;
     return true;
 }
@@ -67,9 +72,13 @@ bool LineReader::next(QByteArrayView& line) {
         found = m_buffer.indexOf(end, m_searched);
     }
     if (found < 0) {
-        // The end of the file: what is left is the last line.
+        // The end of the file: what is left is the last line. A range that ends where another
+        // begins ends after a line end, and the line after it is the other range's.
         m_finished = true;
+        if (m_endsAtLineStart && m_pos == m_buffer.size())
+            return false;
         line = QByteArrayView(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+        m_pos = m_buffer.size(); // the view stays valid: the buffer is not changed
         m_lines += line.isEmpty() ? 0 : 1;
         return true;
     }

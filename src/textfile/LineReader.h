@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textfile/FileRange.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -11,10 +13,13 @@ class FileSnapshot;
 // end has an empty last line; a file without bytes has no lines at all. A UTF-8 byte-order mark
 // at the start is not part of the first line.
 //
-// Seeks the snapshot's device to the start when made; readers of one snapshot take turns.
+// Reads at offsets of its own and never moves the snapshot's device, so that readers of one
+// snapshot, on one thread or several, never disturb each other. A reader of a range (FileRange)
+// reads its bytes only: the byte-order mark question is settled before it, and a range that
+// ends where a later one begins has no empty last line.
 class LineReader {
 public:
-    explicit LineReader(FileSnapshot& file, qint64 chunkSize = 1 << 20);
+    explicit LineReader(FileSnapshot& file, qint64 chunkSize = 1 << 20, FileRange range = {});
 
     // The next line, without its line end, or false after the last one. The view stays valid
     // until the next call. Throws Failure when the file can't be read, or holds fewer bytes
@@ -28,13 +33,19 @@ public:
     // Whether the file was found shorter than when its snapshot was made.
     bool shrank() const { return m_shrank; }
 
+    // The offset in the snapshot of the byte after the last line returned (and its line end):
+    // where the next line begins.
+    qint64 offset() const { return m_offset - (m_buffer.size() - m_pos); }
+
 private:
     bool fill(); // reads the next piece; false when the snapshot's bytes are all read
 
     FileSnapshot& m_file;
     qint64 m_chunkSize;
-    qint64 m_left;       // bytes of the snapshot still to read
-    QByteArray m_buffer; // bytes read; those before m_pos are used up
+    qint64 m_offset;        // of the next byte to read
+    qint64 m_left;          // bytes of the snapshot, or the range, still to read
+    bool m_endsAtLineStart; // the range ends where another begins, after a line end
+    QByteArray m_buffer;    // bytes read; those before m_pos are used up
     qsizetype m_pos = 0;
     qsizetype m_searched = 0; // from m_pos up to here, known to hold no line end
     bool m_started = false;   // the byte-order mark question is settled

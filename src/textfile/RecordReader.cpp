@@ -49,13 +49,15 @@ inline void takeBytes(Record& record, QByteArrayView bytes, qsizetype fieldCount
 } // namespace
 
 RecordReader::RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
-                           qint64 chunkSize)
+                           qint64 chunkSize, FileRange range)
     : m_rule(rule)
     , m_separator(separator)
     , m_separatorUtf8(separator.toUtf8())
     , m_byteSeparator(countableByte(m_separatorUtf8))
-    , m_lines(file, chunkSize)
-    , m_parser(separator, QLatin1Char(file.lineEnd())) {}
+    , m_lines(file, chunkSize, range)
+    , m_parser(separator, QLatin1Char(file.lineEnd()))
+    , m_nextLine(range.firstLine)
+    , m_wholeLines(range.firstLine) {}
 
 QByteArrayView RecordReader::withoutReturns(QByteArrayView bytes) {
     m_scratch.resize(bytes.size());
@@ -72,6 +74,10 @@ bool RecordReader::next(Record& record, bool withFields) {
     try {
         const bool more = read(record, withFields);
         m_wholeLines = m_nextLine;
+        if (m_startSpacing > 0 && more && m_lines.offset() >= m_nextStartAt) {
+            m_starts.push_back(nextStart());
+            m_nextStartAt = m_lines.offset() + m_startSpacing;
+        }
         return more;
     } catch (const Failure& failure) {
         if (!m_lines.shrank() || m_expectedLines < 0)

@@ -2,6 +2,7 @@
 
 #include "textfile/FieldCountCheck.h"
 #include "textfile/FieldRule.h"
+#include "textfile/FileRange.h"
 #include "textfile/LineDecoder.h"
 #include "textfile/LineReader.h"
 #include "textfile/QuotedFieldParser.h"
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 class FileSnapshot;
 
@@ -19,10 +21,10 @@ class FileSnapshot;
 // piece of the file and the current record; without fields, only its first line.
 class RecordReader {
 public:
-    // Seeks the snapshot to its start. Throws Failure when it can't. The file is read in pieces
+    // Reads from the snapshot's start, or the range's records only. The file is read in pieces
     // of chunkSize bytes.
     RecordReader(FileSnapshot& file, FieldRule rule, const QString& separator,
-                 qint64 chunkSize = 1 << 20);
+                 qint64 chunkSize = 1 << 20, FileRange range = {});
 
     // The next record, or false after the last one. Without withFields only the fields are
     // counted. Throws Failure when the file can't be read; when it became shorter than its
@@ -40,6 +42,18 @@ public:
     void expectLines(qint64 lines) { m_expectedLines = lines; }
 
     const LineDecoder& decoder() const { return m_decoder; }
+
+    // Where the next record begins.
+    RecordStart nextStart() const { return {m_lines.offset(), m_nextLine}; }
+
+    // From now on notes where a record begins about every so many bytes: the first record that
+    // begins at least that far after the last one noted (recordStarts()), so that the file can
+    // later be cut into ranges there.
+    void noteRecordStartsEvery(qint64 bytes) {
+        m_startSpacing = bytes;
+        m_nextStartAt = m_lines.offset() + bytes;
+    }
+    const std::vector<RecordStart>& recordStarts() const { return m_starts; }
 
     // From now on a plain line that is valid UTF-8 comes as its bytes (Record::bytes), uncut,
     // so that no text is made of it; other lines still come as text and fields.
@@ -64,6 +78,9 @@ private:
     qint64 m_nextLine = 0;
     qint64 m_wholeLines = 0; // the lines of the records read whole
     qint64 m_expectedLines = -1;
+    qint64 m_startSpacing = 0; // 0: no record starts are noted
+    qint64 m_nextStartAt = 0;
+    std::vector<RecordStart> m_starts;
 };
 
 // The field-count report of a record: its first line without carriage returns, at most

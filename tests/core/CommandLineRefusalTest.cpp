@@ -102,6 +102,7 @@ protected:
                                : QStringList{"--create", "t[counter]", first, second};
         if (c.rowByRow)
             rest.prepend("--row-by-row");
+        rest.prepend("--jobs=1"); // the refused line ends the file: one connection sends it
         QProcess process;
         if (c.refusal == Refusal::Privilege) {
             revokeInsertOnCreation();

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -189,12 +190,12 @@ TEST_F(CrashResumeTest, NoChunkIsTakenForCommittedOnAReusedTransactionId) {
 }
 
 // The server is away for 3 s after a crash during a commit (the chunk's transaction id is then
-// one the server has not yet handed out), then for 25 s after a crash while COPY data streams:
-// the run waits up to its bound of 30 s, whatever the server says meanwhile, and every line
-// goes in.
+// one the server has not yet handed out), then for 20 s after a crash while COPY data streams
+// (and the seconds its recovery takes, longer when several connections were loading): the run
+// waits up to its bound of 30 s, whatever the server says meanwhile, and every line goes in.
 TEST_F(CrashResumeTest, AServerBackWithinTheBoundCostsNoLine) {
     start(3000000);
-    crashAndWait({{3, Moment::Committing}, {25, Moment::Streaming}});
+    crashAndWait({{3, Moment::Committing}, {20, Moment::Streaming}});
 }
 
 // The same through a relay of 2 ms each way, as a server far away, with shorter absences.
@@ -218,8 +219,10 @@ TEST_F(CrashResumeTest, AServerAwayLongerThanTheBoundIsNamedOnce) {
     EXPECT_GE(gaveUpAfter, 30000) << "it waited its whole bound";
     const Outcome outcome = finish();
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.err.count("were not sent: the connection to the server was lost and not "
-                                "regained within 30 s."),
+    // Over several connections the message names the stretch each range left.
+    EXPECT_EQ(outcome.err.count(QRegularExpression(
+                  QStringLiteral("were not sent(, [^:\\n]*)?: the connection to the server was "
+                                 "lost and not regained within 30 s\\."))),
               1)
         << outcome.err.toStdString();
     QStringList numbers;

@@ -1,0 +1,34 @@
+#include "parallel/LanePool.h"
+
+#include "database/DatabaseError.h"
+
+std::vector<RunConnection*> LanePool::begin(const ConnectionSettings& settings, int count,
+                                            const std::function<bool()>& stop) {
+    std::vector<RunConnection*> begun;
+    while (m_connections.size() < static_cast<std::size_t>(count))
+        m_connections.push_back(std::make_unique<RunConnection>());
+    for (int k = 0; k < count; ++k) {
+        RunConnection& connection = *m_connections[static_cast<std::size_t>(k)];
+        try {
+            connection.begin(settings).setStopCheck(stop);
+            begun.push_back(&connection);
+        } catch (const DatabaseError&) {
+            // Left out for this file; the next one tries again.
+        }
+    }
+    m_inTurn = count;
+    return begun;
+}
+
+void LanePool::end() {
+    for (qsizetype k = 0; k < m_inTurn; ++k)
+        m_connections[static_cast<std::size_t>(k)]->end();
+    m_inTurn = 0;
+}
+
+void LanePool::close() {
+    end();
+    for (const std::unique_ptr<RunConnection>& connection : m_connections)
+        connection->close();
+    m_connections.clear();
+}
