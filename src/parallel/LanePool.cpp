@@ -21,8 +21,13 @@ std::vector<RunConnection*> LanePool::begin(const ConnectionSettings& settings, 
 }
 
 void LanePool::end() {
-    for (qsizetype k = 0; k < m_inTurn; ++k)
-        m_connections[static_cast<std::size_t>(k)]->end();
+    for (qsizetype k = 0; k < m_inTurn; ++k) {
+        RunConnection& connection = *m_connections[static_cast<std::size_t>(k)];
+        // The stop belonged to the file's lanes, which are gone.
+        if (Connection* open = connection.current())
+            open->setStopCheck({});
+        connection.end();
+    }
     m_inTurn = 0;
 }
 

@@ -20,10 +20,10 @@ std::optional<LineRejection> NotSentLines::rejection(const QString& path) const 
     QStringList parts;
     for (const Stretch& stretch : m_stretches) {
         lines += stretch.lines;
-        parts.append(stretch.afterLast < 0
-                         ? QStringLiteral("from line %1 on").arg(stretch.first + 1)
-                         : QStringLiteral("lines %1 to %2").arg(stretch.first + 1)
-                               .arg(stretch.afterLast));
+        parts.append(
+            stretch.afterLast < 0
+                ? QStringLiteral("from line %1 on").arg(stretch.first + 1)
+                : QStringLiteral("lines %1 to %2").arg(stretch.first + 1).arg(stretch.afterLast));
     }
     const Stretch& first = m_stretches.front();
     QString text;
@@ -35,8 +35,9 @@ std::optional<LineRejection> NotSentLines::rejection(const QString& path) const 
                    .arg(first.reason);
     } else {
         const QString last = parts.takeLast();
-        const QString named = parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) +
-                                                           QStringLiteral(" and ") + last;
+        const QString named =
+            parts.isEmpty() ? last
+                            : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
         text = QStringLiteral("%1 line(s) of %2 were not sent, %3: %4.")
                    .arg(lines)
                    .arg(path, named, first.reason);

@@ -21,8 +21,8 @@ class CommandLineStopTest : public CommandLineFixture {};
 
 } // namespace
 
-// Ctrl+C once rows are in: the run stops after the rows in flight, says what it imported and
-// exits with 130; the table holds exactly the first lines it names.
+// Ctrl+C once rows are in, over one connection: the run stops after the rows in flight, says
+// what it imported and exits with 130; the table holds exactly the first lines it names.
 TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
     const int lines = 2000000;
     const QString big = file("big.csv", numberedLines(lines));
@@ -31,7 +31,7 @@ TEST_F(CommandLineStopTest, CtrlCStopsAfterTheRowsInFlight) {
         SCOPED_TRACE(rowByRow ? "row by row" : "copy");
         const QString table = rowByRow ? QStringLiteral("r1") : QStringLiteral("c1");
         QProcess process;
-        QStringList rest{"--create", table.left(1) + "[counter]", big, second};
+        QStringList rest{"--jobs=1", "--create", table.left(1) + "[counter]", big, second};
         if (rowByRow)
             rest.prepend("--row-by-row");
         start(process, rest);
@@ -88,7 +88,8 @@ TEST_F(CommandLineStopTest, CtrlCCancelsAStatementThatWaitsForALock) {
             if (lockFirst)
                 holder.emplace(m_db.lockTable(table));
             QProcess process;
-            QStringList rest{"--append", table, path};
+            // One connection, whose rows in are the file's first lines.
+            QStringList rest{"--jobs=1", "--append", table, path};
             if (way == Way::RowByRow)
                 rest.prepend("--row-by-row");
             start(process, rest);
@@ -156,7 +157,8 @@ TEST_F(CommandLineStopTest, CtrlCGivesUpABackendThatStoppedAnswering) {
         SCOPED_TRACE(rowByRow ? "row by row" : "copy");
         const QString table = rowByRow ? QStringLiteral("r1") : QStringLiteral("c1");
         QProcess process;
-        QStringList rest{"--create", table.left(1) + "[counter]", path};
+        // One connection: one backend to stop.
+        QStringList rest{"--jobs=1", "--create", table.left(1) + "[counter]", path};
         if (rowByRow)
             rest.prepend("--row-by-row");
         start(process, rest);

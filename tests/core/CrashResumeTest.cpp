@@ -4,9 +4,9 @@
 #include "support/PrivateCluster.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <memory>

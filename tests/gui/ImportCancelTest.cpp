@@ -47,10 +47,11 @@ struct ImportCancel : MainWindowFixture {
 
 } // namespace
 
-// Cancel during a run, on the COPY path (a new table) and row by row (a table with a trigger
-// of its own): the run stops after the rows in flight, the table holds exactly the first lines
-// the closing message counts, and the window is as before the run.
+// Cancel during a run over one connection, on the COPY path (a new table) and into a table
+// with a trigger of its own: the run stops after the rows in flight, the table holds exactly
+// the first lines the closing message counts, and the window is as before the run.
 TEST_F(ImportCancel, StopsAfterTheRowsInFlightAndGivesTheWindowBack) {
+    oneConnection();
     database.execute("CREATE TABLE audited(n INTEGER, t TEXT)");
     database.execute("CREATE FUNCTION keep() RETURNS trigger LANGUAGE plpgsql AS "
                      "'BEGIN RETURN NEW; END'");
@@ -157,6 +158,7 @@ TEST_F(ImportCancel, StopsAStatementThatWaitsForALock) {
 // a few seconds, the closing message counts only what was committed, and nothing is reported
 // as an error.
 TEST_F(ImportCancel, GivesUpABackendThatStoppedAnswering) {
+    oneConnection();
     start();
     addFile("lines.csv", numberedLines(2000000));
     QTest::mouseClick(main->PushButton1, Qt::LeftButton);

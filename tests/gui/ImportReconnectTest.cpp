@@ -33,6 +33,7 @@ struct ImportReconnect : MainWindowFixture {
 // Clicked again once the server takes connections, the run goes in from the start.
 TEST_F(ImportReconnect, OneBoxForTheLinesOfAServerThatStayedAway) {
     qputenv("QUENMARL_RECONNECT_SECONDS", "2");
+    oneConnection(); // several would name a chunk in doubt each
     database.execute("CREATE TABLE t(n int, t text)");
     startActive();
     const int lines = 600000;

@@ -3,6 +3,7 @@
 #include "ClickKit.h"
 #include "WindowTestKit.h"
 
+#include "shell/Settings.h"
 #include "windows/Form2.h"
 
 #include <QListWidget>
@@ -35,6 +36,11 @@ struct MainWindowFixture : ::testing::Test {
         main->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(main));
     }
+
+    // The runs from now on go over one connection (the store's "Connections"), where a test
+    // counts on what one connection does: the first lines in after a stop, one backend, one
+    // chunk in doubt at a time.
+    static void oneConnection() { WriteSetting(SettingKeys::Connections, QStringLiteral("1")); }
 
     // Writes a file into the folder, adds it to the file list and returns its path.
     QString addFile(const QString& name, const QByteArray& content) {

@@ -101,8 +101,7 @@ inline int expectLinesAccounted(const QStringList& numbersIn, int lines, int bad
     for (const QRegularExpressionMatch& m : unsentMessage.globalMatch(err)) {
         if (!m.captured(2).isEmpty())
             unsentStretches.append({m.captured(2).toInt(), lines + 1});
-        const QRegularExpression part(
-            QStringLiteral("lines (\\d+) to (\\d+)|from line (\\d+) on"));
+        const QRegularExpression part(QStringLiteral("lines (\\d+) to (\\d+)|from line (\\d+) on"));
         for (const QRegularExpressionMatch& p : part.globalMatch(m.captured(3)))
             unsentStretches.append(p.captured(3).isEmpty()
                                        ? std::pair{p.captured(1).toInt(), p.captured(2).toInt()}

@@ -1,0 +1,151 @@
+#include "parallel/LaneEvents.h"
+#include "support/TestEnvironment.h"
+#include "textfile/InputFile.h"
+
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+// A file cut into ranges at the record starts its field-count check noted gives, range after
+// range, exactly the records one reader gives from the first data record to the end: each
+// record once, whole, with its own line index and fields, whatever the file's encoding, line
+// ends and quoted line breaks.
+
+namespace {
+
+// One record as the comparison sees it.
+QString shown(const Record& record) {
+    const QString text = record.bytes.isNull() ? record.text : QString::fromUtf8(record.bytes);
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(record.line)
+        .arg(record.fieldCount)
+        .arg(text, record.fields.join(QLatin1Char('\x1f')));
+}
+
+QStringList readRecords(RecordReader records) {
+    QStringList all;
+    Record record;
+    while (records.next(record))
+        all.append(shown(record));
+    return all;
+}
+
+// A file of many records of two fields, the second quoted over two lines where asked.
+QByteArray records(int count, const QByteArray& lineEnd, bool quotedBreaks) {
+    QByteArray bytes = "number,words" + lineEnd;
+    for (int n = 1; n <= count; ++n) {
+        bytes += QByteArray::number(n) + ',';
+        if (quotedBreaks && n % 3 == 0)
+            bytes += "\"two" + lineEnd + "lines, " + QByteArray::number(n) + '"';
+        else
+            bytes += "J\xC3\xBCrgen " + QByteArray::number(n);
+        bytes += lineEnd;
+    }
+    return bytes;
+}
+
+QByteArray utf16(const QByteArray& utf8) {
+    const QString text = QString::fromUtf8(utf8);
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+} // namespace
+
+TEST(FileRange, RangesReadTogetherGiveEveryRecordOnceAsOneReaderDoes) {
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        FieldRule rule;
+        bool fromFirst; // no header line
+    } cases[] = {
+        {"plain, LF", records(3000, "\n", false), FieldRule::Plain, false},
+        {"plain, CR LF, no final line end", records(3000, "\r\n", false).chopped(2),
+         FieldRule::Plain, false},
+        {"plain, CR alone", records(3000, "\r", false), FieldRule::Plain, false},
+        {"plain, UTF-8 byte-order mark, from the first line",
+         "\xEF\xBB\xBF" + records(3000, "\n", false), FieldRule::Plain, true},
+        {"quoted, line breaks inside quotes", records(3000, "\n", true), FieldRule::Quoted, false},
+        {"quoted, CR LF inside quotes", records(3000, "\r\n", true), FieldRule::Quoted, false},
+        {"quoted, UTF-16", utf16(records(3000, "\r\n", true)), FieldRule::Quoted, false},
+        {"Windows-1252 lines", QByteArray(records(3000, "\n", false)).replace("\xC3\xBC", "\xFC"),
+         FieldRule::Plain, false},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = writeTestFile(dir, QStringLiteral("f.csv"), c.bytes);
+        InputFile file(c.rule, QStringLiteral(","));
+        file.noteRecordStartsEvery(1000);
+        ASSERT_TRUE(file.open(path, {}));
+        file.readHeader();
+        ASSERT_FALSE(file.check({}).report);
+        const QStringList whole = readRecords(file.dataRecords(c.fromFirst));
+        for (const int parts : {1, 2, 3, 7, 40}) {
+            const std::vector<FileRange> ranges = file.dataRanges(c.fromFirst, parts, 1000);
+            EXPECT_EQ(ranges.size(), static_cast<std::size_t>(parts)) << parts << " parts";
+            QStringList joined;
+            // Read at once on threads of their own, as the lanes read them.
+            std::vector<QStringList> read(ranges.size());
+            std::vector<std::thread> readers;
+            for (std::size_t k = 0; k < ranges.size(); ++k)
+                readers.emplace_back(
+                    [&, k] { read[k] = readRecords(file.rangeRecords(ranges[k])); });
+            for (std::thread& reader : readers)
+                reader.join();
+            for (const QStringList& part : read) {
+                EXPECT_FALSE(part.isEmpty());
+                joined += part;
+            }
+            EXPECT_EQ(joined, whole) << parts << " parts";
+        }
+    }
+}
+
+// A short file, or one whose check noted no record start, stays one range; no range is shorter
+// than asked.
+TEST(FileRange, NoRangeIsShorterThanAsked) {
+    const std::vector<RecordStart> starts{{100, 10}, {200, 20}, {300, 30}, {400, 40}};
+    EXPECT_EQ(divideRecords({0, 0}, 450, starts, 4, 500).size(), 1U);
+    EXPECT_EQ(divideRecords({0, 0}, 450, {}, 4, 100).size(), 1U);
+    const std::vector<FileRange> two = divideRecords({5, 1}, 450, starts, 8, 200);
+    ASSERT_EQ(two.size(), 2U);
+    EXPECT_EQ(two[0].start, 5);
+    EXPECT_EQ(two[0].end, 300);
+    EXPECT_EQ(two[1].start, 300);
+    EXPECT_EQ(two[1].firstLine, 30);
+    EXPECT_EQ(two[1].end, -1);
+}
+
+// Reports of a lane come out in the order they went in, also those beyond the ones held in
+// memory, which wait in a file, while the lane keeps pushing.
+TEST(LaneEvents, KeepTheirOrderBeyondWhatIsHeldInMemory) {
+    LaneEvents events;
+    const int count = 5 * static_cast<int>(LaneEvents::Held) + 7;
+    std::thread lane([&] {
+        for (int n = 0; n < count; ++n) {
+            LaneEvent event;
+            event.kind = n % 2 ? LaneEvent::Kind::Rejected : LaneEvent::Kind::Notice;
+            event.rejection.line = n;
+            event.rejection.description = QStringLiteral("line %1").arg(n);
+            event.notice.text = QStringLiteral("notice %1").arg(n);
+            events.push(event);
+        }
+        events.end();
+    });
+    QThread::msleep(50); // the lane runs ahead of the reader
+    int next = 0;
+    while (!events.ended()) {
+        for (const LaneEvent& event : events.take(100)) {
+            EXPECT_EQ(event.rejection.line, next);
+            EXPECT_EQ(event.kind, next % 2 ? LaneEvent::Kind::Rejected : LaneEvent::Kind::Notice);
+            EXPECT_EQ(event.notice.text, QStringLiteral("notice %1").arg(next));
+            ++next;
+        }
+    }
+    lane.join();
+    EXPECT_EQ(next, count);
+}

@@ -1,0 +1,174 @@
+// An import over several connections against the same import over one. For files of every
+// kind (plain and quoted, records over several lines, Windows-1252 and UTF-16, bad values,
+// every line rejected, backends ended in the middle of the file) the runs with 2, 4 and 8 jobs
+// leave the same tables and show the same messages in the same order, with the same counts, as
+// the run with one. Ranges are made small (rangeBytes) so that files of a few hundred kilobytes
+// are cut into many.
+#include "database/Connection.h"
+#include "support/ImportFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+// Readable values in failure messages.
+static void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+constexpr qint64 SmallRanges = 16 * 1024;
+
+// "n,t" lines; every badEvery-th a value too long for a varchar(8) (none when 0); every
+// breakEvery-th t quoted over two lines (none when 0).
+QByteArray lines(int count, int badEvery, int breakEvery, const QByteArray& lineEnd = "\n") {
+    QByteArray bytes = "n,t" + lineEnd;
+    for (int n = 1; n <= count; ++n) {
+        bytes += QByteArray::number(n) + ',';
+        if (badEvery > 0 && n % badEvery == 0)
+            bytes += "much too long";
+        else if (breakEvery > 0 && n % breakEvery == 0)
+            bytes += "\"a" + lineEnd + "b\"";
+        else
+            bytes += "r\xC3\xA9" + QByteArray::number(n % 1000);
+        bytes += lineEnd;
+    }
+    return bytes;
+}
+
+QByteArray utf16(const QByteArray& utf8) {
+    const QString text = QString::fromUtf8(utf8);
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+// What a run leaves and shows.
+struct Seen {
+    QStringList log;
+    QStringList places;
+    QStringList listed;
+    QList<ImportResult> closings;
+    QStringList rows;
+};
+
+} // namespace
+
+class ParallelImport : public ImportFixture {
+protected:
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool quoted;
+        const char* table; // the table appended to, made afresh before each run; null: create
+        bool endBackends = false;
+    };
+
+    Seen run(const Case& c, int jobs) {
+        dropAll();
+        if (c.table)
+            m_db.execute(QString::fromLatin1(c.table));
+        const QString path = file(QStringLiteral("f.csv"), c.bytes);
+        ImportChoices choices = c.table ? append({path}, QStringLiteral("t")) : create({path});
+        choices.quotedFields = c.quoted;
+        choices.jobs = jobs;
+        choices.rangeBytes = SmallRanges;
+        RecordingFrontEnd ui;
+        std::atomic<bool> over{false};
+        std::thread ender;
+        if (c.endBackends)
+            ender = std::thread([&] { endBackendsOnceRowsArrive(over); });
+        runImport(choices, ui);
+        over = true;
+        if (ender.joinable())
+            ender.join();
+        const QString table = c.table ? QStringLiteral("t") : QStringLiteral("\"NewTable1\"");
+        return {ui.log, ui.errorPlaces, ui.listed, ui.closings,
+                m_db.rows(QStringLiteral("SELECT * FROM %1 ORDER BY 1, 2").arg(table))};
+    }
+
+    // Ends every backend of the database once the table has rows, over a connection of its own.
+    void endBackendsOnceRowsArrive(const std::atomic<bool>& over) {
+        Connection watcher = Connection::open(m_db.settings());
+        while (!over) {
+            if (watcher.query("SELECT count(*) FROM t").value(0, 0).toLongLong() > 0) {
+                watcher.query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                              "datname = current_database() AND pid <> pg_backend_pid() AND "
+                              "backend_type = 'client backend'");
+                return;
+            }
+        }
+    }
+};
+
+TEST_F(ParallelImport, SeveralConnectionsLeaveAndShowWhatOneDoes) {
+    const char* const typed = "CREATE TABLE t(n int, t varchar(8))";
+    const Case cases[] = {
+        {"plain, bad values", lines(20000, 997, 0), false, typed},
+        {"quoted, records over two lines, bad values", lines(20000, 1499, 7), true, typed},
+        {"quoted, CR LF, create", lines(20000, 0, 5, "\r\n"), true, nullptr},
+        {"Windows-1252, create", QByteArray(lines(20000, 0, 0)).replace("\xC3\xA9", "\xE9"), false,
+         nullptr},
+        {"UTF-16, quoted, create", utf16(lines(20000, 0, 3, "\r\n")), true, nullptr},
+        {"every line rejected", lines(1500, 1, 0), false, typed},
+        {"backends ended in the middle", lines(60000, 4999, 0), false, typed, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Seen one = run(c, 1);
+        ASSERT_FALSE(one.rows.isEmpty() && !c.table);
+        for (const int jobs : {2, 4, 8}) {
+            SCOPED_TRACE(jobs);
+            const Seen several = run(c, jobs);
+            EXPECT_EQ(several.log, one.log);
+            EXPECT_EQ(several.places, one.places);
+            EXPECT_EQ(several.listed, one.listed);
+            ASSERT_EQ(several.closings.size(), 1);
+            EXPECT_EQ(several.closings[0].rowsSent, one.closings[0].rowsSent);
+            EXPECT_EQ(several.closings[0].filesImported, one.closings[0].filesImported);
+            EXPECT_EQ(several.closings[0].errorsReported, one.closings[0].errorsReported);
+            EXPECT_EQ(several.rows, one.rows);
+        }
+    }
+}
+
+// The ranges go at once, each over its own connection; a table with a unique index keeps
+// the file on one, where the order of commits could decide which of two equal keys is
+// rejected.
+TEST_F(ParallelImport, RangesGoSideBySideUnlessTheTableHasAUniqueIndex) {
+    const QByteArray bytes = lines(400000, 0, 0);
+    for (const char* const table :
+         {"CREATE TABLE t(n int, t text)", "CREATE TABLE t(n int PRIMARY KEY, t text)"}) {
+        SCOPED_TRACE(table);
+        dropAll();
+        m_db.execute(QString::fromLatin1(table));
+        ImportChoices choices = append({file(QStringLiteral("f.csv"), bytes)}, "t");
+        choices.jobs = 4;
+        choices.rangeBytes = 256 * 1024;
+        std::atomic<bool> over{false};
+        std::atomic<int> most{0};
+        std::thread watcher([&] {
+            Connection watching = Connection::open(m_db.settings());
+            while (!over)
+                most = std::max<int>(
+                    most, watching
+                              .query("SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                                     "current_database() AND state = 'active' AND pid <> "
+                                     "pg_backend_pid()")
+                              .value(0, 0)
+                              .toInt());
+        });
+        RecordingFrontEnd ui;
+        runImport(choices, ui);
+        over = true;
+        watcher.join();
+        EXPECT_EQ(m_db.count("t"), 400000);
+        EXPECT_EQ(ui.messages, QStringList{"Done."});
+        if (QString::fromLatin1(table).contains(QLatin1String("PRIMARY KEY")))
+            EXPECT_EQ(most, 1);
+        else
+            EXPECT_GE(most, 2);
+    }
+}
