@@ -21,7 +21,7 @@ struct CommandLine {
     std::optional<QStringList> columnNames; // the typed answers, in question order
     bool rowByRow = false;
     std::optional<int> jobs; // --jobs N: connections at once
-    static constexpr int MostJobs = 64;
+    static constexpr int MostJobs = 64; // as ImportChoices::MostJobs
     bool quotedFields = false; // --quoted
     bool noHeader = false;     // --no-header: with --append, each file's first line is a row
     bool fullMessages = false; // --full-messages: the windows' texts for errors and closing

@@ -32,6 +32,13 @@ struct ImportChoices {
     static int defaultJobs() {
         return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));
     }
+    static constexpr int MostJobs = 64;
+    // The jobs a stored text names (a number from 1 to MostJobs), else defaultJobs().
+    static int jobsFrom(const QString& text) {
+        bool number = false;
+        const int jobs = text.trimmed().toInt(&number);
+        return number && jobs >= 1 && jobs <= MostJobs ? jobs : defaultJobs();
+    }
     // Fields in double quotes are read as CSV reads them (a quoted separator, a doubled quote,
     // a line break inside quotes belong to the value). Off: every separator cuts and every
     // double quote is dropped.

@@ -34,6 +34,9 @@ inline constexpr SettingKey IgnoreFirstLine{"IgnoreFirstLine", "1"};
 inline constexpr SettingKey MatchNames{"MatchNames", "0"};
 // The column that receives each file's path when the main window appends; empty: none.
 inline constexpr SettingKey FileColumn{"FileColumn", ""};
+// How many connections an import may use at once (1 to 64); empty or anything else: the number
+// of processor cores, at most 4. No control sets it; it is changed in the store itself.
+inline constexpr SettingKey Connections{"Connections", ""};
 } // namespace SettingKeys
 
 // The stored value of the key, or the given default when the key was never written.

@@ -207,6 +207,7 @@ ImportChoices Form2::importChoices() const {
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     choices.selectedTable = selected.isEmpty() ? -1 : List1->row(selected.first());
     choices.connection = m_form1.connectionSettings();
+    choices.jobs = ImportChoices::jobsFrom(ReadSetting(SettingKeys::Connections));
     return choices;
 }
 
