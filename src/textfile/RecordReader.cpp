@@ -9,25 +9,35 @@
 
 namespace {
 
-// What one pass over a plain line finds: its separator bytes, its carriage returns, and whether
-// every byte is ASCII. One loop without calls, so that the common line costs one look at each
-// byte instead of one search for each question.
+// What one pass over a plain line finds: its separator bytes, its carriage returns, whether
+// every byte is ASCII, and whether some byte other than a separator is one that a value's COPY
+// text escapes or the plain rule drops (a backslash, a double quote, a tab, the NUL character)
+// or another control character below the tab.
+// One loop without calls, so that the common line costs one look at each byte instead of one
+// search for each question.
 struct LineScan {
     qsizetype separators = 0;
     qsizetype returns = 0;
     bool ascii = true;
+    bool unescaped = true;
 };
 
 LineScan scanLine(QByteArrayView bytes, char separator) {
     qsizetype separators = 0;
     qsizetype returns = 0;
+    qsizetype escaped = 0;
     unsigned char bits = 0;
+    // Bytes up to the tab (the tab itself unless it separates) count as escaped: NUL and tab
+    // are, and a line with another control character takes the escaping path too.
+    const unsigned char lowest = separator == '\t' ? '\t' - 1 : '\t';
     for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
         separators += c == separator;
         returns += c == '\r';
-        bits |= static_cast<unsigned char>(c);
+        escaped += (u <= lowest) + (c == '\\') + (c == '"');
+        bits |= u;
     }
-    return {separators, returns, bits < 0x80};
+    return {separators, returns, bits < 0x80, escaped == 0};
 }
 
 // A separator of one ASCII byte, other than the carriage return that lines drop, can be
@@ -39,8 +49,10 @@ bool countableByte(const QByteArray& separator) {
 }
 
 // Hands a record over as its bytes (Record::bytes), with no text or fields.
-inline void takeBytes(Record& record, QByteArrayView bytes, qsizetype fieldCount) {
+inline void takeBytes(Record& record, QByteArrayView bytes, qsizetype fieldCount,
+                      bool unescaped = false) {
     record.bytes = bytes;
+    record.unescaped = unescaped;
     record.text.clear();
     record.fields.clear();
     record.fieldCount = fieldCount;
@@ -113,6 +125,7 @@ inline void RecordReader::readPlain(QByteArrayView bytes, Record& record, bool w
     // Counting needs no text where the bytes are UTF-8: the separator's bytes are counted.
     const bool asBytes = m_keepAsBytes || !withFields;
     record.bytes = {};
+    record.unescaped = false;
     if (asBytes && m_byteSeparator) {
         const LineScan scan = scanLine(bytes, m_separatorUtf8.front());
         if (scan.returns > 0)
@@ -120,7 +133,7 @@ inline void RecordReader::readPlain(QByteArrayView bytes, Record& record, bool w
         // An ASCII line is valid UTF-8 without a multi-byte sequence: the decoder would take it
         // as such and learn nothing from it.
         if (scan.ascii) {
-            takeBytes(record, bytes, bytes.isEmpty() ? 0 : 1 + scan.separators);
+            takeBytes(record, bytes, bytes.isEmpty() ? 0 : 1 + scan.separators, scan.unescaped);
             return;
         }
     } else if (bytes.contains('\r')) {
@@ -142,6 +155,7 @@ inline void RecordReader::readPlain(QByteArrayView bytes, Record& record, bool w
 
 inline void RecordReader::readQuoted(QByteArrayView bytes, Record& record, bool withFields) {
     record.bytes = {};
+    record.unescaped = false;
     // An ASCII line that is a whole record by itself is counted, and handed over when lines
     // come as bytes, as its bytes. The decoder would learn nothing from it, and no text needs
     // to be made.

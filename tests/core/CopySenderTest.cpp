@@ -13,6 +13,7 @@
 #include "support/SenderKit.h"
 #include "support/TestEnvironment.h"
 #include "textfile/FieldSplitting.h"
+#include "textfile/FileSnapshot.h"
 #include "textfile/QuotedFieldParser.h"
 #include "textfile/RecordReader.h"
 
@@ -67,6 +68,45 @@ TEST(CopyText, ValuesAreTheRowStatementsValuesEscapedForCopy) {
         // Read back, the values build the very statement the original fields build.
         const QStringList back = copyLineFields(QByteArrayView(c.line).chopped(1));
         EXPECT_EQ(BuildInsertStatement("T", back), BuildInsertStatement("T", c.fields)) << c.name;
+    }
+}
+
+// A plain line read as bytes is marked unescaped exactly when no byte but a separator needs an
+// escape or is dropped, and then its COPY line, copied field by field, is the one escaping makes.
+TEST(CopyText, UnescapedLinesAreCopiedAsEscapingWouldWriteThem) {
+    const struct {
+        QByteArray line;
+        char separator;
+        bool unescaped;
+    } cases[] = {
+        {"Peter,O'Neil,,NH", ',', true},
+        {",,,", ',', true},
+        {",x,", ',', true},
+        {"a\tb\t\tc\t", '\t', true},
+        {"just one field", ',', true},
+        {"a\\b,c", ',', false},
+        {"a,\"b\",c", ',', false},
+        {"a\tb,c", ',', false},
+        {"caf\xC3\xA9,x", ',', false}, // not ASCII: cut as UTF-8 text
+        {"a,b\r", ',', true},          // the carriage return is dropped first
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line.toStdString());
+        auto file = FileSnapshot::open(writeTestFile(dir, "f.txt", "h\n" + c.line + "\n"), {});
+        RecordReader reader(*file, FieldRule::Plain, QString(QLatin1Char(c.separator)));
+        reader.keepLinesAsBytes();
+        Record record;
+        ASSERT_TRUE(reader.next(record) && reader.next(record));
+        ASSERT_FALSE(record.bytes.isNull());
+        EXPECT_EQ(record.unescaped, c.unescaped);
+        if (!record.unescaped)
+            continue;
+        QByteArray expected = "before|";
+        appendCopyLineFromBytes(expected, record.bytes, QByteArray(1, c.separator));
+        QByteArray actual = "before|";
+        appendUnescapedCopyLine(actual, record.bytes, c.separator);
+        EXPECT_EQ(actual, expected);
     }
 }
 

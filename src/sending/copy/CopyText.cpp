@@ -309,8 +309,41 @@ bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separa
     return true;
 }
 
+void appendUnescapedCopyLine(QByteArray& out, QByteArrayView line, char separator) {
+    const qsizetype start = out.size();
+    // At most three bytes a field ("\N" and its tab), and a field a byte.
+    const qsizetype room = 3 * line.size() + 3;
+    if (start + room > out.capacity())
+        out.reserve(start + room);
+    out.resize(start + room);
+    char* o = out.data() + start;
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    for (bool first = true;; first = false) {
+        const auto* cut = static_cast<const char*>(std::memchr(p, separator, end - p));
+        const char* const fieldEnd = cut ? cut : end;
+        if (fieldEnd == p && !first) {
+            *o++ = '\\';
+            *o++ = 'N';
+        } else {
+            std::memcpy(o, p, fieldEnd - p);
+            o += fieldEnd - p;
+        }
+        if (!cut)
+            break;
+        *o++ = '\t';
+        p = cut + 1;
+    }
+    *o++ = '\n';
+    out.truncate(o - out.constData());
+}
+
 bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
-                         FieldRule rule) {
+                         FieldRule rule, bool unescaped) {
+    if (rule == FieldRule::Plain && unescaped && separator.size() == 1) {
+        appendUnescapedCopyLine(out, line, separator.front());
+        return true;
+    }
     if (rule == FieldRule::Plain) {
         appendCopyLineFromBytes(out, line, separator);
         return true;

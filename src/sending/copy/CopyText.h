@@ -24,11 +24,17 @@ void appendCopyLineFromBytes(QByteArray& out, QByteArrayView line, QByteArrayVie
 // separator of that one byte. False, with nothing written, for any other line.
 bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator);
 
+// The same COPY line as appendCopyLineFromBytes, for a line whose bytes hold no backslash,
+// double quote, tab or NUL character other than the separator, of one byte (Record::unescaped):
+// each field copied as it stands, each separator a tab, an empty field other than the first
+// NULL.
+void appendUnescapedCopyLine(QByteArray& out, QByteArrayView line, char separator);
+
 // The COPY line of a line handed over as its bytes (a record as bytes, Record::bytes) under the
-// rule: one of the two above. False, with nothing written, for a line to be cut into its values
-// instead.
+// rule: one of the three above (unescaped: Record::unescaped). False, with nothing written, for
+// a line to be cut into its values instead.
 bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
-                         FieldRule rule);
+                         FieldRule rule, bool unescaped = false);
 
 // The values of one line written by appendCopyLine (without its line feed), as fields that
 // BuildInsertStatement, under the same rule, turns into the same statement as the original

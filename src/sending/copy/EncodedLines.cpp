@@ -33,9 +33,10 @@ std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
         m_data.reserve(reserveBytes); // touched as used
     const qsizetype offset = m_data.size();
     if (!record.bytes.isNull()) {
-        if (record.bytes.contains('\0'))
+        // An unescaped line was read without the NUL character.
+        if (!record.unescaped && record.bytes.contains('\0'))
             return std::nullopt;
-        if (appendCopyLineBytes(m_data, record.bytes, separator, rule)) {
+        if (appendCopyLineBytes(m_data, record.bytes, separator, rule, record.unescaped)) {
             endLine();
             return Encoded{offset, record.fieldCount};
         }
