@@ -1,5 +1,7 @@
 #include "sending/copy/ValuePrecheck.h"
 
+#include <QByteArray>
+
 #include <algorithm>
 #include <cstring>
 
@@ -64,7 +66,8 @@ QByteArrayView withoutSign(QByteArrayView value) {
 }
 
 // Forms some servers read that the strict readers below do not know: digit separators
-// ("1_000"), other bases ("0x1F", also hexadecimal floating point), NaN and infinities.
+// ("1_000"), other bases ("0x1F", also hexadecimal floating point), NaN and the infinities
+// (those words only, in any case: "n/a" is no number to any server).
 bool mayBeWiderForm(QByteArrayView unsigned_) {
     if (unsigned_.contains('_'))
         return true;
@@ -73,8 +76,9 @@ bool mayBeWiderForm(QByteArrayView unsigned_) {
         if (base == 'x' || base == 'o' || base == 'b')
             return true;
     }
-    const char first = unsigned_.isEmpty() ? '\0' : lower(unsigned_.front());
-    return first == 'n' || first == 'i';
+    QByteArray word(unsigned_.size(), '\0');
+    std::transform(unsigned_.begin(), unsigned_.end(), word.begin(), lower);
+    return word == "nan" || word == "inf" || word == "infinity";
 }
 
 bool allDigits(QByteArrayView text) {
