@@ -20,9 +20,9 @@ struct CommandLine {
     std::optional<QString> appendTable;
     std::optional<QStringList> columnNames; // the typed answers, in question order
     bool rowByRow = false;
-    std::optional<int> jobs; // --jobs N: connections at once
+    std::optional<int> jobs;            // --jobs N: connections at once
     static constexpr int MostJobs = 64; // as ImportChoices::MostJobs
-    bool quotedFields = false; // --quoted
+    bool quotedFields = false;          // --quoted
     bool noHeader = false;     // --no-header: with --append, each file's first line is a row
     bool fullMessages = false; // --full-messages: the windows' texts for errors and closing
     bool quiet = false;        // --quiet: no summary line after the run
