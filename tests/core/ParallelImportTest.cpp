@@ -172,3 +172,24 @@ TEST_F(ParallelImport, RangesGoSideBySideUnlessTheTableHasAUniqueIndex) {
             EXPECT_GE(most, 2);
     }
 }
+
+// A role allowed one connection: the further connections are refused at the login, and the
+// file goes over the one the run has, with every row and no message.
+TEST_F(ParallelImport, ConnectionsThatCantBeOpenedAreDoneWithout) {
+    const QString role = QStringLiteral("one_") + m_db.name();
+    m_db.execute(QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD 'one-connection' "
+                                "CONNECTION LIMIT 1")
+                     .arg(role));
+    m_db.execute(QStringLiteral("GRANT CREATE, USAGE ON SCHEMA public TO \"%1\"").arg(role));
+    ImportChoices choices = create({file(QStringLiteral("f.csv"), lines(200000, 0, 0))});
+    choices.connection.user = role;
+    choices.connection.password = QStringLiteral("one-connection");
+    choices.jobs = 4;
+    choices.rangeBytes = SmallRanges;
+    RecordingFrontEnd ui;
+    const ImportResult result = runImport(choices, ui);
+    EXPECT_EQ(ui.log, QStringList{"message: Done."});
+    EXPECT_EQ(result.rowsSent, 200000);
+    EXPECT_EQ(m_db.count(QStringLiteral("\"NewTable1\"")), 200000);
+    m_db.execute(QStringLiteral("DROP OWNED BY \"%1\"; DROP ROLE \"%1\"").arg(role));
+}
