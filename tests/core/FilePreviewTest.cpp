@@ -37,14 +37,6 @@ QStringList describe(const FilePreview& preview) {
     return records;
 }
 
-QByteArray utf16LittleEndian(const QString& text) {
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text)
-        bytes.append(static_cast<char>(c.unicode() & 0xFF))
-            .append(static_cast<char>(c.unicode() >> 8));
-    return bytes;
-}
-
 } // namespace
 
 // Each file is cut as the import cuts it, as far as the bounds let the preview read.

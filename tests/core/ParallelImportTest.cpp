@@ -38,13 +38,6 @@ QByteArray lines(int count, int badEvery, int breakEvery, const QByteArray& line
     return bytes;
 }
 
-QByteArray utf16(const QByteArray& utf8) {
-    const QString text = QString::fromUtf8(utf8);
-    QByteArray bytes("\xFF\xFE");
-    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    return bytes;
-}
-
 // What a run leaves and shows.
 struct Seen {
     QStringList log;
@@ -111,7 +104,8 @@ TEST_F(ParallelImport, SeveralConnectionsLeaveAndShowWhatOneDoes) {
         {"quoted, CR LF, create", lines(20000, 0, 5, "\r\n"), true, nullptr},
         {"Windows-1252, create", QByteArray(lines(20000, 0, 0)).replace("\xC3\xA9", "\xE9"), false,
          nullptr},
-        {"UTF-16, quoted, create", utf16(lines(20000, 0, 3, "\r\n")), true, nullptr},
+        {"UTF-16, quoted, create", utf16LittleEndian(QString::fromUtf8(lines(20000, 0, 3, "\r\n"))),
+         true, nullptr},
         {"every line rejected", lines(1500, 1, 0), false, typed},
         {"backends ended in the middle", lines(60000, 4999, 0), false, typed, true},
     };

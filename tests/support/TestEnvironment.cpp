@@ -157,6 +157,14 @@ QByteArray numberedLines(int count, int badEvery) {
     return bytes;
 }
 
+QByteArray utf16LittleEndian(const QString& text) {
+    QByteArray bytes("\xFF\xFE");
+    for (const QChar c : text)
+        bytes.append(static_cast<char>(c.unicode() & 0xFF))
+            .append(static_cast<char>(c.unicode() >> 8));
+    return bytes;
+}
+
 void makeTree(const QTemporaryDir& dir, const QStringList& paths) {
     for (const QString& path : paths) {
         const QString full = dir.path() + u'/' + path;

@@ -75,6 +75,10 @@ QByteArray readTestFile(const QString& path);
 // VARCHAR(8) column instead.
 QByteArray numberedLines(int count, int badEvery = 0);
 
+// The text as a UTF-16 file holds it: the little-endian byte-order mark, then each code unit
+// low byte first.
+QByteArray utf16LittleEndian(const QString& text);
+
 // Makes the given paths inside the folder: names ending in "/" become folders, others empty
 // files (with their folders). A path that can't be made fails the test.
 void makeTree(const QTemporaryDir& dir, const QStringList& paths);
