@@ -205,7 +205,8 @@ Loads delimited text files into PostgreSQL, in the order given.
   --jobs N            at most N connections at once (default: the processor cores,
                       at most 4). A file of 8 MiB of lines or more goes in ranges
                       side by side where COPY takes its lines and the table has no
-                      unique index; rows and messages are those of --jobs 1.
+                      unique index; rows and messages are those of --jobs 1, except
+                      what a stop or a server gone for good leaves in each range.
   --full-messages     errors, the field-count report and the closing message in the
                       words of the window program, as earlier versions printed
                       them: each error's whole "Application Error" text after a
