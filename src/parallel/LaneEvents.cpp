@@ -30,7 +30,7 @@ QDataStream& operator>>(QDataStream& in, LaneEvent& event) {
 void LaneEvents::push(const LaneEvent& event) {
     {
         std::lock_guard lock(m_mutex);
-        if (m_spilled > 0 || m_events.size() >= Held)
+        if (m_spilled > 0 || !m_afterFile.empty() || m_events.size() >= Held)
             spill(event);
         else
             m_events.push_back(event);
@@ -48,7 +48,7 @@ void LaneEvents::end() {
 
 bool LaneEvents::ended() const {
     std::lock_guard lock(m_mutex);
-    return m_ended && m_events.empty() && m_spilled == 0;
+    return m_ended && m_events.empty() && m_spilled == 0 && m_afterFile.empty();
 }
 
 std::deque<LaneEvent> LaneEvents::take(int milliseconds) {
@@ -58,12 +58,21 @@ std::deque<LaneEvent> LaneEvents::take(int milliseconds) {
     std::deque<LaneEvent> taken = std::exchange(m_events, {});
     if (m_spilled > 0)
         readBack(taken);
+    if (m_spilled == 0) {
+        taken.insert(taken.end(), m_afterFile.begin(), m_afterFile.end());
+        m_afterFile.clear();
+    }
     return taken;
 }
 
 // Writes an event behind those in the file; the file is made at the first. An event that can't
-// be written is kept in memory rather than lost.
+// be written (no temporary file, a full disk) is kept in memory rather than lost, behind those
+// in the file.
 void LaneEvents::spill(const LaneEvent& event) {
+    if (!m_afterFile.empty()) {
+        m_afterFile.push_back(event);
+        return;
+    }
     try {
         if (!m_file) {
             m_file = std::make_unique<QFile>();
@@ -76,14 +85,17 @@ void LaneEvents::spill(const LaneEvent& event) {
     } catch (const Failure&) {
         m_file.reset();
     }
-    if (!m_file) {
-        m_events.push_back(event);
-        return;
+    const qint64 size = m_file ? m_file->size() : 0;
+    if (m_file && m_file->seek(size)) {
+        QDataStream out(m_file.get());
+        out << event;
+        if (out.status() == QDataStream::Ok && m_file->flush()) {
+            ++m_spilled;
+            return;
+        }
+        m_file->resize(size);
     }
-    m_file->seek(m_file->size());
-    QDataStream out(m_file.get());
-    out << event;
-    ++m_spilled;
+    (m_spilled > 0 ? m_afterFile : m_events).push_back(event);
 }
 
 // Reads back up to Held of the events in the file, in order; the file is emptied once they all

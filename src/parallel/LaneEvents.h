@@ -49,8 +49,9 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<LaneEvent> m_events;
-    std::unique_ptr<QFile> m_file; // the events after those in memory, when there are more
-    qint64 m_spilled = 0;          // events in the file not yet read back
-    qint64 m_readAt = 0;           // where the next of them begins
+    std::unique_ptr<QFile> m_file;     // the events after those in memory, when there are more
+    qint64 m_spilled = 0;              // events in the file not yet read back
+    std::deque<LaneEvent> m_afterFile; // events that could not be written, after the file's
+    qint64 m_readAt = 0;               // where the next of them begins
     bool m_ended = false;
 };

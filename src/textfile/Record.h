@@ -21,8 +21,9 @@ struct Record {
     // returns still in it. Null otherwise.
     QByteArrayView bytes;
     // Under the plain rule, for a record as bytes of ASCII cut at a separator of one byte:
-    // whether no byte other than a separator is a backslash, a double quote, a tab or the NUL
-    // character, so that each field's bytes are its value's COPY text as they stand.
+    // whether no byte other than a separator is a backslash, a double quote or a control
+    // character up to the tab (NUL and tab among them), so that each field's bytes are its
+    // value's COPY text as they stand.
     bool unescaped = false;
     QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
     qsizetype fieldCount = 0;        // 0 for an empty record

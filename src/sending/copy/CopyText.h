@@ -25,7 +25,8 @@ void appendCopyLineFromBytes(QByteArray& out, QByteArrayView line, QByteArrayVie
 bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator);
 
 // The same COPY line as appendCopyLineFromBytes, for a line whose bytes hold no backslash,
-// double quote, tab or NUL character other than the separator, of one byte (Record::unescaped):
+// double quote or control character up to the tab other than the separator, of one byte
+// (Record::unescaped):
 // each field copied as it stands, each separator a tab, an empty field other than the first
 // NULL.
 void appendUnescapedCopyLine(QByteArray& out, QByteArrayView line, char separator);
