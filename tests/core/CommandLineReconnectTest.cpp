@@ -265,11 +265,14 @@ TEST_P(CommandLineReconnectTest, ACommitWhoseAnswerWasLostIsNotSentAgain) {
 // range stops at its own line, and the message names the stretches. When the server takes the
 // program back within the bound, every line goes in.
 TEST_P(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
-    const int lines = 600000;
-    const QString path = file("lines.csv", numberedLines(lines));
+    const int fewer = 600000;
     for (const QString jobs : {"1", "row by row", "2"}) {
         SCOPED_TRACE(jobs.toStdString());
         const bool rowByRow = jobs == QLatin1String("row by row");
+        // Over two connections, each range of the shorter file may go as one chunk far away,
+        // and the run may be over before the server goes: a longer file leaves chunks to send.
+        const int lines = jobs == QLatin1String("2") ? 3000000 : fewer;
+        const QString path = file("lines.csv", numberedLines(lines));
         const QString table = QStringLiteral("t%1").arg(jobs.size() == 1 ? jobs : "r");
         m_db.execute(QStringLiteral("CREATE TABLE %1(n int, t text)").arg(table));
         QProcess process;
@@ -306,7 +309,7 @@ TEST_P(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
     // Back after a second and a half: nothing is lost.
     m_db.execute("CREATE TABLE back(n int, t text)");
     QProcess process;
-    start(process, {"--append", "back", path});
+    start(process, {"--append", "back", file("lines.csv", numberedLines(fewer))});
     ASSERT_TRUE(waitFor([&] { return m_db.count("back") > 0; }));
     allowConnections(false);
     endBackends();
@@ -314,7 +317,7 @@ TEST_P(CommandLineReconnectTest, AServerAwayLongerThanTheBoundCostsOneMessage) {
     allowConnections(true);
     const Outcome outcome = finishRun(process);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
-    expectEveryLineOnce("back", lines, 0);
+    expectEveryLineOnce("back", fewer, 0);
 }
 
 // The connection lost while the column-count query of an append waits (for a lock): the query
