@@ -38,6 +38,17 @@ FileIntake::Outcome FileIntake::take(InputFile& file, const QString& path,
     // the file was.
     for (const QString& note : checked.notes)
         m_ui.message(note);
+    if (!checked.damage.isEmpty()) {
+        const QString description =
+            QStringLiteral("The compressed content of %1 breaks off after line %2 (%3): line %4 "
+                           "and what follows could not be read.")
+                .arg(path)
+                .arg(checked.firstLineNotRead - 1)
+                .arg(checked.damage)
+                .arg(checked.firstLineNotRead);
+        m_ui.brokenOff(applicationErrorText(m_run.context(), 138, description), description,
+                       checked.firstLineNotRead);
+    }
     return Outcome::Send;
 }
 

@@ -16,6 +16,8 @@ class StepRunner;
 //  - A file without lines, or whose first line is empty, gives no columns and is passed over
 //    with a message, before the check, which would count every data line against no columns.
 //  - A first line wider than the check takes, or a record the check reports, ends the run.
+//  - A compressed file whose content breaks off before its end is told as a file that can't be
+//    read is, at the first line not read; its lines before that are sent.
 // Used on the run's thread; reports through the reporter and the front end.
 class FileIntake {
 public:

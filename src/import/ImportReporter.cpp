@@ -78,6 +78,17 @@ std::shared_ptr<RunReport> ImportReporter::finishReport(int filesImported, int f
 
 void ImportReporter::unreadable(const QString& text, const QString& description) {
     m_frontEnd.unreadableFile(m_place, description, text);
+    passedOver(causeOf(description) + QStringLiteral("; no row was sent."));
+}
+
+void ImportReporter::brokenOff(const QString& text, const QString& description,
+                               qint64 firstNotRead) {
+    m_frontEnd.unreadableFile({m_place.path, firstNotRead}, description, text);
+    passedOver(causeOf(description) + QLatin1Char('.'));
+}
+
+// The description as the reason of a passed-over line, which names the file first.
+QString ImportReporter::causeOf(const QString& description) const {
     // "Could not open PATH: No such file or directory" becomes the reason "could not open the
     // file: No such file or directory; no row was sent.", as the line names the file first.
     QString cause = description;
@@ -87,7 +98,7 @@ void ImportReporter::unreadable(const QString& text, const QString& description)
         cause.chop(1);
     if (!cause.isEmpty())
         cause[0] = cause[0].toLower();
-    passedOver(cause + QStringLiteral("; no row was sent."));
+    return cause;
 }
 
 void ImportReporter::noColumns(bool noLines) {

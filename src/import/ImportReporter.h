@@ -65,6 +65,10 @@ public:
     void unreadable(const QString& text, const QString& description);
     // The file has no line at all (noLines), or its first line is empty: it gives no columns.
     void noColumns(bool noLines);
+    // A compressed file's content broke off before its end (InputFile::Checked::damage): told
+    // as unreadable() tells a file, at the line firstNotRead; counted as passed over, although
+    // its lines before that line are sent.
+    void brokenOff(const QString& text, const QString& description, qint64 firstNotRead);
     // The first line's fields can't name the columns of a table (HeaderColumns::problem()).
     void unusableHeader(const QString& problem);
     void tableAlreadyListed(const QString& table);
@@ -93,6 +97,7 @@ public:
 
 private:
     void passedOver(const QString& reason, qint64 lines = 0);
+    QString causeOf(const QString& description) const;
     // Passed over with a message box of its own in the windows.
     void passedOverWithMessage(const QString& reason);
     // Hands a failure on to the front end and the report.

@@ -344,7 +344,7 @@ void Run::sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
     m_cancelled = m_cancelled || outcome.cancelled;
     if (m_cancelled)
         return;
-    if (outcome.withoutSeparator == 0 && outcome.allSent)
+    if (outcome.withoutSeparator == 0 && outcome.allSent && !m_file.brokenOff())
         ++m_result.filesImported;
     else
         m_ui.linesWithoutSeparator(outcome.withoutSeparator, outcome.handedOver == 0,

@@ -137,6 +137,14 @@ qint64 readAt(int descriptor, char* data, qint64 size, qint64 offset, const QStr
 // is killed. The descriptor belongs to the caller. Throws Failure when none can be made.
 int anonymousTemporaryFile();
 
+// The bytes still free for an unprivileged writer, and all the bytes, of the file system that
+// holds the open file; both -1 when the system can't tell.
+struct Room {
+    qint64 free = -1;
+    qint64 total = -1;
+};
+Room roomOf(int descriptor);
+
 // Closes a descriptor that openInput() or anonymousTemporaryFile() gave. Never throws.
 void closeDescriptor(int descriptor);
 

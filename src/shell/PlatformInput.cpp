@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 // Input files opened once, reads that can be given up, and unnamed temporary files.
@@ -90,6 +91,15 @@ int anonymousTemporaryFile() {
         throw Failure(QStringLiteral("Could not make a temporary file in %1: %2")
                           .arg(QDir::tempPath(), systemText(errno)));
     return descriptor;
+}
+
+Room roomOf(int descriptor) {
+    struct statvfs status {};
+    if (::fstatvfs(descriptor, &status) != 0)
+        return {};
+    const auto unit = static_cast<qint64>(status.f_frsize);
+    return {static_cast<qint64>(status.f_bavail) * unit,
+            static_cast<qint64>(status.f_blocks) * unit};
 }
 
 void closeDescriptor(int descriptor) {

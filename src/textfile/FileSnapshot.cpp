@@ -3,6 +3,7 @@
 #include "shell/Failure.h"
 #include "shell/Platform.h"
 #include "shell/TemporaryFile.h"
+#include "textfile/CompressedContent.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -36,7 +37,14 @@ std::unique_ptr<FileSnapshot> FileSnapshot::open(const QString& path,
         if (!snapshot->copyStream(input.descriptor, cancelled))
             return nullptr;
     }
+    if (snapshot->unpackIfCompressed(-1, cancelled) == Unpacking::Stopped)
+        return nullptr;
     snapshot->readAsText();
+    // A line cut off where the content broke off is not read as a line of the file.
+    if (!snapshot->m_damage.isEmpty() && !snapshot->endAtLastLineEnd())
+        throw Failure(QStringLiteral("Could not unpack %1: %2; no whole line of it could be "
+                                     "read.")
+                          .arg(path, snapshot->m_damage));
     return snapshot;
 }
 
@@ -47,8 +55,11 @@ std::unique_ptr<FileSnapshot> FileSnapshot::openStart(const QString& path, qint6
         platform::closeDescriptor(input.descriptor);
         return nullptr;
     }
-    snapshot->m_cut = input.size > mostBytes;
-    snapshot->openRegular(input, std::min(input.size, mostBytes));
+    snapshot->openRegular(input, input.size);
+    if (snapshot->unpackIfCompressed(mostBytes, {}) == Unpacking::NotCompressed) {
+        snapshot->m_cut = input.size > mostBytes;
+        snapshot->m_size = std::min(input.size, mostBytes);
+    }
     snapshot->readAsText();
     if (snapshot->m_cut)
         snapshot->endAtLastLineEnd();
@@ -80,7 +91,7 @@ void FileSnapshot::readAsText() {
 }
 
 // Searches backwards, a piece at a time, so that a long last line costs no more than it spans.
-void FileSnapshot::endAtLastLineEnd() {
+bool FileSnapshot::endAtLastLineEnd() {
     constexpr qint64 Piece = 64 * 1024;
     QByteArray piece;
     for (qint64 end = m_size; end > 0;) {
@@ -93,10 +104,34 @@ void FileSnapshot::endAtLastLineEnd() {
         const qsizetype found = piece.lastIndexOf(m_lineEnd);
         if (found >= 0) {
             m_size = start + found + 1;
-            return;
+            return true;
         }
         end = start;
     }
+    return false;
+}
+
+// Replaces a compressed file by its content, at most mostBytes of it (-1: all).
+FileSnapshot::Unpacking FileSnapshot::unpackIfCompressed(qint64 mostBytes,
+                                                         const std::function<bool()>& cancelled) {
+    QByteArray start(CompressedContent::MarkBytes, Qt::Uninitialized);
+    if (!m_file->seek(0))
+        failRead(*m_file);
+    const qint64 got = m_file->read(start.data(), std::min<qint64>(start.size(), m_size));
+    if (got < 0)
+        failRead(*m_file);
+    const CompressedContent::Kind kind = CompressedContent::kindOf(start.first(got));
+    if (kind == CompressedContent::Kind::None)
+        return Unpacking::NotCompressed;
+    std::unique_ptr<QFile> content = temporaryFile(QIODevice::Unbuffered);
+    const CompressedContent::Unpacked unpacked =
+        CompressedContent::unpack(*m_file, m_size, kind, m_path, *content, mostBytes, cancelled);
+    if (unpacked.stopped)
+        return Unpacking::Stopped;
+    m_cut = unpacked.cut;
+    m_damage = unpacked.damage;
+    useTemporary(std::move(content), unpacked.size);
+    return Unpacking::Done;
 }
 
 void FileSnapshot::failRead(const QFile& file) const {

@@ -16,6 +16,9 @@ struct OpenedInput;
 //  - anything else (a named pipe, a process substitution, a character device, standard input)
 //    is first read to its end into a temporary file of the program's own, which has no name in
 //    any folder and so is gone with this object, however the program ends;
+//  - a compressed file (CompressedContent: gzip, bzip2, xz, zstd, a .zip of one file) is
+//    unpacked into such a temporary file: its content is read twice or more, and from any
+//    place (ranges, rejected lines), which a compressed stream can't give;
 //  - a file that begins with a UTF-16 byte-order mark (little or big endian) is converted to
 //    UTF-8 into such a temporary file, without the mark.
 // It also decides the file's line end: the line feed, or the carriage return when the file
@@ -53,6 +56,11 @@ public:
     // Whether the file goes on after what the snapshot holds (openStart() only).
     bool cut() const { return m_cut; }
 
+    // When the compressed content broke off before its end (a file cut short, damaged data):
+    // libarchive's words; the snapshot then ends at the last line end before it. Empty
+    // otherwise.
+    const QString& damage() const { return m_damage; }
+
     // Something to tell the user about how the file was read (UTF-16 that was not valid), or
     // the empty text.
     const QString& note() const { return m_note; }
@@ -61,7 +69,10 @@ private:
     explicit FileSnapshot(QString path);
     void openRegular(const platform::OpenedInput& input, qint64 size);
     void readAsText(); // converts UTF-16 and decides the line end
-    void endAtLastLineEnd();
+    // false when the snapshot holds no line end at all
+    bool endAtLastLineEnd();
+    enum class Unpacking { NotCompressed, Done, Stopped };
+    Unpacking unpackIfCompressed(qint64 mostBytes, const std::function<bool()>& cancelled);
     bool copyStream(int descriptor, const std::function<bool()>& cancelled);
     void convertUtf16(bool bigEndian);
     void decideLineEnd();
@@ -75,4 +86,5 @@ private:
     Converted m_converted = Converted::None;
     bool m_cut = false;
     QString m_note;
+    QString m_damage;
 };

@@ -75,6 +75,10 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
         checked.notes.append(m_file->note());
     if (const auto note = records.decoder().note(m_path))
         checked.notes.append(*note);
+    if (!m_file->damage().isEmpty()) {
+        checked.damage = m_file->damage();
+        checked.firstLineNotRead = m_lines + 1;
+    }
     return checked;
 }
 

@@ -46,10 +46,17 @@ public:
         std::optional<FieldCountReport> report; // the report that ends the run
         QStringList notes;                      // what to tell the user about how the file was read
         bool cancelled = false;                 // the file was awaited and the user stopped the run
+        // The compressed content broke off before its end (FileSnapshot::damage()): why, and
+        // the first line that could not be read; the lines before it are the file's.
+        QString damage;
+        qint64 firstLineNotRead = 0;
     };
     // The field-count check against the header. A file that did not open is opened again
     // here, so that what kept it from opening is thrown again.
     Checked check(const std::function<bool()>& cancelled);
+
+    // Whether the file's compressed content broke off before its end (Checked::damage).
+    bool brokenOff() const { return m_file && !m_file->damage().isEmpty(); }
 
     // The records after the first (from the first when fromFirst: a file without a header
     // line), for sending; plain lines of valid UTF-8 come as bytes

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -183,4 +184,36 @@ TEST(FilePreview, SaysWhyNothingIsShown) {
                     FieldRule::Quoted, 200, 1000);
     EXPECT_TRUE(blankFirst.firstLineEmpty);
     EXPECT_EQ(describe(blankFirst), QStringList{QStringLiteral("1: a|b")});
+}
+
+// A compressed file is shown as its content, unpacked only as far as the preview reads, and a
+// UTF-16 file inside is converted as a plain one is.
+TEST(FilePreview, ShowsTheContentOfACompressedFile) {
+    QTemporaryDir dir;
+    QByteArray bytes = "n,t\n";
+    for (int n = 1; n <= 200000; ++n)
+        bytes += QByteArray::number(n) + ",Grüße\n";
+    const QString plain = writeTestFile(dir, QStringLiteral("p.csv"), bytes);
+    const QString wide = writeTestFile(
+        dir, QStringLiteral("w.csv"),
+        QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(u"a,b\n1,é\n"), 16));
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-k"), plain, wide});
+    ASSERT_TRUE(gzip.waitForFinished());
+    ASSERT_EQ(gzip.exitCode(), 0);
+
+    const FilePreview preview =
+        previewFile(plain + ".gz", QStringLiteral(","), FieldRule::Plain, 3, 1000);
+    EXPECT_TRUE(preview.failure.isEmpty()) << preview.failure.toStdString();
+    EXPECT_EQ(describe(preview), (QStringList{"0: n|t", "1: 1|Grüße", "2: 2|Grüße"}));
+    EXPECT_EQ(preview.end, End::RecordLimit);
+    const FilePreview bounded =
+        previewFile(plain + ".gz", QStringLiteral(","), FieldRule::Plain, 1000000, 1000);
+    EXPECT_EQ(bounded.end, End::ByteLimit);
+    EXPECT_LT(bounded.records.size(), 100);
+
+    const FilePreview converted =
+        previewFile(wide + ".gz", QStringLiteral(","), FieldRule::Plain, 10, 1000);
+    EXPECT_EQ(converted.encoding, Encoding::Utf16LittleEndian);
+    EXPECT_EQ(describe(converted), (QStringList{"0: a|b", "1: 1|é"}));
 }

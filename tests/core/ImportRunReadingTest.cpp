@@ -3,6 +3,7 @@
 #include "support/ImportFixture.h"
 
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -157,4 +158,40 @@ TEST_F(ImportRunReadingTest, APipeAwaitingItsWriterCanBeGivenUp) {
               QStringList{"message: Import stopped. 0 file(s) and 0 row(s) were imported."});
     EXPECT_EQ(waiting.busyChanges, (QList<bool>{true, false}));
     EXPECT_FALSE(tables().contains("T1"));
+}
+
+// The windows' run: a gzip file goes in as its content; a bzip2 file (blocks of 900 kB) cut in
+// half is told once,
+// by the "Application Error" of the check's step at the first line that could not be read, and
+// its whole lines before it go in; it counts as passed over, not as imported.
+TEST_F(ImportRunReadingTest, CompressedFilesGoInAsTheirContentAndABreakIsToldAtItsLine) {
+    QByteArray bytes = "n,t\n";
+    for (int n = 1; n <= 400000; ++n)
+        bytes += QByteArray::number(n) + ",x" + QByteArray::number(n) + "\n";
+    const QString plain = file("p.csv", bytes);
+    QProcess compress;
+    compress.start("sh", {"-c", "gzip -k \"$0\" && bzip2 -k \"$0\"", plain});
+    ASSERT_TRUE(compress.waitForFinished());
+    ASSERT_EQ(compress.exitCode(), 0);
+    QFile packed(plain + ".bz2");
+    ASSERT_TRUE(packed.open(QIODevice::ReadOnly));
+    const QByteArray whole = packed.readAll();
+    const QString cut = file("cut.csv", whole.left(whole.size() / 2));
+
+    const ImportResult result = runImport(create({plain + ".gz", cut}, "T[counter]"), m_ui);
+    EXPECT_EQ(result.outcome, ImportOutcome::Done);
+    EXPECT_EQ(result.filesImported, 1);
+    EXPECT_EQ(result.filesPassedOver, 1);
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM \"T1\" WHERE t = 'x' || n"), QStringList{"400000"});
+    ASSERT_EQ(m_ui.errorPlaces.size(), 1) << m_ui.log.join('\n').toStdString();
+    const qint64 firstLost = m_ui.errorPlaces[0].section(':', -1).toLongLong();
+    EXPECT_EQ(m_ui.errorPlaces[0], cut + ":" + QString::number(firstLost));
+    EXPECT_GT(firstLost, 1000);
+    EXPECT_EQ(m_ui.descriptions[0].left(m_ui.descriptions[0].indexOf('(')),
+              "The compressed content of " + cut + " breaks off after line " +
+                  QString::number(firstLost - 1) + " ");
+    EXPECT_TRUE(m_ui.errors[0].startsWith(m_ui.descriptions[0])) << m_ui.errors[0].toStdString();
+    EXPECT_EQ(m_db.rows("SELECT count(*), max(n::int) FROM \"T2\" WHERE t = 'x' || n"),
+              QStringList{QStringLiteral("%1|%1").arg(firstLost - 2)});
+    EXPECT_EQ(m_ui.log.last(), "message: Done.");
 }
