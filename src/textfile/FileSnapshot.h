@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -60,6 +61,8 @@ public:
     // libarchive's words; the snapshot then ends at the last line end before it. Empty
     // otherwise.
     const QString& damage() const { return m_damage; }
+    // Damaged content is read only up to this offset, a record start before the break.
+    void endAt(qint64 offset) { m_size = std::min(m_size, offset); }
 
     // Something to tell the user about how the file was read (UTF-16 that was not valid), or
     // the empty text.

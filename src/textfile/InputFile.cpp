@@ -67,6 +67,17 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
     if (m_startSpacing > 0)
         records.noteRecordStartsEvery(m_startSpacing);
     checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex));
+    // A quote left open by the break in a compressed file's content is where the content ends:
+    // the check runs again over the lines before that record.
+    if (checked.report && !m_file->damage().isEmpty() && checked.report->line > 0 &&
+        checked.report->problem == FieldCountReport::Problem::UnclosedQuote) {
+        LineReader lines(*m_file);
+        QByteArrayView line;
+        for (qint64 k = 0; k < checked.report->line && lines.next(line); ++k) {
+        }
+        m_file->endAt(lines.offset());
+        return check(cancelled);
+    }
     if (checked.report)
         return checked;
     m_lines = records.linesRead();

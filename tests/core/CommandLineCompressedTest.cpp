@@ -120,6 +120,39 @@ TEST_F(CommandLineCompressedTest, CutShortArchiveKeepsTheLinesBeforeAndNamesTheF
         << outcome.out.toStdString();
 }
 
+// Quoted records of three lines each, the middle one long, so that a break almost always falls
+// inside a record: its open quote is not reported as the file's fault; the content ends before
+// that record, whose first line is named as the first not read.
+TEST_F(CommandLineCompressedTest, BreakInsideAQuotedRecordEndsTheContentBeforeThatRecord) {
+    QByteArray bytes = "n,note\n";
+    for (int n = 1; n <= 20000; ++n)
+        bytes += QByteArray::number(n) + ",\"a\n" + QByteArray::number(n * 7919).repeated(60) +
+                 "\nb\"\n";
+    const QString plain = file("quoted.csv", bytes);
+    const QByteArray packed = shell("gzip -c \"$1\"", {plain});
+    for (const int percent : {40, 50, 60}) {
+        SCOPED_TRACE(percent);
+        const QString cut = file(QStringLiteral("cut%1.gz").arg(percent),
+                                 packed.left(packed.size() * percent / 100));
+        const QString into = QStringLiteral("q%1").arg(percent);
+        m_db.execute(QStringLiteral("CREATE TABLE %1(n int, note text)").arg(into));
+        const Outcome outcome = run({"--quoted", "--append", into, cut});
+        EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
+        const QRegularExpressionMatch said =
+            QRegularExpression(QStringLiteral("breaks off after line (\\d+) \\([^\\n]+\\): "
+                                              "line (\\d+) and what follows"))
+                .match(outcome.err);
+        ASSERT_TRUE(said.hasMatch()) << outcome.err.toStdString();
+        const qint64 firstLost = said.captured(2).toLongLong();
+        EXPECT_EQ((firstLost - 2) % 3, 0) << "a record's first line";
+        const qint64 records = (firstLost - 2) / 3;
+        EXPECT_EQ(m_db.rows(QStringLiteral("SELECT count(*), max(n) FROM %1 WHERE note = "
+                                           "E'a\\n' || repeat((n * 7919)::text, 60) || E'\\nb'")
+                                .arg(into)),
+                  QStringList{QStringLiteral("%1|%1").arg(records)});
+    }
+}
+
 // A .zip of one file (with a folder and the resources a Mac adds) is that file; one of
 // several is passed over with their names, and the run goes on.
 TEST_F(CommandLineCompressedTest, ZipOfOneFileIsReadAndZipOfSeveralIsPassedOverNamingThem) {
