@@ -11,7 +11,14 @@ FileIntake::FileIntake(StepRunner& run, ImportReporter& ui, ImportFrontEnd& fron
     , m_frontEnd(frontEnd) {}
 
 FileIntake::Outcome FileIntake::take(InputFile& file, const QString& path,
-                                     const std::function<bool()>& cancelled) {
+                                     const std::function<bool()>& cancelled,
+                                     std::optional<FileReadAhead::Ready> ahead) {
+    if (ahead) {
+        file = std::move(*ahead->file);
+        for (const int step : {124, 136, 138})
+            m_run.begin(step);
+        return told(ahead->checked, path);
+    }
     bool stopped = false;
     if (!readable(124, [&] { stopped = !file.open(path, cancelled); }))
         return Outcome::PassedOver;
@@ -28,6 +35,10 @@ FileIntake::Outcome FileIntake::take(InputFile& file, const QString& path,
     InputFile::Checked checked;
     if (!readable(138, [&] { checked = file.check(cancelled); }))
         return Outcome::PassedOver;
+    return told(checked, path);
+}
+
+FileIntake::Outcome FileIntake::told(const InputFile::Checked& checked, const QString& path) {
     if (checked.report) {
         m_frontEnd.fieldCountReport(*checked.report);
         return Outcome::EndRun;

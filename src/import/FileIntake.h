@@ -1,7 +1,10 @@
 #pragma once
 
+#include "import/FileReadAhead.h"
+
 #include <QString>
 #include <functional>
+#include <optional>
 
 class ImportFrontEnd;
 class ImportReporter;
@@ -30,9 +33,14 @@ public:
 
     FileIntake(StepRunner& run, ImportReporter& ui, ImportFrontEnd& frontEnd);
 
-    Outcome take(InputFile& file, const QString& path, const std::function<bool()>& cancelled);
+    // With what was read ahead of the file (FileReadAhead), that becomes the file, and what
+    // its reading found is told here as if it was read now.
+    Outcome take(InputFile& file, const QString& path, const std::function<bool()>& cancelled,
+                 std::optional<FileReadAhead::Ready> ahead = std::nullopt);
 
 private:
+    // What the check found, told: the report ends the run, the notes are shown.
+    Outcome told(const InputFile::Checked& checked, const QString& path);
     // Runs the step's reading; false, with the file passed over, when it throws.
     bool readable(int step, const std::function<void()>& work);
 

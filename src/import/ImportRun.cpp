@@ -6,6 +6,7 @@
 #include "import/ColumnPlan.h"
 #include "import/DataLineLoop.h"
 #include "import/FileIntake.h"
+#include "import/FileReadAhead.h"
 #include "import/HeaderColumns.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
@@ -95,6 +96,7 @@ private:
     InputFile m_file;
     RunConnection m_connection; // handed on from file to file
     LanePool m_lanes;           // the further connections of ranges sent side by side
+    FileReadAhead m_ahead{m_file.rule(), m_choices.separator, m_choices.rangeBytes / 8};
     IntervalCheck m_progressInterval{ProgressIntervalMs}; // between two progress reports
 };
 
@@ -172,7 +174,10 @@ Run::Turn Run::importFile(int position) {
     // writer is awaited ends the run, as does the field-count report.
     m_file.close();
     const FileIntake::Outcome intake =
-        FileIntake(m_run, m_ui, m_frontEnd).take(m_file, m_path, cancelled());
+        FileIntake(m_run, m_ui, m_frontEnd).take(m_file, m_path, cancelled(), m_ahead.take(m_path));
+    if (intake == FileIntake::Outcome::Send && m_choices.jobs > 1 &&
+        position < m_result.filesListed)
+        m_ahead.start(m_choices.files.at(position)); // the next file, while this one is sent
     m_cancelled = intake == FileIntake::Outcome::Stopped;
     if (m_cancelled || intake == FileIntake::Outcome::EndRun) {
         m_run.step(140, [&] { m_frontEnd.setBusy(false); });

@@ -31,16 +31,22 @@ QString FieldCountReport::windowText() const {
     return problem == Problem::None ? recordText() : recordText() + QLatin1Char('\n') + why();
 }
 
-std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected) {
+std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected,
+                                                 const std::function<bool()>& stop, bool* stopped) {
     Record record;
     if (!records.next(record, false))
         return std::nullopt;
     if (record.problem != Record::Problem::None)
         return recordReport(record);
-    while (records.next(record, false)) {
+    for (qint64 count = 1; records.next(record, false); ++count) {
         if (record.problem != Record::Problem::None ||
             (record.fieldCount > 0 && record.fieldCount - 1 != expected))
             return recordReport(record);
+        if (stop && count % StopCheckRecords == 0 && stop()) {
+            if (stopped)
+                *stopped = true;
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }

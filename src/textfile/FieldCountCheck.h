@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 
 class RecordReader;
@@ -42,4 +43,9 @@ struct FieldCountReport {
 // quote) is reported too, also when it is the first. Returns the report for that record, or no
 // value when every record agrees. Counts fields without keeping them, so memory
 // stays bounded whatever the file holds. Throws Failure when the file can't be read.
-std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected);
+// When stop is given, it is asked every StopCheckRecords records; once it answers true the check
+// ends early, with no report, and stopped (when given) is set.
+constexpr qint64 StopCheckRecords = 16384;
+std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected,
+                                                 const std::function<bool()>& stop = {},
+                                                 bool* stopped = nullptr);

@@ -53,7 +53,8 @@ void InputFile::checkWidth() const {
                           .arg(m_header.size()));
 }
 
-InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
+InputFile::Checked InputFile::check(const std::function<bool()>& cancelled,
+                                    const std::function<bool()>& stopCheck) {
     checkWidth();
     const qsizetype lastIndex = m_header.size() - 1;
     Checked checked;
@@ -66,7 +67,10 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
     RecordReader records(*m_file, m_rule, m_separator);
     if (m_startSpacing > 0)
         records.noteRecordStartsEvery(m_startSpacing);
-    checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex));
+    checked.report =
+        CheckFieldCounts(records, static_cast<qint16>(lastIndex), stopCheck, &checked.cancelled);
+    if (checked.cancelled)
+        return checked;
     // A quote left open by the break in a compressed file's content is where the content ends:
     // the check runs again over the lines before that record.
     if (checked.report && !m_file->damage().isEmpty() && checked.report->line > 0 &&
@@ -76,7 +80,7 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled) {
         for (qint64 k = 0; k < checked.report->line && lines.next(line); ++k) {
         }
         m_file->endAt(lines.offset());
-        return check(cancelled);
+        return check(cancelled, stopCheck);
     }
     if (checked.report)
         return checked;

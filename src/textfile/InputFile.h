@@ -52,8 +52,10 @@ public:
         qint64 firstLineNotRead = 0;
     };
     // The field-count check against the header. A file that did not open is opened again
-    // here, so that what kept it from opening is thrown again.
-    Checked check(const std::function<bool()>& cancelled);
+    // here, so that what kept it from opening is thrown again. stopCheck, when given, is also
+    // asked while the records are counted: a stop there answers cancelled, the file unchecked.
+    Checked check(const std::function<bool()>& cancelled,
+                  const std::function<bool()>& stopCheck = {});
 
     // Whether the file's compressed content broke off before its end (Checked::damage).
     bool brokenOff() const { return m_file && !m_file->damage().isEmpty(); }

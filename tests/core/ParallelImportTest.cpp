@@ -7,6 +7,7 @@
 #include "database/Connection.h"
 #include "support/ImportFixture.h"
 
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -123,6 +124,56 @@ TEST_F(ParallelImport, SeveralConnectionsLeaveAndShowWhatOneDoes) {
             EXPECT_EQ(several.closings[0].rowsSent, one.closings[0].rowsSent);
             EXPECT_EQ(several.closings[0].filesImported, one.closings[0].filesImported);
             EXPECT_EQ(several.closings[0].errorsReported, one.closings[0].errorsReported);
+            EXPECT_EQ(several.rows, one.rows);
+        }
+    }
+}
+
+// A list of files, each read ahead while the one before is sent: whatever the reading ahead
+// finds (rejected rows to come, an empty file, a missing one, UTF-16, a compressed one, a
+// column-count mismatch, the field-count report that ends the run) is shown at the file's
+// turn, after every message of the files before it, as over one connection.
+TEST_F(ParallelImport, FilesReadAheadShowWhatTheyHoldAtTheirTurn) {
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c")});
+    gzip.write(lines(20000, 1499, 11));
+    gzip.closeWriteChannel();
+    ASSERT_TRUE(gzip.waitForFinished());
+    const QStringList files{
+        file("a.csv", lines(30000, 997, 7)),
+        file("empty.csv", ""),
+        m_dir.filePath("missing.csv"),
+        file("w.csv", utf16LittleEndian(QString::fromUtf8(lines(5000, 499, 3)))),
+        file("z.csv.gz", gzip.readAllStandardOutput()),
+        file("other.csv", "x,y,z\n1,2,3\n"),
+        file("last.csv", lines(3000, 0, 0) + "1,2,3\n"),
+        file("after.csv", lines(10, 0, 0))};
+    for (const bool appending : {true, false}) {
+        SCOPED_TRACE(appending ? "append" : "create");
+        const auto seen = [&](int jobs) {
+            dropAll();
+            m_db.execute("CREATE TABLE t(n int, t varchar(8))");
+            ImportChoices choices =
+                appending ? append(files, QStringLiteral("t")) : create(files, "T[counter]");
+            choices.quotedFields = true;
+            choices.jobs = jobs;
+            choices.rangeBytes = SmallRanges;
+            RecordingFrontEnd ui;
+            runImport(choices, ui);
+            QStringList rows = m_db.rows("SELECT * FROM t ORDER BY 1, 2");
+            for (const QString& table : ui.listed)
+                rows << table
+                     << m_db.rows(QStringLiteral("SELECT * FROM \"%1\" ORDER BY 1, 2").arg(table));
+            return Seen{ui.log, ui.errorPlaces, ui.listed, ui.closings, rows};
+        };
+        const Seen one = seen(1);
+        ASSERT_TRUE(one.log.join('\n').contains("report: ")) << "the last file ends the run";
+        for (const int jobs : {2, 4}) {
+            SCOPED_TRACE(jobs);
+            const Seen several = seen(jobs);
+            EXPECT_EQ(several.log, one.log);
+            EXPECT_EQ(several.places, one.places);
+            EXPECT_EQ(several.listed, one.listed);
             EXPECT_EQ(several.rows, one.rows);
         }
     }

@@ -1,0 +1,48 @@
+#include "import/FileReadAhead.h"
+
+#include <QFileInfo>
+
+void FileReadAhead::start(const QString& path) {
+    stop();
+    m_path = path;
+    m_ready.reset();
+    m_stop = false;
+    m_thread = std::thread([this] { read(); });
+}
+
+std::optional<FileReadAhead::Ready> FileReadAhead::take(const QString& path) {
+    if (!m_thread.joinable() || path != m_path)
+        return std::nullopt;
+    m_thread.join();
+    m_path.clear();
+    return std::exchange(m_ready, std::nullopt);
+}
+
+void FileReadAhead::stop() {
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    m_ready.reset();
+}
+
+// The turn's own reading up to the check's end, the failures left for the turn to meet again
+// and tell; a file without columns, or too wide for the check, is left to the turn as well.
+void FileReadAhead::read() {
+    if (!QFileInfo(m_path).isFile())
+        return;
+    try {
+        const auto stopped = [this] { return m_stop.load(); };
+        auto file = std::make_unique<InputFile>(m_rule, m_separator);
+        file->noteRecordStartsEvery(m_startSpacing);
+        if (!file->open(m_path, stopped))
+            return;
+        file->readHeader();
+        if (file->noLines() || file->firstLineEmpty())
+            return;
+        file->checkWidth();
+        InputFile::Checked checked = file->check(stopped, stopped);
+        if (!checked.cancelled)
+            m_ready = Ready{std::move(file), std::move(checked)};
+    } catch (...) {
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "textfile/InputFile.h"
+
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+// The next file of the list opened and checked on a thread of its own while the run sends the
+// current one, so that its field-count pass (and the unpacking of a compressed file) takes no
+// time of the run's own. Nothing is shown from here: the run takes the file at its turn and
+// tells then, in order, what its reading found; when reading ahead failed, or the file is not
+// a regular one (a pipe is read at its turn, where waiting for its writer can be given up), the
+// turn reads the file itself. Used from the run's thread.
+class FileReadAhead {
+public:
+    // What was read ahead: the file, open, its header read, and the check's outcome.
+    struct Ready {
+        std::unique_ptr<InputFile> file;
+        InputFile::Checked checked;
+    };
+
+    FileReadAhead(FieldRule rule, QString separator, qint64 startSpacing)
+        : m_rule(rule)
+        , m_separator(std::move(separator))
+        , m_startSpacing(startSpacing) {}
+    ~FileReadAhead() { stop(); }
+    FileReadAhead(const FileReadAhead&) = delete;
+    FileReadAhead& operator=(const FileReadAhead&) = delete;
+
+    // Starts reading the file ahead, after stopping what was read ahead before.
+    void start(const QString& path);
+    // What was read ahead of path, once its reading ended; nothing when another file, or none,
+    // was read ahead, or when its reading failed.
+    std::optional<Ready> take(const QString& path);
+    // Stops the reading ahead and waits for its thread.
+    void stop();
+
+private:
+    void read();
+
+    FieldRule m_rule;
+    QString m_separator;
+    qint64 m_startSpacing;
+    QString m_path;
+    std::optional<Ready> m_ready; // written by the thread, read once it was joined
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
