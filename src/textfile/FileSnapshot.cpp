@@ -37,9 +37,9 @@ std::unique_ptr<FileSnapshot> FileSnapshot::open(const QString& path,
         if (!snapshot->copyStream(input.descriptor, cancelled))
             return nullptr;
     }
-    if (snapshot->unpackIfCompressed(-1, cancelled) == Unpacking::Stopped)
+    if (snapshot->unpackIfCompressed(-1, cancelled) == Unpacking::Stopped ||
+        !snapshot->readAsText(cancelled))
         return nullptr;
-    snapshot->readAsText();
     // A line cut off where the content broke off is not read as a line of the file.
     if (!snapshot->m_damage.isEmpty() && !snapshot->endAtLastLineEnd())
         throw Failure(QStringLiteral("Could not unpack %1: %2; no whole line of it could be "
@@ -77,17 +77,18 @@ void FileSnapshot::openRegular(const platform::OpenedInput& input, qint64 size) 
     m_size = size;
 }
 
-void FileSnapshot::readAsText() {
+bool FileSnapshot::readAsText(const std::function<bool()>& cancelled) {
     char mark[2] = {};
     if (!m_file->seek(0))
         failRead(*m_file);
     if (m_size >= 2 && m_file->read(mark, 2) == 2) {
-        if (mark[0] == '\xFF' && mark[1] == '\xFE')
-            convertUtf16(false);
-        else if (mark[0] == '\xFE' && mark[1] == '\xFF')
-            convertUtf16(true);
+        if (mark[0] == '\xFF' && mark[1] == '\xFE' && !convertUtf16(false, cancelled))
+            return false;
+        if (mark[0] == '\xFE' && mark[1] == '\xFF' && !convertUtf16(true, cancelled))
+            return false;
     }
     decideLineEnd();
+    return true;
 }
 
 // Searches backwards, a piece at a time, so that a long last line costs no more than it spans.
@@ -166,8 +167,9 @@ bool FileSnapshot::copyStream(int descriptor, const std::function<bool()>& cance
     return true;
 }
 
-// Replaces the file by its text in UTF-8. Reads from just after the byte-order mark.
-void FileSnapshot::convertUtf16(bool bigEndian) {
+// Replaces the file by its text in UTF-8. Reads from just after the byte-order mark. False,
+// the file left as it was, when cancelled answered true.
+bool FileSnapshot::convertUtf16(bool bigEndian, const std::function<bool()>& cancelled) {
     m_converted = bigEndian ? Converted::Utf16BigEndian : Converted::Utf16LittleEndian;
     std::unique_ptr<QFile> converted = temporaryFile(QIODevice::Unbuffered);
     // The mark is passed over here; a second one would be a character of the text.
@@ -184,6 +186,8 @@ void FileSnapshot::convertUtf16(bool bigEndian) {
         written += bytes.size();
     };
     while (left > 0) {
+        if (cancelled && cancelled())
+            return false;
         const qint64 got = m_file->read(piece.data(), std::min(left, PieceSize));
         if (got <= 0)
             failRead(*m_file);
@@ -198,6 +202,7 @@ void FileSnapshot::convertUtf16(bool bigEndian) {
                                 "replacement character U+FFFD or left out.")
                      .arg(m_path);
     useTemporary(std::move(converted), written);
+    return true;
 }
 
 void FileSnapshot::decideLineEnd() {

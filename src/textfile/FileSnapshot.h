@@ -31,10 +31,10 @@ public:
     // How the text came to be UTF-8: as it stands in the file, or converted from UTF-16.
     enum class Converted { None, Utf16LittleEndian, Utf16BigEndian };
 
-    // Opens the file. While a pipe's writer is awaited or its bytes come in, cancelled is
-    // asked several times a second; when it answers true, the reading is given up and no
-    // snapshot is returned. Throws Failure with the system's text when the file can't be opened
-    // or read, or the copy can't be written.
+    // Opens the file. While a pipe's writer is awaited or its bytes come in, and while a
+    // compressed file is unpacked or UTF-16 converted, cancelled is asked several times a second;
+    // when it answers true, the reading is given up and no snapshot is returned. Throws Failure
+    // with the system's text when the file can't be opened or read, or the copy can't be written.
     static std::unique_ptr<FileSnapshot> open(const QString& path,
                                               const std::function<bool()>& cancelled);
 
@@ -71,13 +71,14 @@ public:
 private:
     explicit FileSnapshot(QString path);
     void openRegular(const platform::OpenedInput& input, qint64 size);
-    void readAsText(); // converts UTF-16 and decides the line end
+    // Converts UTF-16 and decides the line end; false when cancelled answered true first.
+    bool readAsText(const std::function<bool()>& cancelled = {});
     // false when the snapshot holds no line end at all
     bool endAtLastLineEnd();
     enum class Unpacking { NotCompressed, Done, Stopped };
     Unpacking unpackIfCompressed(qint64 mostBytes, const std::function<bool()>& cancelled);
     bool copyStream(int descriptor, const std::function<bool()>& cancelled);
-    void convertUtf16(bool bigEndian);
+    bool convertUtf16(bool bigEndian, const std::function<bool()>& cancelled);
     void decideLineEnd();
     void useTemporary(std::unique_ptr<QFile> file, qint64 size);
     [[noreturn]] void failRead(const QFile& file) const;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -84,4 +85,25 @@ TEST(FileSnapshot, PipesAndDevicesAreReadOnceIntoATemporaryCopy) {
 
     EXPECT_THROW(snapshot(dir.filePath("missing")), Failure);
     EXPECT_THROW(snapshot(dir.path()), Failure);
+}
+
+// A stop asked while a file is converted from UTF-16 or unpacked gives the reading up, as it
+// does while a pipe is awaited; without it, the same files open.
+TEST(FileSnapshot, ConvertingAndUnpackingCanBeGivenUp) {
+    QTemporaryDir dir;
+    const QString wide =
+        writeTestFile(dir, "w.txt", utf16LittleEndian(QStringLiteral("a,b\n").repeated(300000)));
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c")});
+    gzip.write("a,b\n1,2\n");
+    gzip.closeWriteChannel();
+    ASSERT_TRUE(gzip.waitForFinished());
+    const QString packed = writeTestFile(dir, "p.gz", gzip.readAllStandardOutput());
+    std::atomic<int> asked{0};
+    const auto stop = [&] { return ++asked > 0; };
+    EXPECT_EQ(FileSnapshot::open(wide, stop), nullptr);
+    EXPECT_EQ(FileSnapshot::open(packed, stop), nullptr);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(FileSnapshot::open(wide, {})->size(), 4 * 300000);
+    EXPECT_EQ(FileSnapshot::open(packed, {})->size(), 8);
 }
