@@ -96,7 +96,8 @@ private:
     InputFile m_file;
     RunConnection m_connection; // handed on from file to file
     LanePool m_lanes;           // the further connections of ranges sent side by side
-    FileReadAhead m_ahead{m_file.rule(), m_choices.separator, m_choices.rangeBytes / 8};
+    FileReadAhead m_ahead{m_file.rule(), m_choices.separator,
+                          std::max<qint64>(m_choices.rangeBytes / 8, 1)};
     IntervalCheck m_progressInterval{ProgressIntervalMs}; // between two progress reports
 };
 
