@@ -3,6 +3,10 @@
 #include "shell/Failure.h"
 #include "shell/Platform.h"
 
+#include <QDir>
+
+#include <algorithm>
+
 std::unique_ptr<QFile> temporaryFile(QIODevice::OpenMode extra) {
     auto file = std::make_unique<QFile>();
     const int descriptor = platform::anonymousTemporaryFile();
@@ -12,4 +16,18 @@ std::unique_ptr<QFile> temporaryFile(QIODevice::OpenMode extra) {
             QStringLiteral("Could not use a temporary file: %1").arg(file->errorString()));
     }
     return file;
+}
+
+bool TemporaryRoom::enoughAt(qint64 written) {
+    constexpr qint64 MostReserve = qint64(1) << 30;
+    if (written < m_nextCheck)
+        return true;
+    m_nextCheck = written + CheckEvery;
+    const platform::Room room = platform::roomOf(m_file.handle());
+    m_free = room.free;
+    return room.free < 0 || room.free - CheckEvery >= std::min(MostReserve, room.total / 10);
+}
+
+QString TemporaryRoom::folder() {
+    return QDir::toNativeSeparators(QDir::tempPath());
 }

@@ -1,9 +1,8 @@
 #include "textfile/CompressedContent.h"
 
 #include "shell/Failure.h"
-#include "shell/Platform.h"
+#include "shell/TemporaryFile.h"
 
-#include <QDir>
 #include <QStringList>
 
 #include <archive.h>
@@ -15,9 +14,6 @@
 namespace {
 
 constexpr qint64 PieceSize = 1 << 20;
-// The room left where the content goes is asked before every so many bytes are written.
-constexpr qint64 RoomCheckEvery = 8 << 20;
-constexpr qint64 MostReserve = qint64(1) << 30;
 
 bool startsWith(QByteArrayView start, QByteArrayView mark) {
     return start.size() >= mark.size() && start.first(mark.size()) == mark;
@@ -85,7 +81,7 @@ private:
     const std::function<bool()>& m_cancelled;
     archive* m_archive = archive_read_new();
     QString m_firstName;
-    qint64 m_nextRoomCheck = 0;
+    TemporaryRoom m_room{m_target};
 };
 
 CompressedContent::Unpacked Unpacking::run(Source& source, CompressedContent::Kind kind) {
@@ -158,23 +154,15 @@ void Unpacking::write(const char* data, qint64 size, CompressedContent::Unpacked
     unpacked.size += size;
 }
 
-// Before the next RoomCheckEvery bytes are written: at least a tenth of the file system (at
-// most a GiB) stays free after them.
+// The unpacking stops before the temporary copy could fill its file system (TemporaryRoom).
 void Unpacking::keepRoom(qint64 written) {
-    if (written < m_nextRoomCheck)
-        return;
-    m_nextRoomCheck = written + RoomCheckEvery;
-    const platform::Room room = platform::roomOf(m_target.handle());
-    if (room.free < 0)
-        return;
-    const qint64 reserve = std::min(MostReserve, room.total / 10);
-    if (room.free - RoomCheckEvery >= reserve)
+    if (m_room.enoughAt(written))
         return;
     fail(QStringLiteral("its content is larger than the room left for a temporary copy in %1 "
                         "(%2 MiB unpacked, %3 MiB free); no line of it was read.")
-             .arg(QDir::toNativeSeparators(QDir::tempPath()))
+             .arg(TemporaryRoom::folder())
              .arg(written >> 20)
-             .arg(room.free >> 20));
+             .arg(m_room.freeBytes() >> 20));
 }
 
 // A .zip is read only when it holds one file: the others are named.

@@ -135,6 +135,16 @@ FileSnapshot::Unpacking FileSnapshot::unpackIfCompressed(qint64 mostBytes,
     return Unpacking::Done;
 }
 
+// A temporary copy stopped before it could fill its file system (TemporaryRoom).
+void FileSnapshot::failRoom(const QString& verb, qint64 written, qint64 freeBytes) const {
+    throw Failure(QStringLiteral("Could not %1 %2 into a temporary file: it is larger than the "
+                                 "room left in %3 (%4 MiB written, %5 MiB free); no line of it "
+                                 "was read.")
+                      .arg(verb, m_path, TemporaryRoom::folder())
+                      .arg(written >> 20)
+                      .arg(freeBytes >> 20));
+}
+
 void FileSnapshot::failRead(const QFile& file) const {
     throw Failure(QStringLiteral("Could not read %1: %2").arg(m_path, file.errorString()));
 }
@@ -147,6 +157,7 @@ void FileSnapshot::useTemporary(std::unique_ptr<QFile> file, qint64 size) {
 // Reads a pipe or device to its end into a temporary file; false when cancelled first.
 bool FileSnapshot::copyStream(int descriptor, const std::function<bool()>& cancelled) {
     std::unique_ptr<QFile> copy = temporaryFile(QIODevice::Unbuffered);
+    TemporaryRoom room(*copy);
     QByteArray piece(PieceSize, Qt::Uninitialized);
     qint64 total = 0;
     for (;;) {
@@ -158,6 +169,8 @@ bool FileSnapshot::copyStream(int descriptor, const std::function<bool()>& cance
             break;
         if (got < 0)
             continue;
+        if (!room.enoughAt(total))
+            failRoom(QStringLiteral("copy"), total, room.freeBytes());
         if (copy->write(piece.constData(), got) != got)
             throw Failure(QStringLiteral("Could not copy %1 into a temporary file: %2")
                               .arg(m_path, copy->errorString()));
@@ -179,7 +192,10 @@ bool FileSnapshot::convertUtf16(bool bigEndian, const std::function<bool()>& can
     QByteArray piece(PieceSize, Qt::Uninitialized);
     qint64 left = m_size - 2;
     qint64 written = 0;
+    TemporaryRoom room(*converted);
     const auto put = [&](const QByteArray& bytes) {
+        if (!room.enoughAt(written))
+            failRoom(QStringLiteral("convert"), written, room.freeBytes());
         if (converted->write(bytes) != bytes.size())
             throw Failure(QStringLiteral("Could not convert %1 into a temporary file: %2")
                               .arg(m_path, converted->errorString()));

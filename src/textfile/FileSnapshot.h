@@ -82,6 +82,7 @@ private:
     void decideLineEnd();
     void useTemporary(std::unique_ptr<QFile> file, qint64 size);
     [[noreturn]] void failRead(const QFile& file) const;
+    [[noreturn]] void failRoom(const QString& verb, qint64 written, qint64 freeBytes) const;
 
     QString m_path;
     std::unique_ptr<QFile> m_file;

@@ -175,11 +175,18 @@ TEST_F(CommandLineCompressedTest, ZipOfOneFileIsReadAndZipOfSeveralIsPassedOverN
     EXPECT_EQ(m_db.rows("SELECT n, t FROM t ORDER BY n"), (QStringList{"1|one", "2|two"}));
 }
 
-// A small file that unpacks to more than a small file system's free room: the copy stops well
-// before the room runs out, the file is passed over, and the next file still goes in.
-TEST_F(CommandLineCompressedTest, FileThatUnpacksPastTheFreeRoomIsRefusedBeforeItFillsTheDisk) {
+// Inputs whose temporary copy would outgrow a small file system's free room: a small file that
+// unpacks to much more, standard input that goes on and on, a UTF-16 file whose UTF-8 text is
+// bigger than the room. Each copy stops well before the room runs out, the input is passed
+// over, and the next file still goes in.
+TEST_F(CommandLineCompressedTest, CopiesThatWouldFillTheTemporaryFolderAreRefusedBeforeThey) {
     const QString bomb = file("bomb.gz", shell("yes 1,a | head -c 200000000 | gzip -1"));
     ASSERT_LT(QFile(bomb).size(), 2000000);
+    const QString wide = file(
+        "wide.csv",
+        utf16LittleEndian(
+            QString::fromUtf16(u"n,t\n") +
+            QString::fromUtf16(u"1,\u20AC\u20AC\u20AC\u20AC\u20AC\u20AC\n").repeated(1500000)));
     const QString next = file("next.csv", "n,t\n7,seven\n");
     m_db.execute("CREATE TABLE t(n int, t text)");
     QProcess process;
@@ -187,9 +194,10 @@ TEST_F(CommandLineCompressedTest, FileThatUnpacksPastTheFreeRoomIsRefusedBeforeI
     process.setProgram(QStringLiteral("unshare"));
     process.setArguments(QStringList{"--mount", "--propagation", "private", "sh", "-c",
                                      "mount -t tmpfs -o size=32m quenmarl-test \"$0\" && "
-                                     "TMPDIR=\"$0\" exec \"$@\"",
+                                     "export TMPDIR=\"$0\" && "
+                                     "yes 1,a | head -c 200000000 | \"$@\"",
                                      m_dir.path() + "/room", QStringLiteral(QUENMARL_CLI_PATH)} +
-                         arguments({"--append", "t", bomb, next}));
+                         arguments({"--append", "t", bomb, "-", wide, next}));
     ASSERT_TRUE(QDir().mkpath(m_dir.path() + "/room"));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
@@ -197,15 +205,23 @@ TEST_F(CommandLineCompressedTest, FileThatUnpacksPastTheFreeRoomIsRefusedBeforeI
     process.start();
     const Outcome outcome = finishRun(process);
     EXPECT_EQ(outcome.exitCode, 4) << outcome.err.toStdString();
-    const QRegularExpressionMatch said =
-        QRegularExpression(QStringLiteral("%1: passed over: could not unpack the file: its "
-                                          "content is larger than the room left for a temporary "
-                                          "copy in \\S+ \\((\\d+) MiB unpacked, (\\d+) MiB "
-                                          "free\\); no line of it was read; no row was sent\\.")
-                               .arg(QRegularExpression::escape(bomb)))
-            .match(outcome.err);
-    ASSERT_TRUE(said.hasMatch()) << outcome.err.toStdString();
-    EXPECT_GE(said.captured(2).toInt(), 3) << "a tenth of the room stays free";
+    const QList<std::pair<QString, QString>> refused{
+        {bomb, "could not unpack the file: its content is larger than the room left for a "
+               "temporary copy in \\S+ \\((\\d+) MiB unpacked, (\\d+) MiB free\\)"},
+        {"/dev/stdin", "could not copy the file into a temporary file: it is larger than the "
+                       "room left in \\S+ \\((\\d+) MiB written, (\\d+) MiB free\\)"},
+        {wide, "could not convert the file into a temporary file: it is larger than the room "
+               "left in \\S+ \\((\\d+) MiB written, (\\d+) MiB free\\)"}};
+    for (const auto& [path, cause] : refused) {
+        SCOPED_TRACE(path.toStdString());
+        const QRegularExpressionMatch said =
+            QRegularExpression(QStringLiteral("%1: passed over: %2; no line of it was read; no "
+                                              "row was sent\\.")
+                                   .arg(QRegularExpression::escape(path), cause))
+                .match(outcome.err);
+        ASSERT_TRUE(said.hasMatch()) << outcome.err.toStdString();
+        EXPECT_GE(said.captured(2).toInt(), 3) << "a tenth of the room stays free";
+    }
     EXPECT_EQ(m_db.rows("SELECT n, t FROM t"), QStringList{"7|seven"});
 }
 
