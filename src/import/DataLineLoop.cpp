@@ -120,11 +120,8 @@ bool DataLineLoop::readNext(Record& record, const Steps& steps, bool& more) {
     Context& c = m_context;
     return c.run.step(steps.next, [&] {
         more = m_records->next(record);
-        // The check read these bytes whole; a record that no longer reads so means the file
-        // was written to in place.
-        if (more && record.problem != Record::Problem::None)
-            throw Failure(QStringLiteral("%1 changed while it was imported: %2")
-                              .arg(c.path, recordReport(record).windowText()));
+        if (more)
+            expectUnchanged(record, c.path);
     });
 }
 

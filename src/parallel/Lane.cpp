@@ -80,9 +80,7 @@ void Lane::sendRange(ResumingSender& sender) {
         RecordReader records = m_setup.file.rangeRecords(m_setup.range);
         Record record;
         while (records.next(record)) {
-            if (record.problem != Record::Problem::None)
-                throw Failure(QStringLiteral("%1 changed while it was imported: %2")
-                                  .arg(m_setup.choice.path, recordReport(record).windowText()));
+            expectUnchanged(record, m_setup.choice.path);
             if ((m_outcome.cancelled = m_setup.stop()))
                 return;
             if (record.fieldCount == 0)

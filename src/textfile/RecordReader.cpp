@@ -227,6 +227,12 @@ void cutForReport(QByteArrayView utf8, FieldCountReport& report) {
 
 } // namespace
 
+void expectUnchanged(const Record& record, const QString& path) {
+    if (record.problem != Record::Problem::None)
+        throw Failure(QStringLiteral("%1 changed while it was imported: %2")
+                          .arg(path, recordReport(record).windowText()));
+}
+
 FieldCountReport recordReport(const Record& record) {
     FieldCountReport report;
     report.line = record.line;

@@ -89,6 +89,10 @@ private:
 // record is read.
 FieldCountReport recordReport(const Record& record);
 
+// Throws Failure when a record of the file at path no longer reads as the field-count check read
+// it whole (a malformed record now): the file was written to in place while it was imported.
+void expectUnchanged(const Record& record, const QString& path);
+
 // The fields of the file's first record, the header: none for an empty file or a malformed
 // first record (which the field-count check reports). Under the quoted rule the record is
 // counted first, so that a quote left open holds nothing of the file in memory. Throws Failure
