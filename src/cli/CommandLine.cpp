@@ -26,6 +26,8 @@ bool* switchOf(CommandLine& line, const QString& name) {
         return &line.quiet;
     if (name == QLatin1String("match-names"))
         return &line.matchNames;
+    if (name == QLatin1String("detect-types"))
+        return &line.detectTypes;
     return nullptr;
 }
 
@@ -91,6 +93,8 @@ CommandLine checked(CommandLine line) {
         return bad(QStringLiteral("either --create TEMPLATE or --append TABLE is needed"));
     if (line.columnNames && !line.createTemplate)
         return bad(QStringLiteral("--column-names goes with --create"));
+    if (line.detectTypes && !line.createTemplate)
+        return bad(QStringLiteral("--detect-types goes with --create"));
     // A new table's columns are named by the first line, or it is passed over for typed names.
     if (line.noHeader && !line.appendTable)
         return bad(QStringLiteral("--no-header goes with --append"));
@@ -161,21 +165,29 @@ constexpr char UsageText[] =
     R"usage(Usage: quenmarl-cli [--server S] [--port P] [--user U] [--password W] [--database D]
                     [--separator TEXT] [--quoted] [--row-by-row] [--jobs N]
                     [--full-messages] [--rejects DIR] [--quiet] [--file-column NAME]
-                    (--create TEMPLATE [--column-names N1,N2,...] |
+                    (--create TEMPLATE [--column-names N1,N2,...] [--detect-types] |
                      --append TABLE [--no-header | --match-names])
                     FILE...
 
 Loads delimited text files into PostgreSQL, in the order given.
 
-  --create TEMPLATE   one new table per file, all columns TEXT; "[counter]" in the
-                      template becomes the file's position (1, 2, ...). Column names
-                      come from each file's first line: each field's ASCII letters
-                      and digits. A file whose first line has a field that gives no
-                      name, or two fields that give the same name, is passed over.
+  --create TEMPLATE   one new table per file, all columns TEXT (see --detect-types);
+                      "[counter]" in the template becomes the file's position
+                      (1, 2, ...). Column names come from each file's first line:
+                      each field's ASCII letters and digits. A file whose first line
+                      has a field that gives no name, or two fields that give the
+                      same name, is passed over.
   --column-names N1,N2,...
                       with --create: the column names to use instead of the first
                       line, the same for every file; an empty name ends the list,
                       and a file with more fields than names is skipped.
+  --detect-types      with --create: each column gets the type that every value of it,
+                      over the whole file, is written in: BOOLEAN (t, f, true, false),
+                      INTEGER, BIGINT, NUMERIC (digits, a point; no leading zero, +,
+                      exponent or thousands separator), DATE (YYYY-MM-DD), TIMESTAMP
+                      (a date, a space or T, HH:MM[:SS[.ffffff]]), TIMESTAMPTZ (a
+                      timestamp and Z or +HH[:MM]); otherwise TEXT. An empty value
+                      in a typed column goes as NULL.
   --append TABLE      every file into this existing table; each file's first line
                       is a header, not a row, and must have as many fields as the
                       table has columns. TABLE is named as SQL names it, schema

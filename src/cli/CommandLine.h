@@ -28,6 +28,7 @@ struct CommandLine {
     bool quiet = false;        // --quiet: no summary line after the run
     std::optional<QString> rejectsFolder; // --rejects DIR
     bool matchNames = false;              // --match-names: fields go to the columns they name
+    bool detectTypes = false;             // --detect-types: typed columns for new tables
     std::optional<QString> fileColumn;    // --file-column NAME: receives each file's path
     QStringList files;                    // "-" is given as the path of standard input
 

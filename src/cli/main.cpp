@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
     choices.files = line.files;
     choices.separator = line.separator;
     choices.rowByRow = line.rowByRow;
+    choices.detectTypes = line.detectTypes;
     choices.jobs = line.jobs.value_or(ImportChoices::defaultJobs());
     choices.quotedFields = line.quotedFields;
     choices.firstLineIsHeader = !line.noHeader;

@@ -1,8 +1,10 @@
 #include "import/ColumnPlan.h"
 
 #include "import/TableNames.h"
+#include "sending/Statements.h"
 
 #include <QHash>
+#include <algorithm>
 
 namespace {
 
@@ -115,9 +117,15 @@ ColumnPlan ColumnPlan::byNames(const Options& options, const QStringList& header
 }
 
 ColumnPlan ColumnPlan::forCreate(const QString& fileColumn, const QStringList& columns,
-                                 const QString& path) {
+                                 const QString& path, const QStringList& types) {
     ColumnPlan plan;
     plan.m_created = columns;
+    plan.m_createdTypes = types;
+    std::vector<bool> typed;
+    for (const QString& type : types)
+        typed.push_back(type != QStringLiteral("TEXT"));
+    if (std::find(typed.begin(), typed.end(), true) != typed.end())
+        plan.m_targets.nullWhenEmpty = typed;
     if (fileColumn.isEmpty())
         return plan;
     if (columns.contains(fileColumn)) {
@@ -127,7 +135,11 @@ ColumnPlan ColumnPlan::forCreate(const QString& fileColumn, const QStringList& c
                              .arg(fileColumn);
         return plan;
     }
-    plan.m_targets = {columns, fileColumn, path};
+    plan.m_targets = {columns, fileColumn, path, plan.m_targets.nullWhenEmpty};
     plan.m_created.append(fileColumn);
     return plan;
+}
+
+QString ColumnPlan::createTableStatement(const QString& table) const {
+    return BuildCreateTableStatement(table, m_created, m_createdTypes);
 }

@@ -25,13 +25,16 @@ public:
     static ColumnPlan forAppend(const Options& options, const QStringList& header,
                                 const QStringList& columns, const QString& path);
     // Create: the columns made for the file's fields; the file-name column comes after them,
-    // and must not be one of them.
+    // and must not be one of them. With types (one per field, as CREATE TABLE names them; none:
+    // all TEXT), an empty value of a column of another type than TEXT goes as NULL.
     static ColumnPlan forCreate(const QString& fileColumn, const QStringList& columns,
-                                const QString& path);
+                                const QString& path, const QStringList& types = {});
 
     const ColumnTargets& targets() const { return m_targets; }
     // Create: the new table's columns, the file-name column last.
     const QStringList& createdColumns() const { return m_created; }
+    // Create: the statement that makes the table of those columns, of their types.
+    QString createTableStatement(const QString& table) const;
     // Why the file can't go in, as the reason of passing it over; empty when it can.
     const QString& problem() const { return m_problem; }
     // By position: whether the file has a field for each of the table's columns that the
@@ -49,6 +52,7 @@ private:
 
     ColumnTargets m_targets;
     QStringList m_created;
+    QStringList m_createdTypes;
     QString m_problem;
     bool m_countsAgree = true;
     bool m_namesReordered = false;

@@ -32,7 +32,7 @@ void FileReadAhead::read() {
         return;
     try {
         const auto stopped = [this] { return m_stop.load(); };
-        auto file = std::make_unique<InputFile>(m_rule, m_separator);
+        auto file = std::make_unique<InputFile>(m_rule, m_separator, m_detectTypes);
         file->noteRecordStartsEvery(m_startSpacing);
         if (!file->open(m_path, stopped))
             return;

@@ -22,10 +22,11 @@ public:
         InputFile::Checked checked;
     };
 
-    FileReadAhead(FieldRule rule, QString separator, qint64 startSpacing)
+    FileReadAhead(FieldRule rule, QString separator, qint64 startSpacing, bool detectTypes)
         : m_rule(rule)
         , m_separator(std::move(separator))
-        , m_startSpacing(startSpacing) {}
+        , m_startSpacing(startSpacing)
+        , m_detectTypes(detectTypes) {}
     ~FileReadAhead() { stop(); }
     FileReadAhead(const FileReadAhead&) = delete;
     FileReadAhead& operator=(const FileReadAhead&) = delete;
@@ -44,6 +45,7 @@ private:
     FieldRule m_rule;
     QString m_separator;
     qint64 m_startSpacing;
+    bool m_detectTypes; // InputFile's detectTypes
     QString m_path;
     std::optional<Ready> m_ready; // written by the thread, read once it was joined
     std::atomic<bool> m_stop{false};

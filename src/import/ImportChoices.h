@@ -57,6 +57,12 @@ struct ImportChoices {
     // the table; create: made as the last column of each new table, of type TEXT.
     QString fileColumn;
 
+    // Create mode: each new table's columns get the types their values are written in over the
+    // whole file (ColumnTypes), and an empty value in a column of another type than TEXT goes as
+    // NULL. Off: every column is TEXT.
+    bool detectTypes = false;
+    bool detectsTypes() const { return detectTypes && mode == TableMode::Create; }
+
     // Whether each file's first line goes to the table as a row: a file matched by names
     // always has it for its header.
     bool sendsFirstLine() const {

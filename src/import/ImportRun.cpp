@@ -43,7 +43,8 @@ public:
         , m_ui(frontEnd, choices.rejectsFolder)
         , m_run(m_ui, Context)
         , m_tables(choices.existingTables)
-        , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator) {
+        , m_file(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator,
+                 choices.detectsTypes()) {
         m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
         if (choices.jobs > 1) // where a later cut into ranges may fall
             m_file.noteRecordStartsEvery(std::max<qint64>(choices.rangeBytes / 8, 1));
@@ -97,7 +98,7 @@ private:
     RunConnection m_connection; // handed on from file to file
     LanePool m_lanes;           // the further connections of ranges sent side by side
     FileReadAhead m_ahead{m_file.rule(), m_choices.separator,
-                          std::max<qint64>(m_choices.rangeBytes / 8, 1)};
+                          std::max<qint64>(m_choices.rangeBytes / 8, 1), m_choices.detectsTypes()};
     IntervalCheck m_progressInterval{ProgressIntervalMs}; // between two progress reports
 };
 
@@ -247,7 +248,7 @@ void Run::firstLineFlow(const QString& name) {
     if (!planCreate(columns.names(), plan))
         return;
     QString statement;
-    m_run.step(186, [&] { statement = BuildCreateTableStatement(name, plan.createdColumns()); });
+    m_run.step(186, [&] { statement = plan.createTableStatement(name); });
     if (!m_run.step(190, [&] { connection().queryOne(statement); })) {
         m_ui.tableNotCreated(name);
         return;
@@ -290,7 +291,7 @@ void Run::typedFlow(const QString& name) {
     if (!planCreate(columns, plan))
         return;
     QString statement;
-    m_run.step(252, [&] { statement = BuildCreateTableStatement(name, plan.createdColumns()); });
+    m_run.step(252, [&] { statement = plan.createTableStatement(name); });
     if (!m_run.step(256, [&] { connection().queryOne(statement); })) {
         m_ui.tableNotCreated(name);
         return;
@@ -333,7 +334,7 @@ void Run::appendFlow() {
 }
 
 bool Run::planCreate(const QStringList& columns, ColumnPlan& plan) {
-    plan = ColumnPlan::forCreate(m_choices.fileColumn, columns, m_path);
+    plan = ColumnPlan::forCreate(m_choices.fileColumn, columns, m_path, m_file.columnTypes());
     if (plan.problem().isEmpty())
         return true;
     m_ui.columnsUnplanned(plan.problem());

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // Which table columns a file's values go into. Empty (the default): by position, the table's
 // first columns in table order, as many as a line has values, exactly as before.
@@ -15,5 +16,9 @@ struct ColumnTargets {
                               // of each field, in field order
     QString constantColumn;   // a column that receives constantValue in every row; empty: none
     QString constantValue;    // text, never NULL (e.g. the file's path)
+    // For each field, whether its column is typed (not TEXT): an empty value there, quoted or
+    // not and the first one too, is NULL, which the type takes where the empty text fails.
+    // Empty: every field follows its rule alone.
+    std::vector<bool> nullWhenEmpty = {};
     bool byPosition() const { return fieldColumns.isEmpty() && constantColumn.isEmpty(); }
 };

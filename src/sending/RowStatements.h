@@ -11,7 +11,8 @@ struct Record;
 
 // The row statement of each record, as the row-by-row path sends it: INSERT INTO the table's
 // target columns (BuildInsertStatement), straight from the bytes of a plain line. A record
-// holding the NUL character gets no statement but the text of its rejection.
+// holding the NUL character gets no statement but the text of its rejection. An empty value of
+// a typed column is NULL (TypedEmptyValues.h).
 class RowStatements {
 public:
     struct Made {
@@ -27,7 +28,7 @@ public:
     Made make(const Record& record) const;
 
 private:
-    Made fromFields(qint64 lineIndex, const QStringList& fields) const;
+    Made fromFields(qint64 lineIndex, const QStringList& fields, FieldRule rule) const;
 
     QString m_table;
     QString m_path;

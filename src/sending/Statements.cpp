@@ -55,10 +55,12 @@ QString BuildInsertStatement(const QString& table, const QStringList& fields, Fi
     return statement;
 }
 
-QString BuildCreateTableStatement(const QString& table, const QStringList& columns) {
+QString BuildCreateTableStatement(const QString& table, const QStringList& columns,
+                                  const QStringList& types) {
     QString statement = QStringLiteral("CREATE TABLE ") + quoteIdentifier(table) + QLatin1Char('(');
-    for (const QString& column : columns)
-        statement += quoteIdentifier(column) + QStringLiteral(" TEXT, ");
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        statement += quoteIdentifier(columns[i]) + QLatin1Char(' ') +
+                     (i < types.size() ? types[i] : QStringLiteral("TEXT")) + QStringLiteral(", ");
     statement.chop(2);
     statement += QLatin1String(");");
     return statement;

@@ -41,8 +41,10 @@ QString targetColumnList(const ColumnTargets& targets, qsizetype valueCount);
 QString textLiteral(const QString& text);
 
 // CREATE TABLE "T"("a" TEXT, "b" TEXT); with no column the statement is malformed on purpose
-// (the server rejects it), as the two-character removal takes the opening parenthesis.
-QString BuildCreateTableStatement(const QString& table, const QStringList& columns);
+// (the server rejects it), as the two-character removal takes the opening parenthesis. A column
+// with a type among types (by position) has that type instead of TEXT.
+QString BuildCreateTableStatement(const QString& table, const QStringList& columns,
+                                  const QStringList& types = {});
 
 // Whether a field holds the NUL character, which a PostgreSQL text value cannot hold and which
 // would cut a statement short on its way to the server.

@@ -34,6 +34,8 @@ inline constexpr SettingKey IgnoreFirstLine{"IgnoreFirstLine", "1"};
 inline constexpr SettingKey MatchNames{"MatchNames", "0"};
 // The column that receives each file's path when the main window appends; empty: none.
 inline constexpr SettingKey FileColumn{"FileColumn", ""};
+// "1" when the main window gives each new table's columns the types their values show.
+inline constexpr SettingKey DetectTypes{"DetectTypes", "0"};
 // How many connections an import may use at once (1 to 64); empty or anything else: the number
 // of processor cores, at most 4. No control sets it; it is changed in the store itself.
 inline constexpr SettingKey Connections{"Connections", ""};

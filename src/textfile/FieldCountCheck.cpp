@@ -1,6 +1,7 @@
 #include "textfile/FieldCountCheck.h"
 
 #include "shell/NumberText.h"
+#include "textfile/ColumnTypes.h"
 #include "textfile/RecordReader.h"
 
 QString FieldCountReport::recordText() const {
@@ -32,16 +33,23 @@ QString FieldCountReport::windowText() const {
 }
 
 std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected,
-                                                 const std::function<bool()>& stop, bool* stopped) {
+                                                 const std::function<bool()>& stop, bool* stopped,
+                                                 ColumnTypes* types) {
     Record record;
     if (!records.next(record, false))
         return std::nullopt;
     if (record.problem != Record::Problem::None)
         return recordReport(record);
-    for (qint64 count = 1; records.next(record, false); ++count) {
+    if (types) {
+        records.keepLinesAsBytes();
+        records.capValues(ColumnTypes::LongestValue);
+    }
+    for (qint64 count = 1; records.next(record, types != nullptr); ++count) {
         if (record.problem != Record::Problem::None ||
             (record.fieldCount > 0 && record.fieldCount - 1 != expected))
             return recordReport(record);
+        if (types)
+            types->add(record, records.rule(), records.separatorBytes());
         if (stop && count % StopCheckRecords == 0 && stop()) {
             if (stopped)
                 *stopped = true;

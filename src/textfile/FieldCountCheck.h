@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class ColumnTypes;
 class RecordReader;
 
 // The record that ended the run, as the field-count check reports it (recordReport()). It
@@ -45,7 +46,10 @@ struct FieldCountReport {
 // stays bounded whatever the file holds. Throws Failure when the file can't be read.
 // When stop is given, it is asked every StopCheckRecords records; once it answers true the check
 // ends early, with no report, and stopped (when given) is set.
+// When types is given, it takes the values of every record after the first (ColumnTypes); the
+// reader then hands lines over as bytes and keeps at most the start of a long quoted value.
 constexpr qint64 StopCheckRecords = 16384;
 std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected,
                                                  const std::function<bool()>& stop = {},
-                                                 bool* stopped = nullptr);
+                                                 bool* stopped = nullptr,
+                                                 ColumnTypes* types = nullptr);

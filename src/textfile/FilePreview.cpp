@@ -1,6 +1,7 @@
 #include "textfile/FilePreview.h"
 
 #include "shell/Failure.h"
+#include "textfile/ColumnTypes.h"
 #include "textfile/FileSnapshot.h"
 #include "textfile/RecordReader.h"
 
@@ -82,6 +83,15 @@ void readRecords(FileSnapshot& file, const QString& separator, FieldRule rule,
     } while (reader.next(record));
     preview.encoding = encodingOf(file, reader.decoder());
     preview.end = endOf(file, preview);
+    ColumnTypes types;
+    for (qsizetype k = 1; k < preview.records.size(); ++k) {
+        const PreviewRecord& shown = preview.records[k];
+        for (qsizetype i = 0; shown.problem == Record::Problem::None && i < shown.values.size();
+             ++i)
+            types.addText(i, shown.values[i]);
+    }
+    if (!preview.records.isEmpty())
+        preview.types = types.names(preview.records.first().values.size());
 }
 
 } // namespace

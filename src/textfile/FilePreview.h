@@ -45,6 +45,9 @@ struct FilePreview {
     Encoding encoding = Encoding::Utf8;
     QString note; // what the snapshot tells about the reading (UTF-16 not valid), or empty
     End end = End::WholeFile;
+    // The type each column of the first record would get from the values of the records after
+    // it that were read (ColumnTypes), as CREATE TABLE names it.
+    QStringList types;
 };
 
 // Reads at most mostBytes bytes of a regular file, and at most mostRecords non-empty records

@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <limits>
 
-InputFile::InputFile(FieldRule rule, QString separator)
+InputFile::InputFile(FieldRule rule, QString separator, bool detectTypes)
     : m_rule(rule)
-    , m_separator(std::move(separator)) {}
+    , m_separator(std::move(separator))
+    , m_detectTypes(detectTypes) {}
 
 bool InputFile::open(const QString& path, const std::function<bool()>& cancelled) {
     close();
@@ -22,6 +23,7 @@ void InputFile::close() {
     m_file.reset();
     m_lines = -1;
     m_starts.clear();
+    m_types.reset();
     m_header.clear();
     m_noLines = false;
     m_firstLineEmpty = false;
@@ -67,8 +69,11 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled,
     RecordReader records(*m_file, m_rule, m_separator);
     if (m_startSpacing > 0)
         records.noteRecordStartsEvery(m_startSpacing);
-    checked.report =
-        CheckFieldCounts(records, static_cast<qint16>(lastIndex), stopCheck, &checked.cancelled);
+    m_types.reset();
+    if (m_detectTypes)
+        m_types.emplace();
+    checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex), stopCheck,
+                                      &checked.cancelled, m_types ? &*m_types : nullptr);
     if (checked.cancelled)
         return checked;
     // A quote left open by the break in a compressed file's content is where the content ends:
@@ -95,6 +100,10 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled,
         checked.firstLineNotRead = m_lines + 1;
     }
     return checked;
+}
+
+QStringList InputFile::columnTypes() const {
+    return m_types ? m_types->names(m_header.size()) : QStringList();
 }
 
 RecordReader InputFile::dataRecords(bool fromFirst) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "textfile/ColumnTypes.h"
 #include "textfile/FieldCountCheck.h"
 #include "textfile/FieldRule.h"
 #include "textfile/FileSnapshot.h"
@@ -17,7 +18,9 @@
 // same rule. Every call may throw Failure with the file system's text.
 class InputFile {
 public:
-    InputFile(FieldRule rule, QString separator);
+    // With detectTypes the field-count check also decides the type of each column over the
+    // values of every record after the first (columnTypes()).
+    InputFile(FieldRule rule, QString separator, bool detectTypes = false);
 
     // Opens the file for its turn; false when cancelled answered true while the file was
     // awaited (a pipe without a writer), and nothing is open then.
@@ -57,6 +60,12 @@ public:
     Checked check(const std::function<bool()>& cancelled,
                   const std::function<bool()>& stopCheck = {});
 
+    // The type of each of the header's columns as CREATE TABLE names it, once the check read
+    // every record; empty without detectTypes.
+    QStringList columnTypes() const;
+    // Whether the column's detected type is other than TEXT.
+    bool typedColumn(qsizetype column) const { return m_types && m_types->typed(column); }
+
     // Whether the file's compressed content broke off before its end (Checked::damage).
     bool brokenOff() const { return m_file && !m_file->damage().isEmpty(); }
 
@@ -89,4 +98,6 @@ private:
     qint64 m_lines = -1; // the lines the check read, -1 before it read them all
     qint64 m_startSpacing = 0;
     std::vector<RecordStart> m_starts; // noted by the check
+    bool m_detectTypes = false;
+    std::optional<ColumnTypes> m_types; // decided by the check, with m_detectTypes
 };

@@ -58,6 +58,8 @@ void QuotedFieldParser::endOfInput() {
 
 // Most quoted values are one piece: taken at their size rather than grown.
 void QuotedFieldParser::addPiece(QStringView piece) {
+    if (m_value.size() > m_valueCap)
+        return;
     if (m_value.isEmpty())
         m_value = piece.toString();
     else
@@ -85,7 +87,7 @@ bool QuotedFieldParser::scanQuoted(QStringView line, qsizetype& pos) {
             addPiece(line.sliced(pos, quote - pos));
         if (quote + 1 < size && data[quote + 1] == Quote) {
             if (m_keep)
-                m_value += Quote;
+                addPiece(QStringView(&Quote, 1));
             pos = quote + 2;
             continue;
         }
@@ -126,7 +128,7 @@ bool QuotedFieldParser::addLine(QStringView line) {
     const qsizetype size = line.size();
     if (m_inQuotes) {
         if (m_keep)
-            m_value += m_lineEnd;
+            addPiece(QStringView(&m_lineEnd, 1));
         if (!scanQuoted(line, pos))
             return false;
         m_inQuotes = false;

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QStringView>
 #include <QVarLengthArray>
+#include <limits>
 
 // Cuts records into fields as CSV does, with any separator text in place of the comma, one
 // line of the file at a time:
@@ -63,6 +64,10 @@ public:
     // Where the problem lies, as the record's line counted from 0: the line in which the quote
     // left open was opened, or the line with text after a closing quote.
     qsizetype problemLine() const { return m_problemLine; }
+    // From now on a kept value that runs past so many characters keeps only its start (at
+    // least that many characters more), so that a quote left open holds little of the file.
+    void capValues(qsizetype characters) { m_valueCap = characters; }
+
     // The values of the complete record, when they were kept.
     QStringList takeValues() { return std::move(m_values); }
 
@@ -85,6 +90,7 @@ private:
     bool m_inQuotes = false; // the last line ended inside a quoted value
     QStringList m_values;
     QString m_value; // the quoted value being read
+    qsizetype m_valueCap = std::numeric_limits<qsizetype>::max();
     qsizetype m_count = 0;
     Problem m_problem = Problem::None;
     qsizetype m_lines = 0;     // lines of the record taken so far

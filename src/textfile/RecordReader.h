@@ -55,6 +55,14 @@ public:
     }
     const std::vector<RecordStart>& recordStarts() const { return m_starts; }
 
+    FieldRule rule() const { return m_rule; }
+    // The separator's UTF-8 bytes.
+    QByteArrayView separatorBytes() const { return m_separatorUtf8; }
+
+    // From now on a quoted value longer than so many characters keeps only its start
+    // (QuotedFieldParser::capValues()).
+    void capValues(qsizetype characters) { m_parser.capValues(characters); }
+
     // From now on a plain line that is valid UTF-8 comes as its bytes (Record::bytes), uncut,
     // so that no text is made of it; other lines still come as text and fields.
     void keepLinesAsBytes() { m_keepAsBytes = true; }

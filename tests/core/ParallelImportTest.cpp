@@ -39,6 +39,16 @@ QByteArray lines(int count, int badEvery, int breakEvery, const QByteArray& line
     return bytes;
 }
 
+// "n,d" lines of an integer and a date, every 11th n and every 7th d empty (as "" when quoted).
+QByteArray typedLines(int count, bool quoted) {
+    const QByteArray empty = quoted ? "\"\"" : "";
+    QByteArray bytes = "n,d\n";
+    for (int n = 1; n <= count; ++n)
+        bytes += (n % 11 == 0 ? empty : QByteArray::number(n)) + ',' +
+                 (n % 7 == 0 ? empty : "2024-01-" + QByteArray::number(10 + n % 19)) + '\n';
+    return bytes;
+}
+
 // What a run leaves and shows.
 struct Seen {
     QStringList log;
@@ -58,6 +68,7 @@ protected:
         bool quoted;
         const char* table; // the table appended to, made afresh before each run; null: create
         bool endBackends = false;
+        bool detectTypes = false;
     };
 
     Seen run(const Case& c, int jobs) {
@@ -69,6 +80,7 @@ protected:
         choices.quotedFields = c.quoted;
         choices.jobs = jobs;
         choices.rangeBytes = SmallRanges;
+        choices.detectTypes = c.detectTypes;
         RecordingFrontEnd ui;
         std::atomic<bool> over{false};
         std::thread ender;
@@ -109,11 +121,18 @@ TEST_F(ParallelImport, SeveralConnectionsLeaveAndShowWhatOneDoes) {
          true, nullptr},
         {"every line rejected", lines(1500, 1, 0), false, typed},
         {"backends ended in the middle", lines(60000, 4999, 0), false, typed, true},
+        {"detected types, empty values", typedLines(20000, false), false, nullptr, false, true},
+        {"detected types, quoted empty values", typedLines(20000, true), true, nullptr, false,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Seen one = run(c, 1);
         ASSERT_FALSE(one.rows.isEmpty() && !c.table);
+        if (c.detectTypes) {
+            EXPECT_EQ(m_db.columnsOf(QStringLiteral("NewTable1")),
+                      (QStringList{"n integer", "d date"}));
+        }
         for (const int jobs : {2, 4, 8}) {
             SCOPED_TRACE(jobs);
             const Seen several = run(c, jobs);

@@ -139,9 +139,13 @@ void CopySender::dropWaiting() {
     m_lines.truncate(m_sentEnd);
 }
 
+// The fields a COPY line gives back hold NULL as a null text, so that under the quoted rule
+// they make the line's statement whatever rule made the line (a typed column's empty first
+// value is NULL there, where the plain rule would send the empty text).
 QByteArray CopySender::insertStatement(qsizetype line) const {
-    return BuildInsertStatement(m_target.table, m_lines.fields(line), m_options.fieldRule,
-                                m_target.targets)
+    const FieldRule rule =
+        m_target.targets.nullWhenEmpty.empty() ? m_options.fieldRule : FieldRule::Quoted;
+    return BuildInsertStatement(m_target.table, m_lines.fields(line), rule, m_target.targets)
         .toUtf8();
 }
 

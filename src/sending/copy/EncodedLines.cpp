@@ -1,6 +1,7 @@
 #include "sending/copy/EncodedLines.h"
 
 #include "sending/Statements.h"
+#include "sending/TypedEmptyValues.h"
 #include "sending/copy/CopyText.h"
 #include "textfile/FieldSplitting.h"
 #include "textfile/RecordReader.h"
@@ -8,7 +9,8 @@
 #include <cstring>
 
 EncodedLines::EncodedLines(const ColumnTargets& targets)
-    : m_lineEnd("\n") {
+    : m_nullWhenEmpty(targets.nullWhenEmpty)
+    , m_lineEnd("\n") {
     if (targets.constantColumn.isEmpty())
         return;
     // A text value as the quoted rule writes it: escaped, and never NULL, the empty one too.
@@ -32,6 +34,13 @@ std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
     if (m_data.capacity() < reserveBytes)
         m_data.reserve(reserveBytes); // touched as used
     const qsizetype offset = m_data.size();
+    if (auto values = typedEmptyValues(record, separator, rule, m_nullWhenEmpty)) {
+        if (holdsNulCharacter(*values))
+            return std::nullopt;
+        appendCopyLine(m_data, *values, FieldRule::Quoted);
+        endLine();
+        return Encoded{offset, values->size()};
+    }
     if (!record.bytes.isNull()) {
         // An unescaped line was read without the NUL character.
         if (!record.unescaped && record.bytes.contains('\0'))

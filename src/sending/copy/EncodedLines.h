@@ -16,7 +16,8 @@ struct Record;
 // at its end), one after another in one buffer, in file order: those of the chunk being sent
 // first, then those that wait behind it. Lines are numbered from 0 here (their position);
 // each also carries its index in the file. Under targets with a constant column every line
-// ends with the constant value as one more value, after the record's own.
+// ends with the constant value as one more value, after the record's own, and an empty value
+// of a typed column is NULL (TypedEmptyValues.h).
 class EncodedLines {
 public:
     explicit EncodedLines(const ColumnTargets& targets = {});
@@ -76,6 +77,7 @@ public:
 private:
     void endLine();
 
+    std::vector<bool> m_nullWhenEmpty; // ColumnTargets::nullWhenEmpty
     std::vector<Line> m_lines;
     QByteArray m_data;
     QByteArray m_lineEnd; // what ends every line: its line feed, after the constant if any
