@@ -119,8 +119,7 @@ void Form2::Form_Load() {
 void Form2::Option1_Click() {
     if (!Option1->isChecked())
         return;
-    for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
-                             static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
+    for (QWidget* control : createControls())
         control->setEnabled(true);
     for (QWidget* control : appendControls())
         control->setEnabled(false);
@@ -129,8 +128,7 @@ void Form2::Option1_Click() {
 void Form2::Option2_Click() {
     if (!Option2->isChecked())
         return;
-    for (QWidget* control : {static_cast<QWidget*>(Option3), static_cast<QWidget*>(Option4),
-                             static_cast<QWidget*>(Label5), static_cast<QWidget*>(Text2)})
+    for (QWidget* control : createControls())
         control->setEnabled(false);
     for (QWidget* control : appendControls())
         control->setEnabled(true);
@@ -201,6 +199,7 @@ ImportChoices Form2::importChoices() const {
     choices.separator = separatorFromTyped(Text3->text());
     choices.quotedFields = Check3->isChecked();
     choices.firstLineIsHeader = Check2->isChecked();
+    choices.detectTypes = Check5->isChecked();
     appendColumnChoices(choices);
     for (int i = 0; i < List1->count(); ++i)
         choices.existingTables.append(List1->item(i)->text());
@@ -214,10 +213,10 @@ ImportChoices Form2::importChoices() const {
 QList<QWidget*> Form2::lockedDuringImport() const {
     // Every control that greys, captions and frames included, so that the whole window shows
     // the lock alike; the first frame has no caption to grey.
-    return {ListView1, PushButton3, PushButton4, Label1, Text3,       PushButton6,
-            Check3,    Frame2,      Option1,     Frame3, Option3,     Option4,
-            Label5,    Text2,       Option2,     Frame4, Check2,      Label2,
-            List1,     Check4,      Label6,      Text4,  PushButton1, PushButton5};
+    return {ListView1, PushButton3, PushButton4, Label1,     Text3,   PushButton6, Check3,
+            Frame2,    Option1,     Frame3,      Option3,    Option4, Label5,      Text2,
+            Check5,    Option2,     Frame4,      Check2,     Label2,  List1,       Check4,
+            Label6,    Text4,       PushButton1, PushButton5};
 }
 
 void Form2::PushButton1_Click() {

@@ -73,11 +73,13 @@ public:
     const ImportResult& lastImportResult() const { return m_lastResult; }
     void setImportEngine(ImportEngine engine) { m_engine = std::move(engine); }
 
-    // The designed size, in twips, with the room the added append options take. The bottom
-    // buttons stand as far above the bottom edge as the frames stand in from the sides.
+    // The designed size, in twips, with the room the added append and create options take.
+    // The bottom buttons stand as far above the bottom edge as the frames stand in from the
+    // sides.
     static constexpr int AppendRows = 720;
+    static constexpr int CreateRows = 360;
     static constexpr int DesignedWidth = 6360;
-    static constexpr int DesignedHeight = 8200 + AppendRows;
+    static constexpr int DesignedHeight = 8200 + AppendRows + CreateRows;
 
     WindowPointer* pointer() const { return m_pointer; }
 
@@ -125,6 +127,9 @@ public:
     QRadioButton* Option4;
     QLabel* Label5;
     QLineEdit* Text2;
+    // A create option beyond the designed ones, below the table name: each new table's columns
+    // get the types their values show.
+    QCheckBox* Check5;
     QRadioButton* Option2;
     QGroupBox* Frame4;
     QCheckBox* Check2;
@@ -145,7 +150,8 @@ public:
 signals:
     // The import started by the button has ended and the window is unlocked again.
     void importFinished();
-    // The separator box or the quotes box changed: open previews read their file again.
+    // The separator box, the quotes box or whether column types count changed: open previews
+    // read their file again.
     void readingChanged();
 
 protected:
@@ -183,6 +189,11 @@ private:
     QList<QWidget*> appendControls() const;
     void Check4_Click();
     void Text4_Change();
+    // The create options' type detection (Form2CreateOptions.cpp), and the controls that the
+    // create option enables, in tab order.
+    void createTypeOption();
+    QList<QWidget*> createControls() const;
+    void Check5_Click();
     void showProgressRow(bool shown);
     // How the controls follow the window's size (Form2Controls.cpp): recorded once the controls
     // stand at their designed places, applied on every resize.

@@ -65,11 +65,11 @@ void Form2::createFileFrame() {
 
 void Form2::createTableFrames() {
     Frame2 = place(new QGroupBox(QStringLiteral("Table Options"), this), "Frame2", 120, 2520, 6120,
-                   5055 + AppendRows);
+                   5055 + AppendRows + CreateRows);
     Option1 = place(new QRadioButton(QStringLiteral("Create New Table From Text File"), Frame2),
                     "Option1", 180, 360, 3495, 255);
     Frame3 = place(new QGroupBox(QStringLiteral("Create New Table Options"), Frame2), "Frame3", 180,
-                   720, 5775, 1455);
+                   720, 5775, 1455 + CreateRows);
     Option3 = place(
         new QRadioButton(QStringLiteral("First line in file will be used to create table columns"),
                          Frame3),
@@ -80,11 +80,12 @@ void Form2::createTableFrames() {
     Label5 =
         place(new QLabel(QStringLiteral("Table Name:"), Frame3), "Label5", 240, 960, 1215, 255);
     Text2 = place(new QLineEdit(Frame3), "Text2", 1680, 960, 3735, 330);
+    createTypeOption();
     Option2 =
         place(new QRadioButton(QStringLiteral("Append to Existing Table From Text File"), Frame2),
-              "Option2", 180, 2280, 4095, 255);
+              "Option2", 180, 2280 + CreateRows, 4095, 255);
     Frame4 = place(new QGroupBox(QStringLiteral("Append to Existing Table Options"), Frame2),
-                   "Frame4", 180, 2640, 5775, 2175 + AppendRows);
+                   "Frame4", 180, 2640 + CreateRows, 5775, 2175 + AppendRows);
     Check2 = place(new QCheckBox(QStringLiteral("Ignore first line in file because it is a "
                                                 "header row with no data"),
                                  Frame4),
@@ -99,9 +100,9 @@ void Form2::createTableFrames() {
 
 void Form2::createCommandButtons() {
     PushButton1 = button(this, "PushButton1", QStringLiteral("Import to PostgreSQL"), 120,
-                         7680 + AppendRows, 3015, 400);
+                         7680 + AppendRows + CreateRows, 3015, 400);
     PushButton5 = button(this, "PushButton5", QStringLiteral("Setup Connection"), 3240,
-                         7680 + AppendRows, 3000, 400);
+                         7680 + AppendRows + CreateRows, 3000, 400);
 }
 
 void Form2::groupOptions() {

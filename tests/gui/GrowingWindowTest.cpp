@@ -50,7 +50,7 @@ using GrowingWindow = MainWindowFixture;
 // it cannot be made smaller than designed.
 TEST_F(GrowingWindow, DesignedSizeGivesTheDesignedPlaces) {
     start();
-    const QSize designed(twips(6360), twips(8920)); // 8200 and the append options
+    const QSize designed(twips(6360), twips(9280)); // 8200 and the append and create options
     EXPECT_EQ(main->size(), designed);
     EXPECT_EQ(main->minimumSize(), designed);
     main->resize(designed + QSize(377, 251));
@@ -65,15 +65,16 @@ TEST_F(GrowingWindow, DesignedSizeGivesTheDesignedPlaces) {
         {main->PushButton4, designedRect(3120, 1540, 2870, 400)},
         {main->Text3, designedRect(2280, 2050, 1695, 330)},
         {main->Check3, designedRect(4665, 2060, 1425, 300)},
-        {main->Frame2, designedRect(120, 2520, 6120, 5775)},
-        {main->Frame3, designedRect(180, 720, 5775, 1455)},
+        {main->Frame2, designedRect(120, 2520, 6120, 6135)},
+        {main->Frame3, designedRect(180, 720, 5775, 1815)},
         {main->Text2, designedRect(1680, 960, 3735, 330)},
-        {main->Frame4, designedRect(180, 2640, 5775, 2895)},
+        {main->Check5, designedRect(120, 1380, 4455, 255)},
+        {main->Frame4, designedRect(180, 3000, 5775, 2895)},
         {main->List1, designedRect(1680, 720, 3735, 1185)},
         {main->Check4, designedRect(120, 2040, 5535, 255)},
         {main->Text4, designedRect(3120, 2370, 2295, 330)},
-        {main->PushButton1, designedRect(120, 8400, 3015, 400)},
-        {main->PushButton5, designedRect(3240, 8400, 3000, 400)},
+        {main->PushButton1, designedRect(120, 8760, 3015, 400)},
+        {main->PushButton5, designedRect(3240, 8760, 3000, 400)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.control->geometry(), c.rect) << c.control->objectName().toStdString();
