@@ -1,5 +1,6 @@
 // The main window's previews of listed files: "Preview…" in the file list's context menu and
-// the Space key open one; each follows the separator and quotes boxes while it is open.
+// the Space key open one; each follows the separator and quotes boxes while it is open, and
+// shows the column types while "Detect column types" counts.
 
 #include "shell/SeparatorText.h"
 #include "windows/Form2.h"
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QRadioButton>
 #include <QTreeWidget>
 
 void Form2::ListView1_ContextMenu(const QPoint& at, bool byMouse) {
@@ -55,7 +57,8 @@ void Form2::previewFile(const QString& path) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     const auto read = [this, window] {
         window->setReading(separatorFromTyped(Text3->text()),
-                           Check3->isChecked() ? FieldRule::Quoted : FieldRule::Plain);
+                           Check3->isChecked() ? FieldRule::Quoted : FieldRule::Plain,
+                           Check5->isChecked() && Option1->isChecked());
     };
     read();
     connect(this, &Form2::readingChanged, window, read);

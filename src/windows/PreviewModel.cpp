@@ -40,10 +40,11 @@ QColor markedRowColor() {
 PreviewModel::PreviewModel(QObject* parent)
     : QAbstractTableModel(parent) {}
 
-void PreviewModel::show(const FilePreview& preview) {
+void PreviewModel::show(const FilePreview& preview, bool withTypes) {
     beginResetModel();
     m_rows = preview.records;
     m_names.clear();
+    m_types = withTypes ? preview.types : QStringList();
     m_expected = -1;
     // A first record that can't name the columns is a row like the others.
     if (!preview.firstLineEmpty && !m_rows.isEmpty() &&
@@ -125,7 +126,12 @@ QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int 
         return role == Qt::DisplayRole ? QVariant(QStringLiteral("Fields")) : QVariant();
     if (section - 1 < m_names.size()) {
         const QString& name = m_names.at(section - 1);
-        return role == Qt::DisplayRole ? shownText(name, ShownNameCharacters) : name;
+        const QString type = m_types.value(section - 1);
+        if (type.isEmpty())
+            return role == Qt::DisplayRole ? shownText(name, ShownNameCharacters) : name;
+        return role == Qt::DisplayRole
+                   ? shownText(name, ShownNameCharacters) + QLatin1Char('\n') + type
+                   : name + QStringLiteral(" (") + type + QLatin1Char(')');
     }
     return role == Qt::DisplayRole ? QVariant(QStringLiteral("Field %1").arg(section)) : QVariant();
 }

@@ -25,8 +25,9 @@ public:
 
     explicit PreviewModel(QObject* parent = nullptr);
 
-    // Shows another preview in place of the one shown.
-    void show(const FilePreview& preview);
+    // Shows another preview in place of the one shown; withTypes, each column's name over the
+    // type it would get (FilePreview::types).
+    void show(const FilePreview& preview, bool withTypes = false);
 
     // The first record's field count, or -1 when the file has no first record to name columns
     // (an empty first line, a malformed first record).
@@ -46,6 +47,7 @@ public:
 
 private:
     QStringList m_names; // the first record's values
+    QStringList m_types; // the type of each named column, when shown
     qsizetype m_expected = -1;
     QList<PreviewRecord> m_rows;
     qsizetype m_widest = 0; // the most fields of a record, the first included

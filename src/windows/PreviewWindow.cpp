@@ -93,14 +93,15 @@ void PreviewWindow::createControls() {
     layout->addWidget(m_extent);
 }
 
-void PreviewWindow::setReading(const QString& separator, FieldRule rule) {
+void PreviewWindow::setReading(const QString& separator, FieldRule rule, bool withTypes) {
     m_separator = separator;
+    m_withTypes = withTypes;
     showPreview(
         previewFile(m_path, separator, rule, PreviewModel::MostRecords, PreviewModel::MostBytes));
 }
 
 void PreviewWindow::showPreview(const FilePreview& preview) {
-    m_model->show(preview);
+    m_model->show(preview, m_withTypes);
     const bool read = preview.failure.isEmpty() && preview.regular && !preview.noLines;
     QString encoding = read ? encodingText(preview.encoding) : QString();
     if (read && !preview.note.isEmpty())
@@ -189,6 +190,10 @@ QString PreviewWindow::extent(const FilePreview& preview) const {
         text += (text.isEmpty() ? QString() : QStringLiteral(" ")) +
                 QStringLiteral("The first %1 fields of each record are shown.")
                     .arg(groupedCount(PreviewModel::MostFields));
+    if (m_withTypes && preview.end != FilePreview::End::WholeFile)
+        text += (text.isEmpty() ? QString() : QStringLiteral(" ")) +
+                QStringLiteral("Column types are those of the records shown; an import decides "
+                               "them over every line.");
     return text;
 }
 

@@ -24,8 +24,9 @@ public:
     const QString& path() const { return m_path; }
 
     // Reads the file again, cut by the rule at the separator, and shows it. Reads in the UI
-    // thread: the bounds above keep it short, and a pipe or device is not read at all.
-    void setReading(const QString& separator, FieldRule rule);
+    // thread: the bounds above keep it short, and a pipe or device is not read at all. With
+    // types, each column's name stands over the type the records shown would give it.
+    void setReading(const QString& separator, FieldRule rule, bool withTypes = false);
 
     QLabel* encodingLine() const { return m_encoding; }
     // What the field-count check would find, or why nothing is shown.
@@ -45,6 +46,7 @@ private:
 
     QString m_path;
     QString m_separator;
+    bool m_withTypes = false;
     PreviewModel* m_model = nullptr;
     QLabel* m_encoding = nullptr;
     QLabel* m_findings = nullptr;

@@ -296,6 +296,24 @@ TEST_F(Preview, FollowsTheSeparatorAndTheQuotesBoxes) {
     EXPECT_TRUE(previews().isEmpty()) << "a closed preview is told nothing";
 }
 
+// While "Detect column types" counts (ticked, with the create option), each column's name stands
+// over the type the records shown give it.
+TEST_F(Preview, ShowsTheColumnTypesWhileTheyCount) {
+    add(QStringLiteral("typed.csv"), "id,day,note\n1,2024-01-02,x\n,2024-01-03,\n");
+    PreviewWindow* window = openBySpace(0);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(headers(*window), (QStringList{"Fields", "id", "day", "note"}));
+    clickMark(main.Check5);
+    const QStringList typed{"Fields", "id\nINTEGER", "day\nDATE", "note\nTEXT"};
+    EXPECT_EQ(headers(*window), typed);
+    clickMark(main.Option2, true);
+    EXPECT_EQ(headers(*window), (QStringList{"Fields", "id", "day", "note"}));
+    clickMark(main.Option1, true);
+    EXPECT_EQ(headers(*window), typed);
+    clickMark(main.Check5);
+    EXPECT_EQ(headers(*window), (QStringList{"Fields", "id", "day", "note"}));
+}
+
 TEST_F(Preview, SaysHowTheTextIsRead) {
     QByteArray utf16("\xFF\xFE");
     for (const char c : QByteArray("a,b\r\n1,2\r\n"))
