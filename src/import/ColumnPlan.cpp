@@ -124,8 +124,10 @@ ColumnPlan ColumnPlan::forCreate(const QString& fileColumn, const QStringList& c
     std::vector<bool> typed;
     for (const QString& type : types)
         typed.push_back(type != QStringLiteral("TEXT"));
-    if (std::find(typed.begin(), typed.end(), true) != typed.end())
+    if (std::find(typed.begin(), typed.end(), true) != typed.end()) {
         plan.m_targets.nullWhenEmpty = typed;
+        plan.m_targets.madeForValues = true;
+    }
     if (fileColumn.isEmpty())
         return plan;
     if (columns.contains(fileColumn)) {
@@ -135,7 +137,9 @@ ColumnPlan ColumnPlan::forCreate(const QString& fileColumn, const QStringList& c
                              .arg(fileColumn);
         return plan;
     }
-    plan.m_targets = {columns, fileColumn, path, plan.m_targets.nullWhenEmpty};
+    plan.m_targets.fieldColumns = columns;
+    plan.m_targets.constantColumn = fileColumn;
+    plan.m_targets.constantValue = path;
     plan.m_created.append(fileColumn);
     return plan;
 }

@@ -20,5 +20,8 @@ struct ColumnTargets {
     // not and the first one too, is NULL, which the type takes where the empty text fails.
     // Empty: every field follows its rule alone.
     std::vector<bool> nullWhenEmpty = {};
+    // The table was made with the types the file's values were found to have (ColumnTypes), so
+    // that no value needs to be looked at before it is sent (ValuePrecheck).
+    bool madeForValues = false;
     bool byPosition() const { return fieldColumns.isEmpty() && constantColumn.isEmpty(); }
 };

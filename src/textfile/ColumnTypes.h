@@ -57,6 +57,8 @@ public:
 
 private:
     void addPlainField(qsizetype column, QByteArrayView field);
+    void addPlainLine(QByteArrayView line, char separator, bool unescaped);
+    void addPlainLine(QByteArrayView line, QByteArrayView separator);
 
     std::vector<quint8> m_types; // the types every value so far is written in
     std::vector<bool> m_seen;    // whether the column has held a value

@@ -63,8 +63,6 @@ public:
     // The type of each of the header's columns as CREATE TABLE names it, once the check read
     // every record; empty without detectTypes.
     QStringList columnTypes() const;
-    // Whether the column's detected type is other than TEXT.
-    bool typedColumn(qsizetype column) const { return m_types && m_types->typed(column); }
 
     // Whether the file's compressed content broke off before its end (Checked::damage).
     bool brokenOff() const { return m_file && !m_file->damage().isEmpty(); }

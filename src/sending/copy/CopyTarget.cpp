@@ -196,6 +196,10 @@ std::optional<CopyTarget> CopyTarget::find(Connection& connection, const QString
         connection, table, valueCount, &target.columnTypes, &target.relationName, targets);
     if (!columns)
         return std::nullopt;
+    // The run made the table for these values: each converts to its column's type, so that
+    // looking at them again would find nothing (the server still has the last word).
+    if (targets.madeForValues)
+        target.columnTypes.clear();
     target.table = table;
     target.columnList = *columns;
     target.valueCount = valueCount;
