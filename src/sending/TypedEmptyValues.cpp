@@ -24,7 +24,10 @@ bool mayHoldEmptyText(const Record& record, QByteArrayView separator, FieldRule 
         const QByteArrayView first = line.first(end < 0 ? line.size() : end);
         return std::all_of(first.begin(), first.end(), [](char c) { return c == '"'; });
     }
-    return line.startsWith(separator) || line.contains("\"\"");
+    qsizetype start = 0; // carriage returns before the first field are dropped
+    while (start < line.size() && line[start] == '\r')
+        ++start;
+    return line.sliced(start).startsWith(separator) || line.contains("\"\"");
 }
 
 } // namespace

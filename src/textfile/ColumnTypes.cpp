@@ -191,7 +191,8 @@ void ColumnTypes::addPlainField(qsizetype column, QByteArrayView field) {
     addValue(column, m_scratch);
 }
 
-void ColumnTypes::add(const Record& record, FieldRule rule, QByteArrayView separator) {
+void ColumnTypes::add(const Record& record, FieldRule rule, QByteArrayView separator,
+                      const QuotedFieldParser::LineFields* asciiFields) {
     if (record.fieldCount == 0)
         return;
     if (record.bytes.isNull()) {
@@ -202,9 +203,11 @@ void ColumnTypes::add(const Record& record, FieldRule rule, QByteArrayView separ
     }
     const QByteArrayView line = record.bytes;
     if (rule == FieldRule::Quoted) {
-        QuotedFieldParser::LineFields fields;
-        if (separator.size() != 1 || !QuotedFieldParser::cutAsciiLine(line, separator[0], fields))
+        QuotedFieldParser::LineFields cut;
+        if (!asciiFields &&
+            (separator.size() != 1 || !QuotedFieldParser::cutAsciiLine(line, separator[0], cut)))
             return;
+        const QuotedFieldParser::LineFields& fields = asciiFields ? *asciiFields : cut;
         for (qsizetype i = 0; i < fields.size(); ++i)
             addValue(i, fields[i].doubled
                             ? QByteArrayView("\"")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "textfile/FieldRule.h"
+#include "textfile/QuotedFieldParser.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -43,7 +44,9 @@ public:
     static quint8 candidates(QByteArrayView value);
 
     // Takes the values of one data record (an empty record has none), as the rule reads them.
-    void add(const Record& record, FieldRule rule, QByteArrayView separator);
+    // Under the quoted rule a record as bytes comes with where its fields lie (RecordReader).
+    void add(const Record& record, FieldRule rule, QByteArrayView separator,
+             const QuotedFieldParser::LineFields* asciiFields = nullptr);
     // Takes one value of a column (counted from 0); empty values are passed over.
     void addValue(qsizetype column, QByteArrayView value);
     void addText(qsizetype column, const QString& value);

@@ -49,7 +49,7 @@ std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 e
             (record.fieldCount > 0 && record.fieldCount - 1 != expected))
             return recordReport(record);
         if (types)
-            types->add(record, records.rule(), records.separatorBytes());
+            types->add(record, records.rule(), records.separatorBytes(), &records.asciiFields());
         if (stop && count % StopCheckRecords == 0 && stop()) {
             if (stopped)
                 *stopped = true;

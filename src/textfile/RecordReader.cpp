@@ -161,7 +161,11 @@ inline void RecordReader::readQuoted(QByteArrayView bytes, Record& record, bool 
     // to be made.
     if ((!withFields || m_keepAsBytes) && m_byteSeparator && m_separatorUtf8.front() != '"' &&
         scanLine(bytes, m_separatorUtf8.front()).ascii) {
-        const qsizetype count = QuotedFieldParser::countAsciiLine(bytes, m_separatorUtf8.front());
+        qsizetype count = -1;
+        if (QuotedFieldParser::cutAsciiLine(bytes, m_separatorUtf8.front(), m_asciiFields))
+            count = m_asciiFields.size();
+        else if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == '\r'; }))
+            count = 0; // an empty record
         if (count >= 0) {
             takeBytes(record, bytes, count);
             return;

@@ -56,6 +56,9 @@ public:
     const std::vector<RecordStart>& recordStarts() const { return m_starts; }
 
     FieldRule rule() const { return m_rule; }
+    // Under the quoted rule, where the fields of the last record handed over as bytes lie in
+    // it (QuotedFieldParser::cutAsciiLine()).
+    const QuotedFieldParser::LineFields& asciiFields() const { return m_asciiFields; }
     // The separator's UTF-8 bytes.
     QByteArrayView separatorBytes() const { return m_separatorUtf8; }
 
@@ -82,6 +85,7 @@ private:
     LineReader m_lines;
     LineDecoder m_decoder;
     QuotedFieldParser m_parser;
+    QuotedFieldParser::LineFields m_asciiFields;
     QByteArray m_scratch; // a plain line without its carriage returns
     qint64 m_nextLine = 0;
     qint64 m_wholeLines = 0; // the lines of the records read whole

@@ -13,7 +13,8 @@ using CommandLineDetectTypesTest = CommandLineFixture;
 
 // The rows of a table as the server writes them, the same rows counted once.
 QStringList distinctRows(const TestDatabase& db, const QString& table) {
-    return db.rows(QStringLiteral("SELECT DISTINCT * FROM %1 ORDER BY 1 NULLS FIRST").arg(table));
+    return db.rows(QStringLiteral("SELECT DISTINCT * FROM %1 ORDER BY 1 NULLS FIRST, 2 NULLS FIRST")
+                       .arg(table));
 }
 
 } // namespace
@@ -25,7 +26,8 @@ TEST_F(CommandLineDetectTypesTest, EmptyValuesOfTypedColumnsAreNullByEveryPath) 
     const QByteArray typedFirst = ",10,007,first empty\n"
                                   "2,,012,\n"
                                   "\"3\",\"\",,\"say \"\"hi\"\"\"\n"
-                                  "4,1,\"\",x\n";
+                                  "4,1,\"\",x\n"
+                                  "\r,7,013,after a carriage return\n";
     const QByteArray textFirst = ",1\nx,\n";
     const struct {
         bool quoted;
@@ -33,12 +35,12 @@ TEST_F(CommandLineDetectTypesTest, EmptyValuesOfTypedColumnsAreNullByEveryPath) 
         QStringList textRows;
     } rules[] = {
         {false,
-         {"<NULL>|10|007|first empty", "2|<NULL>|012|<NULL>", "3|<NULL>|<NULL>|say hi",
-          "4|1|<NULL>|x"},
+         {"<NULL>|7|013|after a carriage return", "<NULL>|10|007|first empty",
+          "2|<NULL>|012|<NULL>", "3|<NULL>|<NULL>|say hi", "4|1|<NULL>|x"},
          {"|1", "x|<NULL>"}},
         {true,
-         {"<NULL>|10|007|first empty", "2|<NULL>|012|<NULL>", "3|<NULL>|<NULL>|say \"hi\"",
-          "4|1||x"},
+         {"<NULL>|7|013|after a carriage return", "<NULL>|10|007|first empty",
+          "2|<NULL>|012|<NULL>", "3|<NULL>|<NULL>|say \"hi\"", "4|1||x"},
          {"|1", "x|<NULL>"}},
     };
     int made = 0;
@@ -66,7 +68,7 @@ TEST_F(CommandLineDetectTypesTest, EmptyValuesOfTypedColumnsAreNullByEveryPath) 
                 EXPECT_EQ(m_db.columnsOf(first),
                           (QStringList{"id integer", "amount integer", "code text", "note text"}));
                 EXPECT_EQ(m_db.columnsOf(second), (QStringList{"code text", "n integer"}));
-                EXPECT_EQ(m_db.count(first), 4 * repeat);
+                EXPECT_EQ(m_db.count(first), 5 * repeat);
                 EXPECT_EQ(m_db.count(second), 2 * repeat);
                 EXPECT_EQ(distinctRows(m_db, first), rule.typedRows);
                 EXPECT_EQ(distinctRows(m_db, second), rule.textRows);
