@@ -37,8 +37,8 @@ public:
     //    the type's range; not a negative zero;
     //  - NUMERIC: the same, or with a point and at least one digit after it, or NaN;
     //  - DATE: YYYY-MM-DD of a day that exists, years 0001 to 9999; infinity and -infinity;
-    //  - TIMESTAMP: a date, then a space or T and HH:MM, HH:MM:SS or HH:MM:SS with 1 to 6
-    //    digits of seconds (hours to 23, seconds to 59); a date alone as its midnight;
+    //  - TIMESTAMP: a date, then a space or T and HH:MM, HH:MM:SS or HH:MM:SS.f with 1 to 6
+    //    digits of fraction (hours to 23, seconds to 59); a date alone as its midnight;
     //  - TIMESTAMPTZ: such a timestamp followed by Z, +HH, +HH:MM or +HHMM (or minus; hours
     //    to 14, minutes to 59).
     static quint8 candidates(QByteArrayView value);
@@ -53,12 +53,12 @@ public:
 
     // The type of each of so many columns, as CREATE TABLE names it.
     QStringList names(qsizetype columns) const;
-    // Whether the column's type is other than TEXT, so that an empty value in it is NULL.
-    bool typed(qsizetype column) const;
     // The SQL name of a type bit set's narrowest type; TEXT for none.
     static QString name(quint8 types);
 
 private:
+    // Whether the column held a value and its type is other than TEXT.
+    bool typed(qsizetype column) const;
     void addPlainField(qsizetype column, QByteArrayView field);
     void addPlainLine(QByteArrayView line, char separator, bool unescaped);
     void addPlainLine(QByteArrayView line, QByteArrayView separator);
