@@ -4,6 +4,7 @@
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
 #include "import/IntervalCheck.h"
+#include "import/SentAhead.h"
 #include "parallel/LanePool.h"
 #include "resume/ResumingSender.h"
 #include "resume/RunConnection.h"
@@ -20,14 +21,18 @@ qsizetype recordSize(const Record& record) {
 
 } // namespace
 
-bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTargets& targets) {
-    Context& c = m_context;
-    m_rejected = [&c, execute = steps.execute](const LineRejection& rejection) {
+void DataLineLoop::reportRejectionsAt(int execute) {
+    m_rejected = [&c = m_context, execute](const LineRejection& rejection) {
         c.run.begin(execute);
         c.ui.atRejection(rejection);
         c.run.report(rejection.description);
         c.ui.atLine(0);
     };
+}
+
+bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTargets& targets) {
+    Context& c = m_context;
+    reportRejectionsAt(steps.execute);
     const auto cancelled = [&frontEnd = c.frontEnd] { return frontEnd.cancelRequested(); };
     const bool fromFirst = c.choices.sendsFirstLine();
     const bool opened = c.run.step(steps.open, [&] {
@@ -108,7 +113,8 @@ void DataLineLoop::finishLanes(Outcome& outcome, const RowSender::Rejected& reje
         },
         [&c] { return c.frontEnd.cancelRequested(); },
         [&](qint64 rows, int seconds) { c.progress(firstRows + rows, seconds); }};
-    const Lane::Outcome side = m_side.finish(replay, m_sender->notSent(), c.path);
+    const Lane::Outcome side =
+        m_side.finish(replay, m_sender ? m_sender->notSent() : std::nullopt, c.path);
     outcome.rowsSent += side.rowsSent;
     outcome.withoutSeparator += side.withoutSeparator;
     outcome.handedOver += side.handedOver;
@@ -125,9 +131,23 @@ bool DataLineLoop::readNext(Record& record, const Steps& steps, bool& more) {
     });
 }
 
+DataLineLoop::Outcome DataLineLoop::showSentAhead(const Steps& steps) {
+    Context& c = m_context;
+    reportRejectionsAt(steps.execute);
+    c.run.begin(steps.open);
+    const FileRange range = c.ahead->range();
+    m_side.adopt(c.ahead->takeLane(), range.firstLine, c.stopAhead);
+    Outcome outcome;
+    outcome.allSent = true;
+    finishLanes(outcome, m_rejected);
+    return outcome;
+}
+
 DataLineLoop::Outcome DataLineLoop::send(const QString& table, const Steps& steps,
                                          const ColumnTargets& targets) {
     Context& c = m_context;
+    if (c.ahead)
+        return showSentAhead(steps);
     Outcome outcome;
     if (!open(table, steps, targets))
         return outcome;

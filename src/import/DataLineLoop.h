@@ -16,6 +16,7 @@ class InputFile;
 class IntervalCheck;
 class LanePool;
 class RunConnection;
+class SentAhead;
 class StepRunner;
 struct ImportChoices;
 
@@ -30,7 +31,8 @@ struct ImportChoices;
 // enough for ranges, into a table that takes them (takesRanges()), is cut into ranges at record
 // starts the field-count check noted: the run's thread sends the first range over the file's
 // connection, a Lane each of the others over a connection of the pool. Their reports follow
-// those of the first range, range by range, so that everything is shown in line order.
+// those of the first range, range by range, so that everything is shown in line order. A file
+// sent ahead (SentAhead) went whole over a lane: its reports are shown as those of a range.
 class DataLineLoop {
 public:
     // The numbered steps of one loop.
@@ -66,7 +68,9 @@ public:
         QString path;
         IntervalCheck& progressInterval;
         Progress progress;
-        LanePool* lanes = nullptr; // the further connections; none: one connection
+        LanePool* lanes = nullptr;       // the further connections; none: one connection
+        SentAhead* ahead = nullptr;      // the file was sent ahead: its lane's reports are shown
+        std::function<void()> stopAhead; // stops the lane of a file sent ahead
     };
 
     explicit DataLineLoop(Context context)
@@ -86,6 +90,9 @@ private:
     std::vector<FileRange> startLanes(const SenderChoice& choice, const Steps& steps);
     // The side lanes' reports shown, their outcome added to the outcome.
     void finishLanes(Outcome& outcome, const RowSender::Rejected& rejected);
+    // The reports of the file sent ahead, and its outcome.
+    Outcome showSentAhead(const Steps& steps);
+    void reportRejectionsAt(int execute);
 
     Context m_context;
     std::optional<RecordReader> m_records;

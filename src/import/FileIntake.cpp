@@ -10,15 +10,16 @@ FileIntake::FileIntake(StepRunner& run, ImportReporter& ui, ImportFrontEnd& fron
     , m_ui(ui)
     , m_frontEnd(frontEnd) {}
 
-FileIntake::Outcome FileIntake::take(InputFile& file, const QString& path,
+FileIntake::Outcome FileIntake::take(std::unique_ptr<InputFile>& input, const QString& path,
                                      const std::function<bool()>& cancelled,
                                      std::optional<FileReadAhead::Ready> ahead) {
     if (ahead) {
-        file = std::move(*ahead->file);
+        input = std::move(ahead->file); // where a file sent ahead is read from
         for (const int step : {124, 136, 138})
             m_run.begin(step);
         return told(ahead->checked, path);
     }
+    InputFile& file = *input;
     bool stopped = false;
     if (!readable(124, [&] { stopped = !file.open(path, cancelled); }))
         return Outcome::PassedOver;

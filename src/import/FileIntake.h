@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ImportFrontEnd;
@@ -35,7 +36,8 @@ public:
 
     // With what was read ahead of the file (FileReadAhead), that becomes the file, and what
     // its reading found is told here as if it was read now.
-    Outcome take(InputFile& file, const QString& path, const std::function<bool()>& cancelled,
+    Outcome take(std::unique_ptr<InputFile>& file, const QString& path,
+                 const std::function<bool()>& cancelled,
                  std::optional<FileReadAhead::Ready> ahead = std::nullopt);
 
 private:

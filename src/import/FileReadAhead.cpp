@@ -2,20 +2,31 @@
 
 #include <QFileInfo>
 
-void FileReadAhead::start(const QString& path) {
+void FileReadAhead::start(const QString& path, Sending sending) {
     stop();
     m_path = path;
+    m_sending = std::move(sending);
     m_ready.reset();
     m_stop = false;
     m_thread = std::thread([this] { read(); });
 }
 
 std::optional<FileReadAhead::Ready> FileReadAhead::take(const QString& path) {
-    if (!m_thread.joinable() || path != m_path)
+    if (m_path.isEmpty() || path != m_path)
         return std::nullopt;
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
     m_path.clear();
     return std::exchange(m_ready, std::nullopt);
+}
+
+bool FileReadAhead::sentAhead(const QString& path) {
+    if (m_path.isEmpty() || path != m_path)
+        return false;
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_ready && m_ready->sent;
 }
 
 void FileReadAhead::stop() {
@@ -41,8 +52,12 @@ void FileReadAhead::read() {
             return;
         file->checkWidth();
         InputFile::Checked checked = file->check(stopped, stopped);
-        if (!checked.cancelled)
-            m_ready = Ready{std::move(file), std::move(checked)};
+        if (checked.cancelled)
+            return;
+        const bool passed = !checked.report && checked.damage.isEmpty();
+        m_ready = Ready{std::move(file), std::move(checked), nullptr};
+        if (passed && m_sending && !m_stop)
+            m_ready->sent = m_sending(*m_ready->file);
     } catch (...) {
     }
 }

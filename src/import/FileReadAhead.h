@@ -1,9 +1,11 @@
 #pragma once
 
+#include "import/SentAhead.h"
 #include "textfile/InputFile.h"
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -16,11 +18,15 @@
 // turn reads the file itself. Used from the run's thread.
 class FileReadAhead {
 public:
-    // What was read ahead: the file, open, its header read, and the check's outcome.
+    // What was read ahead: the file, open, its header read, and the check's outcome; and when
+    // the check passed it and it could go, the file sent ahead (SentAhead), which reads it.
     struct Ready {
         std::unique_ptr<InputFile> file;
         InputFile::Checked checked;
+        std::unique_ptr<SentAhead> sent;
     };
+    // Starts the sending of a file that passed the check, or not (SentAhead::start()).
+    using Sending = std::function<std::unique_ptr<SentAhead>(InputFile& file)>;
 
     FileReadAhead(FieldRule rule, QString separator, qint64 startSpacing, bool detectTypes)
         : m_rule(rule)
@@ -31,11 +37,15 @@ public:
     FileReadAhead(const FileReadAhead&) = delete;
     FileReadAhead& operator=(const FileReadAhead&) = delete;
 
-    // Starts reading the file ahead, after stopping what was read ahead before.
-    void start(const QString& path);
+    // Starts reading the file ahead, after stopping what was read ahead before; with a
+    // sending, a file that passes the check is handed to it.
+    void start(const QString& path, Sending sending = {});
     // What was read ahead of path, once its reading ended; nothing when another file, or none,
     // was read ahead, or when its reading failed.
     std::optional<Ready> take(const QString& path);
+    // Whether the file at path was sent ahead: stops the reading ahead of a file not yet
+    // handed to its sending, and waits for the thread; what was read stays for take().
+    bool sentAhead(const QString& path);
     // Stops the reading ahead and waits for its thread.
     void stop();
 
@@ -47,6 +57,7 @@ private:
     qint64 m_startSpacing;
     bool m_detectTypes; // InputFile's detectTypes
     QString m_path;
+    Sending m_sending;
     std::optional<Ready> m_ready; // written by the thread, read once it was joined
     std::atomic<bool> m_stop{false};
     std::thread m_thread;

@@ -31,6 +31,12 @@ void SideLanes::start(const std::vector<RunConnection*>& connections, const Lane
         lane->start();
 }
 
+void SideLanes::adopt(std::unique_ptr<Lane> lane, qint64 firstLine, std::function<void()> stop) {
+    m_lanes.push_back(std::move(lane));
+    m_firstLines.push_back(firstLine);
+    m_stopAdopted = std::move(stop);
+}
+
 qint64 SideLanes::rowsAccepted() const {
     qint64 rows = 0;
     for (const std::unique_ptr<Lane>& lane : m_lanes)
@@ -65,6 +71,7 @@ Lane::Outcome SideLanes::finish(const Replay& replay,
         if (one.notSent)
             notSent.add(*one.notSent, k + 1 < m_firstLines.size() ? m_firstLines[k + 1] : -1);
     }
+    m_stopAdopted = nullptr; // every lane ended: its stop belongs to no lane now
     if (const std::optional<LineRejection> rejection = notSent.rejection(path)) {
         LaneEvent event;
         event.rejection = *rejection;

@@ -30,10 +30,17 @@ public:
     // A lane for each range over the connections given (as many as the ranges), all started.
     void start(const std::vector<RunConnection*>& connections, const Lane::Setup& common,
                const std::vector<FileRange>& ranges);
+    // A lane started elsewhere, over a range from firstLine, with its own stop: shown as one
+    // of these.
+    void adopt(std::unique_ptr<Lane> lane, qint64 firstLine, std::function<void()> stop);
     bool empty() const { return m_lanes.empty(); }
 
     // Thread-safe: every lane takes no more records and commits what it sent.
-    void stop() { m_stop = true; }
+    void stop() {
+        m_stop = true;
+        if (m_stopAdopted)
+            m_stopAdopted();
+    }
     const std::function<bool()>& stopCheck() const { return m_stopCheck; }
 
     qint64 rowsAccepted() const;
@@ -52,5 +59,6 @@ private:
     std::vector<std::unique_ptr<Lane>> m_lanes;
     std::vector<qint64> m_firstLines; // of each lane's range
     std::atomic<bool> m_stop{false};
+    std::function<void()> m_stopAdopted;
     std::function<bool()> m_stopCheck = [this] { return m_stop.load(); };
 };

@@ -259,3 +259,156 @@ TEST_F(ParallelImport, ConnectionsThatCantBeOpenedAreDoneWithout) {
     EXPECT_EQ(m_db.count(QStringLiteral("\"NewTable1\"")), 200000);
     m_db.execute(QStringLiteral("DROP OWNED BY \"%1\"; DROP ROLE \"%1\"").arg(role));
 }
+
+// The most client backends of the database sending rows at once while the run goes on (a
+// question about the table's columns is not rows), counted over a connection of its own.
+class BusyBackends {
+public:
+    explicit BusyBackends(const ConnectionSettings& settings)
+        : m_watcher([this, settings] {
+            Connection watching = Connection::open(settings);
+            while (!m_over)
+                m_most = std::max<int>(
+                    m_most, watching
+                                .query("SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                                       "current_database() AND state = 'active' AND "
+                                       "backend_type = 'client backend' AND pid <> "
+                                       "pg_backend_pid() AND query ~ '(COPY|INSERT INTO) '")
+                                .value(0, 0)
+                                .toInt());
+        }) {}
+    int most() {
+        m_over = true;
+        m_watcher.join();
+        return m_most;
+    }
+
+private:
+    std::atomic<bool> m_over{false};
+    std::atomic<int> m_most{0};
+    std::thread m_watcher;
+};
+
+// Files too short for ranges go side by side, each over its own connection, the next one sent
+// while the one before has its turn; what each shows comes at its turn, in list order, as over
+// one connection: rejections in line order, passed-over files, a table the server already has,
+// a name already listed, a file of fewer fields, lines without the separator, every line
+// rejected, backends ended in the middle.
+TEST_F(ParallelImport, FilesSideBySideShowWhatOneConnectionShows) {
+    const QStringList files{
+        file("a.csv", lines(3000, 97, 0)),
+        file("b.csv", lines(3000, 0, 7)),
+        file("c.csv", lines(200, 1, 0)),
+        file("d.csv", "x,y,z\n1,2,3\n"),
+        file("e.csv", "n,n\n1,2\n"),
+        file("f.csv", QByteArray(lines(3000, 0, 0)).replace("\xC3\xA9", "\xE9")),
+        file("g.csv", lines(3000, 0, 0) + "\n" + lines(20, 0, 0)),
+        file("h.csv", lines(3000, 499, 0))};
+    for (const bool appending : {true, false}) {
+        for (const bool endBackends : {false, true}) {
+            if (endBackends && !appending)
+                continue; // the backends are ended once the appended table has rows
+            SCOPED_TRACE(appending ? "append" : "create");
+            SCOPED_TRACE(endBackends ? "backends ended" : "");
+            const auto seen = [&](int jobs) {
+                dropAll();
+                m_db.execute("CREATE TABLE t(n int, t varchar(8)); CREATE TABLE \"T6\"(x int)");
+                ImportChoices choices =
+                    appending ? append(files, QStringLiteral("t")) : create(files, "T[counter]");
+                choices.existingTables.removeAll(QStringLiteral("T6"));
+                choices.existingTables.append(QStringLiteral("T4"));
+                choices.quotedFields = true;
+                choices.jobs = jobs;
+                RecordingFrontEnd ui;
+                std::atomic<bool> over{false};
+                std::thread ender;
+                if (endBackends)
+                    ender = std::thread([&] { endBackendsOnceRowsArrive(over); });
+                runImport(choices, ui);
+                over = true;
+                if (ender.joinable())
+                    ender.join();
+                QStringList rows = m_db.rows("SELECT * FROM t ORDER BY 1, 2");
+                for (const QString& table : ui.listed)
+                    rows << table
+                         << m_db.rows(
+                                QStringLiteral("SELECT * FROM \"%1\" ORDER BY 1, 2").arg(table));
+                return Seen{ui.log, ui.errorPlaces, ui.listed, ui.closings, rows};
+            };
+            const Seen one = seen(1);
+            ASSERT_EQ(one.closings.size(), 1) << one.log.join('\n').toStdString();
+            for (const int jobs : {2, 4}) {
+                SCOPED_TRACE(jobs);
+                const Seen several = seen(jobs);
+                EXPECT_EQ(several.log, one.log);
+                EXPECT_EQ(several.places, one.places);
+                EXPECT_EQ(several.listed, one.listed);
+                EXPECT_EQ(several.rows, one.rows);
+                ASSERT_EQ(several.closings.size(), 1);
+                EXPECT_EQ(several.closings[0].rowsSent, one.closings[0].rowsSent);
+                EXPECT_EQ(several.closings[0].filesImported, one.closings[0].filesImported);
+            }
+        }
+    }
+}
+
+// Two connections work at once on files that each go over one; a table with a unique index
+// takes one file at a time, where the order of commits could decide which of two equal keys
+// is rejected.
+TEST_F(ParallelImport, FilesGoSideBySideUnlessTheTableHasAUniqueIndex) {
+    QStringList files;
+    for (int k = 1; k <= 4; ++k) // no two lines alike
+        files << file(QStringLiteral("f%1.csv").arg(k),
+                      lines(150000, 0, 0).replace("r\xC3\xA9", "f" + QByteArray::number(k)));
+    for (const char* const table :
+         {"CREATE TABLE t(n int, t text)", "CREATE TABLE t(n int, t text, UNIQUE (n, t))",
+          static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(table ? table : "create");
+        dropAll();
+        if (table)
+            m_db.execute(QString::fromLatin1(table));
+        ImportChoices choices = table ? append(files, "t") : create(files);
+        choices.jobs = 2;
+        BusyBackends busy(m_db.settings());
+        RecordingFrontEnd ui;
+        runImport(choices, ui);
+        const int most = busy.most();
+        EXPECT_EQ(ui.messages, QStringList{"Done."});
+        if (table && QString::fromLatin1(table).contains(QLatin1String("UNIQUE"))) {
+            EXPECT_EQ(most, 1);
+            EXPECT_EQ(ui.log.size(), 1) << ui.log.join('\n').toStdString();
+        } else {
+            EXPECT_GE(most, 2);
+        }
+    }
+}
+
+// A stop while files go side by side: the file sent ahead still has its turn, which shows what
+// it sent and lists its table; the closing message counts every row the tables hold.
+TEST_F(ParallelImport, AStopCountsTheRowsOfTheFileSentAhead) {
+    QStringList files;
+    for (int k = 1; k <= 6; ++k)
+        files << file(QStringLiteral("f%1.csv").arg(k), lines(100000, 0, 0));
+    for (const qint64 stopAt : {qint64(1), qint64(60000), qint64(150000), qint64(330000)}) {
+        SCOPED_TRACE(stopAt);
+        dropAll();
+        ImportChoices choices = create(files, "T[counter]");
+        choices.jobs = 2;
+        RecordingFrontEnd ui;
+        ui.stopAfterRows = stopAt;
+        const ImportResult result = runImport(choices, ui);
+        EXPECT_EQ(result.outcome, ImportOutcome::Cancelled);
+        qint64 rows = 0;
+        for (const QString& table : ui.listed)
+            rows += m_db.count(QStringLiteral("\"%1\"").arg(table));
+        EXPECT_EQ(result.rowsSent, rows);
+        QStringList made = tables();
+        made.sort();
+        QStringList listed = ui.listed;
+        listed.sort();
+        EXPECT_EQ(made, listed) << "every table made is listed";
+        ASSERT_EQ(ui.messages.size(), 1);
+        EXPECT_TRUE(ui.messages[0].startsWith(
+            QStringLiteral("Import stopped. %1 file(s)").arg(result.filesImported)));
+    }
+}

@@ -1,0 +1,212 @@
+#include "import/ImportSteps.h"
+
+#include "import/FileIntake.h"
+#include "import/StartChecks.h"
+#include "import/TableNames.h"
+#include "shell/NumberText.h"
+
+namespace {
+
+const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
+const QString NotOpen = QStringLiteral("The connection is not open.");
+constexpr qint64 ProgressIntervalMs = 200;
+
+} // namespace
+
+ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
+                         std::optional<Connection> opened)
+    : m_choices(choices)
+    , m_frontEnd(frontEnd)
+    , m_ui(frontEnd, choices.rejectsFolder)
+    , m_run(m_ui, Context)
+    , m_tables(choices.existingTables)
+    , m_file(
+          std::make_unique<InputFile>(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
+                                      choices.separator, choices.detectsTypes()))
+    , m_ahead(m_file->rule(), choices.separator, std::max<qint64>(choices.rangeBytes / 8, 1),
+              choices.detectsTypes())
+    , m_progressInterval(ProgressIntervalMs) {
+    m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
+    if (choices.jobs > 1) // where a later cut into ranges may fall
+        m_file->noteRecordStartsEvery(std::max<qint64>(choices.rangeBytes / 8, 1));
+    if (opened)
+        m_connection.adopt(std::move(*opened), choices.connection);
+}
+
+ImportResult ImportSteps::steps() {
+    m_run.begin(100); // the connection and the query result are created per file
+    m_run.begin(102);
+    m_run.step(104, [&] { m_complete = false; });
+
+    if (!passStartChecks(m_choices, m_tables, m_run, m_ui))
+        return m_result;
+
+    m_run.begin(112);
+    const int count = static_cast<int>(m_choices.files.size());
+    m_result.filesListed = count;
+    for (int position = 1; position <= count; ++position) {
+        m_cancelled = m_cancelled || m_frontEnd.cancelRequested();
+        if (m_cancelled && !drainsAhead(position))
+            break;
+        if (importFile(position) == Turn::EndRun) {
+            m_result.outcome = ImportOutcome::StoppedByFieldCount;
+            handOverReport(); // what earlier files left out is not lost with the run
+            return m_result;
+        }
+        if (!m_cancelled)
+            m_run.begin(352);
+    }
+    closeConnections(); // nothing stays open once the run is over
+    if (m_cancelled) {
+        m_result.outcome = ImportOutcome::Cancelled;
+        // Counted as the progress row counts them, so the two never disagree in form.
+        close(QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
+                  .arg(groupedCount(m_result.filesImported), groupedCount(m_result.rowsSent)));
+        return m_result;
+    }
+
+    if (m_run.test(354, [&] { return m_complete; })) {
+        m_result.outcome = ImportOutcome::Done;
+        m_run.step(356, [&] { close(QStringLiteral("Done.")); });
+    } else {
+        m_result.outcome = ImportOutcome::TablesExisted;
+        m_run.step(358, [&] { close(QStringLiteral("Table(s) already exist.")); });
+    }
+    return m_result;
+}
+
+// The closing message, handed to the front end with the outcome and the counts so far.
+void ImportSteps::close(const QString& text) {
+    m_result.errorsReported = m_ui.errors();
+    m_result.filesPassedOver = m_ui.filesPassedOver();
+    m_frontEnd.closing(m_result, text);
+    handOverReport();
+}
+
+void ImportSteps::handOverReport() {
+    m_frontEnd.runReport(
+        m_ui.finishReport(m_result.filesImported, m_result.filesListed, m_result.rowsSent));
+}
+
+ImportSteps::Turn ImportSteps::importFile(int position) {
+    m_position = position;
+    m_ui.beginFile(position, m_choices.files.value(position - 1));
+    m_run.step(114, [&] { m_complete = true; });
+    m_run.step(116, [&] { m_frontEnd.setBusy(true); });
+    m_run.begin(118);
+    m_path.clear();
+    m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
+    showProgress(0);
+    std::optional<FileReadAhead::Ready> ahead = m_ahead.take(m_path);
+    if (ahead)
+        m_sentAhead = std::move(ahead->sent);
+    beginConnection();
+
+    // A file that can't be read, or gives no columns, is passed over; a stop while a pipe's
+    // writer is awaited ends the run, as does the field-count report.
+    m_file->close();
+    const FileIntake::Outcome intake =
+        FileIntake(m_run, m_ui, m_frontEnd).take(m_file, m_path, cancelled(), std::move(ahead));
+    if (intake == FileIntake::Outcome::Send && !m_cancelled)
+        readNextAhead(position);
+    m_cancelled = m_cancelled || intake == FileIntake::Outcome::Stopped;
+    if (intake == FileIntake::Outcome::Stopped || intake == FileIntake::Outcome::EndRun) {
+        m_run.step(140, [&] { m_frontEnd.setBusy(false); });
+        closeConnections();
+        m_file->close();
+        m_ui.endFile();
+        return intake == FileIntake::Outcome::Stopped ? Turn::Next : Turn::EndRun;
+    }
+
+    if (intake == FileIntake::Outcome::Send) {
+        m_run.begin(142); // the data lines are read as they are sent
+        if (m_run.test(162, [&] { return m_choices.mode == ImportChoices::TableMode::Create; }))
+            createFlow(position);
+        else if (m_run.test(300,
+                            [&] { return m_choices.mode == ImportChoices::TableMode::Append; }))
+            appendFlow();
+    }
+    endTurn();
+    return Turn::Next;
+}
+
+void ImportSteps::beginConnection() {
+    if (m_sentAhead) {
+        m_run.begin(120); // the file went over a connection of its own
+        return;
+    }
+    m_connection.end();
+    m_run.step(120, [&] { m_connection.begin(m_choices.connection).setStopCheck(cancelled()); });
+}
+
+void ImportSteps::readNextAhead(int position) {
+    if (m_choices.jobs < 2 || position >= m_result.filesListed)
+        return;
+    if (m_choices.mode == ImportChoices::TableMode::Create)
+        m_namesSoFar.append(ExpandTableName(m_choices.tableTemplate, position));
+    const bool oneConnection =
+        m_file->dataRanges(m_choices.sendsFirstLine(), m_choices.jobs, m_choices.rangeBytes)
+            .size() < 2;
+    if (!oneConnection) { // the file's ranges take the connections
+        m_ahead.start(m_choices.files.at(position));
+        return;
+    }
+    const SentAhead::Setup setup{m_choices,
+                                 position + 1,
+                                 m_choices.files.at(position),
+                                 m_tables + m_namesSoFar,
+                                 aheadConnection(position + 1),
+                                 [this] { return m_aheadStop.load(); },
+                                 FirstLineLoop,
+                                 AppendLoop};
+    m_ahead.start(setup.path, [setup](InputFile& file) { return SentAhead::start(setup, file); });
+}
+
+bool ImportSteps::drainsAhead(int position) {
+    m_aheadStop = true;
+    return m_ahead.sentAhead(m_choices.files.value(position - 1));
+}
+
+void ImportSteps::endTurn() {
+    // Before the file is closed: it gives the rejected lines.
+    m_ui.keepRejected(*m_file, !m_choices.sendsFirstLine());
+    m_run.step(348, [&] {
+        m_connection.end();
+        m_lanes.end();
+        if (m_sentAhead) {
+            aheadConnection(m_position).end();
+            m_sentAhead.reset();
+        }
+        m_file->close();
+    });
+    m_run.step(350, [&] { m_frontEnd.setBusy(false); });
+    showProgress(0);
+    m_ui.endFile();
+}
+
+void ImportSteps::closeConnections() {
+    m_ahead.stop();
+    m_sentAhead.reset();
+    m_connection.close();
+    m_lanes.close();
+    for (RunConnection& connection : m_aheadConnections)
+        connection.close();
+}
+
+void ImportSteps::showProgress(qint64 rowsOfFile, int waitingSeconds) {
+    m_progressInterval.restart();
+    ImportProgress progress;
+    progress.file = m_position;
+    progress.files = static_cast<int>(m_choices.files.size());
+    progress.path = m_path;
+    progress.rowsSent = m_result.rowsSent + rowsOfFile;
+    progress.waitingSeconds = waitingSeconds;
+    m_frontEnd.progress(progress);
+}
+
+Connection& ImportSteps::connection() {
+    Connection* open = m_connection.current();
+    if (!open || !open->isOpen())
+        throw Failure(NotOpen);
+    return *open;
+}

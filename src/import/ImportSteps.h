@@ -1,0 +1,103 @@
+#pragma once
+
+#include "import/DataLineLoop.h"
+#include "import/FileReadAhead.h"
+#include "import/ImportChoices.h"
+#include "import/ImportFrontEnd.h"
+#include "import/ImportReporter.h"
+#include "import/ImportRun.h"
+#include "import/IntervalCheck.h"
+#include "parallel/LanePool.h"
+#include "resume/RunConnection.h"
+#include "shell/StepRunner.h"
+#include "textfile/InputFile.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class ColumnPlan;
+
+// The steps of an import run (runImportOver()): the run as a whole and each file's turn here,
+// the flows of a turn (create, append) in ImportStepsFlows.cpp. With several jobs, the next
+// file of the list is read ahead while a file has its turn, and sent ahead when it can go over
+// a connection of its own (SentAhead); its turn then shows what was sent.
+class ImportSteps {
+public:
+    ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
+                std::optional<Connection> opened);
+
+    ImportResult execute() {
+        ImportResult result = steps();
+        result.errorsReported = m_ui.errors();
+        result.filesPassedOver = m_ui.filesPassedOver();
+        return result;
+    }
+
+private:
+    enum class Turn { Next, EndRun };
+
+    // The numbered steps of the data-line loop of each flow.
+    static constexpr DataLineLoop::Steps FirstLineLoop{196, 198, 202, 204, 206, 208, 228};
+    static constexpr DataLineLoop::Steps TypedLoop{262, 264, 268, 270, 272, 274, 292};
+    static constexpr DataLineLoop::Steps AppendLoop{308, 310, 318, 320, 322, 324, 342};
+
+    ImportResult steps();
+    void close(const QString& text);
+    void handOverReport();
+    Turn importFile(int position);
+    // The file's connection begun, unless the file was sent ahead over one of its own.
+    void beginConnection();
+    // Reads the next file ahead, and sends it ahead where it can go.
+    void readNextAhead(int position);
+    // After a stop: whether the file at the position was sent ahead, so that its turn still
+    // comes to show what it sent; the next ones are not.
+    bool drainsAhead(int position);
+    void endTurn();
+    // The connection of the file at the position when it is sent ahead: no two files in a row
+    // share one.
+    RunConnection& aheadConnection(int position) {
+        return m_aheadConnections[static_cast<std::size_t>(position % 2)];
+    }
+    void closeConnections();
+    void createFlow(int position);
+    void firstLineFlow(const QString& name);
+    void typedFlow(const QString& name);
+    void appendFlow();
+    void sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
+                       const ColumnTargets& targets);
+    // The plan for a new table of these columns; false, the file passed over, when the
+    // file-name column is one of them.
+    bool planCreate(const QStringList& columns, ColumnPlan& plan);
+    void listTable(const QString& name);
+    void showProgress(qint64 rowsOfFile, int waitingSeconds = 0);
+    Connection& connection();
+    std::function<bool()> cancelled() {
+        return [this] { return m_frontEnd.cancelRequested(); };
+    }
+
+    const ImportChoices& m_choices;
+    ImportFrontEnd& m_frontEnd;
+    ImportReporter m_ui;
+    StepRunner m_run;
+    ImportResult m_result;
+    QStringList m_tables;     // the list of existing tables as it stands during the run
+    QStringList m_namesSoFar; // create: the names of the files whose turn came
+    bool m_complete = false;
+    bool m_cancelled = false;
+
+    // The file whose turn it is.
+    int m_position = 0;
+    QString m_path;
+    std::unique_ptr<InputFile> m_file;
+    RunConnection m_connection; // handed on from file to file
+    LanePool m_lanes;           // the further connections of ranges sent side by side
+    // Files sent ahead: a connection for every other file, kept from one to the next, and the
+    // stop of their lanes, taken once the run is stopped.
+    std::array<RunConnection, 2> m_aheadConnections;
+    std::atomic<bool> m_aheadStop{false};
+    FileReadAhead m_ahead;
+    std::unique_ptr<SentAhead> m_sentAhead; // the file whose turn it is, when it was
+    IntervalCheck m_progressInterval;       // between two progress reports
+};
