@@ -95,6 +95,36 @@ TEST_F(CommandLineSignalTest, TermAndHangupStopAfterTheRowsInFlight) {
     }
 }
 
+// SIGTERM while two files go side by side, the second sent ahead over a connection of its own:
+// both stop after their rows in flight, the second still has its turn, and the closing line
+// counts the rows of both; no later file is begun.
+TEST_F(CommandLineSignalTest, TermWhileFilesGoSideBySideCountsTheRowsOfBoth) {
+    QStringList files;
+    for (int k = 1; k <= 4; ++k)
+        files << file(QStringLiteral("f%1.csv").arg(k), numberedLines(400000));
+    QProcess process;
+    start(process, QStringList{"--jobs", "2", "--create", "p[counter]"} + files);
+    ASSERT_TRUE(waitFor([&] {
+        return (m_db.count("p1") > 0 && m_db.count("p2") > 0) ||
+               process.state() != QProcess::Running;
+    }));
+    ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before both files went";
+    interrupt(process, SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 143);
+    const StoppedCounts counts = importStopped(QString::fromUtf8(process.readAllStandardOutput()));
+    qint64 rows = 0;
+    for (const char* const table : {"p1", "p2", "p3"}) {
+        if (m_db.column(QStringLiteral("SELECT to_regclass('%1')").arg(table)) !=
+            QStringList{"<NULL>"})
+            rows += m_db.count(table);
+    }
+    EXPECT_EQ(counts.rows, rows) << "every row in is counted";
+    EXPECT_LT(rows, 1200000);
+    EXPECT_EQ(m_db.column("SELECT to_regclass('p4')"), QStringList{"<NULL>"});
+    EXPECT_EQ(process.readAllStandardError(), QByteArray()) << "no error reported";
+}
+
 // SIGTERM before the first row is in: the run's first statement (the append's column count)
 // waits for a lock another connection holds. The statement is cancelled at once and nothing is
 // sent.
