@@ -19,6 +19,15 @@
 
 namespace {
 
+// What one table made by the run holds.
+struct TableRows {
+    QString name;
+    qint64 rows = 0;
+    qint64 distinct = 0; // distinct line numbers
+    qint64 least = 0;
+    qint64 most = 0;
+};
+
 struct ImportConnections : MainWindowFixture {
     // Lines of each file: about 10 MB, above the 8 MiB of lines from which a file is cut into
     // ranges (4 MiB each), so that two connections each take a range.
@@ -65,16 +74,29 @@ struct ImportConnections : MainWindowFixture {
         return disabled;
     }
 
-    std::optional<Connection> watcher;
-};
+    // The tables NewTable1, NewTable2, ... over the database, in the order of their numbers.
+    QList<TableRows> tablesMade() {
+        const QStringList names = database.column(
+            QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = 'public' AND "
+                           "tablename LIKE 'NewTable%' ORDER BY length(tablename), tablename"));
+        QList<TableRows> tables;
+        for (const QString& name : names) {
+            const QStringList values =
+                database
+                    .rows(QStringLiteral("SELECT count(*), count(DISTINCT n), "
+                                         "coalesce(min(n::int), 0), coalesce(max(n::int), 0) "
+                                         "FROM \"%1\"")
+                              .arg(name))
+                    .value(0)
+                    .split(QLatin1Char('|'));
+            EXPECT_EQ(values.size(), 4) << name.toStdString();
+            tables.append({name, values.value(0).toLongLong(), values.value(1).toLongLong(),
+                           values.value(2).toLongLong(), values.value(3).toLongLong()});
+        }
+        return tables;
+    }
 
-// What one table made by the run holds.
-struct TableRows {
-    QString name;
-    qint64 rows = 0;
-    qint64 distinct = 0; // distinct line numbers
-    qint64 least = 0;
-    qint64 most = 0;
+    std::optional<Connection> watcher;
 };
 
 } // namespace
@@ -152,22 +174,7 @@ TEST_F(ImportConnections, EightBigFilesOverTwoConnectionsStoppedByCancel) {
 
     // The tables over the database: NewTable1 to NewTableN, the full ones first, at most one
     // unfinished one after them, each line at most once.
-    const QStringList names = database.column(
-        QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = 'public' AND "
-                       "tablename LIKE 'NewTable%' ORDER BY length(tablename), tablename"));
-    QList<TableRows> tables;
-    for (const QString& name : names) {
-        const QStringList values =
-            database
-                .rows(QStringLiteral("SELECT count(*), count(DISTINCT n), coalesce(min(n::int), "
-                                     "0), coalesce(max(n::int), 0) FROM \"%1\"")
-                          .arg(name))
-                .value(0)
-                .split(QLatin1Char('|'));
-        ASSERT_EQ(values.size(), 4) << name.toStdString();
-        tables.append({name, values[0].toLongLong(), values[1].toLongLong(), values[2].toLongLong(),
-                       values[3].toLongLong()});
-    }
+    const QList<TableRows> tables = tablesMade();
     qint64 rowsIn = 0;
     int full = 0;
     for (int k = 0; k < tables.size(); ++k) {
@@ -232,4 +239,53 @@ TEST_F(ImportConnections, ATableWithAPrimaryKeyTakesTheFileOverOneConnection) {
     EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
     EXPECT_EQ(database.rows(QStringLiteral("SELECT count(*), min(n), max(n) FROM keyed")),
               QStringList{QStringLiteral("%1|1|%1").arg(Lines)});
+}
+
+// Eight files too short for ranges over two connections, stopped by Cancel: the file after the
+// one in hand goes at once over the second connection, and its rows count too. Once stopped,
+// the closing message counts exactly the files and rows the tables hold, every table made is
+// at the top of the table list in file order, and no connection stays open.
+TEST_F(ImportConnections, EightSmallerFilesSideBySideStoppedByCancel) {
+    constexpr int Small = 250000; // about 3.4 MB each
+    twoConnections();
+    start();
+    const QByteArray lines = numberedLines(Small);
+    for (int k = 1; k <= 8; ++k)
+        addFile(QStringLiteral("small%1.csv").arg(k), lines);
+    clickImport();
+    ASSERT_TRUE(main->importRunning());
+    int mostSending = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        if (!main->importRunning())
+            return true;
+        mostSending = std::max(mostSending, backends(true));
+        return mostSending >= 2 && main->LabelProgress->text().startsWith("File 3 of 8: ");
+    }));
+    ASSERT_TRUE(main->importRunning()) << "the run ended first";
+    clickInWindow(main->PushButtonCancel, main->PushButtonCancel->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
+    EXPECT_EQ(main->lastImportResult().outcome, ImportOutcome::Cancelled);
+
+    const QList<TableRows> tables = tablesMade();
+    qint64 rowsIn = 0;
+    int full = 0;
+    QStringList made;
+    for (const TableRows& table : tables) {
+        EXPECT_EQ(table.distinct, table.rows) << table.name.toStdString() << ": no line twice";
+        rowsIn += table.rows;
+        full += table.rows == Small ? 1 : 0;
+        made.prepend(table.name);
+    }
+    EXPECT_GE(tables.size(), 3);
+    EXPECT_LT(tables.size(), 8);
+    EXPECT_EQ(windows.ui.messages,
+              QStringList{QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
+                              .arg(groupedCount(full), groupedCount(rowsIn))});
+    EXPECT_TRUE(windows.ui.errors.isEmpty()) << windows.ui.errors.join('\n').toStdString();
+    QStringList listed;
+    for (int k = 0; k < made.size(); ++k)
+        listed << main->List1->item(k)->text();
+    EXPECT_EQ(listed, made) << "every table made, the last made on top";
+    EXPECT_TRUE(waitUntil([&] { return backends(false) == 0; }, 10000))
+        << backends(false) << " backend(s) left";
 }
