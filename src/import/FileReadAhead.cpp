@@ -17,6 +17,7 @@ std::optional<FileReadAhead::Ready> FileReadAhead::take(const QString& path) {
     if (m_thread.joinable())
         m_thread.join();
     m_path.clear();
+    m_sentNow = nullptr;
     return std::exchange(m_ready, std::nullopt);
 }
 
@@ -33,6 +34,7 @@ void FileReadAhead::stop() {
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
+    m_sentNow = nullptr;
     m_ready.reset();
 }
 
@@ -56,8 +58,10 @@ void FileReadAhead::read() {
             return;
         const bool passed = !checked.report && checked.damage.isEmpty();
         m_ready = Ready{std::move(file), std::move(checked), nullptr};
-        if (passed && m_sending && !m_stop)
+        if (passed && m_sending && !m_stop) {
             m_ready->sent = m_sending(*m_ready->file);
+            m_sentNow = m_ready->sent.get();
+        }
     } catch (...) {
     }
 }

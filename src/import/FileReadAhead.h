@@ -48,6 +48,11 @@ public:
     bool sentAhead(const QString& path);
     // Stops the reading ahead and waits for its thread.
     void stop();
+    // The rows the server accepted so far of the file sent ahead, until its turn takes it.
+    qint64 rowsSentAhead() const {
+        const SentAhead* sent = m_sentNow.load();
+        return sent ? sent->rowsAccepted() : 0;
+    }
 
 private:
     void read();
@@ -59,6 +64,7 @@ private:
     QString m_path;
     Sending m_sending;
     std::optional<Ready> m_ready; // written by the thread, read once it was joined
+    std::atomic<const SentAhead*> m_sentNow{nullptr}; // m_ready's, published by the thread
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

@@ -199,7 +199,9 @@ void ImportSteps::showProgress(qint64 rowsOfFile, int waitingSeconds) {
     progress.file = m_position;
     progress.files = static_cast<int>(m_choices.files.size());
     progress.path = m_path;
-    progress.rowsSent = m_result.rowsSent + rowsOfFile;
+    // With the rows of the file sent ahead, so that the count and the rate cover every
+    // connection.
+    progress.rowsSent = m_result.rowsSent + rowsOfFile + m_ahead.rowsSentAhead();
     progress.waitingSeconds = waitingSeconds;
     m_frontEnd.progress(progress);
 }

@@ -46,6 +46,8 @@ public:
     // Append: the table's columns as read when the file was sent ahead, which its turn plans
     // with in place of reading them again.
     const QStringList& tableColumns() const { return m_columns; }
+    // The rows the server accepted so far, until the lane is taken.
+    qint64 rowsAccepted() const { return m_lane ? m_lane->rowsAccepted() : 0; }
     // The lane, handed to the turn that shows what it reports; null once taken.
     std::unique_ptr<Lane> takeLane() { return std::move(m_lane); }
     const FileRange& range() const { return m_range; }

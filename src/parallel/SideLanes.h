@@ -35,7 +35,8 @@ public:
     void adopt(std::unique_ptr<Lane> lane, qint64 firstLine, std::function<void()> stop);
     bool empty() const { return m_lanes.empty(); }
 
-    // Thread-safe: every lane takes no more records and commits what it sent.
+    // Every lane takes no more records and commits what it sent. On the run's thread; the
+    // lanes ask stopCheck() on theirs.
     void stop() {
         m_stop = true;
         if (m_stopAdopted)
