@@ -58,6 +58,35 @@ struct Seen {
     QStringList rows;
 };
 
+// The most client backends of the database sending rows at once while the run goes on (a
+// question about the table's columns is not rows), counted over a connection of its own.
+class BusyBackends {
+public:
+    explicit BusyBackends(const ConnectionSettings& settings)
+        : m_watcher([this, settings] {
+            Connection watching = Connection::open(settings);
+            while (!m_over)
+                m_most = std::max<int>(
+                    m_most, watching
+                                .query("SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                                       "current_database() AND state = 'active' AND "
+                                       "backend_type = 'client backend' AND pid <> "
+                                       "pg_backend_pid() AND query ~ '(COPY|INSERT INTO) '")
+                                .value(0, 0)
+                                .toInt());
+        }) {}
+    int most() {
+        m_over = true;
+        m_watcher.join();
+        return m_most;
+    }
+
+private:
+    std::atomic<bool> m_over{false};
+    std::atomic<int> m_most{0};
+    std::thread m_watcher;
+};
+
 } // namespace
 
 class ParallelImport : public ImportFixture {
@@ -82,17 +111,46 @@ protected:
         choices.rangeBytes = SmallRanges;
         choices.detectTypes = c.detectTypes;
         RecordingFrontEnd ui;
+        runEnding(choices, ui, c.endBackends);
+        const QString table = c.table ? QStringLiteral("t") : QStringLiteral("\"NewTable1\"");
+        return {ui.log, ui.errorPlaces, ui.listed, ui.closings,
+                m_db.rows(QStringLiteral("SELECT * FROM %1 ORDER BY 1, 2").arg(table))};
+    }
+
+    // Runs the choices, ending every backend once t has rows when asked.
+    void runEnding(const ImportChoices& choices, RecordingFrontEnd& ui, bool endBackends) {
         std::atomic<bool> over{false};
         std::thread ender;
-        if (c.endBackends)
+        if (endBackends)
             ender = std::thread([&] { endBackendsOnceRowsArrive(over); });
         runImport(choices, ui);
         over = true;
         if (ender.joinable())
             ender.join();
-        const QString table = c.table ? QStringLiteral("t") : QStringLiteral("\"NewTable1\"");
-        return {ui.log, ui.errorPlaces, ui.listed, ui.closings,
-                m_db.rows(QStringLiteral("SELECT * FROM %1 ORDER BY 1, 2").arg(table))};
+    }
+
+    // A run of a list of files: t's rows, then each listed table's name and rows.
+    Seen runList(const ImportChoices& choices, bool endBackends = false) {
+        RecordingFrontEnd ui;
+        runEnding(choices, ui, endBackends);
+        QStringList rows = m_db.rows("SELECT * FROM t ORDER BY 1, 2");
+        for (const QString& table : ui.listed)
+            rows << table
+                 << m_db.rows(QStringLiteral("SELECT * FROM \"%1\" ORDER BY 1, 2").arg(table));
+        return Seen{ui.log, ui.errorPlaces, ui.listed, ui.closings, rows};
+    }
+
+    static void expectAsOne(const Seen& several, const Seen& one) {
+        EXPECT_EQ(several.log, one.log);
+        EXPECT_EQ(several.places, one.places);
+        EXPECT_EQ(several.listed, one.listed);
+        EXPECT_EQ(several.rows, one.rows);
+        ASSERT_EQ(several.closings.size(), one.closings.size());
+        for (qsizetype k = 0; k < one.closings.size(); ++k) {
+            EXPECT_EQ(several.closings[k].rowsSent, one.closings[k].rowsSent);
+            EXPECT_EQ(several.closings[k].filesImported, one.closings[k].filesImported);
+            EXPECT_EQ(several.closings[k].errorsReported, one.closings[k].errorsReported);
+        }
     }
 
     // Ends every backend of the database once the table has rows, over a connection of its own.
@@ -133,17 +191,10 @@ TEST_F(ParallelImport, SeveralConnectionsLeaveAndShowWhatOneDoes) {
             EXPECT_EQ(m_db.columnsOf(QStringLiteral("NewTable1")),
                       (QStringList{"n integer", "d date"}));
         }
+        ASSERT_EQ(one.closings.size(), 1);
         for (const int jobs : {2, 4, 8}) {
             SCOPED_TRACE(jobs);
-            const Seen several = run(c, jobs);
-            EXPECT_EQ(several.log, one.log);
-            EXPECT_EQ(several.places, one.places);
-            EXPECT_EQ(several.listed, one.listed);
-            ASSERT_EQ(several.closings.size(), 1);
-            EXPECT_EQ(several.closings[0].rowsSent, one.closings[0].rowsSent);
-            EXPECT_EQ(several.closings[0].filesImported, one.closings[0].filesImported);
-            EXPECT_EQ(several.closings[0].errorsReported, one.closings[0].errorsReported);
-            EXPECT_EQ(several.rows, one.rows);
+            expectAsOne(run(c, jobs), one);
         }
     }
 }
@@ -177,31 +228,21 @@ TEST_F(ParallelImport, FilesReadAheadShowWhatTheyHoldAtTheirTurn) {
             choices.quotedFields = true;
             choices.jobs = jobs;
             choices.rangeBytes = SmallRanges;
-            RecordingFrontEnd ui;
-            runImport(choices, ui);
-            QStringList rows = m_db.rows("SELECT * FROM t ORDER BY 1, 2");
-            for (const QString& table : ui.listed)
-                rows << table
-                     << m_db.rows(QStringLiteral("SELECT * FROM \"%1\" ORDER BY 1, 2").arg(table));
-            return Seen{ui.log, ui.errorPlaces, ui.listed, ui.closings, rows};
+            return runList(choices);
         };
         const Seen one = seen(1);
         ASSERT_TRUE(one.log.join('\n').contains("report: ")) << "the last file ends the run";
         for (const int jobs : {2, 4}) {
             SCOPED_TRACE(jobs);
-            const Seen several = seen(jobs);
-            EXPECT_EQ(several.log, one.log);
-            EXPECT_EQ(several.places, one.places);
-            EXPECT_EQ(several.listed, one.listed);
-            EXPECT_EQ(several.rows, one.rows);
+            expectAsOne(seen(jobs), one);
         }
     }
 }
 
 // The ranges go at once, each over its own connection; a table with a unique index keeps
 // the file on one, where the order of commits could decide which of two equal keys is
-// rejected. Only client backends count: the server's own workers (an autovacuum's ANALYZE
-// after the first table's rows) are active in the same database.
+// rejected. Only client backends sending rows count (BusyBackends): the server's own workers
+// (an autovacuum's ANALYZE after the first table's rows) are active in the same database.
 TEST_F(ParallelImport, RangesGoSideBySideUnlessTheTableHasAUniqueIndex) {
     const QByteArray bytes = lines(400000, 0, 0);
     for (const char* const table :
@@ -212,24 +253,10 @@ TEST_F(ParallelImport, RangesGoSideBySideUnlessTheTableHasAUniqueIndex) {
         ImportChoices choices = append({file(QStringLiteral("f.csv"), bytes)}, "t");
         choices.jobs = 4;
         choices.rangeBytes = 256 * 1024;
-        std::atomic<bool> over{false};
-        std::atomic<int> most{0};
-        std::thread watcher([&] {
-            Connection watching = Connection::open(m_db.settings());
-            while (!over)
-                most = std::max<int>(
-                    most, watching
-                              .query("SELECT count(*) FROM pg_stat_activity WHERE datname = "
-                                     "current_database() AND state = 'active' AND "
-                                     "backend_type = 'client backend' AND pid <> "
-                                     "pg_backend_pid()")
-                              .value(0, 0)
-                              .toInt());
-        });
+        BusyBackends busy(m_db.settings());
         RecordingFrontEnd ui;
         runImport(choices, ui);
-        over = true;
-        watcher.join();
+        const int most = busy.most();
         EXPECT_EQ(m_db.count("t"), 400000);
         EXPECT_EQ(ui.messages, QStringList{"Done."});
         if (QString::fromLatin1(table).contains(QLatin1String("PRIMARY KEY")))
@@ -259,35 +286,6 @@ TEST_F(ParallelImport, ConnectionsThatCantBeOpenedAreDoneWithout) {
     EXPECT_EQ(m_db.count(QStringLiteral("\"NewTable1\"")), 200000);
     m_db.execute(QStringLiteral("DROP OWNED BY \"%1\"; DROP ROLE \"%1\"").arg(role));
 }
-
-// The most client backends of the database sending rows at once while the run goes on (a
-// question about the table's columns is not rows), counted over a connection of its own.
-class BusyBackends {
-public:
-    explicit BusyBackends(const ConnectionSettings& settings)
-        : m_watcher([this, settings] {
-            Connection watching = Connection::open(settings);
-            while (!m_over)
-                m_most = std::max<int>(
-                    m_most, watching
-                                .query("SELECT count(*) FROM pg_stat_activity WHERE datname = "
-                                       "current_database() AND state = 'active' AND "
-                                       "backend_type = 'client backend' AND pid <> "
-                                       "pg_backend_pid() AND query ~ '(COPY|INSERT INTO) '")
-                                .value(0, 0)
-                                .toInt());
-        }) {}
-    int most() {
-        m_over = true;
-        m_watcher.join();
-        return m_most;
-    }
-
-private:
-    std::atomic<bool> m_over{false};
-    std::atomic<int> m_most{0};
-    std::thread m_watcher;
-};
 
 // Files too short for ranges go side by side, each over its own connection, the next one sent
 // while the one before has its turn; what each shows comes at its turn, in list order, as over
@@ -319,34 +317,13 @@ TEST_F(ParallelImport, FilesSideBySideShowWhatOneConnectionShows) {
                 choices.existingTables.append(QStringLiteral("T4"));
                 choices.quotedFields = true;
                 choices.jobs = jobs;
-                RecordingFrontEnd ui;
-                std::atomic<bool> over{false};
-                std::thread ender;
-                if (endBackends)
-                    ender = std::thread([&] { endBackendsOnceRowsArrive(over); });
-                runImport(choices, ui);
-                over = true;
-                if (ender.joinable())
-                    ender.join();
-                QStringList rows = m_db.rows("SELECT * FROM t ORDER BY 1, 2");
-                for (const QString& table : ui.listed)
-                    rows << table
-                         << m_db.rows(
-                                QStringLiteral("SELECT * FROM \"%1\" ORDER BY 1, 2").arg(table));
-                return Seen{ui.log, ui.errorPlaces, ui.listed, ui.closings, rows};
+                return runList(choices, endBackends);
             };
             const Seen one = seen(1);
             ASSERT_EQ(one.closings.size(), 1) << one.log.join('\n').toStdString();
             for (const int jobs : {2, 4}) {
                 SCOPED_TRACE(jobs);
-                const Seen several = seen(jobs);
-                EXPECT_EQ(several.log, one.log);
-                EXPECT_EQ(several.places, one.places);
-                EXPECT_EQ(several.listed, one.listed);
-                EXPECT_EQ(several.rows, one.rows);
-                ASSERT_EQ(several.closings.size(), 1);
-                EXPECT_EQ(several.closings[0].rowsSent, one.closings[0].rowsSent);
-                EXPECT_EQ(several.closings[0].filesImported, one.closings[0].filesImported);
+                expectAsOne(seen(jobs), one);
             }
         }
     }
