@@ -8,7 +8,6 @@
 namespace {
 
 const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
-const QString NotOpen = QStringLiteral("The connection is not open.");
 constexpr qint64 ProgressIntervalMs = 200;
 
 } // namespace
@@ -204,11 +203,4 @@ void ImportSteps::showProgress(qint64 rowsOfFile, int waitingSeconds) {
     progress.rowsSent = m_result.rowsSent + rowsOfFile + m_ahead.rowsSentAhead();
     progress.waitingSeconds = waitingSeconds;
     m_frontEnd.progress(progress);
-}
-
-Connection& ImportSteps::connection() {
-    Connection* open = m_connection.current();
-    if (!open || !open->isOpen())
-        throw Failure(NotOpen);
-    return *open;
 }

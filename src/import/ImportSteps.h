@@ -67,12 +67,14 @@ private:
     void appendFlow();
     void sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
                        const ColumnTargets& targets);
+    // Makes the new table by the statement at the step; false, the file passed over with a
+    // message or the run stopped, when it was not made.
+    bool createTable(int step, const QString& name, const QString& statement);
     // The plan for a new table of these columns; false, the file passed over, when the
     // file-name column is one of them.
     bool planCreate(const QStringList& columns, ColumnPlan& plan);
     void listTable(const QString& name);
     void showProgress(qint64 rowsOfFile, int waitingSeconds = 0);
-    Connection& connection();
     std::function<bool()> cancelled() {
         return [this] { return m_frontEnd.cancelRequested(); };
     }

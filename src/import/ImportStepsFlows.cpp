@@ -44,14 +44,8 @@ void ImportSteps::firstLineFlow(const QString& name) {
         return;
     QString statement;
     m_run.step(186, [&] { statement = plan.createTableStatement(name); });
-    // A file sent ahead had its table made with the same statement.
-    if (!m_run.step(190, [&] {
-            if (!m_sentAhead)
-                connection().queryOne(statement);
-        })) {
-        m_ui.tableNotCreated(name);
+    if (!createTable(190, name, statement))
         return;
-    }
     // A made name is never a path.
     sendDataLines(quoteIdentifier(name), FirstLineLoop, plan.targets());
     m_run.step(232, [&] { listTable(name); });
@@ -91,10 +85,8 @@ void ImportSteps::typedFlow(const QString& name) {
         return;
     QString statement;
     m_run.step(252, [&] { statement = plan.createTableStatement(name); });
-    if (!m_run.step(256, [&] { connection().queryOne(statement); })) {
-        m_ui.tableNotCreated(name);
+    if (!createTable(256, name, statement))
         return;
-    }
     sendDataLines(quoteIdentifier(name), TypedLoop, plan.targets());
     m_run.step(296, [&] { listTable(name); });
 }
@@ -133,6 +125,25 @@ void ImportSteps::appendFlow() {
         m_ui.columnCountsDiffer(m_choices.separator, header.size(), table,
                                 static_cast<int>(plan.columnsForFields()));
     });
+}
+
+bool ImportSteps::createTable(int step, const QString& name, const QString& statement) {
+    if (m_sentAhead) { // its table was made when it was sent, by the same statement
+        m_run.begin(step);
+        return true;
+    }
+    // A backend ended as the statement ran made nothing: it is sent again over a new
+    // connection, as a file's rows go on after a lost connection.
+    if (m_run.step(step, [&] {
+            m_connection.reconnectingOnce(cancelled(),
+                                          [&](Connection& open) { open.queryOne(statement); });
+        }))
+        return true;
+    if (m_frontEnd.cancelRequested()) // the server was awaited and the user stopped the run
+        m_cancelled = true;
+    else
+        m_ui.tableNotCreated(name);
+    return false;
 }
 
 bool ImportSteps::planCreate(const QStringList& columns, ColumnPlan& plan) {

@@ -342,6 +342,26 @@ TEST_P(CommandLineReconnectTest, TheColumnCountQueryIsAskedAgain) {
     expectEveryLineOnce("t", 1000, 0);
 }
 
+// The backend ended as a new table is made (an event trigger of the database ends its own
+// backend the first time): nothing was made, so the statement is sent again over a new
+// connection and the file goes in whole.
+TEST_P(CommandLineReconnectTest, TheNewTableIsMadeAgain) {
+    const QString path = file("lines.csv", numberedLines(1000));
+    m_db.execute("CREATE SEQUENCE ends; CREATE FUNCTION end_once() RETURNS event_trigger "
+                 "LANGUAGE plpgsql AS $$ BEGIN IF nextval('ends') = 1 THEN PERFORM "
+                 "pg_terminate_backend(pg_backend_pid()); END IF; END $$; CREATE EVENT TRIGGER "
+                 "end_once ON ddl_command_start WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION "
+                 "end_once()");
+    QProcess process;
+    start(process, {"--create", "made", path});
+    const Outcome outcome = finishRun(process);
+    m_db.execute("DROP EVENT TRIGGER end_once");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(m_db.column("SELECT last_value FROM ends"), QStringList{"2"}) << "made twice";
+    expectEveryLineOnce("made", 1000, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Distance, CommandLineReconnectTest, ::testing::Values(0, 2),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return info.param == 0 ? std::string("Loopback")
