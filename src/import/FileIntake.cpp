@@ -34,7 +34,7 @@ FileIntake::Outcome FileIntake::take(std::unique_ptr<InputFile>& input, const QS
     if (!m_run.step(138, [&] { file.checkWidth(); }))
         return Outcome::EndRun;
     InputFile::Checked checked;
-    if (!readable(138, [&] { checked = file.check(cancelled); }))
+    if (!readable(138, [&] { checked = file.check(cancelled, cancelled); }))
         return Outcome::PassedOver;
     return told(checked, path);
 }

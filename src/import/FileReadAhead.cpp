@@ -2,20 +2,39 @@
 
 #include <QFileInfo>
 
+#include <chrono>
+
 void FileReadAhead::start(const QString& path, Sending sending) {
     stop();
     m_path = path;
     m_sending = std::move(sending);
     m_ready.reset();
     m_stop = false;
-    m_thread = std::thread([this] { read(); });
+    m_done = false;
+    m_thread = std::thread([this] {
+        read();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_done = true;
+        m_ended.notify_all();
+    });
 }
 
-std::optional<FileReadAhead::Ready> FileReadAhead::take(const QString& path) {
+void FileReadAhead::await(const std::function<bool()>& stopped) {
+    if (!m_thread.joinable())
+        return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_ended.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_done; }))
+        if (stopped && stopped())
+            m_stop = true;
+    lock.unlock();
+    m_thread.join();
+}
+
+std::optional<FileReadAhead::Ready> FileReadAhead::take(const QString& path,
+                                                        const std::function<bool()>& stopped) {
     if (m_path.isEmpty() || path != m_path)
         return std::nullopt;
-    if (m_thread.joinable())
-        m_thread.join();
+    await(stopped);
     m_path.clear();
     m_sentNow = nullptr;
     return std::exchange(m_ready, std::nullopt);

@@ -5,8 +5,10 @@
 
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -41,8 +43,9 @@ public:
     // sending, a file that passes the check is handed to it.
     void start(const QString& path, Sending sending = {});
     // What was read ahead of path, once its reading ended; nothing when another file, or none,
-    // was read ahead, or when its reading failed.
-    std::optional<Ready> take(const QString& path);
+    // was read ahead, or when its reading failed. While the reading is awaited, stopped is asked
+    // (a statement of the sending may wait for a lock): when it answers true, the reading stops.
+    std::optional<Ready> take(const QString& path, const std::function<bool()>& stopped = {});
     // Whether the file at path was sent ahead: stops the reading ahead of a file not yet
     // handed to its sending, and waits for the thread; what was read stays for take().
     bool sentAhead(const QString& path);
@@ -56,6 +59,8 @@ public:
 
 private:
     void read();
+    // Waits for the thread's end, asking stopped meanwhile.
+    void await(const std::function<bool()>& stopped);
 
     FieldRule m_rule;
     QString m_separator;
@@ -66,5 +71,8 @@ private:
     std::optional<Ready> m_ready; // written by the thread, read once it was joined
     std::atomic<const SentAhead*> m_sentNow{nullptr}; // m_ready's, published by the thread
     std::atomic<bool> m_stop{false};
+    std::mutex m_mutex; // guards m_done
+    std::condition_variable m_ended;
+    bool m_done = false; // the thread's reading ended
     std::thread m_thread;
 };

@@ -96,7 +96,12 @@ ImportSteps::Turn ImportSteps::importFile(int position) {
     m_path.clear();
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0);
-    std::optional<FileReadAhead::Ready> ahead = m_ahead.take(m_path);
+    // A stop while the file read ahead is awaited stops its sending too.
+    std::optional<FileReadAhead::Ready> ahead = m_ahead.take(m_path, [this] {
+        if (m_frontEnd.cancelRequested())
+            m_aheadStop = true;
+        return m_aheadStop.load();
+    });
     if (ahead)
         m_sentAhead = std::move(ahead->sent);
     beginConnection();

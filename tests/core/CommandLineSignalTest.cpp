@@ -5,8 +5,10 @@
 #include "shell/NumberText.h"
 #include "support/CommandLineKit.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -123,6 +125,29 @@ TEST_F(CommandLineSignalTest, TermWhileFilesGoSideBySideCountsTheRowsOfBoth) {
     EXPECT_LT(rows, 1200000);
     EXPECT_EQ(m_db.column("SELECT to_regclass('p4')"), QStringList{"<NULL>"});
     EXPECT_EQ(process.readAllStandardError(), QByteArray()) << "no error reported";
+}
+
+// SIGTERM while a big file's field counts are checked: the check stops there, the file is not
+// begun (no table is made) and the run closes at once, rather than after reading the file to
+// its end and making its table.
+TEST_F(CommandLineSignalTest, TermWhileTheFieldCountsAreCheckedBeginsNothing) {
+    const QString path = file("big.csv", "n,t\n" + QByteArray("1,x\n").repeated(30000000));
+    QProcess process;
+    start(process, {"--jobs", "1", "--create", "checked", path});
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
+    ASSERT_TRUE(waitFor([&] {
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System))
+            if (fd.symLinkTarget() == QFileInfo(path).canonicalFilePath())
+                return true;
+        return process.state() != QProcess::Running;
+    }));
+    ASSERT_EQ(process.state(), QProcess::Running) << "the run ended before the file was read";
+    interrupt(process, SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 143);
+    EXPECT_EQ(process.readAllStandardOutput(),
+              QByteArray("Import stopped. 0 file(s) and 0 row(s) were imported.\n"));
+    EXPECT_EQ(m_db.column("SELECT to_regclass('checked')"), QStringList{"<NULL>"});
 }
 
 // SIGTERM before the first row is in: the run's first statement (the append's column count)
