@@ -5,9 +5,11 @@
 // the run with one. Ranges are made small (rangeBytes) so that files of a few hundred kilobytes
 // are cut into many.
 #include "database/Connection.h"
+#include "support/CommandLineKit.h"
 #include "support/ImportFixture.h"
 
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -358,6 +360,37 @@ TEST_F(ParallelImport, FilesGoSideBySideUnlessTheTableHasAUniqueIndex) {
             EXPECT_GE(most, 2);
         }
     }
+}
+
+// The progress counts the rows of the file sent ahead: once its connection committed rows
+// during the first file's turn, the first report of its own turn holds them beside the first
+// file's, before its turn shows anything of its own.
+TEST_F(ParallelImport, ProgressCountsTheRowsOfTheFileSentAhead) {
+    const QByteArray bytes = lines(150000, 0, 0);
+    ImportChoices choices = create({file("a.csv", bytes), file("b.csv", bytes)});
+    choices.jobs = 2;
+    struct Waiting : RecordingFrontEnd {
+        std::function<void()> atFirstFilesEnd;
+        void progress(const ImportProgress& progress) override {
+            RecordingFrontEnd::progress(progress);
+            if (progress.file == 1 && progress.rowsSent >= 150000 && atFirstFilesEnd)
+                std::exchange(atFirstFilesEnd, nullptr)();
+        }
+    } ui;
+    ui.atFirstFilesEnd = [&] {
+        ASSERT_TRUE(waitFor([&] {
+            return m_db.column("SELECT to_regclass('\"NewTable2\"')") != QStringList{"<NULL>"} &&
+                   m_db.count("\"NewTable2\"") > 0;
+        }));
+        QThread::msleep(300); // the commit's answer read by the run
+    };
+    runImport(choices, ui);
+    EXPECT_EQ(ui.messages, QStringList{"Done."});
+    const auto second =
+        std::find_if(ui.progressLog.begin(), ui.progressLog.end(),
+                     [](const ImportProgress& progress) { return progress.file == 2; });
+    ASSERT_NE(second, ui.progressLog.end());
+    EXPECT_GT(second->rowsSent, 150000);
 }
 
 // A stop while files go side by side: the file sent ahead still has its turn, which shows what

@@ -254,12 +254,10 @@ TEST_F(ImportConnections, EightSmallerFilesSideBySideStoppedByCancel) {
         addFile(QStringLiteral("small%1.csv").arg(k), lines);
     clickImport();
     ASSERT_TRUE(main->importRunning());
-    // The progress row counts the rows of the file sent ahead too: at some point more than the
-    // files up to the one it names could hold, and never fewer than before.
+    // The progress row never goes back, the rows of the file sent ahead counted with the rest.
     const QRegularExpression row(QStringLiteral("^File (\\d+) of 8: \\S+\\n([\\d,]+) rows sent"));
     int mostSending = 0;
     qint64 shown = 0;
-    bool beyondTheFile = false;
     QStringList backwards;
     ASSERT_TRUE(waitUntil([&] {
         if (!main->importRunning())
@@ -271,11 +269,10 @@ TEST_F(ImportConnections, EightSmallerFilesSideBySideStoppedByCancel) {
             if (sent < shown)
                 backwards << main->LabelProgress->text();
             shown = std::max(shown, sent);
-            beyondTheFile = beyondTheFile || sent > match.captured(1).toLongLong() * Small;
         }
-        return mostSending >= 2 && beyondTheFile && match.captured(1).toInt() >= 3;
+        return mostSending >= 2 && match.captured(1).toInt() >= 3;
     }));
-    ASSERT_TRUE(main->importRunning()) << "the run ended first; beyond the file: " << beyondTheFile;
+    ASSERT_TRUE(main->importRunning()) << "the run ended first";
     EXPECT_TRUE(backwards.isEmpty()) << backwards.join(QStringLiteral(" | ")).toStdString();
     clickInWindow(main->PushButtonCancel, main->PushButtonCancel->rect().center());
     ASSERT_TRUE(waitUntil([&] { return !main->importRunning(); }));
@@ -291,7 +288,7 @@ TEST_F(ImportConnections, EightSmallerFilesSideBySideStoppedByCancel) {
         full += table.rows == Small ? 1 : 0;
         made.prepend(table.name);
     }
-    EXPECT_GE(tables.size(), 3);
+    EXPECT_GE(tables.size(), 2) << "the files before the one named";
     EXPECT_LT(tables.size(), 8);
     EXPECT_EQ(windows.ui.messages,
               QStringList{QStringLiteral("Import stopped. %1 file(s) and %2 row(s) were imported.")
