@@ -42,6 +42,15 @@ private:
     static constexpr DataLineLoop::Steps FirstLineLoop{196, 198, 202, 204, 206, 208, 228};
     static constexpr DataLineLoop::Steps TypedLoop{262, 264, 268, 270, 272, 274, 292};
     static constexpr DataLineLoop::Steps AppendLoop{308, 310, 318, 320, 322, 324, 342};
+    // The numbered steps that make a new table, fill it and list it, in each create flow.
+    struct CreateSteps {
+        int statement; // the CREATE TABLE statement is built
+        int create;    // it is sent
+        DataLineLoop::Steps loop;
+        int list; // the name goes to the top of the table list
+    };
+    static constexpr CreateSteps FirstLineCreate{186, 190, FirstLineLoop, 232};
+    static constexpr CreateSteps TypedCreate{252, 256, TypedLoop, 296};
 
     ImportResult steps();
     void close(const QString& text);
@@ -67,6 +76,8 @@ private:
     void appendFlow();
     void sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
                        const ColumnTargets& targets);
+    // Plans, makes, fills and lists the new table of these columns, by the flow's steps.
+    void createAndFill(const QString& name, const QStringList& columns, const CreateSteps& steps);
     // Makes the new table by the statement at the step; false, the file passed over with a
     // message or the run stopped, when it was not made.
     bool createTable(int step, const QString& name, const QString& statement);

@@ -39,16 +39,7 @@ void ImportSteps::firstLineFlow(const QString& name) {
         m_ui.unusableHeader(columns.problem());
         return;
     }
-    ColumnPlan plan;
-    if (!planCreate(columns.names(), plan))
-        return;
-    QString statement;
-    m_run.step(186, [&] { statement = plan.createTableStatement(name); });
-    if (!createTable(190, name, statement))
-        return;
-    // A made name is never a path.
-    sendDataLines(quoteIdentifier(name), FirstLineLoop, plan.targets());
-    m_run.step(232, [&] { listTable(name); });
+    createAndFill(name, columns.names(), FirstLineCreate);
 }
 
 void ImportSteps::typedFlow(const QString& name) {
@@ -80,15 +71,21 @@ void ImportSteps::typedFlow(const QString& name) {
     // and its name not listed, rather than sending rows that could only be rejected.
     if (m_run.test(238, [&] { return endedOnEmpty; }))
         return;
+    createAndFill(name, columns, TypedCreate);
+}
+
+void ImportSteps::createAndFill(const QString& name, const QStringList& columns,
+                                const CreateSteps& steps) {
     ColumnPlan plan;
     if (!planCreate(columns, plan))
         return;
     QString statement;
-    m_run.step(252, [&] { statement = plan.createTableStatement(name); });
-    if (!createTable(256, name, statement))
+    m_run.step(steps.statement, [&] { statement = plan.createTableStatement(name); });
+    if (!createTable(steps.create, name, statement))
         return;
-    sendDataLines(quoteIdentifier(name), TypedLoop, plan.targets());
-    m_run.step(296, [&] { listTable(name); });
+    // A made name is never a path.
+    sendDataLines(quoteIdentifier(name), steps.loop, plan.targets());
+    m_run.step(steps.list, [&] { listTable(name); });
 }
 
 void ImportSteps::appendFlow() {

@@ -66,8 +66,7 @@ SenderChoice choiceOf(const SentAhead::Setup& s, const Plan& plan, FieldRule rul
 std::unique_ptr<SentAhead> SentAhead::start(const Setup& s, InputFile& file) {
     const ImportChoices& c = s.choices;
     const bool create = c.mode == ImportChoices::TableMode::Create;
-    if (c.rowByRow || c.jobs < 2 || s.stop() ||
-        (!create && c.mode != ImportChoices::TableMode::Append))
+    if (c.rowByRow || s.stop() || (!create && c.mode != ImportChoices::TableMode::Append))
         return nullptr;
     const bool fromFirst = c.sendsFirstLine();
     const std::vector<FileRange> ranges = file.dataRanges(fromFirst, c.jobs, c.rangeBytes);
