@@ -5,6 +5,7 @@
 #include "textfile/FileSnapshot.h"
 
 #include <algorithm>
+#include <cstring>
 
 LineReader::LineReader(FileSnapshot& file, qint64 chunkSize, FileRange range)
     : m_file(file)
@@ -47,6 +48,14 @@ bool LineReader::fill() {
     return true;
 }
 
+// The line end after m_searched, or -1: memchr itself, the search done once for every line.
+qsizetype LineReader::find(char end) const {
+    const char* const from = m_buffer.constData() + m_searched;
+    const auto* found =
+        static_cast<const char*>(std::memchr(from, end, m_buffer.size() - m_searched));
+    return found ? found - m_buffer.constData() : -1;
+}
+
 bool LineReader::next(QByteArrayView& line) {
     if (m_finished)
         return false;
@@ -64,12 +73,12 @@ bool LineReader::next(QByteArrayView& line) {
     }
 
     const char end = m_file.lineEnd();
-    qsizetype found = m_buffer.indexOf(end, m_searched);
+    qsizetype found = find(end);
     while (found < 0) {
         m_searched = m_buffer.size();
         if (!fill())
             break;
-        found = m_buffer.indexOf(end, m_searched);
+        found = find(end);
     }
     if (found < 0) {
         // The end of the file: what is left is the last line. A range that ends where another

@@ -39,6 +39,7 @@ public:
 
 private:
     bool fill(); // reads the next piece; false when the snapshot's bytes are all read
+    qsizetype find(char end) const;
 
     FileSnapshot& m_file;
     qint64 m_chunkSize;

@@ -3,42 +3,12 @@
 
 #include "shell/Failure.h"
 #include "textfile/FileSnapshot.h"
+#include "textfile/LineScan.h"
 #include "textfile/TextEncoding.h"
 
 #include <algorithm>
 
 namespace {
-
-// What one pass over a plain line finds: its separator bytes, its carriage returns, whether
-// every byte is ASCII, and whether some byte other than a separator is one that a value's COPY
-// text escapes or the plain rule drops (a backslash, a double quote, a tab, the NUL character)
-// or another control character below the tab.
-// One loop without calls, so that the common line costs one look at each byte instead of one
-// search for each question.
-struct LineScan {
-    qsizetype separators = 0;
-    qsizetype returns = 0;
-    bool ascii = true;
-    bool unescaped = true;
-};
-
-LineScan scanLine(QByteArrayView bytes, char separator) {
-    qsizetype separators = 0;
-    qsizetype returns = 0;
-    qsizetype escaped = 0;
-    unsigned char bits = 0;
-    // Bytes up to the tab (the tab itself unless it separates) count as escaped: NUL and tab
-    // are, and a line with another control character takes the escaping path too.
-    const unsigned char lowest = separator == '\t' ? '\t' - 1 : '\t';
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        separators += c == separator;
-        returns += c == '\r';
-        escaped += (u <= lowest) + (c == '\\') + (c == '"');
-        bits |= u;
-    }
-    return {separators, returns, bits < 0x80, escaped == 0};
-}
 
 // A separator of one ASCII byte, other than the carriage return that lines drop, can be
 // counted on the bytes of any line whatever its encoding: UTF-8 and Windows-1252 both give

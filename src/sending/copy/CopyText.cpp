@@ -1,5 +1,6 @@
 #include "sending/copy/CopyText.h"
 
+#include "sending/copy/SeparatorsToTabs.h"
 #include "textfile/QuotedFieldParser.h"
 
 #include <array>
@@ -317,6 +318,12 @@ void appendUnescapedCopyLine(QByteArray& out, QByteArrayView line, char separato
         out.reserve(start + room);
     out.resize(start + room);
     char* o = out.data() + start;
+    // The common line, with no empty field after the first, is its bytes with tabs.
+    if (separatorsToTabs(o, line, separator)) {
+        o[line.size()] = '\n';
+        out.truncate(start + line.size() + 1);
+        return;
+    }
     const char* p = line.data();
     const char* const end = p + line.size();
     for (bool first = true;; first = false) {
