@@ -5,6 +5,8 @@
 #include "import/TableNames.h"
 #include "shell/NumberText.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
@@ -105,6 +107,7 @@ ImportSteps::Turn ImportSteps::importFile(int position) {
     if (ahead)
         m_sentAhead = std::move(ahead->sent);
     beginConnection();
+    openLanesAhead();
 
     // A file that can't be read, or gives no columns, is passed over; a stop while a pipe's
     // writer is awaited ends the run, as does the field-count report.
@@ -164,6 +167,21 @@ void ImportSteps::readNextAhead(int position) {
                                  FirstLineLoop,
                                  AppendLoop};
     m_ahead.start(setup.path, [setup](InputFile& file) { return SentAhead::start(setup, file); });
+}
+
+// Where a listed file is long enough to go in ranges, the connections of its lanes begin to
+// open once the run has its own (a role allowed few connections gives the run's first), while
+// the files before it and its own field counts are read.
+void ImportSteps::openLanesAhead() {
+    if (m_lanesOpened || m_choices.jobs < 2 || m_choices.rowByRow || !m_connection.current())
+        return;
+    m_lanesOpened = true;
+    for (const QString& path : m_choices.files) {
+        if (QFileInfo(path).size() >= 2 * m_choices.rangeBytes) {
+            m_lanes.openAhead(m_choices.connection, m_choices.jobs - 1);
+            return;
+        }
+    }
 }
 
 bool ImportSteps::drainsAhead(int position) {

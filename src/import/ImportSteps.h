@@ -60,6 +60,7 @@ private:
     void beginConnection();
     // Reads the next file ahead, and sends it ahead where it can go.
     void readNextAhead(int position);
+    void openLanesAhead();
     // After a stop: whether the file at the position was sent ahead, so that its turn still
     // comes to show what it sent; the next ones are not.
     bool drainsAhead(int position);
@@ -105,6 +106,7 @@ private:
     QString m_path;
     std::unique_ptr<InputFile> m_file;
     RunConnection m_connection; // handed on from file to file
+    bool m_lanesOpened = false; // the lanes' connections began to open (openLanesAhead())
     LanePool m_lanes;           // the further connections of ranges sent side by side
     // Files sent ahead: a connection for every other file, kept from one to the next, and the
     // stop of their lanes, taken once the run is stopped.

@@ -5,6 +5,7 @@
 std::vector<RunConnection*> LanePool::begin(const ConnectionSettings& settings, int count,
                                             const std::function<bool()>& stop) {
     std::vector<RunConnection*> begun;
+    adoptOpenedAhead(settings);
     while (m_connections.size() < static_cast<std::size_t>(count))
         m_connections.push_back(std::make_unique<RunConnection>());
     for (int k = 0; k < count; ++k) {
@@ -20,6 +21,17 @@ std::vector<RunConnection*> LanePool::begin(const ConnectionSettings& settings, 
     return begun;
 }
 
+// Connections opened ahead with these settings go where none is kept yet; others are closed.
+void LanePool::adoptOpenedAhead(const ConnectionSettings& settings) {
+    const bool same = m_ahead.settings() == settings;
+    for (Connection& opened : m_ahead.take()) {
+        if (!same)
+            continue;
+        m_connections.push_back(std::make_unique<RunConnection>());
+        m_connections.back()->adopt(std::move(opened), settings);
+    }
+}
+
 void LanePool::end() {
     for (qsizetype k = 0; k < m_inTurn; ++k) {
         RunConnection& connection = *m_connections[static_cast<std::size_t>(k)];
@@ -32,6 +44,7 @@ void LanePool::end() {
 }
 
 void LanePool::close() {
+    m_ahead.take(); // closed unused
     end();
     for (const std::unique_ptr<RunConnection>& connection : m_connections)
         connection->close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database/ConnectionSettings.h"
+#include "parallel/OpenedAhead.h"
 #include "resume/RunConnection.h"
 
 #include <functional>
@@ -12,6 +13,11 @@
 // and reused, reset, by the next file that does. Used from the run's thread.
 class LanePool {
 public:
+    // Begins opening count connections on threads of their own, for the first begin() to take
+    // (OpenedAhead): where a file will go in ranges, its lanes then start without logging in.
+    void openAhead(const ConnectionSettings& settings, int count) {
+        m_ahead.start(settings, count);
+    }
     // Up to count connections begun for a file's turn, each asking stop while a statement
     // waits. A connection that can't be opened is left out: the file then goes over fewer.
     std::vector<RunConnection*> begin(const ConnectionSettings& settings, int count,
@@ -22,6 +28,9 @@ public:
     void close();
 
 private:
+    void adoptOpenedAhead(const ConnectionSettings& settings);
+
+    OpenedAhead m_ahead;
     std::vector<std::unique_ptr<RunConnection>> m_connections;
     qsizetype m_inTurn = 0;
 };
