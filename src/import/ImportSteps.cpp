@@ -28,8 +28,10 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
               choices.detectsTypes())
     , m_progressInterval(ProgressIntervalMs) {
     m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
-    if (choices.jobs > 1) // where a later cut into ranges may fall
+    if (choices.jobs > 1) { // where a later cut into ranges may fall
         m_file->noteRecordStartsEvery(std::max<qint64>(choices.rangeBytes / 8, 1));
+        m_file->checkInHalvesFrom(2 * choices.rangeBytes); // as long as ranges take
+    }
     if (opened)
         m_connection.adopt(std::move(*opened), choices.connection);
 }

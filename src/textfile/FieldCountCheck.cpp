@@ -40,10 +40,17 @@ std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 e
         return std::nullopt;
     if (record.problem != Record::Problem::None)
         return recordReport(record);
+    return CheckLaterFieldCounts(records, expected, stop, stopped, types);
+}
+
+std::optional<FieldCountReport> CheckLaterFieldCounts(RecordReader& records, qint16 expected,
+                                                      const std::function<bool()>& stop,
+                                                      bool* stopped, ColumnTypes* types) {
     if (types) {
         records.keepLinesAsBytes();
         records.capValues(ColumnTypes::LongestValue);
     }
+    Record record;
     for (qint64 count = 1; records.next(record, types != nullptr); ++count) {
         if (record.problem != Record::Problem::None ||
             (record.fieldCount > 0 && record.fieldCount - 1 != expected))

@@ -53,3 +53,9 @@ std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 e
                                                  const std::function<bool()>& stop = {},
                                                  bool* stopped = nullptr,
                                                  ColumnTypes* types = nullptr);
+
+// The same for records after the first: every record the reader gives is checked.
+std::optional<FieldCountReport> CheckLaterFieldCounts(RecordReader& records, qint16 expected,
+                                                      const std::function<bool()>& stop = {},
+                                                      bool* stopped = nullptr,
+                                                      ColumnTypes* types = nullptr);

@@ -1,6 +1,7 @@
 #include "textfile/InputFile.h"
 
 #include "shell/Failure.h"
+#include "textfile/CheckInHalves.h"
 #include "textfile/FieldCountCheck.h"
 #include "textfile/LineReader.h"
 
@@ -58,7 +59,7 @@ void InputFile::checkWidth() const {
 InputFile::Checked InputFile::check(const std::function<bool()>& cancelled,
                                     const std::function<bool()>& stopCheck) {
     checkWidth();
-    const qsizetype lastIndex = m_header.size() - 1;
+    const auto lastIndex = static_cast<qint16>(m_header.size() - 1);
     Checked checked;
     if (!m_file)
         m_file = FileSnapshot::open(m_path, cancelled);
@@ -66,14 +67,25 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled,
         checked.cancelled = true;
         return checked;
     }
-    RecordReader records(*m_file, m_rule, m_separator);
-    if (m_startSpacing > 0)
-        records.noteRecordStartsEvery(m_startSpacing);
     m_types.reset();
     if (m_detectTypes)
         m_types.emplace();
-    checked.report = CheckFieldCounts(records, static_cast<qint16>(lastIndex), stopCheck,
-                                      &checked.cancelled, m_types ? &*m_types : nullptr);
+    if (m_halvesFrom > 0 && m_rule == FieldRule::Plain && !m_detectTypes &&
+        m_file->damage().isEmpty() && m_file->size() >= m_halvesFrom) {
+        if (std::optional<CheckedInHalves> halves =
+                checkInHalves(*m_file, m_separator, lastIndex, m_startSpacing, stopCheck)) {
+            checked.report = halves->report;
+            checked.cancelled = halves->stopped;
+            if (!checked.report && !checked.cancelled)
+                passed(checked, halves->lines, std::move(halves->starts), halves->decoder);
+            return checked;
+        }
+    }
+    RecordReader records(*m_file, m_rule, m_separator);
+    if (m_startSpacing > 0)
+        records.noteRecordStartsEvery(m_startSpacing);
+    checked.report = CheckFieldCounts(records, lastIndex, stopCheck, &checked.cancelled,
+                                      m_types ? &*m_types : nullptr);
     if (checked.cancelled)
         return checked;
     // A quote left open by the break in a compressed file's content is where the content ends:
@@ -87,19 +99,24 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled,
         m_file->endAt(lines.offset());
         return check(cancelled, stopCheck);
     }
-    if (checked.report)
-        return checked;
-    m_lines = records.linesRead();
-    m_starts = records.recordStarts();
+    if (!checked.report)
+        passed(checked, records.linesRead(), records.recordStarts(), records.decoder());
+    return checked;
+}
+
+// What a file whose every record passed keeps for its sending, and tells the user.
+void InputFile::passed(Checked& checked, qint64 lines, std::vector<RecordStart> starts,
+                       const LineDecoder& decoder) {
+    m_lines = lines;
+    m_starts = std::move(starts);
     if (!m_file->note().isEmpty())
         checked.notes.append(m_file->note());
-    if (const auto note = records.decoder().note(m_path))
+    if (const auto note = decoder.note(m_path))
         checked.notes.append(*note);
     if (!m_file->damage().isEmpty()) {
         checked.damage = m_file->damage();
         checked.firstLineNotRead = m_lines + 1;
     }
-    return checked;
 }
 
 QStringList InputFile::columnTypes() const {

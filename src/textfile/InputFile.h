@@ -77,6 +77,9 @@ public:
     // Has the field-count check note where records begin about every so many bytes (0: none),
     // so that the data records can be cut into ranges without another reading.
     void noteRecordStartsEvery(qint64 bytes) { m_startSpacing = bytes; }
+    // Has the field-count check of a plain file of at least so many bytes (0: none) read its
+    // two halves at once (checkInHalves()), for a run over several connections.
+    void checkInHalvesFrom(qint64 bytes) { m_halvesFrom = bytes; }
     // The data records (as dataRecords() gives them) cut into at most `parts` ranges of at
     // least minimumBytes at the record starts the check noted (divideRecords()); one range
     // when none were noted.
@@ -86,6 +89,9 @@ public:
     RecordReader rangeRecords(const FileRange& range);
 
 private:
+    void passed(Checked& checked, qint64 lines, std::vector<RecordStart> starts,
+                const LineDecoder& decoder);
+
     FieldRule m_rule;
     QString m_separator;
     QString m_path;
@@ -95,6 +101,7 @@ private:
     bool m_firstLineEmpty = false;
     qint64 m_lines = -1; // the lines the check read, -1 before it read them all
     qint64 m_startSpacing = 0;
+    qint64 m_halvesFrom = 0;
     std::vector<RecordStart> m_starts; // noted by the check
     bool m_detectTypes = false;
     std::optional<ColumnTypes> m_types; // decided by the check, with m_detectTypes

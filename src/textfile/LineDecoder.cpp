@@ -17,6 +17,15 @@ bool LineDecoder::isUtf8(QByteArrayView bytes, qint64 lineIndex) {
     return false;
 }
 
+void LineDecoder::append(const LineDecoder& later, qint64 firstLine) {
+    for (const qint64 line : later.m_windowsLines) {
+        if (m_windowsLines.size() < NamedLines)
+            m_windowsLines.append(firstLine + line);
+    }
+    m_windowsCount += later.m_windowsCount;
+    m_sawUtf8 = m_sawUtf8 || later.m_sawUtf8;
+}
+
 std::optional<QString> LineDecoder::note(const QString& path) const {
     if (m_windowsCount == 0 || !m_sawUtf8)
         return std::nullopt;

@@ -25,6 +25,9 @@ public:
     // The lines read as Windows-1252 so far, and whether some line held a valid multi-byte
     // UTF-8 sequence.
     qint64 windows1252Lines() const { return m_windowsCount; }
+    // Takes in what a decoder of the lines after these learned, its line indices counted from
+    // firstLine: as if this one had gone on reading them.
+    void append(const LineDecoder& later, qint64 firstLine);
     bool sawUtf8() const { return m_sawUtf8; }
 
 private:

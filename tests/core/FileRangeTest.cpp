@@ -6,6 +6,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 // A file cut into ranges at the record starts its field-count check noted gives, range after
@@ -70,33 +71,121 @@ TEST(FileRange, RangesReadTogetherGiveEveryRecordOnceAsOneReaderDoes) {
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString path = writeTestFile(dir, QStringLiteral("f.csv"), c.bytes);
-        InputFile file(c.rule, QStringLiteral(","));
-        file.noteRecordStartsEvery(1000);
-        ASSERT_TRUE(file.open(path, {}));
-        file.readHeader();
-        ASSERT_FALSE(file.check({}).report);
-        const QStringList whole = readRecords(file.dataRecords(c.fromFirst));
-        for (const int parts : {1, 2, 3, 7, 40}) {
-            const std::vector<FileRange> ranges = file.dataRanges(c.fromFirst, parts, 1000);
-            EXPECT_EQ(ranges.size(), static_cast<std::size_t>(parts)) << parts << " parts";
-            QStringList joined;
-            // Read at once on threads of their own, as the lanes read them.
-            std::vector<QStringList> read(ranges.size());
-            std::vector<std::thread> readers;
-            for (std::size_t k = 0; k < ranges.size(); ++k)
-                readers.emplace_back(
-                    [&, k] { read[k] = readRecords(file.rangeRecords(ranges[k])); });
-            for (std::thread& reader : readers)
-                reader.join();
-            for (const QStringList& part : read) {
-                EXPECT_FALSE(part.isEmpty());
-                joined += part;
+        // A plain file's check may read its two halves at once: the starts it notes serve as well.
+        for (const bool halves : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (halves ? ", checked in halves" : ""));
+            const QString path = writeTestFile(dir, QStringLiteral("f.csv"), c.bytes);
+            InputFile file(c.rule, QStringLiteral(","));
+            file.noteRecordStartsEvery(1000);
+            file.checkInHalvesFrom(halves ? 1 : 0);
+            ASSERT_TRUE(file.open(path, {}));
+            file.readHeader();
+            ASSERT_FALSE(file.check({}).report);
+            const QStringList whole = readRecords(file.dataRecords(c.fromFirst));
+            for (const int parts : {1, 2, 3, 7, 40}) {
+                const std::vector<FileRange> ranges = file.dataRanges(c.fromFirst, parts, 1000);
+                EXPECT_EQ(ranges.size(), static_cast<std::size_t>(parts)) << parts << " parts";
+                QStringList joined;
+                // Read at once on threads of their own, as the lanes read them.
+                std::vector<QStringList> read(ranges.size());
+                std::vector<std::thread> readers;
+                for (std::size_t k = 0; k < ranges.size(); ++k)
+                    readers.emplace_back(
+                        [&, k] { read[k] = readRecords(file.rangeRecords(ranges[k])); });
+                for (std::thread& reader : readers)
+                    reader.join();
+                for (const QStringList& part : read) {
+                    EXPECT_FALSE(part.isEmpty());
+                    joined += part;
+                }
+                EXPECT_EQ(joined, whole) << parts << " parts";
             }
-            EXPECT_EQ(joined, whole) << parts << " parts";
         }
     }
+}
+
+namespace {
+
+// What a check tells, as the run shows it.
+QString told(const InputFile::Checked& checked) {
+    QString text = checked.cancelled ? QStringLiteral("stopped\n") : QString();
+    if (checked.report)
+        text += checked.report->windowText() + QLatin1Char('\n');
+    return text + checked.notes.join(QLatin1Char('\n'));
+}
+
+// A header and lines of five fields, each 22 bytes with its line end, with some lines
+// replaced. Of 4,000 lines the first half ends with line 2,000 (its line end is the first at or
+// after the middle), the second begins with line 2,001.
+QByteArray linesWith(int count, const std::map<int, QByteArray>& replaced) {
+    QByteArray bytes = "a,b,c,d,e\n";
+    for (int n = 1; n <= count; ++n) {
+        const auto found = replaced.find(n);
+        bytes += found != replaced.end()
+                     ? found->second
+                     : "1,J\xC3\xBCrgen " + QByteArray::number(n).rightJustified(5, '0') + ",3,4,5";
+        bytes += '\n';
+    }
+    return bytes;
+}
+
+const QByteArray ElevenFields = "1,2,3,4,5,6,7,8,9,0,1"; // as long as a line of five
+
+} // namespace
+
+// A plain file checked in two halves at once tells what one reading from its start tells: the
+// first record of another field count in file order, wherever the halves are cut, and the lines
+// read as Windows-1252, counted and named in order; empty records are never reported.
+TEST(FileRange, AFileCheckedInHalvesTellsWhatOneReadingTells) {
+    std::map<int, QByteArray> windows;
+    for (const int n : {3, 5, 7, 9, 11, 13, 15, 17, 3003, 3005, 3007, 3009, 3011})
+        windows[n] = "1,M\xFCnchen,3,4,5";
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        int records = 4001; // the empty line after the last line end is one
+    } cases[] = {
+        {"another count in the second half", linesWith(4000, {{3500, "1,2,3,4"}})},
+        {"in both halves", linesWith(4000, {{1500, "1,2,3,4,5,6"}, {3500, "1,2,3,4"}})},
+        {"on the first half's last line", linesWith(4000, {{2000, ElevenFields}})},
+        {"on the second half's first line", linesWith(4000, {{2001, ElevenFields}})},
+        {"Windows-1252 lines in both halves", linesWith(4000, windows)},
+        {"empty records and carriage returns",
+         linesWith(4000, {{2500, ""}, {3000, "\r"}, {3001, "1,2,3,4,5\r"}})},
+        {"no line end after the middle", "a,b\n" + QByteArray(9000, 'x') + ",y", 1},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = writeTestFile(dir, QStringLiteral("f.csv"), c.bytes);
+        QString tellsOnce;
+        for (const bool halves : {false, true}) {
+            InputFile file(FieldRule::Plain, QStringLiteral(","));
+            file.checkInHalvesFrom(halves ? 1 : 0);
+            ASSERT_TRUE(file.open(path, {}));
+            file.readHeader();
+            const QString tells = told(file.check({}));
+            if (!halves)
+                tellsOnce = tells;
+            else
+                EXPECT_EQ(tells, tellsOnce);
+            EXPECT_EQ(readRecords(file.dataRecords()).size(), c.records) << halves;
+        }
+    }
+}
+
+// A stop asked for while the halves are read is taken by both: the file is unchecked.
+TEST(FileRange, AStopEndsBothHalves) {
+    QTemporaryDir dir;
+    const QString path = writeTestFile(dir, QStringLiteral("f.csv"), linesWith(200000, {}));
+    InputFile file(FieldRule::Plain, QStringLiteral(","));
+    file.checkInHalvesFrom(1);
+    ASSERT_TRUE(file.open(path, {}));
+    file.readHeader();
+    int asked = 0;
+    const InputFile::Checked checked = file.check({}, [&] { return ++asked >= 2; });
+    EXPECT_TRUE(checked.cancelled);
+    EXPECT_FALSE(checked.report);
 }
 
 // A short file, or one whose check noted no record start, stays one range; no range is shorter
