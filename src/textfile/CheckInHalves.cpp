@@ -30,10 +30,11 @@ struct Half {
     std::exception_ptr failure;
 };
 
-void checkHalf(Half& half, FileSnapshot& file, const QString& separator, qint16 expected,
-               FileRange range, qint64 startSpacing, const std::function<bool()>& stop) {
+void checkHalf(Half& half, FileSnapshot& file, FieldRule rule, const QString& separator,
+               qint16 expected, FileRange range, qint64 startSpacing,
+               const std::function<bool()>& stop) {
     try {
-        RecordReader records(file, FieldRule::Plain, separator, 1 << 20, range);
+        RecordReader records(file, rule, separator, 1 << 20, range);
         if (startSpacing > 0)
             records.noteRecordStartsEvery(startSpacing);
         CheckedInHalves& checked = half.checked;
@@ -67,8 +68,9 @@ void append(CheckedInHalves& first, const CheckedInHalves& second, qint64 firstL
 
 } // namespace
 
-std::optional<CheckedInHalves> checkInHalves(FileSnapshot& file, const QString& separator,
-                                             qint16 expected, qint64 startSpacing,
+std::optional<CheckedInHalves> checkInHalves(FileSnapshot& file, FieldRule rule,
+                                             const QString& separator, qint16 expected,
+                                             qint64 startSpacing,
                                              const std::function<bool()>& stop) {
     const qint64 cut = lineStartFrom(file, file.size() / 2);
     if (cut < 0)
@@ -76,11 +78,11 @@ std::optional<CheckedInHalves> checkInHalves(FileSnapshot& file, const QString& 
     std::atomic<bool> ended{false}; // the first half ended early, or the caller stopped
     Half second;
     std::future<void> secondDone = std::async(std::launch::async, [&] {
-        checkHalf(second, file, separator, expected, FileRange{cut, -1, 0}, startSpacing,
+        checkHalf(second, file, rule, separator, expected, FileRange{cut, -1, 0}, startSpacing,
                   [&] { return ended.load(); });
     });
     Half first;
-    checkHalf(first, file, separator, expected, FileRange{0, cut, 0}, startSpacing, stop);
+    checkHalf(first, file, rule, separator, expected, FileRange{0, cut, 0}, startSpacing, stop);
     const bool firstEnded = first.failure || first.checked.report || first.checked.stopped;
     ended = firstEnded;
     while (secondDone.wait_for(StopPoll) != std::future_status::ready) {
@@ -91,6 +93,9 @@ std::optional<CheckedInHalves> checkInHalves(FileSnapshot& file, const QString& 
     }
     if (first.failure)
         std::rethrow_exception(first.failure);
+    // A quote left open at the cut may close after it: only a reading on from there can tell.
+    if (first.checked.report && first.checked.report->problem == Record::Problem::UnclosedQuote)
+        return std::nullopt;
     if (firstEnded || first.checked.stopped)
         return std::move(first.checked);
     if (second.failure)

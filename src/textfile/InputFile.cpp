@@ -70,10 +70,10 @@ InputFile::Checked InputFile::check(const std::function<bool()>& cancelled,
     m_types.reset();
     if (m_detectTypes)
         m_types.emplace();
-    if (m_halvesFrom > 0 && m_rule == FieldRule::Plain && !m_detectTypes &&
-        m_file->damage().isEmpty() && m_file->size() >= m_halvesFrom) {
+    if (m_halvesFrom > 0 && !m_detectTypes && m_file->damage().isEmpty() &&
+        m_file->size() >= m_halvesFrom) {
         if (std::optional<CheckedInHalves> halves =
-                checkInHalves(*m_file, m_separator, lastIndex, m_startSpacing, stopCheck)) {
+                checkInHalves(*m_file, m_rule, m_separator, lastIndex, m_startSpacing, stopCheck)) {
             checked.report = halves->report;
             checked.cancelled = halves->stopped;
             if (!checked.report && !checked.cancelled)

@@ -77,8 +77,8 @@ public:
     // Has the field-count check note where records begin about every so many bytes (0: none),
     // so that the data records can be cut into ranges without another reading.
     void noteRecordStartsEvery(qint64 bytes) { m_startSpacing = bytes; }
-    // Has the field-count check of a plain file of at least so many bytes (0: none) read its
-    // two halves at once (checkInHalves()), for a run over several connections.
+    // Has the field-count check of a file of at least so many bytes (0: none) read its two
+    // halves at once (checkInHalves()), for a run over several connections.
     void checkInHalvesFrom(qint64 bytes) { m_halvesFrom = bytes; }
     // The data records (as dataRecords() gives them) cut into at most `parts` ranges of at
     // least minimumBytes at the record starts the check noted (divideRecords()); one range

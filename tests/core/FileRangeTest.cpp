@@ -133,9 +133,9 @@ const QByteArray ElevenFields = "1,2,3,4,5,6,7,8,9,0,1"; // as long as a line of
 
 } // namespace
 
-// A plain file checked in two halves at once tells what one reading from its start tells: the
-// first record of another field count in file order, wherever the halves are cut, and the lines
-// read as Windows-1252, counted and named in order; empty records are never reported.
+// A file checked in two halves at once tells what one reading from its start tells: the first
+// record of another field count, or malformed, in file order, wherever the halves are cut, and
+// the lines read as Windows-1252, counted and named in order; empty records are never reported.
 TEST(FileRange, AFileCheckedInHalvesTellsWhatOneReadingTells) {
     std::map<int, QByteArray> windows;
     for (const int n : {3, 5, 7, 9, 11, 13, 15, 17, 3003, 3005, 3007, 3009, 3011})
@@ -144,6 +144,7 @@ TEST(FileRange, AFileCheckedInHalvesTellsWhatOneReadingTells) {
         const char* name;
         QByteArray bytes;
         int records = 4001; // the empty line after the last line end is one
+        FieldRule rule = FieldRule::Plain;
     } cases[] = {
         {"another count in the second half", linesWith(4000, {{3500, "1,2,3,4"}})},
         {"in both halves", linesWith(4000, {{1500, "1,2,3,4,5,6"}, {3500, "1,2,3,4"}})},
@@ -153,6 +154,15 @@ TEST(FileRange, AFileCheckedInHalvesTellsWhatOneReadingTells) {
         {"empty records and carriage returns",
          linesWith(4000, {{2500, ""}, {3000, "\r"}, {3001, "1,2,3,4,5\r"}})},
         {"no line end after the middle", "a,b\n" + QByteArray(9000, 'x') + ",y", 1},
+        // Quoted: a record over the cut makes the first half end in an open quote.
+        {"quoted, a record over the cut",
+         linesWith(4000, {{2000, QByteArray("1,\"opened").leftJustified(21, 'x')},
+                          {2001, QByteArray("closed\",3,4,5").leftJustified(21, 'x')}}),
+         4000, FieldRule::Quoted},
+        {"quoted, a quote never closed", linesWith(4000, {{1000, "1,\"never closed"}}), 1000,
+         FieldRule::Quoted},
+        {"quoted, text after a quote in the second half",
+         linesWith(4000, {{3500, "1,\"a\"b,3,4,5"}}), 4001, FieldRule::Quoted},
     };
     QTemporaryDir dir;
     for (const auto& c : cases) {
@@ -160,7 +170,7 @@ TEST(FileRange, AFileCheckedInHalvesTellsWhatOneReadingTells) {
         const QString path = writeTestFile(dir, QStringLiteral("f.csv"), c.bytes);
         QString tellsOnce;
         for (const bool halves : {false, true}) {
-            InputFile file(FieldRule::Plain, QStringLiteral(","));
+            InputFile file(c.rule, QStringLiteral(","));
             file.checkInHalvesFrom(halves ? 1 : 0);
             ASSERT_TRUE(file.open(path, {}));
             file.readHeader();
