@@ -10,6 +10,7 @@ void SmallFileSender::send(const Record& record) {
         return m_sender->send(record);
     if (!m_sender && qsizetype(m_held.size()) < m_holdLines) {
         Held held{record, record.bytes.isNull() ? QByteArray() : record.bytes.toByteArray()};
+        held.record.cut = nullptr; // the reader's, of the line it reads now: cut again
         m_held.push_back(std::move(held));
         return;
     }

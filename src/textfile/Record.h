@@ -25,6 +25,9 @@ struct Record {
     // character up to the tab (NUL and tab among them), so that each field's bytes are its
     // value's COPY text as they stand.
     bool unescaped = false;
+    // Under the quoted rule, for a record as bytes that is not empty: where its fields lie in
+    // them (QuotedFieldParser::cutAsciiLine()), valid as long as bytes. Null otherwise.
+    const QuotedFieldParser::LineFields* cut = nullptr;
     QStringList fields;              // as the rule gives them (FieldRule.h); only when asked for
     qsizetype fieldCount = 0;        // 0 for an empty record
     Problem problem = Problem::None; // a malformed record (quoted rule only)

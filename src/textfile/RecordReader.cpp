@@ -82,6 +82,7 @@ bool RecordReader::read(Record& record, bool withFields) {
     if (!m_lines.next(bytes))
         return false;
     record.line = m_nextLine++;
+    record.cut = nullptr;
     record.problem = Record::Problem::None;
     record.problemLine = record.line;
     if (m_rule == FieldRule::Plain)
@@ -138,6 +139,7 @@ inline void RecordReader::readQuoted(QByteArrayView bytes, Record& record, bool 
             count = 0; // an empty record
         if (count >= 0) {
             takeBytes(record, bytes, count);
+            record.cut = count > 0 ? &m_asciiFields : nullptr;
             return;
         }
     }

@@ -281,10 +281,12 @@ QStringList copyLineFields(QByteArrayView line) {
     return fields;
 }
 
-bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator) {
-    QuotedFieldParser::LineFields fields;
-    if (!QuotedFieldParser::cutAsciiLine(line, separator, fields))
+bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator,
+                               const QuotedFieldParser::LineFields* cut) {
+    QuotedFieldParser::LineFields cutHere;
+    if (!cut && !QuotedFieldParser::cutAsciiLine(line, separator, cutHere))
         return false;
+    const QuotedFieldParser::LineFields& fields = cut ? *cut : cutHere;
     const qsizetype start = out.size();
     out.resize(start + 2 * line.size() + 2 * fields.size() + 1); // every byte escaped at most
     char* end = out.data() + start;
@@ -300,9 +302,14 @@ bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separa
             continue;
         }
         for (qsizetype at = field.begin; at < field.end; ++at) {
-            end = putEscaped<false>(end, line[at]);
-            if (field.doubled && line[at] == '"')
-                ++at; // "" inside the quotes stands for one quote
+            const char c = line[at];
+            // Most bytes stand as they are: all above the carriage return but the backslash.
+            if (static_cast<unsigned char>(c) > '\r' && c != '\\') {
+                *end++ = c;
+                at += field.doubled && c == '"'; // "" inside the quotes stands for one quote
+                continue;
+            }
+            end = putEscaped<false>(end, c);
         }
     }
     *end++ = '\n';
@@ -346,7 +353,7 @@ void appendUnescapedCopyLine(QByteArray& out, QByteArrayView line, char separato
 }
 
 bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
-                         FieldRule rule, bool unescaped) {
+                         FieldRule rule, bool unescaped, const QuotedFieldParser::LineFields* cut) {
     if (rule == FieldRule::Plain && unescaped && separator.size() == 1) {
         appendUnescapedCopyLine(out, line, separator.front());
         return true;
@@ -355,5 +362,5 @@ bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView se
         appendCopyLineFromBytes(out, line, separator);
         return true;
     }
-    return separator.size() == 1 && appendQuotedCopyLineAscii(out, line, separator.front());
+    return separator.size() == 1 && appendQuotedCopyLineAscii(out, line, separator.front(), cut);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "textfile/FieldRule.h"
+#include "textfile/QuotedFieldParser.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -21,8 +22,10 @@ void appendCopyLineFromBytes(QByteArray& out, QByteArrayView line, QByteArrayVie
 
 // The same COPY line as appendCopyLine under the quoted rule, made straight from a line of
 // ASCII bytes that is a whole record by itself (QuotedFieldParser::cutAsciiLine) for a
-// separator of that one byte. False, with nothing written, for any other line.
-bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator);
+// separator of that one byte. False, with nothing written, for any other line. Where the line
+// was cut already, cut gives its fields (Record::cut), and it is not cut again.
+bool appendQuotedCopyLineAscii(QByteArray& out, QByteArrayView line, char separator,
+                               const QuotedFieldParser::LineFields* cut = nullptr);
 
 // The same COPY line as appendCopyLineFromBytes, for a line whose bytes hold no backslash,
 // double quote or control character up to the tab other than the separator, of one byte
@@ -35,7 +38,8 @@ void appendUnescapedCopyLine(QByteArray& out, QByteArrayView line, char separato
 // rule: one of the three above (unescaped: Record::unescaped). False, with nothing written, for
 // a line to be cut into its values instead.
 bool appendCopyLineBytes(QByteArray& out, QByteArrayView line, QByteArrayView separator,
-                         FieldRule rule, bool unescaped = false);
+                         FieldRule rule, bool unescaped = false,
+                         const QuotedFieldParser::LineFields* cut = nullptr);
 
 // The values of one line written by appendCopyLine (without its line feed), as fields that
 // BuildInsertStatement, under the same rule, turns into the same statement as the original

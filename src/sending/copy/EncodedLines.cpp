@@ -45,7 +45,8 @@ std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
         // An unescaped line was read without the NUL character.
         if (!record.unescaped && record.bytes.contains('\0'))
             return std::nullopt;
-        if (appendCopyLineBytes(m_data, record.bytes, separator, rule, record.unescaped)) {
+        if (appendCopyLineBytes(m_data, record.bytes, separator, rule, record.unescaped,
+                                record.cut)) {
             endLine();
             return Encoded{offset, record.fieldCount};
         }
