@@ -4,10 +4,11 @@
 
 #include <chrono>
 
-void FileReadAhead::start(const QString& path, Sending sending) {
+void FileReadAhead::start(const QString& path, Sending sending, std::shared_ptr<AheadGate> before) {
     stop();
     m_path = path;
     m_sending = std::move(sending);
+    m_before = std::move(before);
     m_ready.reset();
     m_stop = false;
     m_done = false;
@@ -77,9 +78,11 @@ void FileReadAhead::read() {
             return;
         const bool passed = !checked.report && checked.damage.isEmpty();
         m_ready = Ready{std::move(file), std::move(checked), nullptr};
-        if (passed && m_sending && !m_stop) {
+        if (passed && m_sending && !m_stop && (!m_before || m_before->await(stopped))) {
             m_ready->sent = m_sending(*m_ready->file);
             m_sentNow = m_ready->sent.get();
+            if (m_ready->sent)
+                m_gate->open();
         }
     } catch (...) {
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/AheadGate.h"
 #include "import/SentAhead.h"
 #include "textfile/InputFile.h"
 
@@ -12,12 +13,12 @@
 #include <optional>
 #include <thread>
 
-// The next file of the list opened and checked on a thread of its own while the run sends the
-// current one, so that its field-count pass (and the unpacking of a compressed file) takes no
+// A file of the list opened and checked on a thread of its own while the run sends an earlier
+// one, so that its field-count pass (and the unpacking of a compressed file) takes no
 // time of the run's own. Nothing is shown from here: the run takes the file at its turn and
 // tells then, in order, what its reading found; when reading ahead failed, or the file is not
 // a regular one (a pipe is read at its turn, where waiting for its writer can be given up), the
-// turn reads the file itself. Used from the run's thread.
+// turn reads the file itself. Used from the run's thread (FilesAhead).
 class FileReadAhead {
 public:
     // What was read ahead: the file, open, its header read, and the check's outcome; and when
@@ -40,8 +41,11 @@ public:
     FileReadAhead& operator=(const FileReadAhead&) = delete;
 
     // Starts reading the file ahead, after stopping what was read ahead before; with a
-    // sending, a file that passes the check is handed to it.
-    void start(const QString& path, Sending sending = {});
+    // sending, a file that passes the check is handed to it once the gate before it opened.
+    void start(const QString& path, Sending sending = {},
+               std::shared_ptr<AheadGate> before = nullptr);
+    // Opened once the file was sent ahead, else by the run (FilesAhead).
+    const std::shared_ptr<AheadGate>& gate() const { return m_gate; }
     // What was read ahead of path, once its reading ended; nothing when another file, or none,
     // was read ahead, or when its reading failed. While the reading is awaited, stopped is asked
     // (a statement of the sending may wait for a lock): when it answers true, the reading stops.
@@ -68,6 +72,8 @@ private:
     bool m_detectTypes; // InputFile's detectTypes
     QString m_path;
     Sending m_sending;
+    std::shared_ptr<AheadGate> m_before; // the file before it
+    std::shared_ptr<AheadGate> m_gate = std::make_shared<AheadGate>();
     std::optional<Ready> m_ready; // written by the thread, read once it was joined
     std::atomic<const SentAhead*> m_sentNow{nullptr}; // m_ready's, published by the thread
     std::atomic<bool> m_stop{false};

@@ -34,6 +34,8 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
     }
     if (opened)
         m_connection.adopt(std::move(*opened), choices.connection);
+    for (int k = 0; k < choices.jobs && choices.jobs > 1; ++k)
+        m_aheadConnections.push_back(std::make_unique<RunConnection>());
 }
 
 ImportResult ImportSteps::steps() {
@@ -101,7 +103,7 @@ ImportSteps::Turn ImportSteps::importFile(int position) {
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0);
     // A stop while the file read ahead is awaited stops its sending too.
-    std::optional<FileReadAhead::Ready> ahead = m_ahead.take(m_path, [this] {
+    std::optional<FileReadAhead::Ready> ahead = m_ahead.take(position, m_path, [this] {
         if (m_frontEnd.cancelRequested())
             m_aheadStop = true;
         return m_aheadStop.load();
@@ -151,24 +153,33 @@ void ImportSteps::beginConnection() {
 void ImportSteps::readNextAhead(int position) {
     if (m_choices.jobs < 2 || position >= m_result.filesListed)
         return;
-    if (m_choices.mode == ImportChoices::TableMode::Create)
-        m_namesSoFar.append(ExpandTableName(m_choices.tableTemplate, position));
-    const bool oneConnection =
-        m_file->dataRanges(m_choices.sendsFirstLine(), m_choices.jobs, m_choices.rangeBytes)
-            .size() < 2;
-    if (!oneConnection) { // the file's ranges take the connections
-        m_ahead.start(m_choices.files.at(position));
+    if (m_file->dataRanges(m_choices.sendsFirstLine(), m_choices.jobs, m_choices.rangeBytes)
+            .size() >= 2) { // the file's ranges take the connections
+        if (m_ahead.lastPosition() <= position)
+            m_ahead.start(position + 1, m_choices.files.at(position));
         return;
     }
+    m_ahead.turnTakesOneConnection();
+    const int last = std::min(position + m_choices.jobs - 1, m_result.filesListed);
+    for (int next = std::max(m_ahead.lastPosition(), position) + 1; next <= last; ++next)
+        sendAhead(next);
+}
+
+void ImportSteps::sendAhead(int position) {
+    QStringList namesBefore = m_tables; // and every name a file before it may give
+    if (m_choices.mode == ImportChoices::TableMode::Create)
+        for (int before = 1; before < position; ++before)
+            namesBefore.append(ExpandTableName(m_choices.tableTemplate, before));
     const SentAhead::Setup setup{m_choices,
-                                 position + 1,
-                                 m_choices.files.at(position),
-                                 m_tables + m_namesSoFar,
-                                 aheadConnection(position + 1),
+                                 position,
+                                 m_choices.files.at(position - 1),
+                                 namesBefore,
+                                 aheadConnection(position),
                                  [this] { return m_aheadStop.load(); },
                                  FirstLineLoop,
                                  AppendLoop};
-    m_ahead.start(setup.path, [setup](InputFile& file) { return SentAhead::start(setup, file); });
+    m_ahead.start(position, setup.path,
+                  [setup](InputFile& file) { return SentAhead::start(setup, file); });
 }
 
 // Where a listed file is long enough to go in ranges, the connections of its lanes begin to
@@ -188,7 +199,7 @@ void ImportSteps::openLanesAhead() {
 
 bool ImportSteps::drainsAhead(int position) {
     m_aheadStop = true;
-    return m_ahead.sentAhead(m_choices.files.value(position - 1));
+    return m_ahead.sentAhead(position, m_choices.files.value(position - 1));
 }
 
 void ImportSteps::endTurn() {
@@ -213,8 +224,8 @@ void ImportSteps::closeConnections() {
     m_sentAhead.reset();
     m_connection.close();
     m_lanes.close();
-    for (RunConnection& connection : m_aheadConnections)
-        connection.close();
+    for (const std::unique_ptr<RunConnection>& connection : m_aheadConnections)
+        connection->close();
 }
 
 void ImportSteps::showProgress(qint64 rowsOfFile, int waitingSeconds) {

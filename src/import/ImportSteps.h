@@ -1,7 +1,7 @@
 #pragma once
 
 #include "import/DataLineLoop.h"
-#include "import/FileReadAhead.h"
+#include "import/FilesAhead.h"
 #include "import/ImportChoices.h"
 #include "import/ImportFrontEnd.h"
 #include "import/ImportReporter.h"
@@ -12,17 +12,18 @@
 #include "shell/StepRunner.h"
 #include "textfile/InputFile.h"
 
-#include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ColumnPlan;
 
 // The steps of an import run (runImportOver()): the run as a whole and each file's turn here,
 // the flows of a turn (create, append) in ImportStepsFlows.cpp. With several jobs, the next
-// file of the list is read ahead while a file has its turn, and sent ahead when it can go over
-// a connection of its own (SentAhead); its turn then shows what was sent.
+// files of the list are read ahead while a file has its turn, and sent ahead when they can go
+// over connections of their own (SentAhead), as many files at once as there are jobs; their
+// turns then show what was sent.
 class ImportSteps {
 public:
     ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
@@ -58,17 +59,19 @@ private:
     Turn importFile(int position);
     // The file's connection begun, unless the file was sent ahead over one of its own.
     void beginConnection();
-    // Reads the next file ahead, and sends it ahead where it can go.
+    // Reads the next files ahead, and sends them ahead where they can go.
     void readNextAhead(int position);
+    // Starts reading the file at the position ahead, to be sent ahead where it can go.
+    void sendAhead(int position);
     void openLanesAhead();
     // After a stop: whether the file at the position was sent ahead, so that its turn still
-    // comes to show what it sent; the next ones are not.
+    // comes to show what it sent; no file begins to be sent ahead after it.
     bool drainsAhead(int position);
     void endTurn();
-    // The connection of the file at the position when it is sent ahead: no two files in a row
-    // share one.
+    // The connection of the file at the position when it is sent ahead: no two of the files
+    // in flight at once share one.
     RunConnection& aheadConnection(int position) {
-        return m_aheadConnections[static_cast<std::size_t>(position % 2)];
+        return *m_aheadConnections[static_cast<std::size_t>(position) % m_aheadConnections.size()];
     }
     void closeConnections();
     void createFlow(int position);
@@ -96,8 +99,7 @@ private:
     ImportReporter m_ui;
     StepRunner m_run;
     ImportResult m_result;
-    QStringList m_tables;     // the list of existing tables as it stands during the run
-    QStringList m_namesSoFar; // create: the names of the files whose turn came
+    QStringList m_tables; // the list of existing tables as it stands during the run
     bool m_complete = false;
     bool m_cancelled = false;
 
@@ -108,11 +110,11 @@ private:
     RunConnection m_connection; // handed on from file to file
     bool m_lanesOpened = false; // the lanes' connections began to open (openLanesAhead())
     LanePool m_lanes;           // the further connections of ranges sent side by side
-    // Files sent ahead: a connection for every other file, kept from one to the next, and the
-    // stop of their lanes, taken once the run is stopped.
-    std::array<RunConnection, 2> m_aheadConnections;
+    // Files sent ahead: a connection for each of the files in flight at once, kept from one
+    // file to the next, and the stop of their lanes, taken once the run is stopped.
+    std::vector<std::unique_ptr<RunConnection>> m_aheadConnections;
     std::atomic<bool> m_aheadStop{false};
-    FileReadAhead m_ahead;
+    FilesAhead m_ahead;
     std::unique_ptr<SentAhead> m_sentAhead; // the file whose turn it is, when it was
     IntervalCheck m_progressInterval;       // between two progress reports
 };

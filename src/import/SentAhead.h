@@ -12,7 +12,7 @@ class InputFile;
 class RunConnection;
 struct ImportChoices;
 
-// A file of the list sent whole over a connection of its own while the file before it has its
+// A file of the list sent whole over a connection of its own while an earlier file has its
 // turn, when its turn would go exactly as a turn over one connection goes: the field-count
 // check passed it, it is too short for ranges, and its table is decided without asking anyone.
 //  - Create, names from the first line: the new table's name is not listed and is not the

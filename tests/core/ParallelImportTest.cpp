@@ -331,33 +331,43 @@ TEST_F(ParallelImport, FilesSideBySideShowWhatOneConnectionShows) {
     }
 }
 
-// Two connections work at once on files that each go over one; a table with a unique index
-// takes one file at a time, where the order of commits could decide which of two equal keys
-// is rejected.
+// As many connections work at once as the run has jobs, on files that each go over one, and
+// never more: a file in ranges takes every connection, and the files after it wait for its
+// turn to end. A table with a unique index takes one file at a time, where the order of
+// commits could decide which of two equal keys is rejected.
 TEST_F(ParallelImport, FilesGoSideBySideUnlessTheTableHasAUniqueIndex) {
-    QStringList files;
-    for (int k = 1; k <= 4; ++k) // no two lines alike
-        files << file(QStringLiteral("f%1.csv").arg(k),
-                      lines(150000, 0, 0).replace("r\xC3\xA9", "f" + QByteArray::number(k)));
+    const auto listed = [&](bool withRanges) {
+        QStringList files;
+        for (int k = 1; k <= 6; ++k) // no two lines alike; the third long enough for ranges
+            files << file(QStringLiteral("f%1.csv").arg(k),
+                          lines(k == 3 && withRanges ? 600000 : 150000, 0, 0)
+                              .replace("r\xC3\xA9", "f" + QByteArray::number(k)));
+        return files;
+    };
     for (const char* const table :
          {"CREATE TABLE t(n int, t text)", "CREATE TABLE t(n int, t text, UNIQUE (n, t))",
           static_cast<const char*>(nullptr)}) {
-        SCOPED_TRACE(table ? table : "create");
-        dropAll();
-        if (table)
-            m_db.execute(QString::fromLatin1(table));
-        ImportChoices choices = table ? append(files, "t") : create(files);
-        choices.jobs = 2;
-        BusyBackends busy(m_db.settings());
-        RecordingFrontEnd ui;
-        runImport(choices, ui);
-        const int most = busy.most();
-        EXPECT_EQ(ui.messages, QStringList{"Done."});
-        if (table && QString::fromLatin1(table).contains(QLatin1String("UNIQUE"))) {
-            EXPECT_EQ(most, 1);
-            EXPECT_EQ(ui.log.size(), 1) << ui.log.join('\n').toStdString();
-        } else {
-            EXPECT_GE(most, 2);
+        for (const auto& [jobs, withRanges] : {std::pair{2, true}, {3, true}, {3, false}}) {
+            SCOPED_TRACE(table ? table : "create");
+            SCOPED_TRACE(testing::Message() << jobs << (withRanges ? " jobs, ranges" : " jobs"));
+            dropAll();
+            if (table)
+                m_db.execute(QString::fromLatin1(table));
+            const QStringList files = listed(withRanges);
+            ImportChoices choices = table ? append(files, "t") : create(files);
+            choices.jobs = jobs;
+            choices.rangeBytes = 2 << 20;
+            BusyBackends busy(m_db.settings());
+            RecordingFrontEnd ui;
+            runImport(choices, ui);
+            const int most = busy.most();
+            EXPECT_EQ(ui.messages, QStringList{"Done."});
+            if (table && QString::fromLatin1(table).contains(QLatin1String("UNIQUE"))) {
+                EXPECT_EQ(most, 1);
+                EXPECT_EQ(ui.log.size(), 1) << ui.log.join('\n').toStdString();
+            } else {
+                EXPECT_EQ(most, jobs);
+            }
         }
     }
 }
