@@ -28,6 +28,10 @@ struct ImportChoices {
     // takes them. 1: every file over one connection.
     int jobs = 1;
     qint64 rangeBytes = qint64(4) << 20;
+    // The shortest file that may go in ranges (it would, with its records all after its header).
+    qint64 rangesFrom() const { return 2 * rangeBytes; }
+    // How far apart the field-count check notes where records begin (where a range may end).
+    qint64 recordStartSpacing() const { return std::max<qint64>(rangeBytes / 8, 1); }
     // The number of processor cores, at most 4: what the front ends take when not told.
     static int defaultJobs() {
         return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, 4U));

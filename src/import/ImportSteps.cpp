@@ -24,13 +24,13 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
     , m_file(
           std::make_unique<InputFile>(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
                                       choices.separator, choices.detectsTypes()))
-    , m_ahead(m_file->rule(), choices.separator, std::max<qint64>(choices.rangeBytes / 8, 1),
+    , m_ahead(m_file->rule(), choices.separator, choices.recordStartSpacing(),
               choices.detectsTypes())
     , m_progressInterval(ProgressIntervalMs) {
     m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
     if (choices.jobs > 1) { // where a later cut into ranges may fall
-        m_file->noteRecordStartsEvery(std::max<qint64>(choices.rangeBytes / 8, 1));
-        m_file->checkInHalvesFrom(2 * choices.rangeBytes); // as long as ranges take
+        m_file->noteRecordStartsEvery(choices.recordStartSpacing());
+        m_file->checkInHalvesFrom(choices.rangesFrom()); // as long as ranges take
     }
     if (opened)
         m_connection.adopt(std::move(*opened), choices.connection);
@@ -190,7 +190,7 @@ void ImportSteps::openLanesAhead() {
         return;
     m_lanesOpened = true;
     for (const QString& path : m_choices.files) {
-        if (QFileInfo(path).size() >= 2 * m_choices.rangeBytes) {
+        if (QFileInfo(path).size() >= m_choices.rangesFrom()) {
             m_lanes.openAhead(m_choices.connection, m_choices.jobs - 1);
             return;
         }
