@@ -65,8 +65,9 @@ void FileReadAhead::read() {
         return;
     try {
         const auto stopped = [this] { return m_stop.load(); };
-        auto file = std::make_unique<InputFile>(m_rule, m_separator, m_detectTypes);
-        file->noteRecordStartsEvery(m_startSpacing);
+        auto file =
+            std::make_unique<InputFile>(m_reading.rule, m_reading.separator, m_reading.detectTypes);
+        file->noteRecordStartsEvery(m_reading.startSpacing);
         if (!file->open(m_path, stopped))
             return;
         file->readHeader();

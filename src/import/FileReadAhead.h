@@ -31,11 +31,16 @@ public:
     // Starts the sending of a file that passed the check, or not (SentAhead::start()).
     using Sending = std::function<std::unique_ptr<SentAhead>(InputFile& file)>;
 
-    FileReadAhead(FieldRule rule, QString separator, qint64 startSpacing, bool detectTypes)
-        : m_rule(rule)
-        , m_separator(std::move(separator))
-        , m_startSpacing(startSpacing)
-        , m_detectTypes(detectTypes) {}
+    // How every file of the run is read.
+    struct Reading {
+        FieldRule rule;
+        QString separator;
+        qint64 startSpacing; // InputFile::noteRecordStartsEvery()
+        bool detectTypes;    // InputFile's
+    };
+
+    explicit FileReadAhead(Reading reading)
+        : m_reading(std::move(reading)) {}
     ~FileReadAhead() { stop(); }
     FileReadAhead(const FileReadAhead&) = delete;
     FileReadAhead& operator=(const FileReadAhead&) = delete;
@@ -66,10 +71,7 @@ private:
     // Waits for the thread's end, asking stopped meanwhile.
     void await(const std::function<bool()>& stopped);
 
-    FieldRule m_rule;
-    QString m_separator;
-    qint64 m_startSpacing;
-    bool m_detectTypes; // InputFile's detectTypes
+    Reading m_reading;
     QString m_path;
     Sending m_sending;
     std::shared_ptr<AheadGate> m_before; // the file before it

@@ -2,8 +2,7 @@
 
 void FilesAhead::start(int position, const QString& path, FileReadAhead::Sending sending) {
     std::shared_ptr<AheadGate> before = m_slots.empty() ? m_turn : m_slots.back().reading->gate();
-    auto reading =
-        std::make_unique<FileReadAhead>(m_rule, m_separator, m_startSpacing, m_detectTypes);
+    auto reading = std::make_unique<FileReadAhead>(m_reading);
     reading->start(path, std::move(sending), std::move(before));
     m_slots.push_back(Slot{position, std::move(reading)});
 }
@@ -11,7 +10,8 @@ void FilesAhead::start(int position, const QString& path, FileReadAhead::Sending
 std::optional<FileReadAhead::Ready> FilesAhead::take(int position, const QString& path,
                                                      const std::function<bool()>& stopped) {
     m_turn->open();
-    while (!m_slots.empty() && m_slots.front().position < position) {
+    while (!m_slots.empty() && m_slots.front().position < position) { // their turns are over
+        m_slots.front().reading->gate()->open();
         m_slots.front().reading->stop();
         m_slots.pop_front();
     }

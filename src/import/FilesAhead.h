@@ -11,11 +11,8 @@
 // sent ahead too. Used from the run's thread.
 class FilesAhead {
 public:
-    FilesAhead(FieldRule rule, QString separator, qint64 startSpacing, bool detectTypes)
-        : m_rule(rule)
-        , m_separator(std::move(separator))
-        , m_startSpacing(startSpacing)
-        , m_detectTypes(detectTypes) {}
+    explicit FilesAhead(FileReadAhead::Reading reading)
+        : m_reading(std::move(reading)) {}
     ~FilesAhead() { stop(); }
     FilesAhead(const FilesAhead&) = delete;
     FilesAhead& operator=(const FilesAhead&) = delete;
@@ -44,10 +41,7 @@ private:
         std::unique_ptr<FileReadAhead> reading;
     };
 
-    FieldRule m_rule;
-    QString m_separator;
-    qint64 m_startSpacing;
-    bool m_detectTypes;
+    FileReadAhead::Reading m_reading;
     std::deque<Slot> m_slots;
     std::shared_ptr<AheadGate> m_turn = std::make_shared<AheadGate>(); // of the turn's file
 };

@@ -24,8 +24,8 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
     , m_file(
           std::make_unique<InputFile>(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
                                       choices.separator, choices.detectsTypes()))
-    , m_ahead(m_file->rule(), choices.separator, choices.recordStartSpacing(),
-              choices.detectsTypes())
+    , m_ahead(
+          {m_file->rule(), choices.separator, choices.recordStartSpacing(), choices.detectsTypes()})
     , m_progressInterval(ProgressIntervalMs) {
     m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
     if (choices.jobs > 1) { // where a later cut into ranges may fall
