@@ -221,6 +221,7 @@ void CopySender::endStreaming() {
     stream(true);
     // The end of a COPY that is its own transaction is its COMMIT.
     m_commitInFlight = m_transaction.selfCommitting();
+    m_ownPieceLines = m_commitInFlight ? m_sentEnd - m_pieceBegin : 0;
     m_stream.end();
     m_phase = Phase::Ending;
 }

@@ -181,6 +181,7 @@ private:
     End m_end = End::Open;
     bool m_broken = false;         // the transaction can't be trusted; salvage() redoes the chunk
     bool m_commitInFlight = false; // COMMIT sent, its answer not in
+    qsizetype m_ownPieceLines = 0; // in a COPY that is its own transaction, ended (endStreaming())
     qint64 m_acceptedInChunk = 0;
     qint64 m_settledPieces = 0;
     qint64 m_accepted = 0;

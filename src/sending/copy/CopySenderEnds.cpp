@@ -18,7 +18,8 @@ std::optional<LostConnection> CopySender::lostConnection() const {
     chunk.firstLine = lost.notCommitted.front();
     chunk.lastLine = m_lines[m_sentEnd - 1].index;
     chunk.lineAfter = m_lines.boundary(m_sentEnd);
-    chunk.rowsAccepted = m_acceptedInChunk;
+    // A COPY that is its own transaction puts in every line it carries when it commits.
+    chunk.rowsAccepted = m_acceptedInChunk + (m_transaction.selfCommitting() ? m_ownPieceLines : 0);
     for (const PendingRejections::Entry& rejection : m_rejections.before(chunk.lineAfter))
         chunk.rejections.push_back(rejection);
     lost.chunkInDoubt = std::move(chunk);
