@@ -36,19 +36,22 @@ bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTa
     const auto cancelled = [&frontEnd = c.frontEnd] { return frontEnd.cancelRequested(); };
     const bool fromFirst = c.choices.sendsFirstLine();
     const bool opened = c.run.step(steps.open, [&] {
-        const SenderChoice choice{table,
-                                  c.path,
-                                  c.file.rule(),
-                                  c.choices.separator.toUtf8(),
-                                  c.choices.rowByRow,
-                                  cancelled,
-                                  targets,
-                                  &c.connection.markersLeft()};
+        SenderChoice choice{table,
+                            c.path,
+                            c.file.rule(),
+                            c.choices.separator.toUtf8(),
+                            c.choices.rowByRow,
+                            cancelled,
+                            targets,
+                            &c.connection.markersLeft()};
         const std::vector<FileRange> ranges = startLanes(choice, steps);
         if (ranges.empty())
             m_records.emplace(c.file.dataRecords(fromFirst));
         else
             m_records.emplace(c.file.rangeRecords(ranges.front()));
+        // The run's own sender shows the progress as its chunks commit, also while it waits
+        // for the last ones; the lanes' counts are read from here.
+        choice.committed = [this] { showCommitted(); };
         m_sender = std::make_unique<ResumingSender>(ResumingSender::Context{
             c.connection, c.choices.connection, cancelled,
             [choice, rejected = m_rejected](Connection& connection, qsizetype valueCount) {
@@ -120,6 +123,11 @@ void DataLineLoop::finishLanes(Outcome& outcome, const RowSender::Rejected& reje
     outcome.handedOver += side.handedOver;
     outcome.allSent = outcome.allSent && side.allSent;
     outcome.cancelled = outcome.cancelled || side.cancelled;
+}
+
+void DataLineLoop::showCommitted() {
+    if (m_sender && m_context.progressInterval.passed())
+        m_context.progress(m_sender->rowsAccepted() + m_side.rowsAccepted(), 0);
 }
 
 bool DataLineLoop::readNext(Record& record, const Steps& steps, bool& more) {

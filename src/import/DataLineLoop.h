@@ -93,6 +93,8 @@ private:
     // The reports of the file sent ahead, and its outcome.
     Outcome showSentAhead(const Steps& steps);
     void reportRejectionsAt(int execute);
+    // The progress, once the interval passed, as a chunk of the run's own sender commits.
+    void showCommitted();
 
     Context m_context;
     std::optional<RecordReader> m_records;

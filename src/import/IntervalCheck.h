@@ -16,6 +16,8 @@ public:
     // Counts one line of the given bytes; true when the interval has passed since the last
     // restart (or when there was none).
     bool due(qsizetype bytes);
+    // Whether the interval has passed, the clock read now (for events far apart).
+    bool passed() const { return !m_since.isValid() || m_since.elapsed() >= m_intervalMs; }
     // The interval begins again now.
     void restart();
 

@@ -26,6 +26,7 @@ std::unique_ptr<RowSender> copySender(Connection& connection, const SenderChoice
     options.stopRequested = choice.stopRequested;
     options.fieldRule = choice.rule;
     options.markersLeft = choice.markersLeft;
+    options.committed = choice.committed;
     return std::make_unique<CopySender>(connection, std::move(target), choice.path,
                                         choice.separator, std::move(rejected), std::move(options));
 }

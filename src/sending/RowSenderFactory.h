@@ -31,6 +31,9 @@ struct SenderChoice {
     // Markers of committed chunks not yet removed, kept over the connection from one sender to
     // the next (CopySender::Options::markersLeft); null when each sender removes its own.
     QList<quint32>* markersLeft = nullptr;
+    // Called on the sender's thread after each chunk of a COPY commits (the progress), also
+    // while finish() waits for the last ones; none when empty.
+    std::function<void()> committed = {};
 };
 
 // The sender for records of valueCount values: a CopySender where the table allows COPY for

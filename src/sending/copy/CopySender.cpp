@@ -313,6 +313,8 @@ void CopySender::chunkCommitted(qsizetype lastPiece) {
     m_accepted += m_acceptedInChunk + lastPiece;
     m_acceptedInChunk = 0;
     release(m_sentEnd);
+    if (m_options.committed)
+        m_options.committed();
 }
 
 // Sends the first waiting line, one to be sent alone, as its own row statement; every line

@@ -80,6 +80,7 @@ public:
         // finish() instead of being removed by a statement of their own. Null: finish() removes
         // them.
         QList<quint32>* markersLeft = nullptr;
+        std::function<void()> committed; // after each chunk commits; none when empty
 
         // The options within their bounds: a chunk of one line at least, pieces within it.
         Options bounded() && {
