@@ -69,11 +69,10 @@ bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTa
 std::vector<FileRange> DataLineLoop::startLanes(const SenderChoice& choice, const Steps& steps) {
     Context& c = m_context;
     Connection* open = c.connection.current();
-    if (!c.lanes || c.choices.jobs < 2 || !open || !open->isOpen())
+    if (!c.lanes || c.parts < 2 || !open || !open->isOpen())
         return {};
     const bool fromFirst = c.choices.sendsFirstLine();
-    std::vector<FileRange> ranges =
-        c.file.dataRanges(fromFirst, c.choices.jobs, c.choices.rangeBytes);
+    std::vector<FileRange> ranges = c.file.dataRanges(fromFirst, c.parts, c.choices.rangeBytes);
     if (ranges.size() < 2 || !takesRanges(*open, choice, c.file.header().size()))
         return {};
     const std::vector<RunConnection*> connections = c.lanes->begin(

@@ -71,6 +71,7 @@ public:
         LanePool* lanes = nullptr;       // the further connections; none: one connection
         SentAhead* ahead = nullptr;      // the file was sent ahead: its lane's reports are shown
         std::function<void()> stopAhead; // stops the lane of a file sent ahead
+        int parts = 1;                   // the ranges the file may go in (RangeChoice)
     };
 
     explicit DataLineLoop(Context context)

@@ -5,8 +5,6 @@
 #include "import/TableNames.h"
 #include "shell/NumberText.h"
 
-#include <QFileInfo>
-
 namespace {
 
 const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
@@ -21,6 +19,7 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
     , m_ui(frontEnd, choices.rejectsFolder)
     , m_run(m_ui, Context)
     , m_tables(choices.existingTables)
+    , m_ranges(choices.files, choices.jobs)
     , m_file(
           std::make_unique<InputFile>(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
                                       choices.separator, choices.detectsTypes()))
@@ -153,7 +152,9 @@ void ImportSteps::beginConnection() {
 void ImportSteps::readNextAhead(int position) {
     if (m_choices.jobs < 2 || position >= m_result.filesListed)
         return;
-    if (m_file->dataRanges(m_choices.sendsFirstLine(), m_choices.jobs, m_choices.rangeBytes)
+    if (m_file
+            ->dataRanges(m_choices.sendsFirstLine(), m_ranges.partsAt(position),
+                         m_choices.rangeBytes)
             .size() >= 2) { // the file's ranges take the connections
         if (m_ahead.lastPosition() <= position)
             m_ahead.start(position + 1, m_choices.files.at(position));
@@ -172,6 +173,7 @@ void ImportSteps::sendAhead(int position) {
             namesBefore.append(ExpandTableName(m_choices.tableTemplate, before));
     const SentAhead::Setup setup{m_choices,
                                  position,
+                                 m_ranges.partsAt(position),
                                  m_choices.files.at(position - 1),
                                  namesBefore,
                                  aheadConnection(position),
@@ -189,12 +191,8 @@ void ImportSteps::openLanesAhead() {
     if (m_lanesOpened || m_choices.jobs < 2 || m_choices.rowByRow || !m_connection.current())
         return;
     m_lanesOpened = true;
-    for (const QString& path : m_choices.files) {
-        if (QFileInfo(path).size() >= m_choices.rangesFrom()) {
-            m_lanes.openAhead(m_choices.connection, m_choices.jobs - 1);
-            return;
-        }
-    }
+    if (m_ranges.anyInRangesFrom(m_choices.rangesFrom()))
+        m_lanes.openAhead(m_choices.connection, m_choices.jobs - 1);
 }
 
 bool ImportSteps::drainsAhead(int position) {

@@ -7,6 +7,7 @@
 #include "import/ImportReporter.h"
 #include "import/ImportRun.h"
 #include "import/IntervalCheck.h"
+#include "import/RangeChoice.h"
 #include "parallel/LanePool.h"
 #include "resume/RunConnection.h"
 #include "shell/StepRunner.h"
@@ -99,7 +100,8 @@ private:
     ImportReporter m_ui;
     StepRunner m_run;
     ImportResult m_result;
-    QStringList m_tables; // the list of existing tables as it stands during the run
+    QStringList m_tables;       // the list of existing tables as it stands during the run
+    const RangeChoice m_ranges; // which files may go in ranges
     bool m_complete = false;
     bool m_cancelled = false;
 

@@ -153,10 +153,10 @@ bool ImportSteps::planCreate(const QStringList& columns, ColumnPlan& plan) {
 
 void ImportSteps::sendDataLines(const QString& table, const DataLineLoop::Steps& steps,
                                 const ColumnTargets& targets) {
-    DataLineLoop loop({m_run, m_ui, m_frontEnd, *m_file, m_connection, m_choices, m_path,
-                       m_progressInterval,
-                       [this](qint64 rows, int seconds) { showProgress(rows, seconds); }, &m_lanes,
-                       m_sentAhead.get(), [this] { m_aheadStop = true; }});
+    DataLineLoop loop(
+        {m_run, m_ui, m_frontEnd, *m_file, m_connection, m_choices, m_path, m_progressInterval,
+         [this](qint64 rows, int seconds) { showProgress(rows, seconds); }, &m_lanes,
+         m_sentAhead.get(), [this] { m_aheadStop = true; }, m_ranges.partsAt(m_position)});
     const DataLineLoop::Outcome outcome = loop.send(table, steps, targets);
     m_result.rowsSent += outcome.rowsSent;
     m_cancelled = m_cancelled || outcome.cancelled;

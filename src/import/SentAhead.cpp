@@ -69,7 +69,7 @@ std::unique_ptr<SentAhead> SentAhead::start(const Setup& s, InputFile& file) {
     if (c.rowByRow || s.stop() || (!create && c.mode != ImportChoices::TableMode::Append))
         return nullptr;
     const bool fromFirst = c.sendsFirstLine();
-    const std::vector<FileRange> ranges = file.dataRanges(fromFirst, c.jobs, c.rangeBytes);
+    const std::vector<FileRange> ranges = file.dataRanges(fromFirst, s.parts, c.rangeBytes);
     if (ranges.size() != 1)
         return nullptr; // goes in ranges at its turn
     std::optional<Plan> plan;

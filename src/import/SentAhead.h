@@ -27,6 +27,7 @@ public:
     struct Setup {
         const ImportChoices& choices;
         int position; // the file's, from 1
+        int parts;    // the ranges it may go in (RangeChoice): more than one, it waits its turn
         QString path;
         QStringList namesBefore;        // tables listed, and the names of every file before it
         RunConnection& connection;      // kept by the run for files sent ahead

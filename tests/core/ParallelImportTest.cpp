@@ -338,9 +338,11 @@ TEST_F(ParallelImport, FilesSideBySideShowWhatOneConnectionShows) {
 TEST_F(ParallelImport, FilesGoSideBySideUnlessTheTableHasAUniqueIndex) {
     const auto listed = [&](bool withRanges) {
         QStringList files;
-        for (int k = 1; k <= 6; ++k) // no two lines alike; the third long enough for ranges
+        // No two lines alike; the third long enough for ranges, and longer than the files
+        // that could go beside it together.
+        for (int k = 1; k <= 6; ++k)
             files << file(QStringLiteral("f%1.csv").arg(k),
-                          lines(k == 3 && withRanges ? 600000 : 150000, 0, 0)
+                          lines(k == 3 && withRanges ? 700000 : 150000, 0, 0)
                               .replace("r\xC3\xA9", "f" + QByteArray::number(k)));
         return files;
     };
