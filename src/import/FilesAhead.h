@@ -8,11 +8,15 @@
 // after the file whose turn it is; with several jobs, as many files go side by side as there
 // are connections. Each file read ahead is sent, when it can be, once the gate of the file
 // before it opened (AheadGate): the turn's file takes one connection, or the file before was
-// sent ahead too. Used from the run's thread.
+// sent ahead too; and once the turn of the file as many places before it as there are
+// connections is over, whose connection it takes. So a file may be read and checked while
+// the files before it are sent, and be sent the moment a connection is free. Used from the
+// run's thread.
 class FilesAhead {
 public:
-    explicit FilesAhead(FileReadAhead::Reading reading)
-        : m_reading(std::move(reading)) {}
+    FilesAhead(FileReadAhead::Reading reading, int connections)
+        : m_reading(std::move(reading))
+        , m_connections(connections) {}
     ~FilesAhead() { stop(); }
     FilesAhead(const FilesAhead&) = delete;
     FilesAhead& operator=(const FilesAhead&) = delete;
@@ -39,9 +43,12 @@ private:
     struct Slot {
         int position;
         std::unique_ptr<FileReadAhead> reading;
+        std::shared_ptr<AheadGate> free; // opened once the connection it takes is free
     };
 
     FileReadAhead::Reading m_reading;
+    int m_connections;
+    int m_turnPosition = 0; // the file whose turn it is: the turns before it are over
     std::deque<Slot> m_slots;
     std::shared_ptr<AheadGate> m_turn = std::make_shared<AheadGate>(); // of the turn's file
 };
