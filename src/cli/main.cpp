@@ -89,13 +89,11 @@ void chooseTables(const CommandLine& line, const QStringList& tables, Connection
                   ImportChoices& choices, QTextStream& err) {
     choices.existingTables = tables;
     if (line.createTemplate) {
-        choices.mode = ImportChoices::TableMode::Create;
         choices.tableTemplate = *line.createTemplate;
         choices.names = line.columnNames ? ImportChoices::ColumnNames::Typed
                                          : ImportChoices::ColumnNames::FirstLine;
         return;
     }
-    choices.mode = ImportChoices::TableMode::Append;
     const QString& name = *line.appendTable;
     try {
         choices.selectedTable = FindListedTable(connection, name, tables);
@@ -141,12 +139,18 @@ int main(int argc, char** argv) {
     choices.rejectsFolder = line.rejectsFolder.value_or(QString());
     choices.matchNames = line.matchNames;
     choices.fileColumn = line.fileColumn.value_or(QString());
+    choices.mode =
+        line.createTemplate ? ImportChoices::TableMode::Create : ImportChoices::TableMode::Append;
 
+    // The first file is read and checked while the program logs in. Until it is logged in, a
+    // stop ends it at once (nothing is begun); from then on, a stop stops the run.
+    std::unique_ptr<FileReadAhead> first = readFirstFileAhead(choices);
     // One connection lists the tables and, handed to the run, serves its first file.
     StringTableList tables;
     std::optional<Connection> opened;
     try {
         opened.emplace(Connection::open(choices.connection));
+        platform::catchInterrupt();
         ListDatabaseTables(*opened, tables);
     } catch (const std::exception& error) {
         const QString words = terminalText(QString::fromUtf8(error.what()));
@@ -166,6 +170,5 @@ int main(int argc, char** argv) {
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
                                  platform::standardErrorIsTerminal(), line.fullMessages);
     frontEnd.setQuiet(line.quiet);
-    platform::catchInterrupt();
-    return exitStatus(runImportOver(choices, frontEnd, std::move(opened)));
+    return exitStatus(runImportOver(choices, frontEnd, std::move(opened), std::move(first)));
 }

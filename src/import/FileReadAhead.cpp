@@ -70,6 +70,7 @@ void FileReadAhead::read() {
         auto file =
             std::make_unique<InputFile>(m_reading.rule, m_reading.separator, m_reading.detectTypes);
         file->noteRecordStartsEvery(m_reading.startSpacing);
+        file->checkInHalvesFrom(m_reading.halvesFrom);
         if (!file->open(m_path, stopped))
             return;
         file->readHeader();

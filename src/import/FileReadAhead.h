@@ -36,8 +36,9 @@ public:
     struct Reading {
         FieldRule rule;
         QString separator;
-        qint64 startSpacing; // InputFile::noteRecordStartsEvery()
-        bool detectTypes;    // InputFile's
+        qint64 startSpacing;   // InputFile::noteRecordStartsEvery()
+        bool detectTypes;      // InputFile's
+        qint64 halvesFrom = 0; // InputFile::checkInHalvesFrom(): where nothing else is read
     };
 
     explicit FileReadAhead(Reading reading)

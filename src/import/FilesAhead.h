@@ -23,6 +23,11 @@ public:
 
     // Starts reading the file at the position (after every one read ahead so far) ahead.
     void start(int position, const QString& path, FileReadAhead::Sending sending = {});
+    // Takes a reading already started (readFirstFileAhead()) as that of the position, before
+    // any other was started.
+    void adopt(int position, std::unique_ptr<FileReadAhead> reading) {
+        m_slots.push_back(Slot{position, std::move(reading), nullptr});
+    }
     // The position of the last file read ahead; 0 when none is.
     int lastPosition() const { return m_slots.empty() ? 0 : m_slots.back().position; }
     // The turn of the file at the position begins: the turn before is over. What was read

@@ -3,8 +3,8 @@
 #include "import/ImportSteps.h"
 
 ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEnd,
-                           std::optional<Connection> opened) {
-    ImportSteps run(choices, frontEnd, std::move(opened));
+                           std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first) {
+    ImportSteps run(choices, frontEnd, std::move(opened), std::move(first));
     try {
         return run.execute();
     } catch (...) {
@@ -13,4 +13,18 @@ ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEn
         result.errorsReported = 1;
         return result;
     }
+}
+
+std::unique_ptr<FileReadAhead> readFirstFileAhead(const ImportChoices& choices) {
+    if (choices.files.isEmpty())
+        return nullptr;
+    // As the turn reads its file (ImportSteps): over several connections, with the places
+    // where ranges may be cut noted, and a long file in two halves at once.
+    const bool several = choices.jobs > 1;
+    auto first = std::make_unique<FileReadAhead>(
+        FileReadAhead::Reading{choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
+                               choices.separator, several ? choices.recordStartSpacing() : 0,
+                               choices.detectsTypes(), several ? choices.rangesFrom() : 0});
+    first->start(choices.files.front());
+    return first;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "database/Connection.h"
+#include "import/FileReadAhead.h"
 #include "import/ImportChoices.h"
 
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 
 class ImportFrontEnd;
@@ -31,9 +33,15 @@ struct ImportResult {
 // message (ImportFrontEnd::closing()), all through the front end. Runs on the calling thread;
 // never throws. Where a connection was opened with the choices' settings (for the table list)
 // and ran nothing but queries that read, the first file takes it as a new one
-// (RunConnection::adopt()), sparing the opening of another.
+// (RunConnection::adopt()), sparing the opening of another; where the first file was read
+// ahead (readFirstFileAhead()), its turn takes what that reading found.
 ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEnd,
-                           std::optional<Connection> opened);
+                           std::optional<Connection> opened,
+                           std::unique_ptr<FileReadAhead> first = nullptr);
+// Starts reading and checking the first file of the choices' list on a thread of its own, so
+// that this goes on while the front end logs in and lists the tables; nothing is shown from
+// it before the file's turn. Nothing when the list is empty.
+std::unique_ptr<FileReadAhead> readFirstFileAhead(const ImportChoices& choices);
 inline ImportResult runImport(const ImportChoices& choices, ImportFrontEnd& frontEnd) {
     return runImportOver(choices, frontEnd, std::nullopt);
 }

@@ -13,7 +13,7 @@ constexpr qint64 ProgressIntervalMs = 200;
 } // namespace
 
 ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
-                         std::optional<Connection> opened)
+                         std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first)
     : m_choices(choices)
     , m_frontEnd(frontEnd)
     , m_ui(frontEnd, choices.rejectsFolder)
@@ -36,6 +36,8 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
         m_connection.adopt(std::move(*opened), choices.connection);
     for (int k = 0; k < choices.jobs && choices.jobs > 1; ++k)
         m_aheadConnections.push_back(std::make_unique<RunConnection>());
+    if (first)
+        m_ahead.adopt(1, std::move(first));
 }
 
 ImportResult ImportSteps::steps() {
@@ -102,6 +104,7 @@ ImportSteps::Turn ImportSteps::importFile(int position) {
     m_path.clear();
     m_run.step(122, [&] { m_path = m_choices.files.at(position - 1); });
     showProgress(0);
+    openLanesAhead(); // over the connection the run was handed, while its file is read ahead
     // A stop while the file read ahead is awaited stops its sending too.
     std::optional<FileReadAhead::Ready> ahead = m_ahead.take(position, m_path, [this] {
         if (m_frontEnd.cancelRequested())

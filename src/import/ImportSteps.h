@@ -28,7 +28,7 @@ class ColumnPlan;
 class ImportSteps {
 public:
     ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
-                std::optional<Connection> opened);
+                std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first);
 
     ImportResult execute() {
         ImportResult result = steps();
