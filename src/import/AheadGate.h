@@ -7,10 +7,9 @@
 
 // Opened once the files read ahead after a file may be sent: the file went over a connection of
 // its own, or its turn came and takes one connection (not its ranges). A file read ahead waits
-// at the gate of the file before it, so that a file sent ahead never follows one that is not (a
-// stop lets each file sent ahead have its turn, in list order), and at a gate opened once the
-// connection it takes is free (FilesAhead), so that no more files are sent at once than the
-// run has connections. Shared by the run's thread and the reading threads.
+// at the gate of the file before it, so that no more files are sent at once than the run has
+// connections, and a file sent ahead never follows one that is not (a stop lets each file sent
+// ahead have its turn, in list order). Shared by the run's thread and the reading threads.
 class AheadGate {
 public:
     void open() {

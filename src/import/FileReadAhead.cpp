@@ -2,15 +2,13 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
 #include <chrono>
 
-void FileReadAhead::start(const QString& path, Sending sending,
-                          std::vector<std::shared_ptr<AheadGate>> gates) {
+void FileReadAhead::start(const QString& path, Sending sending, std::shared_ptr<AheadGate> before) {
     stop();
     m_path = path;
     m_sending = std::move(sending);
-    m_gates = std::move(gates);
+    m_before = std::move(before);
     m_ready.reset();
     m_stop = false;
     m_done = false;
@@ -82,10 +80,7 @@ void FileReadAhead::read() {
             return;
         const bool passed = !checked.report && checked.damage.isEmpty();
         m_ready = Ready{std::move(file), std::move(checked), nullptr};
-        const bool opened = std::all_of(m_gates.begin(), m_gates.end(), [&](const auto& gate) {
-            return !gate || gate->await(stopped);
-        });
-        if (passed && m_sending && !m_stop && opened) {
+        if (passed && m_sending && !m_stop && (!m_before || m_before->await(stopped))) {
             m_ready->sent = m_sending(*m_ready->file);
             m_sentNow = m_ready->sent.get();
             if (m_ready->sent)

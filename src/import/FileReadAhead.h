@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <vector>
 
 // A file of the list opened and checked on a thread of its own while the run sends an earlier
 // one, so that its field-count pass (and the unpacking of a compressed file) takes no
@@ -48,9 +47,9 @@ public:
     FileReadAhead& operator=(const FileReadAhead&) = delete;
 
     // Starts reading the file ahead, after stopping what was read ahead before; with a
-    // sending, a file that passes the check is handed to it once each of the gates opened.
+    // sending, a file that passes the check is handed to it once the gate before it opened.
     void start(const QString& path, Sending sending = {},
-               std::vector<std::shared_ptr<AheadGate>> gates = {});
+               std::shared_ptr<AheadGate> before = nullptr);
     // Opened once the file was sent ahead, else by the run (FilesAhead).
     const std::shared_ptr<AheadGate>& gate() const { return m_gate; }
     // What was read ahead of path, once its reading ended; nothing when another file, or none,
@@ -76,7 +75,7 @@ private:
     Reading m_reading;
     QString m_path;
     Sending m_sending;
-    std::vector<std::shared_ptr<AheadGate>> m_gates; // awaited before the sending
+    std::shared_ptr<AheadGate> m_before; // the file before it
     std::shared_ptr<AheadGate> m_gate = std::make_shared<AheadGate>();
     std::optional<Ready> m_ready; // written by the thread, read once it was joined
     std::atomic<const SentAhead*> m_sentNow{nullptr}; // m_ready's, published by the thread

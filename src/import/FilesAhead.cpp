@@ -2,21 +2,14 @@
 
 void FilesAhead::start(int position, const QString& path, FileReadAhead::Sending sending) {
     std::shared_ptr<AheadGate> before = m_slots.empty() ? m_turn : m_slots.back().reading->gate();
-    std::shared_ptr<AheadGate> free;
-    if (position - m_connections >= m_turnPosition) // that file's turn is not over yet
-        free = std::make_shared<AheadGate>();
     auto reading = std::make_unique<FileReadAhead>(m_reading);
-    reading->start(path, std::move(sending), {std::move(before), free});
-    m_slots.push_back(Slot{position, std::move(reading), std::move(free)});
+    reading->start(path, std::move(sending), std::move(before));
+    m_slots.push_back(Slot{position, std::move(reading)});
 }
 
 std::optional<FileReadAhead::Ready> FilesAhead::take(int position, const QString& path,
                                                      const std::function<bool()>& stopped) {
     m_turn->open();
-    m_turnPosition = position;
-    for (const Slot& slot : m_slots)
-        if (slot.free && slot.position - m_connections < position)
-            slot.free->open();
     while (!m_slots.empty() && m_slots.front().position < position) { // their turns are over
         m_slots.front().reading->gate()->open();
         m_slots.front().reading->stop();

@@ -8,15 +8,11 @@
 // after the file whose turn it is; with several jobs, as many files go side by side as there
 // are connections. Each file read ahead is sent, when it can be, once the gate of the file
 // before it opened (AheadGate): the turn's file takes one connection, or the file before was
-// sent ahead too; and once the turn of the file as many places before it as there are
-// connections is over, whose connection it takes. So a file may be read and checked while
-// the files before it are sent, and be sent the moment a connection is free. Used from the
-// run's thread.
+// sent ahead too. Used from the run's thread.
 class FilesAhead {
 public:
-    FilesAhead(FileReadAhead::Reading reading, int connections)
-        : m_reading(std::move(reading))
-        , m_connections(connections) {}
+    explicit FilesAhead(FileReadAhead::Reading reading)
+        : m_reading(std::move(reading)) {}
     ~FilesAhead() { stop(); }
     FilesAhead(const FilesAhead&) = delete;
     FilesAhead& operator=(const FilesAhead&) = delete;
@@ -26,7 +22,7 @@ public:
     // Takes a reading already started (readFirstFileAhead()) as that of the position, before
     // any other was started.
     void adopt(int position, std::unique_ptr<FileReadAhead> reading) {
-        m_slots.push_back(Slot{position, std::move(reading), nullptr});
+        m_slots.push_back(Slot{position, std::move(reading)});
     }
     // The position of the last file read ahead; 0 when none is.
     int lastPosition() const { return m_slots.empty() ? 0 : m_slots.back().position; }
@@ -48,12 +44,9 @@ private:
     struct Slot {
         int position;
         std::unique_ptr<FileReadAhead> reading;
-        std::shared_ptr<AheadGate> free; // opened once the connection it takes is free
     };
 
     FileReadAhead::Reading m_reading;
-    int m_connections;
-    int m_turnPosition = 0; // the file whose turn it is: the turns before it are over
     std::deque<Slot> m_slots;
     std::shared_ptr<AheadGate> m_turn = std::make_shared<AheadGate>(); // of the turn's file
 };

@@ -24,8 +24,7 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
           std::make_unique<InputFile>(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
                                       choices.separator, choices.detectsTypes()))
     , m_ahead(
-          {m_file->rule(), choices.separator, choices.recordStartSpacing(), choices.detectsTypes()},
-          choices.jobs)
+          {m_file->rule(), choices.separator, choices.recordStartSpacing(), choices.detectsTypes()})
     , m_progressInterval(ProgressIntervalMs) {
     m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
     if (choices.jobs > 1) { // where a later cut into ranges may fall
@@ -165,9 +164,7 @@ void ImportSteps::readNextAhead(int position) {
         return;
     }
     m_ahead.turnTakesOneConnection();
-    // The files that go beside the turn's, and one more, read and checked to go the moment
-    // the turn's connection is free.
-    const int last = std::min(position + m_choices.jobs, m_result.filesListed);
+    const int last = std::min(position + m_choices.jobs - 1, m_result.filesListed);
     for (int next = std::max(m_ahead.lastPosition(), position) + 1; next <= last; ++next)
         sendAhead(next);
 }
