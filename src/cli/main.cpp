@@ -82,9 +82,9 @@ bool makeRejectsFolder(const CommandLine& line, QTextStream& err) {
     }
 }
 
-// The table mode of the run, and the table to append to among those listed, named as the list
-// shows it or as SQL names it (FindListedTable()). None is selected when the name is unknown or
-// the lookup fails; the run's start check then ends it.
+// The tables of the run: the template, or the table to append to among those listed, named as
+// the list shows it or as SQL names it (FindListedTable()). None is selected when the name is
+// unknown or the lookup fails; the run's start check then ends it.
 void chooseTables(const CommandLine& line, const QStringList& tables, Connection& connection,
                   ImportChoices& choices, QTextStream& err) {
     choices.existingTables = tables;
@@ -107,6 +107,26 @@ void chooseTables(const CommandLine& line, const QStringList& tables, Connection
         err << "quenmarl-cli: the database has no table named " << terminalLine(name) << '\n';
 }
 
+// What the command line asks of the run, but the tables (chooseTables()); the password as
+// runConnection() chooses it.
+ImportChoices choicesOf(const CommandLine& line, QTextStream& err) {
+    ImportChoices choices;
+    choices.connection = runConnection(line, err);
+    choices.files = line.files;
+    choices.separator = line.separator;
+    choices.rowByRow = line.rowByRow;
+    choices.detectTypes = line.detectTypes;
+    choices.jobs = line.jobs.value_or(ImportChoices::defaultJobs());
+    choices.quotedFields = line.quotedFields;
+    choices.firstLineIsHeader = !line.noHeader;
+    choices.rejectsFolder = line.rejectsFolder.value_or(QString());
+    choices.matchNames = line.matchNames;
+    choices.fileColumn = line.fileColumn.value_or(QString());
+    choices.mode =
+        line.createTemplate ? ImportChoices::TableMode::Create : ImportChoices::TableMode::Append;
+    return choices;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -127,21 +147,7 @@ int main(int argc, char** argv) {
     if (!makeRejectsFolder(line, err))
         return ExitStatus::Usage;
 
-    ImportChoices choices;
-    choices.connection = runConnection(line, err);
-    choices.files = line.files;
-    choices.separator = line.separator;
-    choices.rowByRow = line.rowByRow;
-    choices.detectTypes = line.detectTypes;
-    choices.jobs = line.jobs.value_or(ImportChoices::defaultJobs());
-    choices.quotedFields = line.quotedFields;
-    choices.firstLineIsHeader = !line.noHeader;
-    choices.rejectsFolder = line.rejectsFolder.value_or(QString());
-    choices.matchNames = line.matchNames;
-    choices.fileColumn = line.fileColumn.value_or(QString());
-    choices.mode =
-        line.createTemplate ? ImportChoices::TableMode::Create : ImportChoices::TableMode::Append;
-
+    ImportChoices choices = choicesOf(line, err);
     // The first file is read and checked while the program logs in. Until it is logged in, a
     // stop ends it at once (nothing is begun); from then on, a stop stops the run.
     std::unique_ptr<FileReadAhead> first = readFirstFileAhead(choices);
