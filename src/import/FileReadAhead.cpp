@@ -4,6 +4,20 @@
 
 #include <chrono>
 
+FileReadAhead::Reading FileReadAhead::Reading::of(const ImportChoices& choices, bool turn) {
+    const bool several = choices.jobs > 1;
+    return {choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain, choices.separator,
+            several ? choices.recordStartSpacing() : 0, choices.detectsTypes(),
+            several && turn ? choices.rangesFrom() : 0};
+}
+
+std::unique_ptr<InputFile> FileReadAhead::Reading::inputFile() const {
+    auto file = std::make_unique<InputFile>(rule, separator, detectTypes);
+    file->noteRecordStartsEvery(startSpacing);
+    file->checkInHalvesFrom(halvesFrom);
+    return file;
+}
+
 void FileReadAhead::start(const QString& path, Sending sending, std::shared_ptr<AheadGate> before) {
     stop();
     m_path = path;
@@ -65,10 +79,7 @@ void FileReadAhead::read() {
         return;
     try {
         const auto stopped = [this] { return m_stop.load(); };
-        auto file =
-            std::make_unique<InputFile>(m_reading.rule, m_reading.separator, m_reading.detectTypes);
-        file->noteRecordStartsEvery(m_reading.startSpacing);
-        file->checkInHalvesFrom(m_reading.halvesFrom);
+        std::unique_ptr<InputFile> file = m_reading.inputFile();
         if (!file->open(m_path, stopped))
             return;
         file->readHeader();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/AheadGate.h"
+#include "import/ImportChoices.h"
 #include "import/SentAhead.h"
 #include "textfile/InputFile.h"
 
@@ -38,6 +39,13 @@ public:
         qint64 startSpacing;   // InputFile::noteRecordStartsEvery()
         bool detectTypes;      // InputFile's
         qint64 halvesFrom = 0; // InputFile::checkInHalvesFrom(): where nothing else is read
+
+        // The run's reading: over several connections, where a later cut into ranges may fall
+        // is noted, and, for the file whose turn it is (nothing else read meanwhile), a file as
+        // long as ranges take is checked in two halves at once.
+        static Reading of(const ImportChoices& choices, bool turn);
+        // A file to be opened and read so.
+        std::unique_ptr<InputFile> inputFile() const;
     };
 
     explicit FileReadAhead(Reading reading)

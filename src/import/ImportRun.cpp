@@ -18,13 +18,8 @@ ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEn
 std::unique_ptr<FileReadAhead> readFirstFileAhead(const ImportChoices& choices) {
     if (choices.files.isEmpty())
         return nullptr;
-    // As the turn reads its file (ImportSteps): over several connections, with the places
-    // where ranges may be cut noted, and a long file in two halves at once.
-    const bool several = choices.jobs > 1;
-    auto first = std::make_unique<FileReadAhead>(
-        FileReadAhead::Reading{choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
-                               choices.separator, several ? choices.recordStartSpacing() : 0,
-                               choices.detectsTypes(), several ? choices.rangesFrom() : 0});
+    // As the turn reads its file (ImportSteps).
+    auto first = std::make_unique<FileReadAhead>(FileReadAhead::Reading::of(choices, true));
     first->start(choices.files.front());
     return first;
 }

@@ -20,17 +20,10 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
     , m_run(m_ui, Context)
     , m_tables(choices.existingTables)
     , m_ranges(choices.files, choices.jobs)
-    , m_file(
-          std::make_unique<InputFile>(choices.quotedFields ? FieldRule::Quoted : FieldRule::Plain,
-                                      choices.separator, choices.detectsTypes()))
-    , m_ahead(
-          {m_file->rule(), choices.separator, choices.recordStartSpacing(), choices.detectsTypes()})
+    , m_file(FileReadAhead::Reading::of(choices, true).inputFile())
+    , m_ahead(FileReadAhead::Reading::of(choices, false))
     , m_progressInterval(ProgressIntervalMs) {
     m_connection.setNoticeReceiver([this](const ServerNotice& n) { m_ui.serverNotice(n); });
-    if (choices.jobs > 1) { // where a later cut into ranges may fall
-        m_file->noteRecordStartsEvery(choices.recordStartSpacing());
-        m_file->checkInHalvesFrom(choices.rangesFrom()); // as long as ranges take
-    }
     if (opened)
         m_connection.adopt(std::move(*opened), choices.connection);
     for (int k = 0; k < choices.jobs && choices.jobs > 1; ++k)
