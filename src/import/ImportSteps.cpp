@@ -184,7 +184,7 @@ void ImportSteps::sendAhead(int position) {
 // open once the run has its own (a role allowed few connections gives the run's first), while
 // the files before it and its own field counts are read.
 void ImportSteps::openLanesAhead() {
-    if (m_lanesOpened || m_choices.jobs < 2 || m_choices.rowByRow || !m_connection.current())
+    if (m_lanesOpened || m_choices.jobs < 2 || m_choices.rowByRow || !m_connection.holdsOne())
         return;
     m_lanesOpened = true;
     if (m_ranges.anyInRangesFrom(m_choices.rangesFrom()))

@@ -60,6 +60,10 @@ public:
     // ended, or the connection could not be opened).
     Connection* current() { return m_inTurn && m_connection ? &*m_connection : nullptr; }
 
+    // Whether the run holds a connection, in a file's turn or not (one handed to the run
+    // before its first turn counts).
+    bool holdsOne() const { return m_connection.has_value(); }
+
     // Markers of committed chunks not yet removed, kept from one file's sender to the next
     // (SenderChoice::markersLeft); close() removes those still there.
     QList<quint32>& markersLeft() { return m_markers; }
