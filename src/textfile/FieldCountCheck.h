@@ -44,10 +44,10 @@ struct FieldCountReport {
 // quote) is reported too, also when it is the first. Returns the report for that record, or no
 // value when every record agrees. Counts fields without keeping them, so memory
 // stays bounded whatever the file holds. Throws Failure when the file can't be read.
-// When stop is given, it is asked every StopCheckRecords records; once it answers true the check
-// ends early, with no report, and stopped (when given) is set.
-// When types is given, it takes the values of every record after the first (ColumnTypes); the
-// reader then hands lines over as bytes and keeps at most the start of a long quoted value.
+// When stop is given, it is asked after about every StopCheckRecords records; once it answers true
+// the check ends early, with no report, and stopped (when given) is set. When types is given, it
+// takes the values of every record after the first (ColumnTypes); the reader then hands lines over
+// as bytes and keeps at most the start of a long quoted value.
 constexpr qint64 StopCheckRecords = 16384;
 std::optional<FieldCountReport> CheckFieldCounts(RecordReader& records, qint16 expected,
                                                  const std::function<bool()>& stop = {},

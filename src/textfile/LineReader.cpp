@@ -48,6 +48,10 @@ bool LineReader::fill() {
     return true;
 }
 
+char LineReader::lineEnd() const {
+    return m_file.lineEnd();
+}
+
 // The line end after m_searched, or -1: memchr itself, the search done once for every line.
 qsizetype LineReader::find(char end) const {
     const char* const from = m_buffer.constData() + m_searched;

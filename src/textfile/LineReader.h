@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <algorithm>
 
 class FileSnapshot;
 
@@ -36,6 +37,23 @@ public:
     // The offset in the snapshot of the byte after the last line returned (and its line end):
     // where the next line begins.
     qint64 offset() const { return m_offset - (m_buffer.size() - m_pos); }
+
+    // The bytes read ahead of the next line: whole lines and the start of one (none before the
+    // first line was returned, nor after the last), so that a caller can pass over several
+    // lines at once (skip()).
+    QByteArrayView ahead() const {
+        if (!m_started || m_finished)
+            return {};
+        return QByteArrayView(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
+    }
+    // Takes as returned the next lines, which fill that many bytes of ahead() up to and
+    // including a line end.
+    void skip(qsizetype bytes, qint64 lines) {
+        m_pos += bytes;
+        m_searched = std::max(m_searched, m_pos);
+        m_lines += lines;
+    }
+    char lineEnd() const;
 
 private:
     bool fill(); // reads the next piece; false when the snapshot's bytes are all read

@@ -2,11 +2,13 @@
 #include "textfile/FieldSplitting.h"
 
 #include "shell/Failure.h"
+#include "textfile/AgreeingLines.h"
 #include "textfile/FileSnapshot.h"
 #include "textfile/LineScan.h"
 #include "textfile/TextEncoding.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -56,10 +58,8 @@ bool RecordReader::next(Record& record, bool withFields) {
     try {
         const bool more = read(record, withFields);
         m_wholeLines = m_nextLine;
-        if (m_startSpacing > 0 && more && m_lines.offset() >= m_nextStartAt) {
-            m_starts.push_back(nextStart());
-            m_nextStartAt = m_lines.offset() + m_startSpacing;
-        }
+        if (more)
+            noteStartPassed();
         return more;
     } catch (const Failure& failure) {
         if (!m_lines.shrank() || m_expectedLines < 0)
@@ -74,6 +74,38 @@ bool RecordReader::next(Record& record, bool withFields) {
                           .arg(failure.description())
                           .arg(m_wholeLines)
                           .arg(unread));
+    }
+}
+
+// Where record starts are noted and the next one was passed, notes it.
+void RecordReader::noteStartPassed() {
+    if (m_startSpacing > 0 && m_lines.offset() >= m_nextStartAt) {
+        m_starts.push_back(nextStart());
+        m_nextStartAt = m_lines.offset() + m_startSpacing;
+    }
+}
+
+qint64 RecordReader::passAgreeing(qint16 expected) {
+    const bool quoted = m_rule == FieldRule::Quoted;
+    if (!m_byteSeparator || m_keepAsBytes || (quoted && m_separatorUtf8.front() == '"'))
+        return 0;
+    const LineShape shape{m_separatorUtf8.front(), m_lines.lineEnd(), quoted ? '"' : '\0',
+                          expected};
+    qint64 passed = 0;
+    for (;;) {
+        // A run stops at the line after which the next record start is noted.
+        const qsizetype until = m_startSpacing > 0 ? m_nextStartAt - m_lines.offset()
+                                                   : std::numeric_limits<qsizetype>::max();
+        const AgreeingRun run = agreeingLines(m_lines.ahead(), shape, until);
+        if (run.lines == 0)
+            return passed;
+        m_lines.skip(run.bytes, run.lines);
+        m_nextLine += run.lines;
+        m_wholeLines = m_nextLine;
+        passed += run.lines;
+        if (m_startSpacing == 0 || m_lines.offset() < m_nextStartAt)
+            return passed;
+        noteStartPassed();
     }
 }
 

@@ -32,6 +32,14 @@ public:
     // of the last whole record read (counted from 1) and how many lines were not read.
     bool next(Record& record, bool withFields = true);
 
+    // Passes over the records ahead that need no closer look: lines read ahead (LineReader::
+    // ahead()) that are ASCII, free of double quotes under the quoted rule, and hold
+    // expected + 1 fields or nothing but carriage returns. next() would read them as records
+    // that agree; they are counted, and their starts noted, as next() counts and notes them.
+    // Returns how many were passed over: none where the separator is not one ASCII byte (or is
+    // the quote under the quoted rule), or lines come as bytes.
+    qint64 passAgreeing(qint16 expected);
+
     // The lines read so far, as an editor counts them (LineReader::linesRead()).
     qint64 linesRead() const { return m_lines.linesRead(); }
 
@@ -76,6 +84,7 @@ private:
     void readPlain(QByteArrayView bytes, Record& record, bool withFields);
     void readQuoted(QByteArrayView bytes, Record& record, bool withFields);
     QByteArrayView withoutReturns(QByteArrayView bytes);
+    void noteStartPassed();
 
     FieldRule m_rule;
     QString m_separator;

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
+#include <utility>
+#include <vector>
 
 TEST(FieldCountCheck, ReportsTheFirstRecordThatDiffers) {
     const QString neverClosed = QStringLiteral("\nThe quote opened in line %1 is never closed.");
@@ -110,5 +113,78 @@ TEST(FieldCountCheck, ShowsTheStartOfALongRecordAndCountsTheRest) {
         EXPECT_EQ(report->windowText(),
                   report->recordText() + (c.why.isEmpty() ? QString() : "\n" + c.why))
             << c.name;
+    }
+}
+
+namespace {
+
+// What a reading of every record, one at a time, finds: the first record after the first whose
+// field count differs (or any malformed one), and where the reader then stands.
+struct Finding {
+    std::optional<qint64> reportLine;
+    qint64 lines = 0;
+    qint64 lineAfter = 0;
+    std::vector<std::pair<qint64, qint64>> starts; // offset and line of each noted start
+};
+
+Finding findingOf(const RecordReader& reader, std::optional<qint64> reportLine) {
+    Finding found{reportLine, reader.linesRead(), reader.lineAfter(), {}};
+    for (const RecordStart& start : reader.recordStarts())
+        found.starts.emplace_back(start.offset, start.line);
+    return found;
+}
+
+Finding readRecordByRecord(RecordReader& reader, qint16 expected) {
+    Record record;
+    for (bool first = true; reader.next(record, false); first = false) {
+        if (record.problem != Record::Problem::None ||
+            (!first && record.fieldCount > 0 && record.fieldCount - 1 != expected))
+            return findingOf(reader, record.line);
+    }
+    return findingOf(reader, std::nullopt);
+}
+
+} // namespace
+
+// The check passes over lines that need no closer look many at a time; it finds what reading
+// each record finds, whatever the pieces the file is read in, under both rules, where lines of
+// another count, beyond ASCII, quoted (over several lines too) or empty fall, and notes the
+// same record starts.
+TEST(FieldCountCheck, PassingOverManyLinesFindsWhatEachRecordFinds) {
+    std::mt19937 random(20261210);
+    std::uniform_int_distribution<int> percent(0, 99);
+    const QByteArray rare[] = {"\xC3\xA9", "\xE9", "\"q,\nr\"", "\"", "\r", "", ",,"};
+    QTemporaryDir dir;
+    for (int sample = 0; sample < 300; ++sample) {
+        QByteArray bytes = sample % 4 == 0 ? "\xEF\xBB\xBFh1,h2,h3\n" : "h1,h2,h3\r\n";
+        const int lines = 20 + sample;
+        for (int line = 0; line < lines; ++line) {
+            QByteArray text = "a" + QByteArray::number(line) + ",bb,c";
+            if (percent(random) < 3)
+                text.insert(percent(random) % text.size(), rare[percent(random) % 7]);
+            bytes += text + (sample % 2 ? "\r\n" : "\n");
+        }
+        if (sample % 3 == 0)
+            bytes.chop(1);
+        const QString path = writeTestFile(dir, QStringLiteral("many.csv"), bytes);
+        for (const FieldRule rule : {FieldRule::Plain, FieldRule::Quoted}) {
+            const qint64 chunk = 1 + sample % 97;
+            const qint64 spacing = sample % 5 == 0 ? 0 : 7 + sample % 50;
+            auto file = snapshot(path);
+            RecordReader byRecords(*file, rule, QStringLiteral(","), chunk);
+            RecordReader checked(*file, rule, QStringLiteral(","), chunk);
+            if (spacing > 0) {
+                byRecords.noteRecordStartsEvery(spacing);
+                checked.noteRecordStartsEvery(spacing);
+            }
+            const Finding want = readRecordByRecord(byRecords, 2);
+            const auto report = CheckFieldCounts(checked, 2);
+            const Finding got =
+                findingOf(checked, report ? std::optional(report->line) : std::nullopt);
+            ASSERT_EQ(got.reportLine, want.reportLine) << sample << bytes.constData();
+            EXPECT_EQ(got.lines, want.lines) << sample;
+            EXPECT_EQ(got.lineAfter, want.lineAfter) << sample;
+            EXPECT_EQ(got.starts, want.starts) << sample;
+        }
     }
 }

@@ -1,5 +1,6 @@
 #include "textfile/LineScan.h"
 #include "sending/copy/SeparatorsToTabs.h"
+#include "textfile/AgreeingLines.h"
 
 #include <QByteArray>
 #include <gtest/gtest.h>
@@ -103,4 +104,64 @@ TEST(LineScanTest, EmptyFieldsAreFoundAcrossTheSteps) {
     EXPECT_FALSE(separatorsToTabs(out.data(), "aaaaaaaaaaaaaaa,,aaaaaa", ','));  // 15 and 16
     EXPECT_FALSE(separatorsToTabs(out.data(), "aaaaaaaaaaaaaaaaaaaaa,,a", ',')); // last step
     EXPECT_FALSE(separatorsToTabs(out.data(), "aaaaaaaaaaaaaaaaaaaaaaaa,", ','));
+}
+
+namespace {
+
+// Lines of about the shape's field count, some with one more or one less, some empty or of
+// carriage returns only, some with a byte beyond ASCII or a quote; the line end is the shape's.
+QByteArray randomLines(std::mt19937& random, const LineShape& shape, int count) {
+    std::uniform_int_distribution<int> percent(0, 99);
+    std::uniform_int_distribution<int> width(0, 9);
+    QByteArray bytes;
+    for (int line = 0; line < count; ++line) {
+        const int kind = percent(random);
+        if (kind < 5) {
+            bytes += QByteArray(width(random) % 3, '\r') + shape.lineEnd;
+            continue;
+        }
+        const qint64 separators = shape.separators + (kind < 8 ? 1 : kind < 11 ? -1 : 0);
+        for (qint64 field = 0; field <= separators; ++field) {
+            bytes += QByteArray(width(random), 'v');
+            if (field < separators)
+                bytes += shape.separator;
+        }
+        if (kind >= 11 && kind < 13)
+            bytes.insert(width(random) % (bytes.size() + 1), kind == 11 ? '\xC3' : '"');
+        if (kind >= 13 && kind < 20)
+            bytes += '\r';
+        bytes += shape.lineEnd;
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Passing over agreeing lines sixteen bytes at a time stops where a byte at a time stops: at
+// lines of another field count, beyond ASCII or with a quote, wherever they fall across the
+// steps, at the bytes after the last line end, and after the line that reaches the limit.
+TEST(LineScanTest, AgreeingLinesStopWhereOneByteAtATimeStops) {
+    std::mt19937 random(20261210);
+    for (const LineShape shape : {LineShape{',', '\n', '"', 3}, LineShape{'\t', '\n', 0, 0},
+                                  LineShape{';', '\r', '"', 1}}) {
+        for (int sample = 0; sample < 3000; ++sample) {
+            QByteArray bytes = randomLines(random, shape, 1 + sample % 20);
+            bytes.chop(sample % 3); // a last line without its end, or shorter
+            const qsizetype until = sample % 5 == 0 ? sample % 40 : bytes.size() + 1;
+            const std::vector<char> exact(bytes.begin(), bytes.end()); // a read beyond is caught
+            const QByteArrayView view(exact.data(), qsizetype(exact.size()));
+            const AgreeingRun fast = agreeingLines(view, shape, until);
+            const AgreeingRun slow = agreeingLinesBytewise(view, shape, until);
+            ASSERT_EQ(fast.bytes, slow.bytes) << bytes.toHex().constData() << " until " << until;
+            ASSERT_EQ(fast.lines, slow.lines) << bytes.toHex().constData();
+        }
+    }
+    // What a byte at a time answers, by hand: two lines agree, the empty one of a carriage
+    // return among them; the third has a field too many.
+    const LineShape pairs{',', '\n', '"', 1};
+    EXPECT_EQ(agreeingLinesBytewise("a,b\n\r\na,b,c\nx,y\n", pairs, 100).bytes, 6);
+    EXPECT_EQ(agreeingLinesBytewise("a,b\n\r\na,b,c\nx,y\n", pairs, 100).lines, 2);
+    EXPECT_EQ(agreeingLinesBytewise("a,b\r\nc,d\n\"e\",f\n", pairs, 100).lines, 2);
+    EXPECT_EQ(agreeingLinesBytewise("a,b\nc,d\ne,f", pairs, 5).lines, 2); // the limit at 5
+    EXPECT_EQ(agreeingLinesBytewise("a,\xC3\xA9\n", pairs, 100).lines, 0);
 }
