@@ -2,14 +2,7 @@
 
 #include <algorithm>
 
-bool IntervalCheck::due(qsizetype bytes) {
-    constexpr int MostLines = 64;
-    constexpr qsizetype MostBytes = 1 << 16;
-    if (!m_since.isValid())
-        return true;
-    m_bytes += bytes;
-    if (++m_lines < m_every && m_bytes < MostBytes)
-        return false;
+bool IntervalCheck::readClock() {
     const qint64 now = m_since.elapsed();
     // Lines that took more than a tenth of the interval between two readings are read one by
     // one; quicker ones twice as seldom as before.
@@ -22,6 +15,7 @@ bool IntervalCheck::due(qsizetype bytes) {
 
 void IntervalCheck::restart() {
     m_since.start();
+    m_running = true;
     m_lookedAt = 0;
     m_lines = 0;
     m_bytes = 0;

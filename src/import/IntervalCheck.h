@@ -15,17 +15,31 @@ public:
 
     // Counts one line of the given bytes; true when the interval has passed since the last
     // restart (or when there was none).
-    bool due(qsizetype bytes);
+    // Inline: most lines only count.
+    bool due(qsizetype bytes) {
+        if (!m_running)
+            return true;
+        m_bytes += bytes;
+        if (++m_lines < m_every && m_bytes < MostBytes)
+            return false;
+        return readClock();
+    }
     // Whether the interval has passed, the clock read now (for events far apart).
-    bool passed() const { return !m_since.isValid() || m_since.elapsed() >= m_intervalMs; }
+    bool passed() const { return !m_running || m_since.elapsed() >= m_intervalMs; }
     // The interval begins again now.
     void restart();
 
 private:
+    static constexpr int MostLines = 64;
+    static constexpr qsizetype MostBytes = 1 << 16;
+
+    bool readClock();
+
     qint64 m_intervalMs;
-    QElapsedTimer m_since; // since the last restart
-    qint64 m_lookedAt = 0; // m_since's milliseconds when the clock was last read
-    int m_every = 1;       // lines between two readings
-    int m_lines = 0;       // lines and bytes since the clock was last read
+    bool m_running = false; // restarted at least once
+    QElapsedTimer m_since;  // since the last restart
+    qint64 m_lookedAt = 0;  // m_since's milliseconds when the clock was last read
+    int m_every = 1;        // lines between two readings
+    int m_lines = 0;        // lines and bytes since the clock was last read
     qsizetype m_bytes = 0;
 };

@@ -52,6 +52,8 @@ void ResumingSender::send(const Record& record) {
         m_sender = m_context.make(*m_context.connection.current(), m_valueCount);
     }
     m_sender->send(record);
+    if (m_sender->taking())
+        return; // nothing to resume, nothing refused
     resumeWhileLost();
     takeRefusal();
 }

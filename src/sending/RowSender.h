@@ -39,6 +39,10 @@ public:
     // still commits and reports what came before it, and only then is notSent final.
     virtual std::optional<TableRefusal> refusal() const { return std::nullopt; }
 
+    // Whether the sender still takes records: neither lost its connection nor was refused the
+    // table. Asked after every record, so a sender may answer it without building either.
+    virtual bool taking() const { return !lostConnection() && !refusal(); }
+
     // Whether the table takes COPY for the file's lines (a file of few lines may still go as
     // one group of row statements, which costs fewer round trips).
     virtual bool byCopy() const { return false; }

@@ -25,6 +25,7 @@ public:
     std::optional<LostConnection> lostConnection() const override;
     std::optional<TableRefusal> refusal() const override;
     bool byCopy() const override { return true; }
+    bool taking() const override { return !m_sender || m_sender->taking(); }
 
 private:
     struct Held {
@@ -33,7 +34,6 @@ private:
     };
 
     void hand(Make& make);
-    bool taking() const { return !m_sender->lostConnection() && !m_sender->refusal(); }
 
     qsizetype m_holdLines;
     Make m_copy;

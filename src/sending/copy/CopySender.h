@@ -104,6 +104,7 @@ public:
     std::optional<LostConnection> lostConnection() const override;
     bool byCopy() const override { return true; }
     std::optional<TableRefusal> refusal() const override { return m_refusal; }
+    bool taking() const override { return m_end != End::Lost && !m_refusal; }
 
     // Lines sent alone because ValuePrecheck expected the server to refuse them.
     qint64 prechecked() const { return m_prechecked; }

@@ -6,11 +6,16 @@
 #include "textfile/FieldSplitting.h"
 #include "textfile/RecordReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 EncodedLines::EncodedLines(const ColumnTargets& targets)
     : m_nullWhenEmpty(targets.nullWhenEmpty)
     , m_lineEnd("\n") {
+    // Without a column whose empty value goes as NULL no line needs looking at for one.
+    if (std::none_of(m_nullWhenEmpty.begin(), m_nullWhenEmpty.end(),
+                     [](bool typed) { return typed; }))
+        m_nullWhenEmpty.clear();
     if (targets.constantColumn.isEmpty())
         return;
     // A text value as the quoted rule writes it: escaped, and never NULL, the empty one too.

@@ -244,9 +244,7 @@ ValuePrecheck::ValuePrecheck(std::vector<Column> columns)
     });
 }
 
-bool ValuePrecheck::rejects(QByteArrayView copyLine) const {
-    if (!m_active)
-        return false;
+bool ValuePrecheck::rejectsLine(QByteArrayView copyLine) const {
     const char* at = copyLine.data();
     const char* const end = at + copyLine.size();
     for (const Column& column : m_columns) {

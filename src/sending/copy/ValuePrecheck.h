@@ -32,13 +32,15 @@ public:
 
     // Whether the line, in COPY's text format without its line feed (CopyText.h), holds a value
     // the server is sure to refuse. Values beyond the known columns are not checked.
-    bool rejects(QByteArrayView copyLine) const;
+    bool rejects(QByteArrayView copyLine) const { return m_active && rejectsLine(copyLine); }
 
     // Whether one value (as COPY's text holds it: escapes not undone, "\N" for NULL) is sure to
     // be refused by its column.
     static bool rejectsValue(const Column& column, QByteArrayView value);
 
 private:
+    bool rejectsLine(QByteArrayView copyLine) const;
+
     std::vector<Column> m_columns;
     bool m_active = false; // some column is checked
 };
