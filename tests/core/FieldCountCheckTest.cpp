@@ -147,32 +147,37 @@ Finding readRecordByRecord(RecordReader& reader, qint16 expected) {
 } // namespace
 
 // The check passes over lines that need no closer look many at a time; it finds what reading
-// each record finds, whatever the pieces the file is read in, under both rules, where lines of
-// another count, beyond ASCII, quoted (over several lines too) or empty fall, and notes the
-// same record starts.
+// each record finds, whatever the pieces the file is read in, under both rules, with each
+// separator and line end (carriage returns alone too), where lines of another count, beyond
+// ASCII, quoted (over several lines too) or empty fall, and notes the same record starts.
 TEST(FieldCountCheck, PassingOverManyLinesFindsWhatEachRecordFinds) {
     std::mt19937 random(20261210);
     std::uniform_int_distribution<int> percent(0, 99);
     const QByteArray rare[] = {"\xC3\xA9", "\xE9", "\"q,\nr\"", "\"", "\r", "", ",,"};
+    const char* const lineEnds[] = {"\n", "\r\n", "\r"};
     QTemporaryDir dir;
     for (int sample = 0; sample < 300; ++sample) {
-        QByteArray bytes = sample % 4 == 0 ? "\xEF\xBB\xBFh1,h2,h3\n" : "h1,h2,h3\r\n";
+        const QByteArray lineEnd = lineEnds[sample % 3];
+        const char separator = ",;\t"[sample / 3 % 3];
+        QByteArray bytes = (sample % 4 == 0 ? "\xEF\xBB\xBFh1,h2,h3" : "h1,h2,h3") + lineEnd;
         const int lines = 20 + sample;
         for (int line = 0; line < lines; ++line) {
             QByteArray text = "a" + QByteArray::number(line) + ",bb,c";
             if (percent(random) < 3)
                 text.insert(percent(random) % text.size(), rare[percent(random) % 7]);
-            bytes += text + (sample % 2 ? "\r\n" : "\n");
+            bytes += text + lineEnd;
         }
-        if (sample % 3 == 0)
+        if (sample % 5 == 0)
             bytes.chop(1);
+        bytes.replace(',', separator);
         const QString path = writeTestFile(dir, QStringLiteral("many.csv"), bytes);
         for (const FieldRule rule : {FieldRule::Plain, FieldRule::Quoted}) {
             const qint64 chunk = 1 + sample % 97;
-            const qint64 spacing = sample % 5 == 0 ? 0 : 7 + sample % 50;
+            const qint64 spacing = sample % 7 == 0 ? 0 : 7 + sample % 50;
             auto file = snapshot(path);
-            RecordReader byRecords(*file, rule, QStringLiteral(","), chunk);
-            RecordReader checked(*file, rule, QStringLiteral(","), chunk);
+            const QString separatorText(QLatin1Char{separator});
+            RecordReader byRecords(*file, rule, separatorText, chunk);
+            RecordReader checked(*file, rule, separatorText, chunk);
             if (spacing > 0) {
                 byRecords.noteRecordStartsEvery(spacing);
                 checked.noteRecordStartsEvery(spacing);
