@@ -140,7 +140,9 @@ TEST_F(CommandLineSignalTest, TermWhileFilesGoSideBySideCountsTheRowsOfBoth) {
 // nothing begun): the check stops there, the file is not begun (no table is made) and the run
 // closes at once, rather than after reading the file to its end and making its table.
 TEST_F(CommandLineSignalTest, TermWhileTheFieldCountsAreCheckedBeginsNothing) {
-    const QString path = file("big.csv", "n,t\n" + QByteArray("1,x\n").repeated(30000000));
+    // Each line holds a letter beyond ASCII, so that the check reads it on its own (plain ASCII
+    // lines are passed over many at a time) and lasts long enough to be signalled.
+    const QString path = file("big.csv", "n,t\n" + QByteArray("1,\xC3\xA9\n").repeated(30000000));
     QProcess process;
     start(process, {"--jobs", "1", "--create", "checked", path});
     const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
