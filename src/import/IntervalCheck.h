@@ -14,8 +14,7 @@ public:
         : m_intervalMs(intervalMs) {}
 
     // Counts one line of the given bytes; true when the interval has passed since the last
-    // restart (or when there was none).
-    // Inline: most lines only count.
+    // restart (or when there was none). Inline, since most lines only count.
     bool due(qsizetype bytes) {
         if (!m_running)
             return true;
