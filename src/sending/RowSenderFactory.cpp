@@ -2,7 +2,6 @@
 
 #include "sending/GroupedInsertSender.h"
 #include "sending/InsertSender.h"
-#include "sending/OrderFreeTable.h"
 #include "sending/SmallFileSender.h"
 #include "sending/copy/CopySender.h"
 #include "textfile/FieldRule.h"
@@ -62,8 +61,9 @@ bool takesRanges(Connection& connection, const SenderChoice& choice, qsizetype v
     if (choice.rowByRow)
         return false;
     try {
-        return CopyTarget::find(connection, choice.table, valueCount, choice.targets) &&
-               rowsMayGoInAnyOrder(connection, choice.table);
+        const std::optional<CopyTarget> target =
+            CopyTarget::find(connection, choice.table, valueCount, choice.targets);
+        return target && target->orderFree;
     } catch (...) {
         return false;
     }

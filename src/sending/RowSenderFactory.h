@@ -45,6 +45,6 @@ std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderCho
 
 // Whether a file's records of valueCount values may go into the table in ranges over several
 // connections at once with the outcome of one connection: where COPY is chosen (not row by row)
-// and the rows may go in any order (rowsMayGoInAnyOrder()). Asks the server's catalogue; false
+// and the rows may go in any order (CopyTarget::orderFree). Asks the server's catalogue; false
 // when it can't.
 bool takesRanges(Connection& connection, const SenderChoice& choice, qsizetype valueCount);

@@ -9,8 +9,10 @@
 
 namespace {
 
-// One row for the table as a whole, then nothing: 't' where the table allows COPY, and the
-// table's own name as the server's messages write it. Of the tree's own triggers (tgtype: bit 1
+// One row for the table as a whole, then nothing: 't' where the table allows COPY, the
+// table's own name as the server's messages write it, and 't' where no table of the tree has a
+// unique index or an exclusion constraint, so that which lines are accepted does not hang on
+// the order in which they go. Of the tree's own triggers (tgtype: bit 1
 // row-level, 2 BEFORE, 4 INSERT), those that never fire on INSERT are left alone; those that
 // do rule COPY out here when they fire once per statement, see transition tables or have a
 // WHEN condition, and are looked at by RowTriggerQuery otherwise.
@@ -26,7 +28,11 @@ SELECT c.relkind IN ('r', 'p')
    AND NOT EXISTS (SELECT 1 FROM pg_constraint k JOIN tree ON k.conrelid = tree.oid
                    WHERE k.condeferred
                       OR (k.contype = 'f' AND k.confrelid IN (SELECT oid FROM tree))),
-       c.relname
+       c.relname,
+       NOT EXISTS (SELECT 1 FROM pg_index i JOIN tree ON i.indrelid = tree.oid
+                   WHERE i.indisunique)
+   AND NOT EXISTS (SELECT 1 FROM pg_constraint k JOIN tree ON k.conrelid = tree.oid
+                   WHERE k.contype = 'x')
 FROM pg_class c
 WHERE c.oid = (SELECT oid FROM target)
 )SQL";
@@ -150,7 +156,8 @@ std::optional<std::vector<int>> listedRows(const Result& columns, const QStringL
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
                                       std::vector<ValuePrecheck::Column>* columnTypes,
-                                      QString* relationName, const ColumnTargets& targets) {
+                                      QString* relationName, const ColumnTargets& targets,
+                                      bool* orderFree) {
     if (connection.isBroken() || connection.inTransaction() || valueCount < 1)
         return std::nullopt;
     const QByteArray name = tableReference(table).toUtf8();
@@ -163,6 +170,8 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
         return std::nullopt;
     if (relationName)
         *relationName = target.value(0, 1);
+    if (orderFree)
+        *orderFree = isTrue(target, 0, 2);
     bool beforeTrigger = false; // it may fill a NOT NULL column the line leaves NULL
     if (!rowTriggersAgree(connection, answers[1], beforeTrigger))
         return std::nullopt;
@@ -192,8 +201,9 @@ std::optional<QString> copyColumnList(Connection& connection, const QString& tab
 std::optional<CopyTarget> CopyTarget::find(Connection& connection, const QString& table,
                                            qsizetype valueCount, const ColumnTargets& targets) {
     CopyTarget target;
-    const std::optional<QString> columns = copyColumnList(
-        connection, table, valueCount, &target.columnTypes, &target.relationName, targets);
+    const std::optional<QString> columns =
+        copyColumnList(connection, table, valueCount, &target.columnTypes, &target.relationName,
+                       targets, &target.orderFree);
     if (!columns)
         return std::nullopt;
     // The run made the table for these values: each converts to its column's type, so that

@@ -43,13 +43,21 @@ class Connection;
 // listed column, in the order listed; NOT NULL is left out where a row-level trigger fires
 // before the row is written, as it may fill the column (the server still has the last word).
 //
+// orderFree receives whether the lines accepted are the same whatever order they go in: no
+// table of the tree has a unique index or an exclusion constraint. With one, which of two equal
+// keys is rejected depends on which line goes first, where one INSERT per line in line order
+// always rejects the later line. (What else hangs on the order of rows, a sequence's draws, a
+// foreign key into the tree, a trigger that runs statements, keeps the table off COPY already.)
+// Then ranges of a file may go side by side over several connections, and a line the server is
+// sure to refuse may go after the lines that follow it in its chunk.
+//
 // Reads the catalogue over the connection, outside any transaction. Never throws: a failing
 // query answers nothing.
 std::optional<QString> copyColumnList(Connection& connection, const QString& table,
                                       qsizetype valueCount,
                                       std::vector<ValuePrecheck::Column>* columnTypes = nullptr,
                                       QString* relationName = nullptr,
-                                      const ColumnTargets& targets = {});
+                                      const ColumnTargets& targets = {}, bool* orderFree = nullptr);
 
 // A table that lines of a number of values may go into by COPY (copyColumnList()), as a
 // CopySender takes it.
@@ -59,7 +67,8 @@ struct CopyTarget {
     QString columnList;   // "(a, b)", the columns the values go into
     qsizetype valueCount = 0;
     std::vector<ValuePrecheck::Column> columnTypes; // of the listed columns, in that order
-    ColumnTargets targets; // as given; every COPY line ends with their constant value, if any
+    ColumnTargets targets;  // as given; every COPY line ends with their constant value, if any
+    bool orderFree = false; // lines may go in any order with the same outcome (copyColumnList())
 
     // The target, or nothing when the lines must go row by row.
     static std::optional<CopyTarget> find(Connection& connection, const QString& table,
