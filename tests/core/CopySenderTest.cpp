@@ -1175,6 +1175,56 @@ TEST(CopySender, ALostConnectionLeavesTheUncommittedLinesUnreported) {
     EXPECT_EQ(lost->notCommitted.back(), 12) << "every line handed over after them too";
 }
 
+// Lines the server is sure to refuse go after the rest of their chunk, before its COMMIT. A
+// connection lost at any point leaves each line accounted for once: in the table, reported
+// rejected (only when its chunk committed), or handed back as not committed (the chunk in
+// doubt among them, which may be in the table too); never a bad line reported before its chunk
+// is known to be in, never one forgotten.
+TEST(CopySender, ALostConnectionLosesNoLineSetAside) {
+    TestDatabase db;
+    db.execute("CREATE TABLE t (a integer, b integer)");
+    const std::set<int> bad = {5, 12, 13, 20, 27, 33};
+    for (const int killAfter : {3, 5, 9, 13, 16, 23, 30, 36}) {
+        SCOPED_TRACE(killAfter);
+        db.execute("TRUNCATE t");
+        Connection connection = Connection::open(db.settings());
+        const QString pid = connection.query("SELECT pg_backend_pid()").value(0, 0);
+        std::set<qint64> rejected;
+        const auto sender = copySenderFor(
+            connection, "t", 2, [&](const LineRejection& r) { rejected.insert(r.line); },
+            smallChunks());
+        ASSERT_TRUE(sender);
+        int handed = 0; // a sender that lost its connection takes no more lines
+        for (int line = 1; line <= 40 && sender->taking(); handed = line++) {
+            if (line == killAfter + 1)
+                db.execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid));
+            const QString value = QString::number(line);
+            sender->send(fieldsRecord(line, {bad.count(line) ? "x" : value, value}));
+        }
+        sender->finish();
+
+        const std::optional<LostConnection> lost = sender->lostConnection();
+        ASSERT_TRUE(lost.has_value());
+        ASSERT_FALSE(lost->notCommitted.empty());
+        const std::set<qint64> notCommitted(lost->notCommitted.begin(), lost->notCommitted.end());
+        const qint64 firstOpen = lost->notCommitted.front();
+        std::set<qint64> in;
+        for (const QString& b : db.column("SELECT b FROM t"))
+            in.insert(b.toLongLong());
+        for (qint64 line = 1; line <= handed; ++line) {
+            const bool doubtful = lost->chunkInDoubt && line >= lost->chunkInDoubt->firstLine &&
+                                  line <= lost->chunkInDoubt->lastLine;
+            const int places = int(in.count(line)) + int(rejected.count(line)) +
+                               int(notCommitted.count(line) && !(doubtful && in.count(line)));
+            EXPECT_EQ(places, 1) << "line " << line;
+            EXPECT_FALSE(bad.count(line) && in.count(line)) << "line " << line;
+            EXPECT_FALSE(rejected.count(line) && line >= firstOpen) << "line " << line;
+            EXPECT_FALSE(line < firstOpen && !in.count(line) && !rejected.count(line))
+                << "line " << line;
+        }
+    }
+}
+
 // A backend ended before the sender's first statement, while the sender sets its connection
 // up: by COPY (the lines held back to see whether the file is longer than a group among them),
 // as one group and row by row, no line is rejected with the server's farewell; every line

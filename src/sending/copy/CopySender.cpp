@@ -67,10 +67,22 @@ void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount)
                          m_precheck.rejects(m_lines.bytesFrom(offset).chopped(1));
     m_prechecked += refused ? 1 : 0;
     const bool alone = refused || valueCount != m_target.valueCount;
-    m_lines.add(lineIndex, offset, alone);
+    // A line the server is sure to refuse puts no row in wherever it goes: where the order of
+    // lines changes nothing even should the server take it after all, it goes after the lines
+    // of its chunk, so that the chunk stays one COPY statement (each costs the server time).
+    const bool aside = refused && m_target.orderFree;
+    if (aside) {
+        m_lines.setAside(lineIndex, offset);
+        m_lastAside = lineIndex;
+    } else {
+        m_lines.add(lineIndex, offset, alone);
+    }
 
     const qint64 settledBefore = m_settledPieces;
-    if (alone) {
+    if (aside && m_phase == Phase::Streaming && m_transaction.selfCommitting()) {
+        endStreaming(); // the end of that COPY commits it: nothing can go after it
+        advance(false);
+    } else if (alone && !aside) {
         // It waits its turn behind the piece in flight, which ends here; the lines after it are
         // read meanwhile.
         if (m_phase == Phase::Streaming)
@@ -130,25 +142,6 @@ void CopySender::finish() {
         m_transaction.removeMarkers();
 }
 
-// A stop: the lines waiting behind the chunk in flight are forgotten unsent, so that the stop
-// costs at most that chunk. The chunk's own lines stay, also those a failed piece hands on.
-void CopySender::dropWaiting() {
-    if (m_sentEnd >= m_lines.count())
-        return;
-    m_rejections.dropLocalFrom(m_lines[m_sentEnd].index);
-    m_lines.truncate(m_sentEnd);
-}
-
-// The fields a COPY line gives back hold NULL as a null text, so that under the quoted rule
-// they make the line's statement whatever rule made the line (a typed column's empty first
-// value is NULL there, where the plain rule would send the empty text).
-QByteArray CopySender::insertStatement(qsizetype line) const {
-    const FieldRule rule =
-        m_target.targets.nullWhenEmpty.empty() ? m_options.fieldRule : FieldRule::Quoted;
-    return BuildInsertStatement(m_target.table, m_lines.fields(line), rule, m_target.targets)
-        .toUtf8();
-}
-
 // Moves the work on without blocking (wait false: only answers already in are taken) or until
 // it is done (wait true). Returns while a piece is streaming, or when nothing is in flight and
 // nothing waits. A line to be sent alone goes in its turn, as its row statement (which blocks).
@@ -169,7 +162,8 @@ void CopySender::advance(bool wait) {
             break;
         case Phase::Idle:
             if (chunkComplete(true)) {
-                sendCommit();
+                if (sendAside())
+                    sendCommit();
                 break;
             }
             if (m_sentEnd >= m_lines.count())
@@ -191,7 +185,7 @@ void CopySender::openPiece() {
     const qsizetype limit = pieceLimit(own);
     // The piece ends before the first line to be sent alone.
     const qsizetype last = std::min(m_lines.count(), m_pieceBegin + limit);
-    while (m_sentEnd < last && !m_lines[m_sentEnd].alone)
+    while (m_sentEnd < last && !m_lines[m_sentEnd].alone && !(own && m_lines[m_sentEnd].aside))
         ++m_sentEnd;
     const qsizetype from = m_lines.offset(m_pieceBegin);
     QElapsedTimer starting;
@@ -249,7 +243,7 @@ void CopySender::settlePiece() {
     }
     if (accepted) {
         m_transaction.workDone();
-        m_acceptedInChunk += end - begin;
+        m_acceptedInChunk += m_lines.carried(begin, end);
         m_pieces.settled(end - begin, 0);
         return;
     }
@@ -340,7 +334,8 @@ void CopySender::settleEverything() {
         advance(true);
     } while (m_phase == Phase::Streaming);
     if (m_transaction.open() && m_end != End::Lost) {
-        sendCommit();
+        if (sendAside())
+            sendCommit();
         advance(true);
     }
     if (m_end != End::Lost)
@@ -386,6 +381,7 @@ void CopySender::release(qsizetype end) {
     if (end > 0) {
         const qsizetype bytes = m_lines.release(end);
         m_sentEnd -= end;
+        m_asideSent = std::max<qsizetype>(0, m_asideSent - end);
         m_pieceBegin = std::max<qsizetype>(0, m_pieceBegin - end);
         m_stream.shift(bytes);
     }

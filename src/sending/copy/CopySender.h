@@ -50,8 +50,14 @@ class Connection;
 // chunks leave it idle less often. The lines waiting behind stay as many.
 //
 // A record of another number of values, or one that ValuePrecheck expects the server to refuse,
-// is sent alone as its row statement between two pieces. A record holding the NUL character is
-// rejected in its place (nulCharacterRejection) and not sent. Use one thread at a time.
+// is sent alone as its row statement between two pieces. The latter, which puts no row in
+// wherever it goes, is set aside instead (EncodedLines::setAside()) where the lines accepted
+// would not hang on their order should the server take it after all (CopyTarget::orderFree):
+// the pieces pass over it and it goes alone after them, before the chunk's COMMIT, so that the
+// chunk stays one COPY statement, each of which costs the server time of its own; a chunk
+// within a chunk's length of such a line is not a COPY's own transaction. A record holding
+// the NUL character is rejected in its place (nulCharacterRejection) and not sent. Use one
+// thread at a time.
 class CopySender : public RowSender {
 public:
     struct Options {
@@ -145,6 +151,7 @@ private:
     void settleCommit();
     void chunkCommitted(qsizetype lastPiece);
     void sendWaitingAlone();
+    bool sendAside();
     void settleEverything();
     void dropWaiting();
     qsizetype waitingLimit() const { return m_waitingLimit; }
@@ -178,7 +185,9 @@ private:
     int m_distanceSamples = 0;       // COPY starts timed (measureDistance())
     bool m_grownForDistance = false; // chunks made longer for a server far away
     qsizetype m_sentEnd = 0;
-    qsizetype m_pieceBegin = 0; // first line of the piece being streamed or ended
+    qsizetype m_pieceBegin = 0;        // first line of the piece being streamed or ended
+    qsizetype m_asideSent = 0;         // lines set aside before it are sent (sendAside())
+    std::optional<qint64> m_lastAside; // the file index of the last line set aside
     Phase m_phase = Phase::Idle;
     End m_end = End::Open;
     bool m_broken = false;         // the transaction can't be trusted; salvage() redoes the chunk

@@ -1,9 +1,12 @@
 #include "sending/copy/CopySender.h"
 
+#include "sending/Statements.h"
+
 #include <algorithm>
 #include <utility>
 
-// Where a CopySender's chunks and pieces end, and how a piece opens its transaction.
+// Where a CopySender's chunks and pieces end, how a piece opens its transaction, and how the
+// lines set aside go before the chunk's COMMIT.
 
 namespace {
 // A COPY that took this long to start (loopback takes well under one) is far away.
@@ -31,8 +34,15 @@ void CopySender::measureDistance(qint64 startMilliseconds) {
 
 // While no line was rejected lately, a piece that would open the chunk's transaction is the
 // chunk, and its COPY runs as a transaction of its own (selfCommittingPrefix()).
+// Where the first waiting line is set aside, or one was lately, within a chunk's length of it
+// (before or after), the chunk opens a transaction of its own instead, as it must take such
+// lines after its COPY.
 bool CopySender::ownTransaction() const {
-    return !m_transaction.open() && m_pieces.limit() >= m_options.maxPieceLines;
+    if (m_transaction.open() || m_pieces.limit() < m_options.maxPieceLines ||
+        (m_sentEnd < m_lines.count() && m_lines[m_sentEnd].aside))
+        return false;
+    const qint64 first = m_lines.boundary(m_sentEnd);
+    return !m_lastAside || std::abs(first - *m_lastAside) > m_options.ownChunkLines;
 }
 
 // What goes before the piece's COPY: the opening of a COPY that is its own transaction, whose
@@ -59,4 +69,35 @@ bool CopySender::chunkComplete(bool checkAge) const {
         m_transaction.selfCommitting() ? m_options.ownChunkLines : m_options.chunkLines;
     return m_sentEnd >= lines || m_lines.offset(m_sentEnd) >= m_options.chunkBytes ||
            (checkAge && m_transaction.ageMilliseconds() >= m_options.chunkMilliseconds);
+}
+
+// Sends the lines of the open chunk that were set aside, each alone behind the savepoint, after
+// its pieces and before its COMMIT; false when that left no chunk to commit. Should the server
+// refuse the table at one of them, the lines after it already went in by COPY: the chunk is sent
+// again row by row, which meets the refusal where one INSERT per line in line order meets it.
+bool CopySender::sendAside() {
+    for (; m_asideSent < m_sentEnd && m_end != End::Lost; ++m_asideSent) {
+        if (!m_lines[m_asideSent].aside)
+            continue;
+        m_splitter.sendAlone(m_asideSent);
+        if (m_splitter.halt() == RangeSplitter::Halt::Refused)
+            m_broken = true;
+        else if (!afterSplitting())
+            return false;
+        if (m_broken) {
+            salvage(m_sentEnd);
+            return false;
+        }
+    }
+    return m_end != End::Lost;
+}
+
+// The fields a COPY line gives back hold NULL as a null text, so that under the quoted rule
+// they make the line's statement whatever rule made the line (a typed column's empty first
+// value is NULL there, where the plain rule would send the empty text).
+QByteArray CopySender::insertStatement(qsizetype line) const {
+    const FieldRule rule =
+        m_target.targets.nullWhenEmpty.empty() ? m_options.fieldRule : FieldRule::Quoted;
+    return BuildInsertStatement(m_target.table, m_lines.fields(line), rule, m_target.targets)
+        .toUtf8();
 }

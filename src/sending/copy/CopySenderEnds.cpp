@@ -2,6 +2,8 @@
 
 #include "database/Connection.h"
 
+#include <algorithm>
+
 // How a CopySender ends short of sending everything: the connection lost, a stop taken inside a
 // statement, the table refused.
 
@@ -26,6 +28,15 @@ std::optional<LostConnection> CopySender::lostConnection() const {
     return lost;
 }
 
+// A stop: the lines waiting behind the chunk in flight are forgotten unsent, so that the stop
+// costs at most that chunk. The chunk's own lines stay, also those a failed piece hands on.
+void CopySender::dropWaiting() {
+    if (m_sentEnd >= m_lines.count())
+        return;
+    m_rejections.dropLocalFrom(m_lines[m_sentEnd].index);
+    m_lines.truncate(m_sentEnd);
+}
+
 // After a stop was taken a failure is the server's answer to the cancel request: the
 // transaction in flight is rolled back by the server, and every line not committed is left
 // unsent and unreported, as a stop leaves the lines behind it. The connection is not used again.
@@ -37,7 +48,7 @@ bool CopySender::abandonOnStop() {
     release(0); // rejections of lines before the first uncommitted one
     m_rejections.clear();
     m_lines.clear();
-    m_sentEnd = m_pieceBegin = 0;
+    m_sentEnd = m_pieceBegin = m_asideSent = 0;
     forgetTransaction();
     m_end = End::Abandoned;
     return true;
@@ -65,6 +76,7 @@ void CopySender::refuse(qsizetype at, const QString& words) {
         m_refusal = TableRefusal{index, words, notSent};
     m_lines.truncate(at);
     m_sentEnd = m_pieceBegin = at;
+    m_asideSent = std::min(m_asideSent, at);
     m_phase = Phase::Idle;
     m_end = End::Refused;
 }

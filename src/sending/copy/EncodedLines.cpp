@@ -65,6 +65,25 @@ std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
     return Encoded{offset, fields.size()};
 }
 
+void EncodedLines::setAside(qint64 index, qsizetype offset) {
+    m_asideText[index] = m_data.sliced(offset);
+    m_data.truncate(offset);
+    m_lines.push_back({index, offset, false, true});
+}
+
+qsizetype EncodedLines::carried(qsizetype begin, qsizetype end) const {
+    return std::count_if(m_lines.begin() + begin, m_lines.begin() + end,
+                         [](const Line& line) { return !line.aside; });
+}
+
+qsizetype EncodedLines::carriedAt(qsizetype begin, qsizetype n) const {
+    for (qsizetype line = begin; line < count() && n > 0; ++line) {
+        if (!m_lines[line].aside && --n == 0)
+            return line;
+    }
+    return -1;
+}
+
 std::vector<qint64> EncodedLines::indices() const {
     std::vector<qint64> indices;
     indices.reserve(m_lines.size());
@@ -74,7 +93,8 @@ std::vector<qint64> EncodedLines::indices() const {
 }
 
 QStringList EncodedLines::fields(qsizetype line) const {
-    const QByteArrayView text = this->text(line, line + 1);
+    const QByteArrayView text =
+        m_lines[line].aside ? m_asideText.at(m_lines[line].index) : this->text(line, line + 1);
     QStringList fields = copyLineFields(text.chopped(1)); // without the line feed
     if (m_lineEnd.size() > 1)
         fields.removeLast(); // the constant
@@ -88,6 +108,7 @@ qsizetype EncodedLines::release(qsizetype end) {
     // Moved rather than removed, so that the room stays where appending needs it.
     std::memmove(m_data.data(), m_data.constData() + bytes, m_data.size() - bytes);
     m_data.truncate(m_data.size() - bytes);
+    m_asideText.erase(m_asideText.begin(), m_asideText.lower_bound(boundary(end)));
     m_lines.erase(m_lines.begin(), m_lines.begin() + end);
     for (Line& line : m_lines)
         line.offset -= bytes;
@@ -98,10 +119,12 @@ void EncodedLines::truncate(qsizetype keep) {
     if (keep >= count())
         return;
     m_data.truncate(m_lines[keep].offset);
+    m_asideText.erase(m_asideText.lower_bound(m_lines[keep].index), m_asideText.end());
     m_lines.resize(keep);
 }
 
 void EncodedLines::clear() {
     m_lines.clear();
     m_data.clear();
+    m_asideText.clear();
 }

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QStringList>
 #include <limits>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct Record;
 // each also carries its index in the file. Under targets with a constant column every line
 // ends with the constant value as one more value, after the record's own, and an empty value
 // of a typed column is NULL (TypedEmptyValues.h).
+//
+// A line set aside (setAside()) keeps its place in the order but none in the buffer: its text
+// is kept beside it, so that a COPY of the buffer's text passes over it, and it goes on its own.
 class EncodedLines {
 public:
     explicit EncodedLines(const ColumnTargets& targets = {});
@@ -26,6 +30,7 @@ public:
         qint64 index = 0;     // its index in the file
         qsizetype offset = 0; // start of its text in the buffer
         bool alone = false;   // sent by itself as a row statement, not in a COPY
+        bool aside = false;   // sent alone, its text kept beside the buffer (setAside())
     };
 
     struct Encoded {
@@ -39,8 +44,14 @@ public:
     std::optional<Encoded> encode(const Record& record, QByteArrayView separator, FieldRule rule,
                                   qsizetype reserveBytes);
     void add(qint64 index, qsizetype offset, bool alone) {
-        m_lines.push_back({index, offset, alone});
+        m_lines.push_back({index, offset, alone, false});
     }
+    // Adds the line just written at offset as one set aside: its text leaves the buffer.
+    void setAside(qint64 index, qsizetype offset);
+    // How many of lines [begin, end) are in the buffer (not set aside): what their text carries.
+    qsizetype carried(qsizetype begin, qsizetype end) const;
+    // The line that is the nth (from 1) of those carried from begin on, or -1 when none is.
+    qsizetype carriedAt(qsizetype begin, qsizetype n) const;
 
     qsizetype count() const { return static_cast<qsizetype>(m_lines.size()); }
     bool empty() const { return m_lines.empty(); }
@@ -54,7 +65,7 @@ public:
     qint64 boundary(qsizetype line) const {
         return line < count() ? m_lines[line].index : std::numeric_limits<qint64>::max();
     }
-    // The text of lines [begin, end), line feeds included.
+    // The text of lines [begin, end), line feeds included; lines set aside have none here.
     QByteArrayView text(qsizetype begin, qsizetype end) const {
         return QByteArrayView(m_data).sliced(offset(begin), offset(end) - offset(begin));
     }
@@ -80,5 +91,6 @@ private:
     std::vector<bool> m_nullWhenEmpty; // ColumnTargets::nullWhenEmpty
     std::vector<Line> m_lines;
     QByteArray m_data;
+    std::map<qint64, QByteArray> m_asideText; // of the lines set aside, by file index
     QByteArray m_lineEnd; // what ends every line: its line feed, after the constant if any
 };

@@ -32,8 +32,12 @@ qsizetype RangeSplitter::settleFailedCopy(qsizetype begin, qsizetype end) {
 bool RangeSplitter::sendRange(qsizetype begin, qsizetype end, bool knownToFail) {
     if (m_broken || m_stopped || m_refusal)
         return false;
-    if (end - begin == 1)
-        return sendLineAlone(begin);
+    // Lines set aside go on their own after the chunk's pieces, not here.
+    const qsizetype carried = m_lines.carried(begin, end);
+    if (carried == 0)
+        return true;
+    if (carried == 1)
+        return sendLineAlone(m_lines.carriedAt(begin, 1));
     if (!knownToFail) {
         if (copyRange(begin, end))
             return true;
@@ -56,7 +60,7 @@ bool RangeSplitter::sendRange(qsizetype begin, qsizetype end, bool knownToFail) 
 // the lines before it went in when it was tried, so they are sent again, then that line alone.
 // Returns that line, or -1 when the error names none of them.
 qsizetype RangeSplitter::sendUpToNamed(qsizetype begin, qsizetype end, qsizetype failedLine) {
-    const qsizetype named = failedLine > 0 ? begin + failedLine - 1 : -1;
+    const qsizetype named = failedLine > 0 ? m_lines.carriedAt(begin, failedLine) : -1;
     if (named < begin || named >= end)
         return -1;
     if (named > begin)
@@ -84,7 +88,7 @@ bool RangeSplitter::copyRange(qsizetype begin, qsizetype end) {
         return false;
     }
     m_transaction.workDone();
-    m_accepted += end - begin;
+    m_accepted += m_lines.carried(begin, end);
     return true;
 }
 

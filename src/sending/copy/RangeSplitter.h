@@ -16,8 +16,9 @@ class PendingRejections;
 // server's error names when it names one (the lines before it are sent again, that line alone),
 // otherwise in halves. A single line goes as its own row statement (built by the sender), so
 // that a rejected line is reported with that statement's own message; rejections are kept in
-// the sender's PendingRejections. Works on the sender's lines, transaction and stream; used
-// from the sender's thread.
+// the sender's PendingRejections. Lines set aside (EncodedLines::setAside()) are passed over:
+// the sender sends them alone. Works on the sender's lines, transaction and stream; used from
+// the sender's thread.
 class RangeSplitter {
 public:
     // Why the splitting stopped short, if it did.
@@ -44,8 +45,6 @@ public:
         reset();
         return sendLineAlone(line);
     }
-    // A line as its own row statement outside any transaction (committed at once); true when
-    // it went in.
     // Lines [0, end), each as its own row statement outside any transaction (committed at
     // once), as the row-by-row path sends them. Returns end, or the line at which the
     // connection broke or a stop was taken (the lines before it are settled).
