@@ -67,9 +67,9 @@ void CopySender::queue(qint64 lineIndex, qsizetype offset, qsizetype valueCount)
                          m_precheck.rejects(m_lines.bytesFrom(offset).chopped(1));
     m_prechecked += refused ? 1 : 0;
     const bool alone = refused || valueCount != m_target.valueCount;
-    // A line the server is sure to refuse puts no row in wherever it goes: where the order of
-    // lines changes nothing even should the server take it after all, it goes after the lines
-    // of its chunk, so that the chunk stays one COPY statement (each costs the server time).
+    // A line the server will refuse puts no row in wherever it goes: where the order of lines
+    // changes nothing even should the server take it after all, it goes after the lines of its
+    // chunk, so that the chunk stays one COPY statement (each costs the server time).
     const bool aside = refused && m_target.orderFree;
     if (aside) {
         m_lines.setAside(lineIndex, offset);
@@ -103,7 +103,8 @@ void CopySender::queueSteady() {
         if (m_sentEnd - m_pieceBegin >= pieceLimit(m_transaction.selfCommitting()) ||
             chunkComplete(checkAge))
             endStreaming();
-    } else if (m_lines.bytes() - m_lines.offset(m_sentEnd) >= waitingLimit()) {
+    } else if (m_lines.bytes() + m_lines.asideBytes() - m_lines.offset(m_sentEnd) >=
+               waitingLimit()) {
         advance(true); // too much waits: hold the reading back until it is sent
     } else if (m_phase == Phase::Idle || m_lines.count() % AnswerCheckLines == 0) {
         advance(false);

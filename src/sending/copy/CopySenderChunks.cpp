@@ -33,10 +33,9 @@ void CopySender::measureDistance(qint64 startMilliseconds) {
 }
 
 // While no line was rejected lately, a piece that would open the chunk's transaction is the
-// chunk, and its COPY runs as a transaction of its own (selfCommittingPrefix()).
-// Where the first waiting line is set aside, or one was lately, within a chunk's length of it
-// (before or after), the chunk opens a transaction of its own instead, as it must take such
-// lines after its COPY.
+// chunk, and its COPY runs as a transaction of its own (selfCommittingPrefix()). Not where the
+// first waiting line is set aside, or one was within a chunk's length of it (before or after):
+// that chunk opens a transaction with BEGIN, as it must take such lines after its COPY.
 bool CopySender::ownTransaction() const {
     if (m_transaction.open() || m_pieces.limit() < m_options.maxPieceLines ||
         (m_sentEnd < m_lines.count() && m_lines[m_sentEnd].aside))
@@ -67,7 +66,10 @@ bool CopySender::chunkComplete(bool checkAge) const {
         return false;
     const qsizetype lines =
         m_transaction.selfCommitting() ? m_options.ownChunkLines : m_options.chunkLines;
-    return m_sentEnd >= lines || m_lines.offset(m_sentEnd) >= m_options.chunkBytes ||
+    // The text of lines set aside counts too (those waiting behind it among them), so that
+    // memory stays bounded where every line is set aside.
+    return m_sentEnd >= lines ||
+           m_lines.offset(m_sentEnd) + m_lines.asideBytes() >= m_options.chunkBytes ||
            (checkAge && m_transaction.ageMilliseconds() >= m_options.chunkMilliseconds);
 }
 

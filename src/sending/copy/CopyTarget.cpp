@@ -12,10 +12,10 @@ namespace {
 // One row for the table as a whole, then nothing: 't' where the table allows COPY, the
 // table's own name as the server's messages write it, and 't' where no table of the tree has a
 // unique index or an exclusion constraint, so that which lines are accepted does not hang on
-// the order in which they go. Of the tree's own triggers (tgtype: bit 1
-// row-level, 2 BEFORE, 4 INSERT), those that never fire on INSERT are left alone; those that
-// do rule COPY out here when they fire once per statement, see transition tables or have a
-// WHEN condition, and are looked at by RowTriggerQuery otherwise.
+// the order in which they go. Of the tree's own triggers (tgtype: bit 1 row-level, 2 BEFORE,
+// 4 INSERT), those that never fire on INSERT are left alone; those that do rule COPY out here
+// when they fire once per statement, see transition tables or have a WHEN condition, and are
+// looked at by RowTriggerQuery otherwise.
 const char* const TableQuery = TABLE_TREE_SQL R"SQL(
 SELECT c.relkind IN ('r', 'p')
    AND has_table_privilege(c.oid, 'INSERT')

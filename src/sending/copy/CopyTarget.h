@@ -48,8 +48,8 @@ class Connection;
 // keys is rejected depends on which line goes first, where one INSERT per line in line order
 // always rejects the later line. (What else hangs on the order of rows, a sequence's draws, a
 // foreign key into the tree, a trigger that runs statements, keeps the table off COPY already.)
-// Then ranges of a file may go side by side over several connections, and a line the server is
-// sure to refuse may go after the lines that follow it in its chunk.
+// Then ranges of a file may go side by side over several connections, and a line the server will
+// refuse may go after the lines that follow it in its chunk.
 //
 // Reads the catalogue over the connection, outside any transaction. Never throws: a failing
 // query answers nothing.

@@ -67,8 +67,16 @@ std::optional<EncodedLines::Encoded> EncodedLines::encode(const Record& record,
 
 void EncodedLines::setAside(qint64 index, qsizetype offset) {
     m_asideText[index] = m_data.sliced(offset);
+    m_asideBytes += m_data.size() - offset;
     m_data.truncate(offset);
     m_lines.push_back({index, offset, false, true});
+}
+
+void EncodedLines::forgetAside(std::map<qint64, QByteArray>::iterator begin,
+                               std::map<qint64, QByteArray>::iterator end) {
+    for (auto at = begin; at != end; ++at)
+        m_asideBytes -= at->second.size();
+    m_asideText.erase(begin, end);
 }
 
 qsizetype EncodedLines::carried(qsizetype begin, qsizetype end) const {
@@ -108,7 +116,7 @@ qsizetype EncodedLines::release(qsizetype end) {
     // Moved rather than removed, so that the room stays where appending needs it.
     std::memmove(m_data.data(), m_data.constData() + bytes, m_data.size() - bytes);
     m_data.truncate(m_data.size() - bytes);
-    m_asideText.erase(m_asideText.begin(), m_asideText.lower_bound(boundary(end)));
+    forgetAside(m_asideText.begin(), m_asideText.lower_bound(boundary(end)));
     m_lines.erase(m_lines.begin(), m_lines.begin() + end);
     for (Line& line : m_lines)
         line.offset -= bytes;
@@ -119,7 +127,7 @@ void EncodedLines::truncate(qsizetype keep) {
     if (keep >= count())
         return;
     m_data.truncate(m_lines[keep].offset);
-    m_asideText.erase(m_asideText.lower_bound(m_lines[keep].index), m_asideText.end());
+    forgetAside(m_asideText.lower_bound(m_lines[keep].index), m_asideText.end());
     m_lines.resize(keep);
 }
 
@@ -127,4 +135,5 @@ void EncodedLines::clear() {
     m_lines.clear();
     m_data.clear();
     m_asideText.clear();
+    m_asideBytes = 0;
 }

@@ -74,6 +74,8 @@ public:
     // The fields a line's text gives back (CopyText.h), the constant value left out.
     QStringList fields(qsizetype line) const;
     qsizetype bytes() const { return m_data.size(); }
+    // The text of the lines set aside, held beside the buffer.
+    qsizetype asideBytes() const { return m_asideBytes; }
     // The buffer from an offset to its end.
     QByteArrayView bytesFrom(qsizetype offset) const {
         return QByteArrayView(m_data).sliced(offset);
@@ -87,10 +89,13 @@ public:
 
 private:
     void endLine();
+    void forgetAside(std::map<qint64, QByteArray>::iterator begin,
+                     std::map<qint64, QByteArray>::iterator end);
 
     std::vector<bool> m_nullWhenEmpty; // ColumnTargets::nullWhenEmpty
     std::vector<Line> m_lines;
     QByteArray m_data;
     std::map<qint64, QByteArray> m_asideText; // of the lines set aside, by file index
+    qsizetype m_asideBytes = 0;
     QByteArray m_lineEnd; // what ends every line: its line feed, after the constant if any
 };
