@@ -66,14 +66,15 @@ bool DataLineLoop::open(const QString& table, const Steps& steps, const ColumnTa
     return opened && m_records && m_sender;
 }
 
-std::vector<FileRange> DataLineLoop::startLanes(const SenderChoice& choice, const Steps& steps) {
+std::vector<FileRange> DataLineLoop::startLanes(SenderChoice& choice, const Steps& steps) {
     Context& c = m_context;
     Connection* open = c.connection.current();
     if (!c.lanes || c.parts < 2 || !open || !open->isOpen())
         return {};
     const bool fromFirst = c.choices.sendsFirstLine();
     std::vector<FileRange> ranges = c.file.dataRanges(fromFirst, c.parts, c.choices.rangeBytes);
-    if (ranges.size() < 2 || !takesRanges(*open, choice, c.file.header().size()))
+    if (ranges.size() < 2 ||
+        !(choice.foundTarget = rangesTarget(*open, choice, c.file.header().size())))
         return {};
     const std::vector<RunConnection*> connections = c.lanes->begin(
         c.choices.connection, static_cast<int>(ranges.size()) - 1, m_side.stopCheck());

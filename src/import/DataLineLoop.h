@@ -28,7 +28,7 @@ struct ImportChoices;
 // counted from 1. A stop is taken once a record is in hand. Used on the run's thread.
 //
 // With more than one job (ImportChoices::jobs) and a pool of further connections, a file long
-// enough for ranges, into a table that takes them (takesRanges()), is cut into ranges at record
+// enough for ranges, into a table that takes them (rangesTarget()), is cut into ranges at record
 // starts the field-count check noted: the run's thread sends the first range over the file's
 // connection, a Lane each of the others over a connection of the pool. Their reports follow
 // those of the first range, range by range, so that everything is shown in line order. A file
@@ -87,8 +87,8 @@ private:
     // Reads the next record into `record` (`more` false at the end); false when it failed.
     bool readNext(Record& record, const Steps& steps, bool& more);
     // The file's ranges when it goes in several, the side lanes started for all but the first;
-    // empty when it goes over one connection.
-    std::vector<FileRange> startLanes(const SenderChoice& choice, const Steps& steps);
+    // empty when it goes over one connection. The choice keeps the COPY target found for them.
+    std::vector<FileRange> startLanes(SenderChoice& choice, const Steps& steps);
     // The side lanes' reports shown, their outcome added to the outcome.
     void finishLanes(Outcome& outcome, const RowSender::Rejected& rejected);
     // The reports of the file sent ahead, and its outcome.

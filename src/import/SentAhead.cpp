@@ -79,20 +79,21 @@ std::unique_ptr<SentAhead> SentAhead::start(const Setup& s, InputFile& file) {
     try {
         Connection& open = s.connection.begin(c.connection);
         open.setStopCheck(s.stop);
-        if (!create) {
-            plan = appendPlan(s, file, open);
-            if (!plan ||
-                !takesRanges(open, choiceOf(s, *plan, file.rule()), file.header().size())) {
-                s.connection.end();
-                return nullptr;
-            }
+        if (!create && !(plan = appendPlan(s, file, open))) {
+            s.connection.end();
+            return nullptr;
+        }
+        SenderChoice choice = choiceOf(s, *plan, file.rule());
+        if (!create && !(choice.foundTarget = rangesTarget(open, choice, file.header().size()))) {
+            s.connection.end();
+            return nullptr;
         }
         sent->m_columns = plan->columns;
         sent->m_range = ranges.front();
         // Made before the table, so that what the server notes about it is the lane's to tell.
-        sent->m_lane = std::make_unique<Lane>(Lane::Setup{
-            s.connection, c.connection, file, ranges.front(), choiceOf(s, *plan, file.rule()),
-            s.stop, plan->steps.next, plan->steps.execute});
+        sent->m_lane = std::make_unique<Lane>(Lane::Setup{s.connection, c.connection, file,
+                                                          ranges.front(), std::move(choice), s.stop,
+                                                          plan->steps.next, plan->steps.execute});
         if (create)
             open.queryOne(plan->createStatement);
     } catch (...) {

@@ -18,7 +18,7 @@ struct ImportChoices;
 //  - Create, names from the first line: the new table's name is not listed and is not the
 //    name of any file before it, and the first line makes a table; the table is made here.
 //  - Append: the table's columns take the file's fields by the plan, and the table takes
-//    rows in any order (takesRanges()), as two files go into it at once.
+//    rows in any order (rangesTarget()), as two files go into it at once.
 // Nothing is shown from here: the lane holds what it reports (LaneEvents) until the file's
 // turn shows it (DataLineLoop) after every report of the files before it. Row by row, typed
 // column names (they are asked) and files that go in ranges are never sent ahead.

@@ -36,7 +36,9 @@ std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderCho
                                          qsizetype valueCount, RowSender::Rejected rejected) {
     std::optional<CopyTarget> target;
     if (!choice.rowByRow)
-        target = CopyTarget::find(connection, choice.table, valueCount, choice.targets);
+        target = choice.foundTarget && choice.foundTarget->valueCount == valueCount
+                     ? *choice.foundTarget
+                     : CopyTarget::find(connection, choice.table, valueCount, choice.targets);
     if (target) {
         // A file of no more lines than a group goes as that group: one round trip, where COPY
         // takes two.
@@ -57,14 +59,17 @@ std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderCho
         std::move(rejected));
 }
 
-bool takesRanges(Connection& connection, const SenderChoice& choice, qsizetype valueCount) {
+std::shared_ptr<const CopyTarget> rangesTarget(Connection& connection, const SenderChoice& choice,
+                                               qsizetype valueCount) {
     if (choice.rowByRow)
-        return false;
+        return nullptr;
     try {
-        const std::optional<CopyTarget> target =
+        std::optional<CopyTarget> target =
             CopyTarget::find(connection, choice.table, valueCount, choice.targets);
-        return target && target->orderFree;
+        if (target && target->orderFree)
+            return std::make_shared<const CopyTarget>(std::move(*target));
     } catch (...) {
-        return false;
+        // the file goes over one connection, whose sender asks again and tells what fails
     }
+    return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "sending/ColumnTargets.h"
 #include "sending/RowSender.h"
+#include "sending/copy/CopyTarget.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,6 +35,10 @@ struct SenderChoice {
     // Called on the sender's thread after each chunk of a COPY commits (the progress), also
     // while finish() waits for the last ones; none when empty.
     std::function<void()> committed = {};
+    // The COPY target the catalogue already gave for the table and the file's values
+    // (rangesTarget()): the senders made for this choice take it instead of asking again (a
+    // round trip of three queries) over every connection of the file. Null: asked.
+    std::shared_ptr<const CopyTarget> foundTarget = {};
 };
 
 // The sender for records of valueCount values: a CopySender where the table allows COPY for
@@ -43,8 +48,9 @@ struct SenderChoice {
 std::unique_ptr<RowSender> makeRowSender(Connection& connection, const SenderChoice& choice,
                                          qsizetype valueCount, RowSender::Rejected rejected);
 
-// Whether a file's records of valueCount values may go into the table in ranges over several
-// connections at once with the outcome of one connection: where COPY is chosen (not row by row)
-// and the rows may go in any order (CopyTarget::orderFree). Asks the server's catalogue; false
-// when it can't.
-bool takesRanges(Connection& connection, const SenderChoice& choice, qsizetype valueCount);
+// Where a file's records of valueCount values may go into the table in ranges over several
+// connections at once with the outcome of one connection, the COPY target they go to: where
+// COPY is chosen (not row by row) and the rows may go in any order (CopyTarget::orderFree).
+// Asks the server's catalogue; null when it can't, or they may not.
+std::shared_ptr<const CopyTarget> rangesTarget(Connection& connection, const SenderChoice& choice,
+                                               qsizetype valueCount);
