@@ -5,6 +5,8 @@
 #include "import/TableNames.h"
 #include "shell/NumberText.h"
 
+#include <thread>
+
 namespace {
 
 const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
@@ -216,10 +218,13 @@ void ImportSteps::endTurn() {
 void ImportSteps::closeConnections() {
     m_ahead.stop();
     m_sentAhead.reset();
-    m_connection.close();
-    m_lanes.close();
+    // Side by side: each removes its markers, a round trip.
+    std::thread lanes([this] { m_lanes.close(); });
+    std::vector<RunConnection*> connections{&m_connection};
     for (const std::unique_ptr<RunConnection>& connection : m_aheadConnections)
-        connection->close();
+        connections.push_back(connection.get());
+    closeTogether(connections);
+    lanes.join();
 }
 
 void ImportSteps::showProgress(qint64 rowsOfFile, int waitingSeconds) {

@@ -46,7 +46,9 @@ void LanePool::end() {
 void LanePool::close() {
     m_ahead.take(); // closed unused
     end();
+    std::vector<RunConnection*> connections;
     for (const std::unique_ptr<RunConnection>& connection : m_connections)
-        connection->close();
+        connections.push_back(connection.get());
+    closeTogether(connections);
     m_connections.clear();
 }

@@ -24,7 +24,7 @@ public:
                                       const std::function<bool()>& stop);
     // The file's turn is over; the connections stay for the next file.
     void end();
-    // Closes every connection (at the run's end).
+    // Closes every connection (at the run's end), each on a thread of its own.
     void close();
 
 private:

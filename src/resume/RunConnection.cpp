@@ -4,6 +4,8 @@
 #include "resume/Reconnector.h"
 #include "sending/copy/ChunkMarker.h"
 
+#include <thread>
+
 Connection& RunConnection::begin(const ConnectionSettings& settings) {
     m_inTurn = false;
     const bool reuse = reusable(settings);
@@ -79,4 +81,12 @@ bool RunConnection::reusable(const ConnectionSettings& settings) {
     // The reset rides with the next file's first statement.
     m_connection->resetSession();
     return !m_connection->inTransaction();
+}
+
+void closeTogether(const std::vector<RunConnection*>& connections) {
+    std::vector<std::thread> closing;
+    for (RunConnection* connection : connections)
+        closing.emplace_back([connection] { connection->close(); });
+    for (std::thread& thread : closing)
+        thread.join();
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // The database connection of one import run, handed on from one file's turn to the next.
 //
@@ -82,3 +83,7 @@ private:
     bool m_fresh = false; // adopted, and not yet begun: no reset needed
     int m_opened = 0;
 };
+
+// Closes the connections (close()), each on a thread of its own, so that the round trips that
+// remove their markers overlap. None of them may be in use meanwhile.
+void closeTogether(const std::vector<RunConnection*>& connections);
