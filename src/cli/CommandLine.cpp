@@ -137,11 +137,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             inlineValue = name.mid(equals + 1);
             name = name.left(equals);
         }
-        if (name == QLatin1String("help") || switchOf(line, name)) {
+        const bool help = name == QLatin1String("help");
+        if (help || name == QLatin1String("version") || switchOf(line, name)) {
             if (inlineValue)
                 return bad(QStringLiteral("--%1 takes no value").arg(name));
-            if (name == QLatin1String("help")) {
-                line.action = CommandLine::Action::Help;
+            if (!switchOf(line, name)) { // answered at once, as the first of them asks
+                line.action = help ? CommandLine::Action::Help : CommandLine::Action::Version;
                 return line;
             }
             *switchOf(line, name) = true;
@@ -238,6 +239,7 @@ Loads delimited text files into PostgreSQL, in the order given.
                       from the program's settings. Nothing is written back.
                       --password can be seen by other users while the run lasts.
   --help              this text.
+  --version           the program's name and version.
 
 Without --password, the password is PGPASSWORD when it is set; otherwise the stored
 one, when the run goes to the stored server, port and user and the settings file is

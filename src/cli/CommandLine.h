@@ -8,7 +8,7 @@
 
 // What the command line asks for, before the settings store fills in what it leaves out.
 struct CommandLine {
-    enum class Action { Import, Help, BadUsage };
+    enum class Action { Import, Help, Version, BadUsage };
 
     Action action = Action::BadUsage;
     QString problem; // why the usage is bad

@@ -140,6 +140,10 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << usageText();
         return ExitStatus::Success;
     }
+    if (line.action == CommandLine::Action::Version) {
+        QTextStream(stdout) << "quenmarl-cli (Quenmarl) " << QUENMARL_VERSION << '\n';
+        return ExitStatus::Success;
+    }
     if (line.action == CommandLine::Action::BadUsage) {
         err << "quenmarl-cli: " << terminalLine(line.problem) << "\nTry 'quenmarl-cli --help'.\n";
         return ExitStatus::Usage;

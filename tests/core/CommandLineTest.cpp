@@ -80,6 +80,8 @@ TEST_F(CommandLineTest, ExitStatusesAndWhereEachTextGoes) {
         QString err; // what standard error holds; empty: nothing at all
     } cases[] = {
         {"help", {"--help"}, false, 0, "Exit status:", ""},
+        {"version", {"--version", "--fast"}, false, 0, "quenmarl-cli (Quenmarl) 0.", ""},
+        {"version with a value", {"--version=1"}, false, 2, "", "--version takes no value"},
         {"no table option", {good}, false, 2, "", "either --create TEMPLATE or --append TABLE"},
         {"both table options",
          {"--create", "t", "--append", "people", good},
