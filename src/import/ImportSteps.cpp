@@ -5,8 +5,6 @@
 #include "import/TableNames.h"
 #include "shell/NumberText.h"
 
-#include <thread>
-
 namespace {
 
 const QString Context = QStringLiteral("in Quenmarl2021/08/31.Form2.PushButton1_Click ");
@@ -218,13 +216,10 @@ void ImportSteps::endTurn() {
 void ImportSteps::closeConnections() {
     m_ahead.stop();
     m_sentAhead.reset();
-    // Side by side: each removes its markers, a round trip.
-    std::thread lanes([this] { m_lanes.close(); });
     std::vector<RunConnection*> connections{&m_connection};
     for (const std::unique_ptr<RunConnection>& connection : m_aheadConnections)
         connections.push_back(connection.get());
-    closeTogether(connections);
-    lanes.join();
+    m_lanes.close(std::move(connections)); // side by side: each removes its markers
 }
 
 void ImportSteps::showProgress(qint64 rowsOfFile, int waitingSeconds) {

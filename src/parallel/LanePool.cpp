@@ -43,12 +43,11 @@ void LanePool::end() {
     m_inTurn = 0;
 }
 
-void LanePool::close() {
+void LanePool::close(std::vector<RunConnection*> others) {
     m_ahead.take(); // closed unused
     end();
-    std::vector<RunConnection*> connections;
     for (const std::unique_ptr<RunConnection>& connection : m_connections)
-        connections.push_back(connection.get());
-    closeTogether(connections);
+        others.push_back(connection.get());
+    closeTogether(others);
     m_connections.clear();
 }

@@ -24,8 +24,8 @@ public:
                                       const std::function<bool()>& stop);
     // The file's turn is over; the connections stay for the next file.
     void end();
-    // Closes every connection (at the run's end), each on a thread of its own.
-    void close();
+    // Closes every connection (at the run's end) together with the others (closeTogether()).
+    void close(std::vector<RunConnection*> others = {});
 
 private:
     void adoptOpenedAhead(const ConnectionSettings& settings);

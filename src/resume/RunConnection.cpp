@@ -4,7 +4,9 @@
 #include "resume/Reconnector.h"
 #include "sending/copy/ChunkMarker.h"
 
+#include <algorithm>
 #include <thread>
+#include <utility>
 
 Connection& RunConnection::begin(const ConnectionSettings& settings) {
     m_inTurn = false;
@@ -83,7 +85,17 @@ bool RunConnection::reusable(const ConnectionSettings& settings) {
     return !m_connection->inTransaction();
 }
 
+bool RunConnection::takesStatements() {
+    return m_connection && m_connection->idle();
+}
+
 void closeTogether(const std::vector<RunConnection*>& connections) {
+    const auto able = std::find_if(connections.begin(), connections.end(),
+                                   [](RunConnection* c) { return c->takesStatements(); });
+    for (RunConnection* connection : connections) {
+        if (able != connections.end() && connection != *able && !connection->takesStatements())
+            (*able)->markersLeft() += std::exchange(connection->markersLeft(), {});
+    }
     std::vector<std::thread> closing;
     for (RunConnection* connection : connections)
         closing.emplace_back([connection] { connection->close(); });

@@ -68,6 +68,8 @@ public:
     // Markers of committed chunks not yet removed, kept from one file's sender to the next
     // (SenderChoice::markersLeft); close() removes those still there.
     QList<quint32>& markersLeft() { return m_markers; }
+    // Whether the connection is open and idle, ready for a statement (Connection::idle()).
+    bool takesStatements();
 
     // How many connections were opened so far (for tests and benchmarks).
     int opened() const { return m_opened; }
@@ -85,5 +87,7 @@ private:
 };
 
 // Closes the connections (close()), each on a thread of its own, so that the round trips that
-// remove their markers overlap. None of them may be in use meanwhile.
+// remove their markers overlap. The markers of one that takes no statement any more (its
+// backend was ended while it waited for the run's end) go with one that does, rather than stay
+// in the database. None of them may be in use meanwhile.
 void closeTogether(const std::vector<RunConnection*>& connections);
