@@ -18,9 +18,13 @@ LineReader::LineReader(FileSnapshot& file, qint64 chunkSize, FileRange range)
 bool LineReader::fill() {
     if (m_left == 0)
         return false;
-    // Drop the used-up bytes first, so the buffer holds at most one line and one piece.
+    // Drop the used-up bytes first, so the buffer holds at most one line and one piece. The
+    // rest moves to the buffer's front, which keeps its memory from one piece to the next:
+    // a buffer made anew for each piece costs the system a page fault every 4 KiB read.
     if (m_pos > 0) {
-        m_buffer.remove(0, m_pos);
+        const qsizetype rest = m_buffer.size() - m_pos;
+        std::memmove(m_buffer.data(), m_buffer.constData() + m_pos, static_cast<size_t>(rest));
+        m_buffer.truncate(rest);
         m_searched -= m_pos;
         m_pos = 0;
     }
