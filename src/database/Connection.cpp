@@ -76,8 +76,18 @@ Connection Connection::open(const ConnectionSettings& settings, int connectTimeo
     return connection;
 }
 
+// The server reports standard_conforming_strings as the session starts and at every change,
+// so libpq knows it: where the server's own default keeps it on, the round trip that would set
+// it is spared (a connection waited for, a lane's among them, begins its work that much sooner).
+bool Connection::conformingStrings() const {
+    const char* const conforming =
+        m_conn ? PQparameterStatus(m_conn, "standard_conforming_strings") : nullptr;
+    return conforming && qstrcmp(conforming, "on") == 0;
+}
+
 void Connection::applySessionSettings() {
-    execute(QStringLiteral("SET standard_conforming_strings = on"));
+    if (!conformingStrings())
+        execute(QStringLiteral("SET standard_conforming_strings = on"));
 }
 
 void Connection::sendDueReset() {
@@ -85,12 +95,7 @@ void Connection::sendDueReset() {
         return;
     // DISCARD ALL can't run inside a transaction block, so it goes alone.
     runNow("DISCARD ALL", false);
-    // The server reports every change of standard_conforming_strings, so libpq knows it after
-    // the DISCARD: where the server's own default keeps it on, the round trip that would set it
-    // again is spared.
-    const char* const conforming =
-        m_conn ? PQparameterStatus(m_conn, "standard_conforming_strings") : nullptr;
-    if (!conforming || qstrcmp(conforming, "on") != 0)
+    if (!conformingStrings()) // as the DISCARD left it
         runNow("SET standard_conforming_strings = on", false);
 }
 

@@ -147,6 +147,7 @@ private:
 
     explicit Connection(PGconn* conn);
     void applySessionSettings();
+    bool conformingStrings() const; // standard_conforming_strings is on, as the server says
     Result checked(Result result);
     Result runNow(const QByteArray& statement, bool params);
     bool sendReset();
