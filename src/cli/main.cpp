@@ -155,11 +155,14 @@ int main(int argc, char** argv) {
     // The first file is read and checked while the program logs in. Until it is logged in, a
     // stop ends it at once (nothing is begun); from then on, a stop stops the run.
     std::unique_ptr<FileReadAhead> first = readFirstFileAhead(choices);
-    // One connection lists the tables and, handed to the run, serves its first file.
+    // One connection lists the tables and, handed to the run, serves its first file; the
+    // connections of files in ranges begin to open as soon as it is open.
     StringTableList tables;
     std::optional<Connection> opened;
+    std::unique_ptr<OpenedAhead> lanes;
     try {
         opened.emplace(Connection::open(choices.connection));
+        lanes = openLanesEarly(choices);
         platform::catchInterrupt();
         ListDatabaseTables(*opened, tables);
     } catch (const std::exception& error) {
@@ -180,5 +183,6 @@ int main(int argc, char** argv) {
     CommandLineFrontEnd frontEnd(line.columnNames.value_or(QStringList()),
                                  platform::standardErrorIsTerminal(), line.fullMessages);
     frontEnd.setQuiet(line.quiet);
-    return exitStatus(runImportOver(choices, frontEnd, std::move(opened), std::move(first)));
+    return exitStatus(
+        runImportOver(choices, frontEnd, std::move(opened), std::move(first), std::move(lanes)));
 }

@@ -3,8 +3,9 @@
 #include "import/ImportSteps.h"
 
 ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEnd,
-                           std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first) {
-    ImportSteps run(choices, frontEnd, std::move(opened), std::move(first));
+                           std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first,
+                           std::unique_ptr<OpenedAhead> lanes) {
+    ImportSteps run(choices, frontEnd, std::move(opened), std::move(first), std::move(lanes));
     try {
         return run.execute();
     } catch (...) {
@@ -22,4 +23,12 @@ std::unique_ptr<FileReadAhead> readFirstFileAhead(const ImportChoices& choices) 
     auto first = std::make_unique<FileReadAhead>(FileReadAhead::Reading::of(choices, true));
     first->start(choices.files.front());
     return first;
+}
+
+std::unique_ptr<OpenedAhead> openLanesEarly(const ImportChoices& choices) {
+    if (!ImportSteps::opensLanes(choices))
+        return nullptr;
+    auto lanes = std::make_unique<OpenedAhead>();
+    lanes->start(choices.connection, choices.jobs - 1);
+    return lanes;
 }

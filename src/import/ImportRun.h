@@ -3,6 +3,7 @@
 #include "database/Connection.h"
 #include "import/FileReadAhead.h"
 #include "import/ImportChoices.h"
+#include "parallel/OpenedAhead.h"
 
 #include <QtGlobal>
 #include <memory>
@@ -35,13 +36,22 @@ struct ImportResult {
 // and ran nothing but queries that read, the first file takes it as a new one
 // (RunConnection::adopt()), sparing the opening of another; where the first file was read
 // ahead (readFirstFileAhead()), its turn takes what that reading found.
+// Where the further connections of files in ranges began to open (openLanesEarly()), the run
+// takes them.
 ImportResult runImportOver(const ImportChoices& choices, ImportFrontEnd& frontEnd,
                            std::optional<Connection> opened,
-                           std::unique_ptr<FileReadAhead> first = nullptr);
+                           std::unique_ptr<FileReadAhead> first = nullptr,
+                           std::unique_ptr<OpenedAhead> lanes = nullptr);
 // Starts reading and checking the first file of the choices' list on a thread of its own, so
 // that this goes on while the front end logs in and lists the tables; nothing is shown from
 // it before the file's turn. Nothing when the list is empty.
 std::unique_ptr<FileReadAhead> readFirstFileAhead(const ImportChoices& choices);
+// Starts opening the further connections that a file of the list going in ranges will take,
+// each on a thread of its own, so that their logins go on while the front end lists the tables
+// and the run makes the first table: a lane that must wait for its login holds back the file's
+// first range too. Called once the front end's own connection is open, so that a role allowed
+// few connections gives that one first. Nothing where no file goes in ranges.
+std::unique_ptr<OpenedAhead> openLanesEarly(const ImportChoices& choices);
 inline ImportResult runImport(const ImportChoices& choices, ImportFrontEnd& frontEnd) {
     return runImportOver(choices, frontEnd, std::nullopt);
 }

@@ -13,7 +13,8 @@ constexpr qint64 ProgressIntervalMs = 200;
 } // namespace
 
 ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
-                         std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first)
+                         std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first,
+                         std::unique_ptr<OpenedAhead> lanes)
     : m_choices(choices)
     , m_frontEnd(frontEnd)
     , m_ui(frontEnd, choices.rejectsFolder)
@@ -30,6 +31,8 @@ ImportSteps::ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
         m_aheadConnections.push_back(std::make_unique<RunConnection>());
     if (first)
         m_ahead.adopt(1, std::move(first));
+    m_lanesOpened = lanes != nullptr;
+    m_lanes.adoptOpening(std::move(lanes));
 }
 
 ImportResult ImportSteps::steps() {
@@ -182,12 +185,13 @@ void ImportSteps::sendAhead(int position) {
 
 // Where a listed file is long enough to go in ranges, the connections of its lanes begin to
 // open once the run has its own (a role allowed few connections gives the run's first), while
-// the files before it and its own field counts are read.
+// the files before it and its own field counts are read; unless the front end began that
+// already (openLanesEarly()).
 void ImportSteps::openLanesAhead() {
-    if (m_lanesOpened || m_choices.jobs < 2 || m_choices.rowByRow || !m_connection.holdsOne())
+    if (m_lanesOpened || !m_connection.holdsOne())
         return;
     m_lanesOpened = true;
-    if (m_ranges.anyInRangesFrom(m_choices.rangesFrom()))
+    if (opensLanes(m_choices))
         m_lanes.openAhead(m_choices.connection, m_choices.jobs - 1);
 }
 

@@ -28,7 +28,14 @@ class ColumnPlan;
 class ImportSteps {
 public:
     ImportSteps(const ImportChoices& choices, ImportFrontEnd& frontEnd,
-                std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first);
+                std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first,
+                std::unique_ptr<OpenedAhead> lanes = nullptr);
+
+    // Whether a run of the choices opens further connections for files in ranges.
+    static bool opensLanes(const ImportChoices& choices) {
+        return choices.jobs >= 2 && !choices.rowByRow &&
+               RangeChoice(choices.files, choices.jobs).anyInRangesFrom(choices.rangesFrom());
+    }
 
     ImportResult execute() {
         ImportResult result = steps();

@@ -23,8 +23,8 @@ std::vector<RunConnection*> LanePool::begin(const ConnectionSettings& settings, 
 
 // Connections opened ahead with these settings go where none is kept yet; others are closed.
 void LanePool::adoptOpenedAhead(const ConnectionSettings& settings) {
-    const bool same = m_ahead.settings() == settings;
-    for (Connection& opened : m_ahead.take()) {
+    const bool same = m_ahead->settings() == settings;
+    for (Connection& opened : m_ahead->take()) {
         if (!same)
             continue;
         m_connections.push_back(std::make_unique<RunConnection>());
@@ -44,7 +44,7 @@ void LanePool::end() {
 }
 
 void LanePool::close(std::vector<RunConnection*> others) {
-    m_ahead.take(); // closed unused
+    m_ahead->take(); // closed unused
     end();
     for (const std::unique_ptr<RunConnection>& connection : m_connections)
         others.push_back(connection.get());

@@ -16,7 +16,12 @@ public:
     // Begins opening count connections on threads of their own, for the first begin() to take
     // (OpenedAhead): where a file will go in ranges, its lanes then start without logging in.
     void openAhead(const ConnectionSettings& settings, int count) {
-        m_ahead.start(settings, count);
+        m_ahead->start(settings, count);
+    }
+    // Takes an opening begun before the run (openLanesEarly()) as its own openAhead().
+    void adoptOpening(std::unique_ptr<OpenedAhead> opening) {
+        if (opening)
+            m_ahead = std::move(opening);
     }
     // Up to count connections begun for a file's turn, each asking stop while a statement
     // waits. A connection that can't be opened is left out: the file then goes over fewer.
@@ -30,7 +35,7 @@ public:
 private:
     void adoptOpenedAhead(const ConnectionSettings& settings);
 
-    OpenedAhead m_ahead;
+    std::unique_ptr<OpenedAhead> m_ahead = std::make_unique<OpenedAhead>();
     std::vector<std::unique_ptr<RunConnection>> m_connections;
     qsizetype m_inTurn = 0;
 };
