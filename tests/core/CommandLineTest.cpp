@@ -475,3 +475,28 @@ TEST_F(CommandLineTest, ServerNoticesAreNamedWithTheirFile) {
     EXPECT_EQ(outcome.out, "Done.\n");
     EXPECT_EQ(outcome.err, a + ": WARNING:  saw Ann\nHINT:  look\n");
 }
+
+// A file long enough for ranges, as a role allowed one connection: the lanes' logins begin as
+// soon as the run's own connection is open, and are refused; the file goes over that one, with
+// every row and nothing said of the refused logins.
+TEST_F(CommandLineTest, ARoleAllowedOneConnectionLoadsAFileMeantForRanges) {
+    const QString role = QStringLiteral("one_") + m_db.name();
+    m_db.execute(QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD 'one-connection' "
+                                "CONNECTION LIMIT 1; GRANT CREATE, USAGE ON SCHEMA public TO "
+                                "\"%1\"")
+                     .arg(role));
+    QByteArray bytes = "n,text\n";
+    for (int line = 1; line <= 300000; ++line) // 10 MiB: two ranges of the default 4 MiB
+        bytes += QByteArray::number(line) + ",a line of thirty-odd bytes\n";
+    const QString path = file("big.csv", bytes);
+    const ConnectionSettings s = m_db.settings();
+    const Outcome outcome =
+        runCli({"--server", s.server, "--port", s.port, "--user", role, "--password",
+                "one-connection", "--database", s.database, "--jobs", "4", "--create", "big", path},
+               m_config.path());
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, "Done.\n");
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(m_db.column("SELECT count(*) FROM big"), QStringList{"300000"});
+    m_db.execute(QStringLiteral("DROP OWNED BY \"%1\"; DROP ROLE \"%1\"").arg(role));
+}
