@@ -26,7 +26,7 @@ std::unique_ptr<FileReadAhead> readFirstFileAhead(const ImportChoices& choices) 
 }
 
 std::unique_ptr<OpenedAhead> openLanesEarly(const ImportChoices& choices) {
-    if (!ImportSteps::opensLanes(choices))
+    if (!ImportSteps::opensLanes(choices, RangeChoice(choices.files, choices.jobs)))
         return nullptr;
     auto lanes = std::make_unique<OpenedAhead>();
     lanes->start(choices.connection, choices.jobs - 1);

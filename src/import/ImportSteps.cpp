@@ -191,7 +191,7 @@ void ImportSteps::openLanesAhead() {
     if (m_lanesOpened || !m_connection.holdsOne())
         return;
     m_lanesOpened = true;
-    if (opensLanes(m_choices))
+    if (opensLanes(m_choices, m_ranges))
         m_lanes.openAhead(m_choices.connection, m_choices.jobs - 1);
 }
 

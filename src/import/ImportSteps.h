@@ -31,10 +31,11 @@ public:
                 std::optional<Connection> opened, std::unique_ptr<FileReadAhead> first,
                 std::unique_ptr<OpenedAhead> lanes = nullptr);
 
-    // Whether a run of the choices opens further connections for files in ranges.
-    static bool opensLanes(const ImportChoices& choices) {
+    // Whether a run of the choices, whose files the ranges tell of, opens further connections
+    // for files in ranges.
+    static bool opensLanes(const ImportChoices& choices, const RangeChoice& ranges) {
         return choices.jobs >= 2 && !choices.rowByRow &&
-               RangeChoice(choices.files, choices.jobs).anyInRangesFrom(choices.rangesFrom());
+               ranges.anyInRangesFrom(choices.rangesFrom());
     }
 
     ImportResult execute() {
